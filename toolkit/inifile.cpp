@@ -1,0 +1,182 @@
+#include "inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+QByteArray stripEnding(const QByteArray &line)
+{
+    QByteArray s = line;
+    while (s.endsWith('\n') || s.endsWith('\r'))
+        s.chop(1);
+    return s;
+}
+
+// The section name if the line is a section header, else a null array.
+QByteArray sectionOf(const QByteArray &line)
+{
+    const QByteArray s = stripEnding(line).trimmed();
+    if (s.startsWith('[')) {
+        const qsizetype close = s.indexOf(']');
+        if (close > 0)
+            return s.mid(1, close - 1).trimmed();
+    }
+    return QByteArray();
+}
+
+bool sameName(const QByteArray &a, const QString &b)
+{
+    return QString::fromUtf8(a).compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+struct KeyLine
+{
+    QByteArray key;
+    QByteArray value;
+};
+
+bool parseKey(const QByteArray &line, KeyLine &out)
+{
+    const QByteArray s = stripEnding(line);
+    const QByteArray t = s.trimmed();
+    if (t.isEmpty() || t.startsWith(';') || t.startsWith('['))
+        return false;
+    const qsizetype eq = s.indexOf('=');
+    if (eq < 0)
+        return false;
+    out.key = s.left(eq).trimmed();
+    out.value = s.mid(eq + 1).trimmed();
+    if (out.value.size() >= 2 && out.value.startsWith('"') && out.value.endsWith('"'))
+        out.value = out.value.mid(1, out.value.size() - 2);
+    return true;
+}
+
+} // namespace
+
+IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+IniFile::Lines IniFile::load() const
+{
+    Lines result;
+    QFile f(m_path);
+    if (!f.exists())
+        return result;
+    if (f.size() > maxSize || !f.open(QIODevice::ReadOnly)) {
+        result.readable = false;
+        return result;
+    }
+    const QByteArray all = f.read(maxSize + 1);
+    if (all.size() > maxSize) {
+        result.readable = false;
+        return result;
+    }
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype nl = all.indexOf('\n', start);
+        const qsizetype end = nl < 0 ? all.size() : nl + 1;
+        result.lines.append(all.mid(start, end - start));
+        start = end;
+    }
+    return result;
+}
+
+QString IniFile::readString(const QString &section, const QString &key,
+                            const QString &defaultValue) const
+{
+    const Lines file = load();
+    bool inSection = false;
+    bool sectionSeen = false;
+    for (const QByteArray &line : file.lines) {
+        const QByteArray name = sectionOf(line);
+        if (!name.isNull()) {
+            if (sectionSeen && inSection)
+                break; // only the first matching section counts
+            inSection = sameName(name, section);
+            sectionSeen = sectionSeen || inSection;
+            continue;
+        }
+        KeyLine kv;
+        if (inSection && parseKey(line, kv) && sameName(kv.key, key))
+            return QString::fromUtf8(kv.value);
+    }
+    return defaultValue;
+}
+
+bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    Lines file = load();
+    if (!file.readable)
+        return false;
+
+    QByteArray eol = "\n";
+    if (!file.lines.isEmpty() && file.lines.first().endsWith("\r\n"))
+        eol = "\r\n";
+    const QByteArray newLine = key.toUtf8() + '=' + value.toUtf8() + eol;
+
+    qsizetype sectionLine = -1;
+    qsizetype lastContent = -1; // last non-blank line of the section
+    qsizetype keyLine = -1;
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const QByteArray name = sectionOf(file.lines[i]);
+        if (!name.isNull()) {
+            if (sectionLine >= 0)
+                break;
+            if (sameName(name, section)) {
+                sectionLine = i;
+                lastContent = i;
+            }
+            continue;
+        }
+        if (sectionLine < 0)
+            continue;
+        if (!stripEnding(file.lines[i]).trimmed().isEmpty())
+            lastContent = i;
+        KeyLine kv;
+        if (parseKey(file.lines[i], kv) && sameName(kv.key, key)) {
+            keyLine = i;
+            break;
+        }
+    }
+
+    if (keyLine >= 0) {
+        file.lines[keyLine] = newLine;
+    } else if (sectionLine >= 0) {
+        QByteArray &before = file.lines[lastContent];
+        if (!before.endsWith('\n'))
+            before += eol;
+        file.lines.insert(lastContent + 1, newLine);
+    } else {
+        if (!file.lines.isEmpty() && !file.lines.last().endsWith('\n'))
+            file.lines.last() += eol;
+        file.lines.append('[' + section.toUtf8() + ']' + eol);
+        file.lines.append(newLine);
+    }
+
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile out(m_path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    for (const QByteArray &line : std::as_const(file.lines))
+        out.write(line);
+    return out.commit();
+}
+
+namespace settings {
+
+QString stationFilePath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini");
+#else
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/VELMOR/Tollivane/Tollivane.ini");
+#endif
+}
+
+} // namespace settings
