@@ -40,7 +40,10 @@ constexpr TColor clBtnHighlight = 0xFF000014;
 constexpr TColor cl3DDkShadow = 0xFF000015;
 constexpr TColor cl3DLight = 0xFF000016;
 
-constexpr bool isSystem(TColor c) { return (c & 0xFF000000u) == clSystemFlag; }
+constexpr bool isSystem(TColor c)
+{
+    return (c & 0xFF000000u) == clSystemFlag;
+}
 
 // The one place that decodes colour numbers. System colours come from the palette.
 QColor toQColor(TColor c, const QPalette &palette);

@@ -41,8 +41,8 @@ QList<QWidget *> childWidgets(QWidget *parent)
 
 bool canFocusNow(QWidget *w, QWidget *window)
 {
-    return w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisibleTo(window)
-           && (window->isVisible() ? w->isVisible() : true);
+    return w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisibleTo(window) &&
+           (window->isVisible() ? w->isVisible() : true);
 }
 
 void collect(QWidget *parent, QWidget *window, bool tabStopsOnly, QList<QWidget *> &out)
@@ -57,9 +57,9 @@ void collect(QWidget *parent, QWidget *window, bool tabStopsOnly, QList<QWidget 
 
 bool wantsArrows(const QWidget *w)
 {
-    return qobject_cast<const QLineEdit *>(w) || qobject_cast<const QAbstractSpinBox *>(w)
-           || qobject_cast<const QTextEdit *>(w) || qobject_cast<const QPlainTextEdit *>(w)
-           || qobject_cast<const QComboBox *>(w);
+    return qobject_cast<const QLineEdit *>(w) || qobject_cast<const QAbstractSpinBox *>(w) ||
+           qobject_cast<const QTextEdit *>(w) || qobject_cast<const QPlainTextEdit *>(w) ||
+           qobject_cast<const QComboBox *>(w);
 }
 
 void focusByKey(QWidget *target, Qt::FocusReason reason)
@@ -81,7 +81,8 @@ protected:
         if (event->type() != QEvent::KeyPress)
             return false;
         auto *w = qobject_cast<QWidget *>(watched);
-        if (!w || w != QApplication::focusWidget() || !w->window()->property(s_windowProperty).toBool())
+        if (!w || w != QApplication::focusWidget() ||
+            !w->window()->property(s_windowProperty).toBool())
             return false;
         const auto *key = static_cast<QKeyEvent *>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

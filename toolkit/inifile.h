@@ -14,7 +14,8 @@ public:
 
     const QString &path() const { return m_path; }
 
-    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+    QString readString(const QString &section, const QString &key,
+                       const QString &defaultValue) const;
 
     // False when the file could not be written; the old file then stays as it was.
     bool writeString(const QString &section, const QString &key, const QString &value);

@@ -8,7 +8,11 @@ class QWidget;
 
 namespace messages {
 
-enum class Kind { Information, Error };
+enum class Kind
+{
+    Information,
+    Error
+};
 
 // Shows a modal message box with an OK button; returns when the judge closes it.
 // The event loop keeps running meanwhile, so timers fire.

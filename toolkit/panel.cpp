@@ -113,8 +113,8 @@ void TPanel::mousePressEvent(QMouseEvent *event)
 
 void TPanel::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton
-                       && rect().contains(event->position().toPoint());
+    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     m_pressed = false;
     QWidget::mouseReleaseEvent(event);
     if (click)

@@ -11,7 +11,12 @@ class TPanel : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Bevel { None, Lowered, Raised };
+    enum class Bevel
+    {
+        None,
+        Lowered,
+        Raised
+    };
 
     explicit TPanel(QWidget *parent = nullptr);
 

@@ -75,6 +75,7 @@ void TRadioGroup::layoutItems()
     const int rowHeight = r.height() / n;
     for (int i = 0; i < n; ++i) {
         const int h = m_buttons[i]->sizeHint().height();
-        m_buttons[i]->setGeometry(r.left(), r.top() + i * rowHeight + (rowHeight - h) / 2, r.width(), h);
+        m_buttons[i]->setGeometry(r.left(), r.top() + i * rowHeight + (rowHeight - h) / 2,
+                                  r.width(), h);
     }
 }

@@ -1,0 +1,2 @@
+tollivane_test(tst_inifile LIBS toolkit)
+tollivane_test(tst_dialogkeys LIBS toolkit)
