@@ -1,0 +1,1 @@
+tollivane_test(tst_cutebtn LIBS controls)
