@@ -1,0 +1,2 @@
+tollivane_test(tst_mainwindow LIBS app competition SOURCES station_fixture.cpp)
+set_tests_properties(tst_mainwindow PROPERTIES RESOURCE_LOCK tollivane_servers)

@@ -1,0 +1,287 @@
+#include "CuteBtn.h"
+#include "Udm1.h"
+#include "Umain.h"
+#include "Upointin.h"
+#include "panel.h"
+#include "radiogroup.h"
+#include "station_fixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString cannotConnect =
+    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
+
+// Both InterBase locations on a port where nothing listens: every attempt fails at once.
+QString interbaseDownAliases()
+{
+    return u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/nowhere/local.fdb\n"
+           u"G:\\Jump.GDB=127.0.0.1/1:/nowhere/server.fdb\n"_s;
+}
+
+QColor textColour(QWidget *w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstShowSelectsTheRememberedProfile_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("interbaseItem");
+        QTest::addColumn<int>("mysqlItem");
+        QTest::addColumn<QString>("dbType");
+        QTest::addColumn<QString>("dbDir");
+
+        QTest::newRow("no settings file: InterBase Server")
+            << QByteArray() << 1 << -1 << u"Interbase"_s << u"server"_s;
+        QTest::newRow("MySQL local: MySQL Local")
+            << QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n") << -1 << 0 << u"MySQL"_s
+            << u"local"_s;
+        QTest::newRow("Dbdir as written is read back")
+            << QByteArray("[Tollvn]\r\nDbType=Interbase\r\nDbdir=local\r\n") << 0 << -1
+            << u"Interbase"_s << u"local"_s;
+        QTest::newRow("interbase in lower case selects MySQL")
+            << QByteArray("[Tollvn]\nDbType=interbase\nDbDir=local\n") << -1 << 0 << u"MySQL"_s
+            << u"local"_s;
+        QTest::newRow("Local with capital L is Server")
+            << QByteArray("[Tollvn]\nDbType=Interbase\nDbDir=Local\n") << 1 << -1 << u"Interbase"_s
+            << u"server"_s;
+        QTest::newRow("empty DbType selects MySQL")
+            << QByteArray("[Tollvn]\nDbType=\n") << -1 << 1 << u"MySQL"_s << u"server"_s;
+        QTest::newRow("section and keys in other cases")
+            << QByteArray("[TOLLVN]\ndbtype=MySQL\nDBDIR=local\n") << -1 << 0 << u"MySQL"_s
+            << u"local"_s;
+        QTest::newRow("binary garbage: defaults") << QByteArray("\xff\xfe\x00\x01garbage\n\x80", 13)
+                                                  << 1 << -1 << u"Interbase"_s << u"server"_s;
+    }
+    void firstShowSelectsTheRememberedProfile()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, interbaseItem);
+        QFETCH(int, mysqlItem);
+        QFETCH(QString, dbType);
+        QFETCH(QString, dbDir);
+        Station station(sqliteAliases(), settings);
+        QVERIFY(station.start());
+        QCOMPARE(Fmain->RGdbi->itemIndex(), interbaseItem);
+        QCOMPARE(Fmain->RGdb->itemIndex(), mysqlItem);
+        QCOMPARE(Fmain->DbType, dbType);
+        QCOMPARE(Fmain->DbDir, dbDir);
+        QVERIFY(Dm1->Database1->connected());
+        QVERIFY(station.messages.isEmpty());
+        Fmain->close();
+        const QByteArray written = station.settingsFile();
+        // Written in this order, under these key names, whatever the file held before.
+        const qsizetype type = written.indexOf(QByteArray("DbType=" + dbType.toUtf8()));
+        const qsizetype dir = written.indexOf(QByteArray("Dbdir=" + dbDir.toUtf8()));
+        QVERIFY2(type >= 0 && dir > type, written.constData());
+    }
+
+    void statusLineShowsTheConnectionLine_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("linfo");
+        QTest::newRow("InterBase Server") << QByteArray() << u"SERVER NAME=G:\\Jump.GDB"_s;
+        QTest::newRow("InterBase Local")
+            << QByteArray("[Tollvn]\nDbDir=local\n") << u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s;
+        QTest::newRow("MySQL Local")
+            << QByteArray("[Tollvn]\nDbType=MySQL\nDbDir=local\n") << u"ODBC DSN=JumpLocal"_s;
+        QTest::newRow("MySQL Server")
+            << QByteArray("[Tollvn]\nDbType=MySQL\n") << u"ODBC DSN=JumpServer"_s;
+    }
+    void statusLineShowsTheConnectionLine()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, linfo);
+        Station station(sqliteAliases(), settings);
+        QVERIFY(station.start());
+        QCOMPARE(Fmain->linfo->text(), linfo);
+        const bool interbase = Fmain->RGdbi->itemIndex() >= 0;
+        QCOMPARE(Dm1->Database1->params().count(), interbase ? 19 : 18);
+        QCOMPARE(Dm1->Database1->aliasName(), interbase                    ? u"Jump"_s
+                                              : linfo.endsWith(u"Local"_s) ? u"JumpLocal"_s
+                                                                           : u"JumpServer"_s);
+    }
+
+    void interbaseWithBothLocationsDownNamesTheSecond()
+    {
+        Station station(interbaseDownAliases(), QByteArray());
+        QVERIFY(station.start());
+        QCOMPARE(Fmain->RGdbi->itemIndex(), 1); // the group keeps showing the chosen item
+        QVERIFY(!Dm1->Database1->connected());
+        QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s);
+        QCOMPARE(Fmain->DbDir, u"local"_s);
+        QVERIFY(station.messages.isEmpty());
+        Fmain->close();
+        QVERIFY(station.settingsFile().contains("Dbdir=local"));
+    }
+
+    void interbaseFallsBackToTheServer()
+    {
+        const QString server = firebirdDatabase();
+        if (server.isEmpty()) {
+            if (inCi())
+                QFAIL("TOLLIVANE_FIREBIRD_DB is not set: start Firebird with scripts/servers.sh "
+                      "start");
+            QSKIP("No Firebird server: run scripts/servers.sh start and export its env lines");
+        }
+        const QString aliases =
+            u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/nowhere/local.fdb\n"
+            u"G:\\Jump.GDB="_s +
+            server + u"\n"_s;
+        {
+            Station station(aliases, QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
+            QVERIFY(station.start());
+            QCOMPARE(Fmain->RGdbi->itemIndex(), 0);
+            QVERIFY(Dm1->Database1->connected());
+            QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=G:\\Jump.GDB"_s);
+            QCOMPARE(Fmain->DbDir, u"server"_s);
+            Fmain->close();
+            const QByteArray written = station.settingsFile();
+            station.stop();
+            // The next start begins with the location that worked.
+            Station next(aliases, written);
+            QVERIFY(next.start());
+            QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
+            QVERIFY(Dm1->Database1->connected());
+        }
+    }
+
+    void mysqlServerDownIsNotReported()
+    {
+        Station station(u"[JumpServer]\nDriver=ODBC\nDSN=TollivaneNoSuchSource\n"_s,
+                        QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n"));
+        QVERIFY(station.start());
+        QVERIFY(Fmain->isVisible());
+        QVERIFY(!Dm1->Database1->connected());
+        QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpServer"_s);
+        QCOMPARE(Fmain->DbType, u"MySQL"_s);
+        QCOMPARE(Fmain->DbDir, u"server"_s);
+        QVERIFY(station.messages.isEmpty());
+    }
+
+    void groupsClearEachOther()
+    {
+        Station station(sqliteAliases(), QByteArray());
+        QVERIFY(station.start());
+        QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(Fmain->RGdb->itemIndex(), 0);
+        QCOMPARE(Fmain->RGdbi->itemIndex(), -1);
+        QCOMPARE(Fmain->DbType, u"MySQL"_s);
+        QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpLocal"_s);
+        QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
+        QCOMPARE(Fmain->RGdb->itemIndex(), -1);
+        QCOMPARE(Fmain->DbType, u"Interbase"_s);
+        QVERIFY(Dm1->Database1->connected());
+    }
+
+    void choosingTheSelectedItemAgainRunsNothing()
+    {
+        // Both InterBase locations down: the handler leaves DbDir on the other location, so a
+        // second run would show as a change back.
+        Station station(interbaseDownAliases(), QByteArray());
+        QVERIFY(station.start());
+        QCOMPARE(Fmain->DbDir, u"local"_s);
+        Fmain->DbDir = u"marker"_s;
+        QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
+        QCOMPARE(Fmain->DbDir, u"marker"_s);
+    }
+
+    void closeButtonClosesAndWritesTheSettings()
+    {
+        Station station(sqliteAliases(), QByteArray("; kept\n[Other]\nx=1\n"));
+        QVERIFY(station.start());
+        QTest::mouseClick(Fmain->BitBtn1, Qt::LeftButton);
+        QVERIFY(!Fmain->isVisible());
+        QCOMPARE(station.settingsFile(),
+                 QByteArray("; kept\n[Other]\nx=1\n[Tollvn]\nDbType=Interbase\nDbdir=server\n"));
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("Image1") << u"Image1"_s << QRect(192, 16, 329, 105) << true;
+        QTest::newRow("Image2") << u"Image2"_s << QRect(104, 112, 497, 129) << true;
+        QTest::newRow("Panel2 hidden") << u"Panel2"_s << QRect(96, 128, 529, 121) << false;
+        QTest::newRow("Panel1") << u"Panel1"_s << QRect(96, 256, 529, 129) << true;
+        QTest::newRow("RbC in Panel1") << u"RbC"_s << QRect(224, 8, 94, 17) << true;
+        QTest::newRow("CuteButton1 of default size")
+            << u"CuteButton1"_s << QRect(232, 48, 75, 25) << true;
+        QTest::newRow("CuteButton2 on the hidden notice")
+            << u"CuteButton2"_s << QRect(232, 64, 81, 33) << false;
+        QTest::newRow("RGdb left of RGdbi") << u"RGdb"_s << QRect(33, 368, 81, 73) << true;
+        QTest::newRow("RGdbi") << u"RGdbi"_s << QRect(121, 368, 81, 73) << true;
+        QTest::newRow("Image3") << u"Image3"_s << QRect(576, 392, 105, 57) << true;
+        QTest::newRow("BitBtn1") << u"BitBtn1"_s << QRect(328, 424, 81, 25) << true;
+        QTest::newRow("Label3") << u"Label3"_s << QRect(88, 488, 567, 12) << true;
+    }
+    void layout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(bool, visible);
+        TFmain window;
+        auto *w = window.findChild<QWidget *>(name);
+        QVERIFY(w);
+        QCOMPARE(w->geometry(), geometry);
+        QCOMPARE(w->isVisibleTo(&window), visible);
+    }
+
+    void windowLooks()
+    {
+        TFmain window;
+        QCOMPARE(window.size(), QSize(706, 511));
+        QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::black));
+        QVERIFY(window.RbA->isChecked());
+        QCOMPARE(textColour(window.RbA), QColor(0xC0, 0xC0, 0xC0));
+        QCOMPARE(window.Label2->text(), u"担当する部分をクリック後確認ボタンを押してください。"_s);
+        QCOMPARE(textColour(window.Label2), QColor(0, 0xFF, 0));
+        QCOMPARE(textColour(window.linfo), QColor(0x80, 0xFF, 0x80));
+        QCOMPARE(window.Label1->text(), u"V.3.1"_s);
+        QCOMPARE(window.CuteButton1->color(), TColor(0x00FF8080));
+        QCOMPARE(window.CuteButton2->color(), TColor(0x00FF0000));
+        QCOMPARE(window.Panel2->color(), TColor(0x0000FFFF));
+        QCOMPARE(window.RbA->font().family(), u"ＭＳ Ｐゴシック"_s);
+        QCOMPARE(window.RbA->font().pixelSize(), 16);
+        QVERIFY(window.RbA->font().bold());
+        // The title picture is unscaled: the maker's mark is cut at the frame's bottom.
+        QCOMPARE(window.Image1->pixmap().size(), QSize(330, 129));
+        QCOMPARE(window.Image2->pixmap().size(), QSize(495, 125));
+        QCOMPARE(window.Image3->pixmap().size(), QSize(95, 49));
+    }
+
+    void tabOrderOfTheMainWindow()
+    {
+        Station station(sqliteAliases(), QByteArray());
+        QVERIFY(station.start());
+        QApplication::setActiveWindow(Fmain);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbA));
+        const QList<QWidget *> expected = {Fmain->CuteButton1, Fmain->BitBtn1,
+                                           Fmain->RGdbi->item(1), Fmain->RGdb->item(0), Fmain->RbA};
+        for (QWidget *next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
