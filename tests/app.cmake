@@ -1,2 +1,4 @@
 tollivane_test(tst_mainwindow LIBS app competition SOURCES station_fixture.cpp)
 set_tests_properties(tst_mainwindow PROPERTIES RESOURCE_LOCK tollivane_servers)
+tollivane_test(tst_seat LIBS app competition SOURCES station_fixture.cpp)
+set_tests_properties(tst_seat PROPERTIES RESOURCE_LOCK tollivane_servers)

@@ -39,3 +39,35 @@ QString sqliteAliases();
 
 bool inCi();
 QString firebirdDatabase(); // TOLLIVANE_FIREBIRD_DB, empty when not set
+
+// The three database routes a station can take, each reached through the profiles as a judge
+// would: SQLite (InterBase Server profile mapped to a file), Firebird (InterBase Server
+// profile), MariaDB (MySQL Local profile over ODBC).
+enum class Route
+{
+    Sqlite,
+    Firebird,
+    Odbc
+};
+QString routeAliases(Route route);
+QByteArray routeSettings(Route route);
+// Why the route's server is not configured here, or an empty text.
+QString routeMissing(Route route);
+void routeRows(); // a "route" column with one row per route
+
+// The current row's columns of a statement, read on a connection of its own.
+QString readColumn(const QString &statement, const QString &column);
+void execute(const QString &statement);
+
+Q_DECLARE_METATYPE(Route)
+
+// Skips a row whose server is not configured; in CI that fails the test.
+#define REQUIRE_ROUTE(route)                                                                       \
+    do {                                                                                           \
+        const QString why_ = routeMissing(route);                                                  \
+        if (!why_.isEmpty()) {                                                                     \
+            if (inCi())                                                                            \
+                QFAIL(qPrintable(why_));                                                           \
+            QSKIP(qPrintable(why_));                                                               \
+        }                                                                                          \
+    } while (false)

@@ -1,0 +1,202 @@
+#include "CuteBtn.h"
+#include "Udm1.h"
+#include "Umain.h"
+#include "Upointin.h"
+#include "competition.h"
+#include "panel.h"
+#include "radiogroup.h"
+#include "station_fixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString cannotConnect =
+    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
+const QString noSeat = u"ジャッジ記号が選択されていません。   選択してください。"_s;
+
+QColor captionColour(QWidget *w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+
+const QColor silver(0xC0, 0xC0, 0xC0);
+const QColor yellow(0xFF, 0xFF, 0);
+
+} // namespace
+
+class TestSeat : public QObject
+{
+    Q_OBJECT
+
+    // A started station on the route with fresh competition tables.
+    std::unique_ptr<Station> station(Route route)
+    {
+        auto s = std::make_unique<Station>(routeAliases(route), routeSettings(route));
+        if (!s->start() || !Dm1->Database1->connected())
+            return nullptr;
+        competition::create(*Dm1->Database1);
+        return s;
+    }
+
+private Q_SLOTS:
+    void claimOpensTheWindow_data() { routeRows(); }
+    void claimOpensTheWindow()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        auto s = station(route);
+        QVERIFY(s);
+        Fmain->RbC->setChecked(true);
+        Fpointin->apval = u"2.5"_s;
+        bool shownModally = false;
+        QString letter;
+        bool polling = false;
+        QTimer::singleShot(0, Fpointin, [&] {
+            shownModally = Fpointin->isVisible() && Fpointin->isModal();
+            letter = Fpointin->Label1->text();
+            polling = Fpointin->recallTimer->isActive();
+            Fpointin->closeWindow();
+        });
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(shownModally);
+        QCOMPARE(letter, u"C"_s);
+        QVERIFY(polling);
+        QCOMPARE(Fpointin->apval, u"0"_s);
+        QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), u"True"_s);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
+        QVERIFY(!Fmain->Panel2->isVisible());
+        QVERIFY(s->messages.isEmpty());
+    }
+
+    void takenSeatIsRefused_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("ent");
+        const struct
+        {
+            const char *name;
+            Route route;
+        } routes[] = {
+            {"SQLite", Route::Sqlite}, {"Firebird", Route::Firebird}, {"MariaDB", Route::Odbc}};
+        for (const auto &r : routes) {
+            QTest::addRow("%s, True", r.name) << r.route << u"True"_s;
+            QTest::addRow("%s, empty", r.name) << r.route << QString();
+            QTest::addRow("%s, false in lower case", r.name) << r.route << u"false"_s;
+        }
+    }
+    void takenSeatIsRefused()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, ent);
+        REQUIRE_ROUTE(route);
+        auto s = station(route);
+        QVERIFY(s);
+        execute(u"update judgeC set ent='"_s + ent + u"'"_s);
+        Fmain->RbC->setChecked(true);
+        Fpointin->apval = u"1"_s;
+        Fpointin->opval = u"2"_s;
+        Fpointin->lpval = u"3"_s;
+        QTimer::singleShot(0, Fpointin, [] { Fpointin->closeWindow(); }); // in case it opens
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(Fmain->Panel2->isVisible());
+        QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), ent);
+        // Reset before the seat was tested.
+        QCOMPARE(Fpointin->apval, u"0"_s);
+        QCOMPARE(Fpointin->opval, u"0"_s);
+        QCOMPARE(Fpointin->lpval, u"0"_s);
+        QVERIFY(s->messages.isEmpty());
+    }
+
+    void noticePanelReleasesTheSelectedSeat()
+    {
+        auto s = station(Route::Sqlite);
+        QVERIFY(s);
+        execute(u"update judgeB set ent='True'"_s);
+        Fmain->RbB->setChecked(true);
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(Fmain->Panel2->isVisible());
+        // A click on the notice's text is the label's, not the panel's.
+        QTest::mouseClick(Fmain->Label4, Qt::LeftButton, {}, QPoint(10, 5));
+        QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
+        QTest::mouseClick(Fmain->Panel2, Qt::LeftButton, {}, QPoint(10, 100));
+        QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"False"_s);
+        QVERIFY(Fmain->Panel2->isVisible());
+        // O.K. only hides the notice.
+        execute(u"update judgeB set ent='True'"_s);
+        QTest::mouseClick(Fmain->CuteButton2, Qt::LeftButton);
+        QVERIFY(!Fmain->Panel2->isVisible());
+        QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
+    }
+
+    void noSeatSelected()
+    {
+        auto s = station(Route::Sqlite);
+        QVERIFY(s);
+        Fmain->RbA->setAutoExclusive(false);
+        Fmain->RbA->setChecked(false);
+        QCOMPARE(Fmain->selectedSeat(), QString());
+        Fpointin->apval = u"1.5"_s;
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QCOMPARE(s->messages.size(), 1);
+        QCOMPARE(s->messages.first().second, noSeat);
+        QCOMPARE(Fpointin->apval, u"1.5"_s); // nothing else happened
+    }
+
+    void unreachableDatabase()
+    {
+        Station s(u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/a.fdb\n"
+                  u"G:\\Jump.GDB=127.0.0.1/1:/b.fdb\n"_s,
+                  QByteArray());
+        QVERIFY(s.start());
+        Fmain->Rbd->setChecked(true);
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QCOMPARE(s.messages.size(), 1);
+        QCOMPARE(s.messages.first().second, cannotConnect);
+        QCOMPARE(Fpointin->Label1->text(), u"D"_s); // steps done before the failure stay done
+        QVERIFY(!Fpointin->isVisible());
+        QVERIFY(!Fmain->Panel2->isVisible());
+        // The main window stays usable: another profile, another claim.
+        QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(Fmain->DbType, u"MySQL"_s);
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QCOMPARE(s.messages.size(), 2);
+    }
+
+    void captionColoursFollowTheFocus()
+    {
+        auto s = station(Route::Sqlite);
+        QVERIFY(s);
+        QApplication::setActiveWindow(Fmain);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbA));
+        QCOMPARE(captionColour(Fmain->RbA), yellow);
+        QCOMPARE(Fpointin->Label1->x(), 830);
+        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x00FF8080));
+
+        QTest::keyClick(Fmain->RbA, Qt::Key_Right); // to the confirm button
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->CuteButton1));
+        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x0098F957));
+        QCOMPARE(captionColour(Fmain->RbA), yellow); // still the last seat with the focus
+
+        QTest::keyClick(Fmain->CuteButton1, Qt::Key_Right); // to RbB, which becomes selected
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbB));
+        QVERIFY(Fmain->RbB->isChecked());
+        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x00FF8080));
+        QCOMPARE(captionColour(Fmain->RbB), yellow);
+        QCOMPARE(captionColour(Fmain->RbA), silver);
+
+        // Selecting without the focus changes no colour.
+        Fmain->RbE->setChecked(true);
+        QCOMPARE(captionColour(Fmain->RbE), silver);
+        QCOMPARE(captionColour(Fmain->RbB), yellow);
+    }
+};
+
+QTEST_MAIN(TestSeat)
+#include "tst_seat.moc"
