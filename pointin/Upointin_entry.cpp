@@ -1,0 +1,178 @@
+// Deduction entry: choosing a value by focus, the mark, and Enter from row to row.
+#include "Upointin.h"
+
+#include "keys.h"
+
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The face of a chosen value that Enter has confirmed.
+constexpr TColor s_confirmedColor = 0x000000FF;
+
+} // namespace
+
+#define TFPOINTIN_DEFINE_ENTER(name, row, column)                                                  \
+    void TFpointin::name##Enter()                                                                  \
+    {                                                                                              \
+        chooseValue(row, column);                                                                  \
+    }
+TFPOINTIN_VALUE_BUTTONS(TFPOINTIN_DEFINE_ENTER)
+#undef TFPOINTIN_DEFINE_ENTER
+
+void TFpointin::setCaptionSize(TCuteButton *button, int points)
+{
+    QFont f = button->font();
+    f.setPixelSize(pointsToPixels(points));
+    button->setFont(f);
+}
+
+QString &TFpointin::valueTextOf(int row)
+{
+    switch (row) {
+    case Flight:
+        return apval;
+    case Landing:
+        return opval;
+    default:
+        return lpval;
+    }
+}
+
+void TFpointin::resetRow(int row)
+{
+    for (int i = 0; i < ColumnCount[row]; ++i) {
+        TCuteButton *b = valueButtons[row][i];
+        b->setColor(btnColor);
+        b->setFontColor(btnFontColor);
+        b->setGeometry(btnLeft[i], btnTop, btnWidth, btnHeight);
+        setCaptionSize(b, btnFontSize);
+    }
+}
+
+void TFpointin::buttonrefle()
+{
+    resetRow(Flight);
+}
+
+void TFpointin::buttonrefle2()
+{
+    resetRow(Landing);
+}
+
+void TFpointin::buttonrefle3()
+{
+    resetRow(Outrun);
+}
+
+int TFpointin::chosenCaptionSize(int row, int column) const
+{
+    if (row == Outrun)
+        return 30;
+    // Flight 2.5, 3.5 and 4.5
+    if (row == Flight && (column == 5 || column == 7 || column == 9))
+        return 28;
+    return selFontSize;
+}
+
+void TFpointin::chooseValue(int row, int column)
+{
+    // The row's own reset operation.
+    if (row == Flight)
+        buttonrefle();
+    else if (row == Landing)
+        buttonrefle2();
+    else
+        buttonrefle3();
+
+    TCuteButton *b = valueButtons[row][column];
+    b->setColor(selColor);
+    b->setFontColor(selFontColor);
+    b->setGeometry(selLeft[column], selTop, selWidth, selHeight);
+    setCaptionSize(b, chosenCaptionSize(row, column));
+    valueTextOf(row) = valueText(column);
+    pculc();
+}
+
+void TFpointin::pculc()
+{
+    const double flight = apval.toDouble();
+    const double landing = opval.toDouble();
+    const double outrun = lpval.toDouble();
+    tpval = 20 - ((flight + landing) + outrun);
+    Edit4->setText(QString::number(tpval, 'g', 15));
+    // One decimal always: 20 -> 20.0, 3 -> 3.0; 19.5 and 10.0 stay.
+    if (Edit4->text().size() == 1 || Edit4->text().size() == 2)
+        Edit4->setText(Edit4->text() + u".0"_s);
+}
+
+void TFpointin::paintChosenConfirmed(int row)
+{
+    for (int i = 0; i < ColumnCount[row]; ++i) {
+        if (valueButtons[row][i]->width() == selWidth)
+            valueButtons[row][i]->setColor(s_confirmedColor);
+    }
+}
+
+bool TFpointin::rowHasNoChoice(int row) const
+{
+    for (int i = 0; i < ColumnCount[row]; ++i) {
+        if (valueButtons[row][i]->width() != btnWidth)
+            return false;
+    }
+    return true;
+}
+
+void TFpointin::moveToNextRow(int row)
+{
+    paintChosenConfirmed(row);
+    const int next = row + 1;
+    for (int i = 0; i < ColumnCount[next]; ++i) {
+        if (valueButtons[next][i]->width() == selWidth)
+            valueButtons[next][i]->setFocus();
+    }
+    if (rowHasNoChoice(next))
+        valueButtons[next][0]->setFocus();
+}
+
+void TFpointin::cbonext()
+{
+    moveToNextRow(Flight);
+}
+
+void TFpointin::cblnext()
+{
+    moveToNextRow(Landing);
+}
+
+void TFpointin::Cba00KeyDown(TCuteButton *, quint16 &Key, TShiftState)
+{
+    if (Key == keys::vkReturn)
+        cbonext();
+}
+
+void TFpointin::cbo00KeyDown(TCuteButton *, quint16 &Key, TShiftState)
+{
+    if (Key == keys::vkReturn)
+        cblnext();
+}
+
+void TFpointin::cbl00KeyDown(TCuteButton *, quint16 &Key, TShiftState)
+{
+    if (Key != keys::vkReturn)
+        return;
+    paintChosenConfirmed(Outrun);
+    CuteButton10->setFocus();
+}
+
+void TFpointin::Cba00Click()
+{
+    // Right after Start flight 0 holds the focus in the normal look; a click chooses it by
+    // growing it in place (left edge and colours kept).
+    TCuteButton *b = valueButtons[Flight][0];
+    b->setGeometry(b->x(), selTop, selWidth, selHeight);
+    setCaptionSize(b, selFontSize);
+    apval = u"0"_s;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QLabel>
+
+// A label that always shows its whole text, as the desktop's auto-sized labels do: its design
+// size is the least size, and a longer text or a font with larger metrics than the design
+// font widens it around its alignment (the left edge, the centre or the right edge stays).
+// Its background is its parent's.
+class TLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget *parent = nullptr);
+
+    // Places the label; the size is the least size from now on.
+    void setDesignGeometry(const QRect &rect);
+    // Hides QLabel::setText: the label fits the new text.
+    void setText(const QString &text);
+    void fitText();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    QSize m_designSize;
+};

@@ -1,0 +1,2 @@
+tollivane_test(tst_pointin_layout LIBS pointin SOURCES tst_pointin_fixture.cpp)
+tollivane_test(tst_pointin_entry LIBS pointin SOURCES tst_pointin_fixture.cpp)
