@@ -1,0 +1,131 @@
+#include "aliases.h"
+
+#include "dbengine.h"
+#include "inifile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace aliases {
+
+namespace {
+
+bool isDriveLetter(const QString &prefix, const QString &rest)
+{
+    return prefix.size() == 1 && prefix.at(0).isLetter() &&
+           (rest.startsWith(u'\\') || rest.startsWith(u'/'));
+}
+
+Route interbaseRoute(const QString &alias, const TStrings &params, const IniFile *ini)
+{
+    const QString serverName = params.value(u"SERVER NAME"_s).trimmed();
+    if (serverName.isEmpty())
+        throw DbError(u"Alias '%1': the parameter list has no SERVER NAME"_s.arg(alias));
+    Route route;
+    route.driver = Driver::InterBase;
+    route.database = serverName;
+    if (ini) {
+        const QString mapped = ini->readString(alias, serverName, QString()).trimmed();
+        if (!mapped.isEmpty())
+            route.database = mapped;
+    }
+    if (parseLocation(route.database).host.isEmpty())
+        throw DbError(
+            u"Alias '%1': the database '%2' names no server; map \"%3\" to "
+            "host:/path in the alias file %4"_s.arg(alias, route.database, serverName, filePath()));
+    route.userName = params.value(u"USER NAME"_s);
+    route.password = params.value(u"PASSWORD"_s);
+    return route;
+}
+
+Route odbcRoute(const QString &alias, const TStrings &params, const IniFile *ini)
+{
+    Route route;
+    route.driver = Driver::Odbc;
+    if (ini)
+        route.database = ini->readString(alias, u"DSN"_s, QString()).trimmed();
+    if (route.database.isEmpty())
+        route.database = params.value(u"ODBC DSN"_s).trimmed();
+    if (route.database.isEmpty())
+        route.database = alias;
+    route.userName = params.value(u"USER NAME"_s);
+    route.password = params.value(u"PASSWORD"_s);
+    return route;
+}
+
+Route sqliteRoute(const QString &alias, const IniFile &ini)
+{
+    const QString file = ini.readString(alias, u"Database"_s, QString()).trimmed();
+    if (file.isEmpty())
+        throw DbError(
+            u"Alias '%1': no Database= file in the alias file %2"_s.arg(alias, ini.path()));
+    Route route;
+    route.driver = Driver::Sqlite;
+    route.database = QFileInfo(ini.path()).absoluteDir().absoluteFilePath(file);
+    return route;
+}
+
+} // namespace
+
+QString filePath()
+{
+    const QString given = qEnvironmentVariable("TOLLIVANE_ALIASES");
+    if (!given.isEmpty())
+        return given;
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + u"/.config"_s;
+    const QString user = base + u"/VELMOR/Tollivane/aliases.ini"_s;
+    if (QFileInfo::exists(user))
+        return user;
+    return u"/etc/tollivane/aliases.ini"_s;
+}
+
+Route resolve(const QString &alias, const TStrings &params)
+{
+    const IniFile ini(filePath());
+    const QString driver = ini.readString(alias, u"Driver"_s, QString()).trimmed();
+    if (driver.isEmpty()) {
+        if (alias.compare(u"Jump"_s, Qt::CaseInsensitive) == 0)
+            return interbaseRoute(alias, params, nullptr);
+        if (alias.compare(u"JumpLocal"_s, Qt::CaseInsensitive) == 0 ||
+            alias.compare(u"JumpServer"_s, Qt::CaseInsensitive) == 0)
+            return odbcRoute(alias, params, nullptr);
+        throw DbError(u"Unknown alias '%1' (alias file %2)"_s.arg(alias, ini.path()));
+    }
+    if (driver.compare(u"InterBase"_s, Qt::CaseInsensitive) == 0)
+        return interbaseRoute(alias, params, &ini);
+    if (driver.compare(u"ODBC"_s, Qt::CaseInsensitive) == 0)
+        return odbcRoute(alias, params, &ini);
+    if (driver.compare(u"SQLite"_s, Qt::CaseInsensitive) == 0)
+        return sqliteRoute(alias, ini);
+    throw DbError(u"Alias '%1': unknown driver '%2' in %3"_s.arg(alias, driver, ini.path()));
+}
+
+ServerLocation parseLocation(const QString &location)
+{
+    ServerLocation result;
+    const QString text = location.trimmed();
+    const qsizetype colon = text.indexOf(u':');
+    const QString prefix = colon < 0 ? QString() : text.left(colon);
+    const QString rest = colon < 0 ? text : text.mid(colon + 1);
+    if (prefix.isEmpty() || prefix.startsWith(u'/') || prefix.startsWith(u'.') ||
+        prefix.contains(u'\\') || isDriveLetter(prefix, rest)) {
+        result.path = text;
+        return result;
+    }
+    const qsizetype slash = prefix.indexOf(u'/');
+    result.host = prefix.left(slash);
+    result.path = rest;
+    if (slash >= 0) {
+        bool numeric = false;
+        const uint port = prefix.mid(slash + 1).toUInt(&numeric);
+        if (numeric && port > 0 && port <= 65535)
+            result.port = quint16(port);
+    }
+    return result;
+}
+
+} // namespace aliases

@@ -1,0 +1,75 @@
+#pragma once
+
+// The alias file: how a connection alias ("Jump", "JumpLocal", "JumpServer", or any other)
+// becomes a real database. It is an INI file, found at the first of
+//
+//   $TOLLIVANE_ALIASES                          (when set, the only place looked at)
+//   $XDG_CONFIG_HOME/VELMOR/Tollivane/aliases.ini  (XDG_CONFIG_HOME defaults to ~/.config)
+//   /etc/tollivane/aliases.ini
+//
+// One section per alias; section and key names match without regard to letter case.
+//
+//   [Jump]
+//   Driver=InterBase
+//   ; the "SERVER NAME" line of the parameter list -> a Firebird database on a server
+//   C:\IB_data\Jump.GDB=localhost:/var/lib/firebird/3.0/data/jump.fdb
+//   G:\Jump.GDB=scoring-server/3050:/var/lib/firebird/3.0/data/jump.fdb
+//
+//   [JumpLocal]
+//   Driver=ODBC
+//   ; optional: the ODBC data source, else the "ODBC DSN" line, else the alias name
+//   DSN=JumpLocal
+//
+//   [Demo]
+//   Driver=SQLite
+//   ; a relative path is taken from the folder of the alias file
+//   Database=/home/judge/jump.sqlite
+//
+// InterBase: a "SERVER NAME" that has no key of its own is used as given. The database must
+// name its server (host:/path or host/port:/path): a bare path would make the Firebird client
+// open the file itself and lock the server out, so it is refused. "USER NAME" and "PASSWORD"
+// come from the parameter list.
+// ODBC: the user and password are the "USER NAME" and "PASSWORD" lines.
+// Without an alias file, or without a section for the alias, "Jump" takes the InterBase route
+// with the "SERVER NAME" as given and "JumpLocal" and "JumpServer" the ODBC route. Any other
+// alias is an error. Parameter lines a driver does not use are ignored.
+
+#include <QString>
+
+class TStrings;
+
+namespace aliases {
+
+enum class Driver
+{
+    InterBase,
+    Odbc,
+    Sqlite
+};
+
+// Where a connection goes, once the alias and the parameter list are resolved.
+struct Route
+{
+    Driver driver = Driver::Sqlite;
+    QString database; // InterBase: host[/port]:path; ODBC: data source name; SQLite: file
+    QString userName;
+    QString password;
+};
+
+// A Firebird database location text split into its server and its path.
+struct ServerLocation
+{
+    QString host; // empty for a bare path: no server named
+    quint16 port = 3050;
+    QString path;
+};
+
+// The alias file in use; it may not exist.
+QString filePath();
+
+// Raises DbError for an unknown alias or driver, a missing database or a bare InterBase path.
+Route resolve(const QString &alias, const TStrings &params);
+
+ServerLocation parseLocation(const QString &location);
+
+} // namespace aliases

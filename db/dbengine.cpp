@@ -1,0 +1,343 @@
+#include "dbengine.h"
+
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpSocket>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString qtDriverName(aliases::Driver driver)
+{
+    switch (driver) {
+    case aliases::Driver::InterBase:
+        return u"QIBASE"_s;
+    case aliases::Driver::Odbc:
+        return u"QODBC"_s;
+    case aliases::Driver::Sqlite:
+        break;
+    }
+    return u"QSQLITE"_s;
+}
+
+QString errorText(const QSqlError &error, const QString &fallback)
+{
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? fallback : text;
+}
+
+// Qt offers no connect timeout for Firebird, and a host that drops packets would hold the
+// window for minutes; a plain TCP connect to the server's port tells within a bounded time.
+void checkReachable(const aliases::ServerLocation &location)
+{
+    QTcpSocket socket;
+    socket.connectToHost(location.host, location.port);
+    if (!socket.waitForConnected(TDatabase::reachabilityTimeoutMs))
+        throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
+            location.host, QString::number(location.port), socket.errorString()));
+    socket.abort();
+}
+
+bool isWholeNumber(QStringView text)
+{
+    if (text.startsWith(u'+') || text.startsWith(u'-'))
+        text = text.mid(1);
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+void TStrings::clear()
+{
+    m_lines.clear();
+    changed();
+}
+
+void TStrings::add(const QString &line)
+{
+    m_lines.append(line);
+    changed();
+}
+
+void TStrings::setText(const QString &text)
+{
+    static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
+    m_lines = text.split(lineBreak);
+    if (m_lines.last().isEmpty())
+        m_lines.removeLast(); // a final line break ends the last line, it starts none
+    changed();
+}
+
+QString TStrings::text() const
+{
+    return m_lines.join(u'\n');
+}
+
+void TStrings::setLine(qsizetype n, const QString &line)
+{
+    if (n < 0 || n >= m_lines.size())
+        throw DbError(u"List index out of bounds (%1)"_s.arg(n));
+    m_lines[n] = line;
+    changed();
+}
+
+QString TStrings::value(const QString &name) const
+{
+    for (const QString &line : m_lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq >= 0 &&
+            QStringView(line).left(eq).trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1);
+    }
+    return QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDatabase::TDatabase(const QString &databaseName, QObject *parent)
+    : QObject(parent), m_databaseName(databaseName)
+{
+    // Several connections may share a database name (tests, tools); the Qt name must not.
+    static std::atomic<int> serial = 0;
+    m_connectionName = u"tollivane/%1/%2"_s.arg(databaseName).arg(++serial);
+}
+
+TDatabase::~TDatabase()
+{
+    close();
+    for (TQuery *query : std::as_const(m_queries))
+        query->m_database = nullptr;
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void TDatabase::setAliasName(const QString &alias)
+{
+    close();
+    m_aliasName = alias;
+}
+
+void TDatabase::setRoute(const aliases::Route &route)
+{
+    close();
+    m_route = route;
+}
+
+bool TDatabase::connected() const
+{
+    return m_open;
+}
+
+void TDatabase::open()
+{
+    if (m_open)
+        return;
+    openRoute(m_route ? *m_route : aliases::resolve(m_aliasName, m_params));
+    m_open = true;
+}
+
+void TDatabase::openRoute(const aliases::Route &route)
+{
+    const QString driver = qtDriverName(route.driver);
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw DbError(u"The SQL driver %1 is not installed"_s.arg(driver));
+    // The driver is known only now; a connection made for another driver is replaced.
+    if (QSqlDatabase::contains(m_connectionName) &&
+        QSqlDatabase::database(m_connectionName, false).driverName() != driver)
+        QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(driver, m_connectionName);
+
+    db.setUserName(route.userName);
+    db.setPassword(route.password);
+    switch (route.driver) {
+    case aliases::Driver::InterBase: {
+        const aliases::ServerLocation location = aliases::parseLocation(route.database);
+        if (location.host.isEmpty())
+            throw DbError(u"The database '%1' names no server"_s.arg(route.database));
+        checkReachable(location);
+        db.setDatabaseName(route.database);
+        break;
+    }
+    case aliases::Driver::Odbc:
+        // QODBC puts "DSN=" in front itself; the driver's own timeout bounds a silent host.
+        db.setDatabaseName(route.database + u";CONN_TIMEOUT=%1"_s.arg(connectTimeoutSeconds));
+        break;
+    case aliases::Driver::Sqlite:
+        db.setDatabaseName(route.database);
+        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(connectTimeoutSeconds * 1000));
+        break;
+    }
+
+    if (!db.open()) {
+        const QString text =
+            errorText(db.lastError(), u"Cannot connect to %1"_s.arg(route.database));
+        db.close();
+        throw DbError(text);
+    }
+    if (route.driver == aliases::Driver::Sqlite) {
+        // Readers then never hold up the stations' writes.
+        QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
+    }
+}
+
+void TDatabase::close()
+{
+    const QList<TQuery *> queries = m_queries;
+    for (TQuery *query : queries)
+        query->close();
+    if (m_open)
+        QSqlDatabase::database(m_connectionName, false).close();
+    m_open = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TQuery::TQuery(TDatabase *database, QObject *parent)
+    : QObject(parent), m_database(database), m_sql([this] { close(); })
+{
+    if (m_database)
+        m_database->m_queries.append(this);
+}
+
+TQuery::~TQuery()
+{
+    if (m_database)
+        m_database->m_queries.removeOne(this);
+}
+
+TDatabase &TQuery::connection() const
+{
+    if (!m_database)
+        throw DbError(u"The query has no database"_s);
+    return *m_database;
+}
+
+void TQuery::open()
+{
+    close();
+    TDatabase &database = connection();
+    database.open();
+
+    QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
+    query.setForwardOnly(true);
+    if (!query.exec(m_sql.text()))
+        throw DbError(errorText(query.lastError(), u"The statement failed"_s));
+    QSqlRecord row = query.record();
+    if (query.next())
+        row = query.record();
+    else
+        row.clearValues();
+    // Nothing stays open in the engine: no read lock, no snapshot of an old state.
+    query.finish();
+
+    for (const QString &name : std::as_const(m_requiredFields)) {
+        if (row.indexOf(name) < 0)
+            throw DbError(u"Field '%1' not found"_s.arg(name));
+    }
+    m_row = row;
+    m_active = true;
+    Q_EMIT dataChanged();
+}
+
+void TQuery::close()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_row.clear();
+    Q_EMIT dataChanged();
+}
+
+QString TQuery::fieldAsString(const QString &name) const
+{
+    if (!m_active)
+        throw DbError(u"Cannot read field '%1' of a closed query"_s.arg(name));
+    const int index = m_row.indexOf(name);
+    if (index < 0)
+        throw DbError(u"Field '%1' not found"_s.arg(name));
+    const QVariant value = m_row.value(index);
+    return value.isNull() ? QString() : value.toString();
+}
+
+int TQuery::fieldAsInteger(const QString &name) const
+{
+    const QString text = fieldAsString(name);
+    QStringView digits(text);
+    while (digits.startsWith(u' '))
+        digits = digits.mid(1);
+    bool ok = false;
+    const int value = isWholeNumber(digits) ? digits.toInt(&ok) : 0;
+    if (!ok)
+        throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
+    return value;
+}
+
+bool TQuery::hasField(const QString &name) const
+{
+    return m_active && m_row.indexOf(name) >= 0;
+}
+
+QStringList TQuery::fieldNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_row.count(); ++i)
+        names.append(m_row.fieldName(i));
+    return names;
+}
+
+void TQuery::execSQL()
+{
+    TDatabase &database = connection();
+    database.open();
+    QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
+    if (!query.exec(m_sql.text()))
+        throw DbError(errorText(query.lastError(), u"The statement failed"_s));
+}
+
+void TQuery::addRequiredField(const QString &name)
+{
+    if (!m_requiredFields.contains(name, Qt::CaseInsensitive))
+        m_requiredFields.append(name);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TDataSource::TDataSource(QObject *parent) : QObject(parent) {}
+
+void TDataSource::setDataSet(TQuery *query)
+{
+    if (query == m_query)
+        return;
+    disconnect(m_relay);
+    disconnect(m_gone);
+    m_query = query;
+    if (!m_query)
+        return;
+    for (const QString &name : std::as_const(m_fields))
+        m_query->addRequiredField(name);
+    m_relay = connect(m_query, &TQuery::dataChanged, this, &TDataSource::dataChanged);
+    m_gone = connect(m_query, &QObject::destroyed, this, [this] { m_query = nullptr; });
+}
+
+void TDataSource::bindField(const QString &name)
+{
+    if (!m_fields.contains(name, Qt::CaseInsensitive))
+        m_fields.append(name);
+    if (m_query)
+        m_query->addRequiredField(name);
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "aliases.h"
+#include "error.h"
+
+#include <QList>
+#include <QObject>
+#include <QSqlRecord>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class TQuery;
+
+// The one exception type of the database layer; its text is the engine's own.
+class DbError : public TError
+{
+public:
+    using TError::TError;
+};
+
+// A statement or parameter list held as text lines. Changing it tells the owner.
+class TStrings
+{
+public:
+    explicit TStrings(std::function<void()> changed = {}) : m_changed(std::move(changed)) {}
+    void clear();
+    void add(const QString &line);
+    void setText(const QString &text); // split at line breaks
+    QString text() const;              // lines joined by line breaks
+    qsizetype count() const { return m_lines.size(); }
+    QString line(qsizetype n) const { return m_lines.value(n); } // n from 0
+    void setLine(qsizetype n, const QString &line);              // raises when there is no line n
+    const QStringList &lines() const { return m_lines; }
+    // The value of the first "NAME=value" line whose name matches (case-insensitive).
+    QString value(const QString &name) const;
+
+private:
+    void changed()
+    {
+        if (m_changed)
+            m_changed();
+    }
+    QStringList m_lines;
+    std::function<void()> m_changed;
+};
+
+// The one named connection: an alias configured outside the terminal plus a parameter list.
+class TDatabase : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDatabase(const QString &databaseName, QObject *parent = nullptr);
+    ~TDatabase() override;
+
+    QString databaseName() const { return m_databaseName; }
+    QString aliasName() const { return m_aliasName; }
+    void setAliasName(const QString &alias); // closes the connection first
+    TStrings &params() { return m_params; }
+    const TStrings &params() const { return m_params; }
+
+    bool connected() const;
+    void open();  // raises DbError when the database cannot be reached; never asks for a login
+    void close(); // closes the results of its queries too; harmless when closed
+
+    // Bypasses the alias file: the next open goes to this database (tools and tests).
+    void setRoute(const aliases::Route &route);
+    void clearRoute() { m_route.reset(); }
+
+    // For the queries bound to this connection.
+    QString qtConnectionName() const { return m_connectionName; }
+
+    // Bounds of a connection attempt to a host that does not answer: the ODBC driver's own
+    // connect timeout, and the TCP check made before a Firebird attach.
+    static constexpr int connectTimeoutSeconds = 3;
+    static constexpr int reachabilityTimeoutMs = 2000;
+
+private:
+    friend class TQuery;
+    void openRoute(const aliases::Route &route);
+
+    QString m_databaseName;
+    QString m_connectionName;
+    QString m_aliasName;
+    TStrings m_params;
+    std::optional<aliases::Route> m_route;
+    QList<TQuery *> m_queries;
+    bool m_open = false;
+};
+
+// A statement on the connection. A select is read when opened and the query stands on its
+// first row; nothing stays open in the engine between calls, so every statement takes effect
+// at once and other stations see it when the call returns.
+class TQuery : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TQuery(TDatabase *database, QObject *parent = nullptr);
+    ~TQuery() override;
+
+    TStrings &sql() { return m_sql; } // changing the text closes an open result
+    const TStrings &sql() const { return m_sql; }
+
+    void open();  // runs the select; opens the connection first when it is closed
+    void close(); // harmless when closed
+    bool active() const { return m_active; }
+
+    // Columns of the current row, by name without regard to case. A missing column raises;
+    // NULL reads as an empty text; an empty result reads every column as empty.
+    QString fieldAsString(const QString &name) const;
+    int fieldAsInteger(const QString &name) const; // raises when the text is not a whole number
+    bool hasField(const QString &name) const;
+
+    void execSQL(); // a statement without result rows
+
+    // Data-bound display: fields that must exist when the query is opened.
+    void addRequiredField(const QString &name);
+
+    TDatabase *database() const { return m_database; }
+    QStringList fieldNames() const; // of the current result; empty when closed
+
+Q_SIGNALS:
+    void dataChanged(); // opened or closed
+
+private:
+    friend class TDatabase;
+    TDatabase &connection() const; // raises when the connection is gone
+
+    TDatabase *m_database; // null once the connection is destroyed
+    TStrings m_sql;
+    QSqlRecord m_row;
+    bool m_active = false;
+    QStringList m_requiredFields;
+};
+
+// Binds data-aware controls to a query.
+class TDataSource : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TDataSource(QObject *parent = nullptr);
+    void setDataSet(TQuery *query);
+    TQuery *dataSet() const { return m_query; }
+    // A control shows this column; opening the query fails while the column is missing.
+    void bindField(const QString &name);
+
+Q_SIGNALS:
+    void dataChanged();
+
+private:
+    TQuery *m_query = nullptr;
+    QStringList m_fields;
+    QMetaObject::Connection m_relay;
+    QMetaObject::Connection m_gone;
+};

@@ -1,0 +1,236 @@
+#include "aliases.h"
+#include "dbengine.h"
+#include "profiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using aliases::Driver;
+
+Q_DECLARE_METATYPE(aliases::Driver)
+
+namespace {
+
+const QString noFile; // null: the row runs without an alias file
+
+const QString jumpSection =
+    u"[Jump]\r\nDriver=InterBase\r\n"
+    "C:\\IB_data\\Jump.GDB=localhost:/var/lib/firebird/3.0/data/jump.fdb\r\n"
+    "G:\\Jump.GDB=scorer/3051:/srv/jump.fdb\r\n"_s;
+
+QStringList interbase(profiles::Location location)
+{
+    return profiles::interbaseParams(location);
+}
+
+} // namespace
+
+class TstDbAliases : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    // Points TOLLIVANE_ALIASES at a file with this text, or at a missing file for a null text.
+    void useAliasFile(const QString &text)
+    {
+        const QString path = m_dir.filePath(u"aliases.ini"_s);
+        QFile::remove(path);
+        if (!text.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text.toUtf8());
+        }
+        qputenv("TOLLIVANE_ALIASES", path.toLocal8Bit());
+    }
+
+    static QStringList params(std::initializer_list<QString> lines) { return QStringList(lines); }
+
+private Q_SLOTS:
+    void resolve_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<Driver>("driver");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+
+        const QString fdb = u"localhost:/var/lib/firebird/3.0/data/jump.fdb"_s;
+        QTest::newRow("InterBase Local location mapped to the server's database")
+            << jumpSection << u"Jump"_s << interbase(profiles::Location::Local) << Driver::InterBase
+            << fdb << u"SYSDBA"_s << u"pewtergum"_s;
+        QTest::newRow("InterBase Server location mapped to a host with a port")
+            << jumpSection << u"Jump"_s << interbase(profiles::Location::Server)
+            << Driver::InterBase << u"scorer/3051:/srv/jump.fdb"_s << u"SYSDBA"_s << u"pewtergum"_s;
+        QTest::newRow("alias and location match without regard to case")
+            << jumpSection << u"JUMP"_s << params({u"server name=c:\\ib_data\\JUMP.gdb"_s})
+            << Driver::InterBase << fdb << QString() << QString();
+        QTest::newRow("InterBase location with a host and no mapping is used as given")
+            << jumpSection << u"Jump"_s << params({u"SERVER NAME=db1:/data/x.fdb"_s})
+            << Driver::InterBase << u"db1:/data/x.fdb"_s << QString() << QString();
+        QTest::newRow("no alias file: Jump takes InterBase with the location as given")
+            << noFile << u"Jump"_s
+            << params({u"SERVER NAME=localhost:/srv/j.fdb"_s, u"USER NAME=SYSDBA"_s})
+            << Driver::InterBase << u"localhost:/srv/j.fdb"_s << u"SYSDBA"_s << QString();
+        QTest::newRow("no alias file: JumpLocal takes ODBC with its DSN line")
+            << noFile << u"JumpLocal"_s << profiles::mysqlParams(profiles::Location::Local)
+            << Driver::Odbc << u"JumpLocal"_s << u"root"_s << u"rusko"_s;
+        QTest::newRow("no alias file: JumpServer takes ODBC with its DSN line")
+            << noFile << u"JumpServer"_s << profiles::mysqlParams(profiles::Location::Server)
+            << Driver::Odbc << u"JumpServer"_s << u"root"_s << u"rusko"_s;
+        QTest::newRow("alias file without the alias's section: defaults apply")
+            << jumpSection << u"JumpServer"_s << profiles::mysqlParams(profiles::Location::Server)
+            << Driver::Odbc << u"JumpServer"_s << u"root"_s << u"rusko"_s;
+        QTest::newRow("ODBC DSN key overrides the parameter line")
+            << u"[JumpLocal]\nDriver=ODBC\nDSN=Scoring\n"_s << u"JumpLocal"_s
+            << profiles::mysqlParams(profiles::Location::Local) << Driver::Odbc << u"Scoring"_s
+            << u"root"_s << u"rusko"_s;
+        QTest::newRow("ODBC without any DSN takes the alias name")
+            << u"[Hall]\nDriver=odbc\n"_s << u"Hall"_s << QStringList() << Driver::Odbc << u"Hall"_s
+            << QString() << QString();
+        QTest::newRow("SQLite absolute file")
+            << u"[Demo]\nDriver=SQLite\nDatabase=/tmp/demo.sqlite\n"_s << u"Demo"_s
+            << interbase(profiles::Location::Local) << Driver::Sqlite << u"/tmp/demo.sqlite"_s
+            << QString() << QString();
+        QTest::newRow("SQLite file relative to the alias file")
+            << u"[Demo]\nDriver=SQLite\nDatabase=demo.sqlite\n"_s << u"Demo"_s << QStringList()
+            << Driver::Sqlite << m_dir.filePath(u"demo.sqlite"_s) << QString() << QString();
+    }
+    void resolve()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, alias);
+        QFETCH(QStringList, params);
+        useAliasFile(file);
+        TStrings list;
+        for (const QString &line : params)
+            list.add(line);
+
+        const aliases::Route route = aliases::resolve(alias, list);
+        QTEST(route.driver, "driver");
+        QTEST(route.database, "database");
+        QTEST(route.userName, "user");
+        QTEST(route.password, "password");
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("profile's Windows path without an alias file names no server")
+            << noFile << u"Jump"_s << interbase(profiles::Location::Local) << u"names no server"_s;
+        QTest::newRow("location mapped to a bare path is refused")
+            << u"[Jump]\nDriver=InterBase\nG:\\Jump.GDB=/var/lib/firebird/3.0/data/jump.fdb\n"_s
+            << u"Jump"_s << interbase(profiles::Location::Server) << u"names no server"_s;
+        QTest::newRow("unmapped bare path is refused")
+            << jumpSection << u"Jump"_s << params({u"SERVER NAME=/srv/jump.fdb"_s})
+            << u"names no server"_s;
+        QTest::newRow("InterBase without SERVER NAME")
+            << jumpSection << u"Jump"_s << params({u"USER NAME=SYSDBA"_s}) << u"no SERVER NAME"_s;
+        QTest::newRow("unknown alias")
+            << jumpSection << u"Hall"_s << QStringList() << u"Unknown alias 'Hall'"_s;
+        QTest::newRow("unknown driver") << u"[Hall]\nDriver=Paradox\n"_s << u"Hall"_s
+                                        << QStringList() << u"unknown driver 'Paradox'"_s;
+        QTest::newRow("SQLite without a file")
+            << u"[Demo]\nDriver=SQLite\n"_s << u"Demo"_s << QStringList() << u"no Database="_s;
+    }
+    void refused()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, alias);
+        QFETCH(QStringList, params);
+        QFETCH(QString, message);
+        useAliasFile(file);
+        TStrings list;
+        for (const QString &line : params)
+            list.add(line);
+        try {
+            aliases::resolve(alias, list);
+            QFAIL("the alias resolved");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(message), qPrintable(e.text()));
+        }
+    }
+
+    void parseLocation_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("host:path")
+            << u"localhost:/srv/j.fdb"_s << u"localhost"_s << 3050 << u"/srv/j.fdb"_s;
+        QTest::newRow("host/port:path")
+            << u"scorer/3051:/srv/j.fdb"_s << u"scorer"_s << 3051 << u"/srv/j.fdb"_s;
+        QTest::newRow("host/service:path takes the default port")
+            << u"scorer/gds_db:/srv/j.fdb"_s << u"scorer"_s << 3050 << u"/srv/j.fdb"_s;
+        QTest::newRow("address:Windows path on the server")
+            << u"127.0.0.1:C:\\IB_data\\Jump.GDB"_s << u"127.0.0.1"_s << 3050
+            << u"C:\\IB_data\\Jump.GDB"_s;
+        QTest::newRow("Windows drive path has no host")
+            << u"C:\\IB_data\\Jump.GDB"_s << QString() << 3050 << u"C:\\IB_data\\Jump.GDB"_s;
+        QTest::newRow("absolute path has no host")
+            << u"/srv/j.fdb"_s << QString() << 3050 << u"/srv/j.fdb"_s;
+        QTest::newRow("relative path with a colon has no host")
+            << u"./data:1/j.fdb"_s << QString() << 3050 << u"./data:1/j.fdb"_s;
+    }
+    void parseLocation()
+    {
+        QFETCH(QString, location);
+        const aliases::ServerLocation parsed = aliases::parseLocation(location);
+        QTEST(parsed.host, "host");
+        QTEST(int(parsed.port), "port");
+        QTEST(parsed.path, "path");
+    }
+
+    void aliasFileIsFoundInOrder()
+    {
+        const QString config = m_dir.filePath(u"config"_s);
+        qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+        qunsetenv("TOLLIVANE_ALIASES");
+        QCOMPARE(aliases::filePath(), u"/etc/tollivane/aliases.ini"_s);
+
+        const QString user = config + u"/VELMOR/Tollivane/aliases.ini"_s;
+        QVERIFY(QDir().mkpath(config + u"/VELMOR/Tollivane"_s));
+        QFile file(user);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(aliases::filePath(), user);
+
+        qputenv("TOLLIVANE_ALIASES", "/somewhere/else.ini");
+        QCOMPARE(aliases::filePath(), u"/somewhere/else.ini"_s);
+    }
+
+    void parameterListKeepsItsLines()
+    {
+        TStrings params;
+        for (const QString &line : interbase(profiles::Location::Local))
+            params.add(line);
+        QCOMPARE(params.count(), 19);
+        params.setLine(0, profiles::interbaseServerName(profiles::Location::Server));
+        QCOMPARE(params.line(0), u"SERVER NAME=G:\\Jump.GDB"_s);
+        QCOMPARE(params.line(18), u"PASSWORD=pewtergum"_s);
+        QCOMPARE(params.value(u"server name"_s), u"G:\\Jump.GDB"_s);
+        QCOMPARE(params.value(u"LANGDRIVER"_s), QString());
+        QVERIFY_THROWS_EXCEPTION(DbError, params.setLine(19, u"X=1"_s));
+
+        const QStringList local = profiles::mysqlParams(profiles::Location::Local);
+        const QStringList server = profiles::mysqlParams(profiles::Location::Server);
+        QCOMPARE(local.size(), 18);
+        QCOMPARE(server.size(), 18);
+        QCOMPARE(local.at(2), u"ODBC DSN=JumpLocal"_s);
+        QCOMPARE(server.at(2), u"ODBC DSN=JumpServer"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbAliases)
+#include "tst_dbaliases.moc"

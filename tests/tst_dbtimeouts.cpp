@@ -1,0 +1,252 @@
+// How long a failed connection attempt holds the station, on both server routes: with the
+// server down (nothing listens) and with a host that drops every packet. The dropping host
+// lives in a network namespace of the test's own: a veth pair whose far end never answers,
+// with a static neighbour entry so that the SYNs leave and vanish. Nothing leaves the machine.
+#include "dbengine.h"
+#include "tst_dbbackends.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Route
+{
+    Firebird,
+    Odbc
+};
+
+const QString silentHost = u"192.0.2.2"_s; // documentation range, only inside the namespace
+
+// A port on which nothing listens, found by binding one and letting it go.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+bool run(const QStringList &args, QString *error = nullptr)
+{
+    QProcess ip;
+    ip.start(u"ip"_s, args);
+    const bool ok =
+        ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
+    if (!ok && error)
+        *error = u"ip "_s + args.join(u' ') + u": "_s +
+                 QString::fromLocal8Bit(ip.readAllStandardError()).trimmed() + ip.errorString();
+    return ok;
+}
+
+// The calling thread's sockets are made in the namespace while this lives.
+class InNamespace
+{
+public:
+    explicit InNamespace(const QString &name)
+    {
+        m_home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        const int target =
+            ::open(QFile::encodeName(u"/run/netns/"_s + name).constData(), O_RDONLY | O_CLOEXEC);
+        m_entered = m_home >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
+        if (target >= 0)
+            ::close(target);
+    }
+    ~InNamespace()
+    {
+        if (m_entered && ::setns(m_home, CLONE_NEWNET) != 0)
+            qFatal("cannot return to the test's own network namespace");
+        if (m_home >= 0)
+            ::close(m_home);
+    }
+    bool entered() const { return m_entered; }
+
+private:
+    int m_home = -1;
+    bool m_entered = false;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Route)
+
+class TstDbTimeouts : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_namespace;
+    QString m_namespaceProblem;
+    int m_targets = 0;
+
+    // A connection to the host and port on the route, through an alias file and, for ODBC,
+    // a data source file of the test's own.
+    std::unique_ptr<TDatabase> connectionTo(Route route, const QString &host, quint16 port)
+    {
+        // unixODBC caches what it read of a data source file: a new file for every target.
+        ++m_targets;
+        const QString aliasFile = m_dir.filePath(u"aliases%1.ini"_s.arg(m_targets));
+        const QString odbcFile = m_dir.filePath(u"odbc%1.ini"_s.arg(m_targets));
+        QFile aliasesOut(aliasFile);
+        aliasesOut.open(QIODevice::WriteOnly);
+        aliasesOut.write(u"[Target]\nDriver=%1\nTARGET=%2/%3:/var/lib/firebird/3.0/data/x.fdb\n"_s
+                             .arg(route == Route::Firebird ? u"InterBase"_s : u"ODBC"_s, host,
+                                  QString::number(port))
+                             .toUtf8());
+        aliasesOut.close();
+        QFile odbcOut(odbcFile);
+        odbcOut.open(QIODevice::WriteOnly);
+        odbcOut.write(
+            u"[TvTarget%3]\nDriver = MariaDB Unicode\nServer = %1\nPort = %2\n"
+            "Database = Jump\n"_s.arg(host, QString::number(port), QString::number(m_targets))
+                .toUtf8());
+        odbcOut.close();
+        qputenv("TOLLIVANE_ALIASES", aliasFile.toLocal8Bit());
+        qputenv("ODBCINI", odbcFile.toLocal8Bit());
+
+        auto db = std::make_unique<TDatabase>(u"db"_s);
+        db->setAliasName(u"Target"_s);
+        db->params().add(u"SERVER NAME=TARGET"_s);
+        db->params().add(u"ODBC DSN=TvTarget"_s + QString::number(m_targets));
+        db->params().add(u"USER NAME=root"_s);
+        db->params().add(u"PASSWORD=rusko"_s);
+        return db;
+    }
+
+    // Milliseconds until the open failed; -1 (after a failure of the test) if it opened.
+    static qint64 failingOpen(TDatabase &db, QString *text)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            db.open();
+        } catch (const DbError &e) {
+            *text = e.text();
+            return clock.elapsed();
+        }
+        return -1;
+    }
+
+    static QString missingDriver(Route route)
+    {
+        if (route == Route::Firebird)
+            return QSqlDatabase::isDriverAvailable(u"QIBASE"_s)
+                       ? QString()
+                       : u"Qt's QIBASE driver is missing"_s;
+        if (!QSqlDatabase::isDriverAvailable(u"QODBC"_s))
+            return u"Qt's QODBC driver is missing"_s;
+        QFile odbcinst(u"/etc/odbcinst.ini"_s);
+        if (!odbcinst.open(QIODevice::ReadOnly) ||
+            !odbcinst.readAll().contains("[MariaDB Unicode]"))
+            return u"the MariaDB ODBC driver is not registered; run scripts/servers.sh install"_s;
+        return QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (::geteuid() != 0) {
+            m_namespaceProblem = u"the dropping-host test needs root to make a network namespace"_s;
+            return;
+        }
+        m_namespace = u"tollivane-drop-%1"_s.arg(QCoreApplication::applicationPid());
+        const QString ns = m_namespace;
+        QString error;
+        const bool ok =
+            run({u"netns"_s, u"add"_s, ns}, &error) &&
+            run({u"-n"_s, ns, u"link"_s, u"add"_s, u"v0"_s, u"type"_s, u"veth"_s, u"peer"_s,
+                 u"name"_s, u"v1"_s},
+                &error) &&
+            run({u"-n"_s, ns, u"addr"_s, u"add"_s, u"192.0.2.1/24"_s, u"dev"_s, u"v0"_s}, &error) &&
+            run({u"-n"_s, ns, u"link"_s, u"set"_s, u"v0"_s, u"up"_s}, &error) &&
+            run({u"-n"_s, ns, u"link"_s, u"set"_s, u"v1"_s, u"up"_s}, &error) &&
+            run({u"-n"_s, ns, u"link"_s, u"set"_s, u"lo"_s, u"up"_s}, &error) &&
+            // a neighbour nobody is: frames go out to v1 and are dropped there
+            run({u"-n"_s, ns, u"neigh"_s, u"replace"_s, silentHost, u"lladdr"_s,
+                 u"02:00:00:00:00:99"_s, u"dev"_s, u"v0"_s, u"nud"_s, u"permanent"_s},
+                &error);
+        if (!ok)
+            m_namespaceProblem = u"cannot make the network namespace: "_s + error;
+    }
+
+    void cleanupTestCase()
+    {
+        if (!m_namespace.isEmpty())
+            run({u"netns"_s, u"del"_s, m_namespace});
+    }
+
+    void serverDown_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::newRow("Firebird route, nothing listens") << Route::Firebird;
+        QTest::newRow("ODBC route, nothing listens") << Route::Odbc;
+    }
+    void serverDown()
+    {
+        QFETCH(Route, route);
+        const QString missing = missingDriver(route);
+        if (!missing.isEmpty()) {
+            if (dbtest::inCi())
+                QFAIL(qPrintable(missing));
+            QSKIP(qPrintable(missing));
+        }
+        auto db = connectionTo(route, u"127.0.0.1"_s, closedPort());
+        QString text;
+        const qint64 ms = failingOpen(*db, &text);
+        QVERIFY2(ms >= 0, "the connection opened");
+        qInfo("%s: DbError after %lld ms: %s", QTest::currentDataTag(), ms, qPrintable(text));
+        QVERIFY(!text.isEmpty());
+        QVERIFY2(ms < 1000, qPrintable(u"took %1 ms"_s.arg(ms)));
+    }
+
+    void droppingHost_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::newRow("Firebird route, host drops packets") << Route::Firebird;
+        QTest::newRow("ODBC route, host drops packets") << Route::Odbc;
+    }
+    void droppingHost()
+    {
+        QFETCH(Route, route);
+        QString problem = missingDriver(route);
+        if (problem.isEmpty())
+            problem = m_namespaceProblem;
+        if (!problem.isEmpty()) {
+            if (dbtest::inCi())
+                QFAIL(qPrintable(problem));
+            QSKIP(qPrintable(problem));
+        }
+        const quint16 port = route == Route::Firebird ? 3050 : 3306;
+        auto db = connectionTo(route, silentHost, port);
+        QString text;
+        qint64 ms = -1;
+        {
+            InNamespace inside(m_namespace);
+            QVERIFY(inside.entered());
+            ms = failingOpen(*db, &text);
+        }
+        QVERIFY2(ms >= 0, "the connection opened");
+        qInfo("%s: DbError after %lld ms: %s", QTest::currentDataTag(), ms, qPrintable(text));
+        QVERIFY(!text.isEmpty());
+        // At least a second: the packets really went unanswered, not refused.
+        QVERIFY2(ms >= 1000, qPrintable(u"failed after %1 ms: %2"_s.arg(ms).arg(text)));
+        QVERIFY2(ms < TDatabase::connectTimeoutSeconds * 1000 + 500,
+                 qPrintable(u"took %1 ms"_s.arg(ms)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbTimeouts)
+#include "tst_dbtimeouts.moc"

@@ -1,0 +1,289 @@
+#include "competition.h"
+
+#include "dbengine.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <iterator>
+#include <span>
+
+using namespace Qt::StringLiterals;
+
+namespace competition {
+
+namespace {
+
+struct Competitor
+{
+    const char16_t *name;
+    const char16_t *team;
+};
+
+// A made-up start list; bibs are the positions, 001 to 030.
+const Competitor startList[] = {
+    {u"山川 翔太", u"白馬スキークラブ"},
+    {u"Aksel Brenna", u"Norway"},
+    {u"北野 大地", u"札幌ジャンプ団"},
+    {u"Tobias Lindqvist", u"Sweden"},
+    {u"Matej Horvat", u"Slovenia"},
+    {u"雪村 航", u"長野チーム"},
+    {u"Jonas Keller", u"Germany"},
+    {u"Eero Salminen", u"Finland"},
+    {u"風間 陸", u"蔵王ジャンプクラブ"},
+    {u"Lukas Gruber", u"Austria"},
+    {u"Kacper Wilk", u"Poland"},
+    {u"高嶺 颯", u"白馬スキークラブ"},
+    {u"Pavel Novak", u"Czechia"},
+    {u"Simon Ammerli", u"Switzerland"},
+    {u"大空 悠真", u"札幌ジャンプ団"},
+    {u"Henrik Dahl", u"Norway"},
+    {u"Marco Lanz", u"Italy"},
+    {u"飛田 蒼", u"長野チーム"},
+    {u"Ivan Petrenko", u"Ukraine"},
+    {u"Jean-Luc Moreau", u"France"},
+    {u"坂上 隼人", u"蔵王ジャンプクラブ"},
+    {u"Liam O'Connor", u"Canada"},
+    {u"Ole Rasmussen", u"Denmark"},
+    {u"春日 湊", u"白馬スキークラブ"},
+    {u"Andrej Kralj", u"Slovenia"},
+    {u"Felix Brandt", u"Germany"},
+    {u"森田 樹", u"札幌ジャンプ団"},
+    {u"Mikael Aho", u"Finland"},
+    {u"Daniel Winter", u"Austria"},
+    {u"岩崎 光", u"長野チーム"},
+};
+
+QString judgeTable(QChar letter)
+{
+    return u"judge"_s + letter;
+}
+
+void exec(TDatabase &db, const QString &statement)
+{
+    TQuery query(&db);
+    query.sql().add(statement);
+    query.execSQL();
+}
+
+void execIgnoringFailure(TDatabase &db, const QString &statement)
+{
+    try {
+        exec(db, statement);
+    } catch (const DbError &) {
+    }
+}
+
+// The first row of a select, by lower-case column name; empty values when there is no row.
+QHash<QString, QString> firstRow(TDatabase &db, const QString &statement)
+{
+    TQuery query(&db);
+    query.sql().add(statement);
+    query.open();
+    QHash<QString, QString> row;
+    for (const QString &name : query.fieldNames())
+        row.insert(name.toLower(), query.fieldAsString(name));
+    return row;
+}
+
+// The smallest bib after the given one ("" for the first); empty when there is none.
+QString bibAfter(TDatabase &db, const QString &bib)
+{
+    return firstRow(db, u"select min(zno) as nxt from entries where zno > "_s + quoted(bib))
+        .value(u"nxt"_s);
+}
+
+void putUp(TDatabase &db, const QString &bib, const QString &round)
+{
+    const QHash<QString, QString> entry =
+        firstRow(db, u"select * from entries where zno="_s + quoted(bib));
+    for (const QChar letter : judgeLetters) {
+        exec(db, u"update "_s + judgeTable(letter) + u" set zek="_s + quoted(bib) + u",hon="_s +
+                     quoted(round) + u",tstno='',name="_s + quoted(entry.value(u"name"_s)) +
+                     u",team="_s + quoted(entry.value(u"team"_s)) +
+                     u",sumi='',ap='',op='',lp='',tp=''"_s);
+    }
+}
+
+void finish(TDatabase &db)
+{
+    setReady(db, u"0"_s);
+    for (const QChar letter : judgeLetters)
+        exec(db, u"update "_s + judgeTable(letter) + u" set hon='X'"_s);
+}
+
+} // namespace
+
+QString quoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(u'\'', u"''"_s);
+    return u'\'' + escaped + u'\'';
+}
+
+void create(TDatabase &db)
+{
+    static const QString text = u"varchar(10)"_s;
+    static const QString longText = u"varchar(500)"_s;
+
+    execIgnoringFailure(db, u"drop table judgeent"_s);
+    exec(db, u"create table judgeent (jikko "_s + text + u')');
+    exec(db, u"insert into judgeent (jikko) values ('0')"_s);
+
+    for (const QChar letter : judgeLetters) {
+        const QString table = judgeTable(letter);
+        execIgnoringFailure(db, u"drop table "_s + table);
+        exec(db, u"create table "_s + table + u" (ent "_s + text + u", zek "_s + text +
+                     u", hon "_s + text + u", tstno "_s + longText + u", name "_s + longText +
+                     u", team "_s + longText + u", sumi "_s + text + u", ap "_s + text +
+                     u", op "_s + text + u", lp "_s + text + u", tp "_s + text + u')');
+        exec(db, u"insert into "_s + table +
+                     u" (ent, zek, hon, tstno, name, team, sumi, ap, op, lp, tp)"
+                     u" values ('False', '', '', '', '', '', '', '', '', '', '')"_s);
+    }
+
+    QString raceColumns = u"zno "_s + text + u" not null primary key"_s;
+    for (const QChar letter : judgeLetters) {
+        for (const QChar round : QStringView(u"12")) {
+            for (const QChar component : QStringView(u"aol"))
+                raceColumns += u", "_s + letter + component + round + u' ' + text;
+        }
+    }
+    execIgnoringFailure(db, u"drop table race"_s);
+    exec(db, u"create table race ("_s + raceColumns + u')');
+
+    QStringList markColumns;
+    for (const char16_t *who : {u"TD", u"M1", u"M2", u"M3"}) {
+        for (const char16_t *component : {u"ap", u"op", u"lp"})
+            markColumns.append(QString::fromUtf16(who) + QString::fromUtf16(component));
+    }
+    execIgnoringFailure(db, u"drop table judgep"_s);
+    exec(db,
+         u"create table judgep ("_s + markColumns.join(u' ' + text + u", "_s) + u' ' + text + u')');
+    exec(db, u"insert into judgep ("_s + markColumns.join(u", "_s) + u") values ("_s +
+                 QStringList(markColumns.size(), u"''"_s).join(u", "_s) + u')');
+}
+
+void seed(TDatabase &db, int competitors)
+{
+    static_assert(std::size(startList) == startListSize);
+    competitors = std::clamp(competitors, 1, startListSize);
+    execIgnoringFailure(db, u"drop table entries"_s);
+    exec(db, u"create table entries (zno varchar(10) not null primary key, name varchar(500),"
+             " team varchar(500))"_s);
+    exec(db, u"delete from race"_s);
+    int number = 0;
+    for (const Competitor &competitor : std::span(startList, std::size_t(competitors))) {
+        const QString bib = u"%1"_s.arg(++number, 3, 10, QChar(u'0'));
+        exec(db, u"insert into entries (zno, name, team) values ("_s + quoted(bib) + u", "_s +
+                     quoted(QString::fromUtf16(competitor.name)) + u", "_s +
+                     quoted(QString::fromUtf16(competitor.team)) + u')');
+        exec(db, u"insert into race (zno) values ("_s + quoted(bib) + u')');
+    }
+}
+
+void setReady(TDatabase &db, const QString &jikko)
+{
+    exec(db, u"update judgeent set jikko="_s + quoted(jikko));
+}
+
+Step step(TDatabase &db, bool force)
+{
+    Step result;
+    const QHash<QString, QString> first = firstRow(db, u"select * from judgeA"_s);
+    result.bib = first.value(u"zek"_s);
+    result.round = first.value(u"hon"_s);
+
+    if (result.round == u"X"_s) {
+        result.finished = true;
+        return result;
+    }
+    if (result.bib.isEmpty()) {
+        result.bib = bibAfter(db, QString());
+        if (result.bib.isEmpty())
+            throw DbError(u"The start list is empty"_s);
+        result.round = u"1"_s;
+        setReady(db, u"1"_s);
+        putUp(db, result.bib, result.round);
+        result.advanced = true;
+        return result;
+    }
+
+    int seated = 0;
+    int registered = 0;
+    const bool raceRound = result.round == u"1"_s || result.round == u"2"_s;
+    for (const QChar letter : judgeLetters) {
+        const QHash<QString, QString> judge =
+            firstRow(db, u"select * from "_s + judgeTable(letter));
+        const bool isSeated = judge.value(u"ent"_s) == u"True"_s;
+        const bool done = judge.value(u"zek"_s) == result.bib && judge.value(u"sumi"_s) == u"T"_s;
+        seated += isSeated;
+        registered += isSeated && done;
+        if (done && raceRound) {
+            const QString prefix = letter;
+            exec(db, u"update race set "_s + prefix + u'a' + result.round + u'=' +
+                         quoted(judge.value(u"ap"_s)) + u", "_s + prefix + u'o' + result.round +
+                         u'=' + quoted(judge.value(u"op"_s)) + u", "_s + prefix + u'l' +
+                         result.round + u'=' + quoted(judge.value(u"lp"_s)) + u" where zno="_s +
+                         quoted(result.bib));
+            result.copied.append(prefix);
+        }
+    }
+    if (!force && (seated == 0 || registered < seated))
+        return result;
+
+    QString next = bibAfter(db, result.bib);
+    if (next.isEmpty() && result.round.toInt() < rounds) {
+        result.round = QString::number(result.round.toInt() + 1);
+        next = bibAfter(db, QString());
+    }
+    if (next.isEmpty()) {
+        finish(db);
+        result.round = u"X"_s;
+        result.finished = true;
+        return result;
+    }
+    result.bib = next;
+    putUp(db, result.bib, result.round);
+    result.advanced = true;
+    return result;
+}
+
+QString state(TDatabase &db)
+{
+    db.open();
+    QSqlQuery query(QSqlDatabase::database(db.qtConnectionName(), false));
+    query.setForwardOnly(true);
+    QStringList lines;
+    auto dump = [&](const QString &table, const QString &statement, bool onlyMarked) {
+        if (!query.exec(statement)) {
+            lines.append(table + u": "_s + query.lastError().text());
+            return;
+        }
+        while (query.next()) {
+            const QSqlRecord record = query.record();
+            QStringList values;
+            for (int i = 0; i < record.count(); ++i) {
+                const QString value = record.value(i).toString();
+                if (i == 0 || !onlyMarked || !value.isEmpty())
+                    values.append(record.fieldName(i) + u'=' + value);
+            }
+            if (!onlyMarked || values.size() > 1)
+                lines.append(table + u": "_s + values.join(u' '));
+        }
+        query.finish();
+    };
+    dump(u"judgeent"_s, u"select * from judgeent"_s, false);
+    for (const QChar letter : judgeLetters)
+        dump(judgeTable(letter), u"select * from "_s + judgeTable(letter), false);
+    dump(u"judgep"_s, u"select * from judgep"_s, false);
+    dump(u"race"_s, u"select * from race order by zno"_s, true);
+    dump(u"entries"_s, u"select count(*) as competitors from entries"_s, false);
+    return lines.join(u'\n');
+}
+
+} // namespace competition

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+class TDatabase;
+
+// The competition database as the operator's console keeps it: the tables, a demo start list
+// and the console's part of a run, for the demo and the tests.
+namespace competition {
+
+inline constexpr QStringView judgeLetters = u"ABCDE";
+inline constexpr int rounds = 2;
+
+// Drops and creates judgeent, judgeA..judgeE, race and judgep with their single rows.
+void create(TDatabase &db);
+
+inline constexpr int startListSize = 30;
+
+// Replaces the start list (table entries) with the first `competitors` of the 30 (at least one)
+// and gives each a race row.
+void seed(TDatabase &db, int competitors = startListSize);
+
+// Sets the run state: "0" stops the run, anything else starts it.
+void setReady(TDatabase &db, const QString &jikko);
+
+// What one step of the console did.
+struct Step
+{
+    QStringList copied; // judge letters whose marks went into race
+    bool advanced = false;
+    bool finished = false;
+    QString bib;   // on the judges' tables after the step
+    QString round; // "1", "2", or "X" when the competition is over
+};
+
+// One step of the console: copies registered marks (sumi 'T') of the current competitor into
+// race, and puts the next competitor on all five judge tables when every seated judge
+// (ent 'True') has registered, or when forced. Before the first competitor the run is started
+// and the first one is put up. The position lives in the judge tables, so steps may come from
+// different processes.
+Step step(TDatabase &db, bool force = false);
+
+// The tables as text, one line a row.
+QString state(TDatabase &db);
+
+// A text as a single-quoted literal.
+QString quoted(const QString &text);
+
+} // namespace competition

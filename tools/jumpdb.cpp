@@ -1,0 +1,195 @@
+// jumpdb: sets up a competition database and plays the operator's console for the demo and
+// the tests.
+#include "competition.h"
+#include "dbengine.h"
+#include "profiles.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// The station's own parameter list for its aliases, so that a tool run reaches the same
+// database as the terminal does.
+QStringList defaultParams(const QString &alias)
+{
+    if (alias.compare(QString::fromUtf16(profiles::interbaseAlias), Qt::CaseInsensitive) == 0)
+        return profiles::interbaseParams(profiles::Location::Local);
+    if (alias.compare(profiles::mysqlAlias(profiles::Location::Local), Qt::CaseInsensitive) == 0)
+        return profiles::mysqlParams(profiles::Location::Local);
+    if (alias.compare(profiles::mysqlAlias(profiles::Location::Server), Qt::CaseInsensitive) == 0)
+        return profiles::mysqlParams(profiles::Location::Server);
+    return {};
+}
+
+void setParam(TStrings &params, const QString &line)
+{
+    const QString name = line.section(u'=', 0, 0).trimmed();
+    for (qsizetype i = 0; i < params.count(); ++i) {
+        if (params.line(i).section(u'=', 0, 0).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+            params.setLine(i, line);
+            return;
+        }
+    }
+    params.add(line);
+}
+
+// Returns false after telling what is missing.
+bool configure(TDatabase &db, const QCommandLineParser &args)
+{
+    aliases::Route route;
+    if (args.isSet(u"sqlite"_s)) {
+        route.driver = aliases::Driver::Sqlite;
+        route.database = args.value(u"sqlite"_s);
+    } else if (args.isSet(u"firebird"_s)) {
+        route.driver = aliases::Driver::InterBase;
+        route.database = args.value(u"firebird"_s);
+        route.userName = args.isSet(u"user"_s) ? args.value(u"user"_s) : u"SYSDBA"_s;
+        route.password = args.isSet(u"password"_s) ? args.value(u"password"_s) : u"pewtergum"_s;
+    } else if (args.isSet(u"dsn"_s)) {
+        route.driver = aliases::Driver::Odbc;
+        route.database = args.value(u"dsn"_s);
+        route.userName = args.isSet(u"user"_s) ? args.value(u"user"_s) : u"root"_s;
+        route.password = args.isSet(u"password"_s) ? args.value(u"password"_s) : u"rusko"_s;
+    } else if (args.isSet(u"alias"_s)) {
+        const QString alias = args.value(u"alias"_s);
+        db.setAliasName(alias);
+        for (const QString &line : defaultParams(alias))
+            db.params().add(line);
+        for (const QString &line : args.values(u"param"_s))
+            setParam(db.params(), line);
+        return true;
+    } else {
+        err() << "jumpdb: name the database with --alias, --sqlite, --firebird or --dsn\n";
+        return false;
+    }
+    db.setRoute(route);
+    return true;
+}
+
+void report(const competition::Step &step)
+{
+    if (!step.copied.isEmpty())
+        out() << "marks of " << step.copied.join(u',') << " copied into race\n";
+    if (step.finished)
+        out() << "competition over\n";
+    else if (step.advanced)
+        out() << "competitor " << step.bib << " round " << step.round << '\n';
+    out().flush();
+}
+
+// The console: puts up competitors one after the other until the last of the last round.
+int runOperator(TDatabase &db, int intervalMs, bool automatic, int holdMs)
+{
+    QElapsedTimer onDisplay;
+    onDisplay.start();
+    for (;;) {
+        try {
+            const bool force = automatic && onDisplay.elapsed() >= holdMs;
+            const competition::Step step = competition::step(db, force);
+            report(step);
+            if (step.finished)
+                return 0;
+            if (step.advanced)
+                onDisplay.restart();
+        } catch (const DbError &e) {
+            // The server may come back; the next step tries again on a new connection.
+            err() << "jumpdb: " << e.text() << '\n';
+            err().flush();
+            db.close();
+        }
+        QThread::msleep(static_cast<unsigned long>(intervalMs));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"jumpdb"_s);
+
+    QCommandLineParser args;
+    args.setApplicationDescription(
+        u"Competition database tool.\n\n"
+        "Commands:\n"
+        "  create    drop and create judgeent, judgeA..judgeE, race and judgep\n"
+        "  seed      a start list of 30 competitors (table entries) and their race rows;\n"
+        "            --competitors N keeps the first N\n"
+        "  ready V   set jikko to V (0: operator not ready)\n"
+        "  step      one step of the operator: copy registered marks, next competitor\n"
+        "            when every seated judge has registered (or with --force)\n"
+        "  operator  run steps every --interval ms until the competition is over\n"
+        "  state     print the tables"_s);
+    args.addHelpOption();
+    args.addPositionalArgument(u"command"_s, u"create, seed, ready, step, operator or state"_s);
+    args.addOptions({
+        {u"alias"_s, u"Alias of the alias file, with the station's parameter list."_s, u"name"_s},
+        {u"param"_s, u"Parameter line NAME=value for the alias (repeatable)."_s, u"line"_s},
+        {u"sqlite"_s, u"A SQLite file, without the alias file."_s, u"file"_s},
+        {u"firebird"_s, u"A Firebird database host:/path, without the alias file."_s,
+         u"location"_s},
+        {u"dsn"_s, u"An ODBC data source, without the alias file."_s, u"name"_s},
+        {u"user"_s, u"User for --firebird or --dsn."_s, u"name"_s},
+        {u"password"_s, u"Password for --firebird or --dsn."_s, u"text"_s},
+        {u"interval"_s, u"Operator: milliseconds between steps."_s, u"ms"_s, u"1000"_s},
+        {u"auto"_s, u"Operator: move on after --hold ms even when marks are missing."_s},
+        {u"hold"_s, u"Operator: milliseconds a competitor stays up with --auto."_s, u"ms"_s,
+         u"10000"_s},
+        {u"force"_s, u"Step: move on even when marks are missing."_s},
+        {u"competitors"_s, u"Seed: how many of the start list (1 to 30)."_s, u"n"_s, u"30"_s},
+    });
+    args.process(app);
+
+    const QStringList positional = args.positionalArguments();
+    const QString command = positional.value(0);
+    TDatabase db(u"db"_s);
+    if (!configure(db, args))
+        return 2;
+
+    try {
+        if (command == u"create"_s) {
+            competition::create(db);
+        } else if (command == u"seed"_s) {
+            bool numeric = false;
+            const int competitors = args.value(u"competitors"_s).toInt(&numeric);
+            if (!numeric || competitors < 1 || competitors > competition::startListSize) {
+                err() << "jumpdb: --competitors takes 1 to " << competition::startListSize << '\n';
+                return 2;
+            }
+            competition::seed(db, competitors);
+        } else if (command == u"ready"_s && positional.size() == 2) {
+            competition::setReady(db, positional.at(1));
+        } else if (command == u"step"_s) {
+            report(competition::step(db, args.isSet(u"force"_s)));
+        } else if (command == u"operator"_s) {
+            return runOperator(db, qMax(10, args.value(u"interval"_s).toInt()),
+                               args.isSet(u"auto"_s), args.value(u"hold"_s).toInt());
+        } else if (command == u"state"_s) {
+            out() << competition::state(db) << '\n';
+        } else {
+            args.showHelp(2);
+        }
+    } catch (const DbError &e) {
+        err() << "jumpdb: " << e.text() << '\n';
+        return 1;
+    }
+    return 0;
+}
