@@ -122,14 +122,18 @@ TCuteButton::TCuteButton(QWidget *owner) : QWidget(owner)
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        connect(app, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        m_focusWatch = connect(app, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
             if (m_entered && now && now != this && now->window() == window())
                 leaveFocus();
         });
     }
 }
 
-TCuteButton::~TCuteButton() = default;
+TCuteButton::~TCuteButton()
+{
+    // The base's destructor can still move the focus; this object is gone by then.
+    disconnect(m_focusWatch);
+}
 
 QMenu *TCuteButton::dropDownMenu() const
 {

@@ -192,6 +192,7 @@ private:
     bool m_hovered = false;
     // The button is its window's active control: OnEnter ran, OnExit not yet.
     bool m_entered = false;
+    QMetaObject::Connection m_focusWatch;
     int m_altShortcut = 0;
     int m_plainShortcut = 0;
 };
