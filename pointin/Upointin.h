@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 class QLineEdit;
 class QTimer;
@@ -15,6 +16,7 @@ class TDBEdit;
 class TDataSource;
 class TImage;
 class TPanel;
+class TQuery;
 
 // The value buttons of the three rows: name, row, column. Column k stands for the deduction
 // k / 2; the name carries ten times the deduction.
@@ -171,6 +173,19 @@ public:
     // Escape and the window manager's close request change nothing.
     void reject() override;
 
+    // The pause between two registration attempts; tests count pauses instead of waiting.
+    void setRetryPause(std::function<void(int ms)> pause)
+    {
+        m_retryPause = std::move(pause);
+    }
+    static constexpr int registrationAttempts = 10;
+    static constexpr int retryPauseMs = 100;
+
+    // The mark 20 - ((flight + landing) + outrun) as shown and written: one decimal always.
+    static QString markText(double mark);
+    // A row counts as chosen when one of its buttons is wider than the normal look.
+    bool rowComplete(int row) const;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -189,7 +204,18 @@ private:
     void setCaptionSize(TCuteButton *button, int points);
     QString &valueTextOf(int row);
 
+    void setStatement(TQuery *query, const QString &text);
+    void hideQuestion();
+    void showChosen(int row, int column);
+    void focusValue(int row, int column);
+    int chosenColumn(int row) const;
+    void reportPollFailure(const QString &text);
+    bool registerMarks();
+
     bool m_closing = false;
+    bool m_pollFailureReported = false; // a lasting poll failure is reported once
+    bool m_pollBoxOpen = false;
+    std::function<void(int ms)> m_retryPause;
     QPointer<QWidget> m_centreOver;
 };
 

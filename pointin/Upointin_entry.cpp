@@ -102,10 +102,7 @@ void TFpointin::pculc()
     const double landing = opval.toDouble();
     const double outrun = lpval.toDouble();
     tpval = 20 - ((flight + landing) + outrun);
-    Edit4->setText(QString::number(tpval, 'g', 15));
-    // One decimal always: 20 -> 20.0, 3 -> 3.0; 19.5 and 10.0 stay.
-    if (Edit4->text().size() == 1 || Edit4->text().size() == 2)
-        Edit4->setText(Edit4->text() + u".0"_s);
+    Edit4->setText(markText(tpval));
 }
 
 void TFpointin::paintChosenConfirmed(int row)

@@ -151,9 +151,11 @@ private Q_SLOTS:
 
     void unreachableDatabase()
     {
-        Station s(u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/a.fdb\n"
-                  u"G:\\Jump.GDB=127.0.0.1/1:/b.fdb\n"_s,
-                  QByteArray());
+        // InterBase unreachable; MySQL Local reaches an empty file without the judge tables.
+        Station s(
+            u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/a.fdb\n"
+            u"G:\\Jump.GDB=127.0.0.1/1:/b.fdb\n[JumpLocal]\nDriver=SQLite\nDatabase=empty.sqlite\n"_s,
+            QByteArray());
         QVERIFY(s.start());
         Fmain->Rbd->setChecked(true);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);

@@ -1,0 +1,692 @@
+// Following the run, loading competitors, Start and End, confirming and registering.
+#include "CuteBtn.h"
+#include "Udm1.h"
+#include "Umain.h"
+#include "Upointin.h"
+#include "competition.h"
+#include "image.h"
+#include "label.h"
+#include "panel.h"
+#include "station_fixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString missingPoints =
+    u"＊＊＊ ポイントの入っていない部分があります。 ＊＊＊  確認してください。"_s;
+const QString notRegistered =
+    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
+
+struct Competitor
+{
+    QString zek = u"007"_s;
+    QString hon = u"1"_s;
+    QString tstno;
+    QString name = u"Kasai Noriaki"_s;
+    QString team = u"Tsuchiya Home"_s;
+    QString sumi;
+    QString ap, op, lp;
+};
+
+// What the operator's console writes into judge A's table.
+void putUp(const Competitor &c, const QString &letter = u"A"_s)
+{
+    execute(u"update judge"_s + letter + u" set zek="_s + competition::quoted(c.zek) + u", hon="_s +
+            competition::quoted(c.hon) + u", tstno="_s + competition::quoted(c.tstno) +
+            u", name="_s + competition::quoted(c.name) + u", team="_s +
+            competition::quoted(c.team) + u", sumi="_s + competition::quoted(c.sumi) + u", ap="_s +
+            competition::quoted(c.ap) + u", op="_s + competition::quoted(c.op) + u", lp="_s +
+            competition::quoted(c.lp));
+}
+
+void setRunning(bool running)
+{
+    execute(running ? u"update judgeent set jikko='1'"_s : u"update judgeent set jikko='0'"_s);
+}
+
+int chosenColumn(int row)
+{
+    for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
+        if (Fpointin->valueButton(row, i)->width() == Fpointin->selWidth)
+            return i;
+    }
+    return -1;
+}
+
+TCuteButton *value(int row, int column)
+{
+    return Fpointin->valueButton(row, column);
+}
+
+} // namespace
+
+class TestPointinFlow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Station> m_station;
+    int m_pauses = 0;
+
+    // A station on SQLite with judge A seated and the point input window shown (not modal),
+    // the run going and the competitor of c on the table.
+    void open(const Competitor &c = Competitor(), Route route = Route::Sqlite)
+    {
+        m_station = std::make_unique<Station>(routeAliases(route), routeSettings(route));
+        QVERIFY(m_station->start());
+        QVERIFY(Dm1->Database1->connected());
+        competition::create(*Dm1->Database1);
+        execute(u"update judgeA set ent='True'"_s);
+        setRunning(true);
+        putUp(c);
+        m_pauses = 0;
+        Fpointin->setRetryPause([this](int ms) {
+            QCOMPARE(ms, 100);
+            ++m_pauses;
+        });
+        Fpointin->Label1->setText(u"A"_s);
+        Fpointin->recallTimer->start();
+        Fpointin->show();
+        QApplication::setActiveWindow(Fpointin);
+        QVERIFY(QTest::qWaitForWindowActive(Fpointin));
+    }
+
+    void choose(int row, int column) { QTest::mouseClick(value(row, column), Qt::LeftButton); }
+
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const auto &m : m_station->messages)
+            texts << m.second;
+        return texts;
+    }
+
+private Q_SLOTS:
+    void cleanup() { m_station.reset(); }
+
+    void showingLoadsTheCurrentCompetitor()
+    {
+        Competitor c;
+        c.tstno = u"T-3"_s;
+        open(c);
+        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        QCOMPARE(Fpointin->Edit2->text(), c.name);
+        QCOMPARE(Fpointin->Edit3->text(), c.team);
+        QCOMPARE(Fpointin->Label9->text(), u"1 本目"_s);
+        QVERIFY(Fpointin->Panel9->isVisible());
+        QCOMPARE(Fpointin->Label26->text(), u"T-3"_s);
+        QCOMPARE(Fpointin->Edit4->text(), u"20.0"_s);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton2));
+        QCOMPARE(Fpointin->Panel10->pos(), QPoint(192, 344));
+        // The not-ready notice stands until a poll finds the run going.
+        QVERIFY(Fpointin->Panel7->isVisible());
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->Panel7->isVisible());
+    }
+
+    void operatorNotReadyFreezesTheDisplay()
+    {
+        open();
+        choose(TFpointin::Flight, 3);
+        setRunning(false);
+        Competitor next;
+        next.zek = u"008"_s;
+        putUp(next);
+        Fpointin->recallTimerTimer();
+        QVERIFY(Fpointin->Panel7->isVisible());
+        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        QCOMPARE(Fpointin->apval, u"1.5"_s);
+        setRunning(true);
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->Panel7->isVisible());
+        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
+        QCOMPARE(Fpointin->apval, u"0"_s);
+    }
+
+    void unchangedBibTouchesNothing()
+    {
+        open();
+        choose(TFpointin::Landing, 4);
+        Competitor same;
+        same.name = u"Someone Else"_s;
+        same.hon = u"2"_s;
+        same.sumi = u"T"_s;
+        putUp(same);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(Fpointin->opval, u"2"_s);
+        QCOMPARE(chosenColumn(TFpointin::Landing), 4);
+        QCOMPARE(Fpointin->Edit2->text(), u"Kasai Noriaki"_s);
+        QCOMPARE(Fpointin->Label9->text(), u"1 本目"_s);
+    }
+
+    void bibStoredWithoutZerosReloadsOnEveryPoll()
+    {
+        Competitor c;
+        c.zek = u"7"_s;
+        open(c);
+        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        choose(TFpointin::Flight, 2);
+        QCOMPARE(Fpointin->apval, u"1"_s);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(Fpointin->apval, u"0"_s);
+        QCOMPARE(chosenColumn(TFpointin::Flight), -1);
+    }
+
+    void rounds_data()
+    {
+        QTest::addColumn<QString>("hon");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("notReady");
+        QTest::addColumn<int>("judgepReads");
+        QTest::newRow("round 1") << u"1"_s << u"1 本目"_s << false << 1;
+        QTest::newRow("round 2") << u"2"_s << u"2 本目"_s << false << 1;
+        QTest::newRow("trial round 3") << u"3"_s << u"試技"_s << false << 1;
+        QTest::newRow("round 4 reads judgep twice") << u"4"_s << u"4 本目"_s << false << 2;
+        QTest::newRow("empty round") << QString() << u" 本目"_s << false << 1;
+        QTest::newRow("round X: not ready, label kept") << u"X"_s << u"1 本目"_s << true << 1;
+    }
+    void rounds()
+    {
+        QFETCH(QString, hon);
+        QFETCH(QString, label);
+        QFETCH(bool, notReady);
+        QFETCH(int, judgepReads);
+        open();
+        Fpointin->recallTimerTimer();
+        QSignalSpy reads(Dm1->Qtd, &TQuery::dataChanged);
+        Competitor c;
+        c.zek = u"012"_s;
+        c.hon = hon;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(Fpointin->Edit1->text(), u"012"_s);
+        QCOMPARE(Fpointin->Label9->text(), label);
+        QCOMPARE(Fpointin->Panel7->isVisible(), notReady);
+        // Each read closes and opens the query.
+        QCOMPARE(reads.count(), 2 * judgepReads);
+        if (notReady) {
+            Fpointin->recallTimerTimer(); // the run goes on: the notice goes, the competitor stays
+            QVERIFY(!Fpointin->Panel7->isVisible());
+            QCOMPARE(Fpointin->Edit1->text(), u"012"_s);
+        }
+    }
+
+    void trialText()
+    {
+        open();
+        QVERIFY(!Fpointin->Panel9->isVisible());
+        Competitor c;
+        c.zek = u"020"_s;
+        c.tstno = u"2 - 1"_s;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(Fpointin->Panel9->isVisible());
+        QCOMPARE(Fpointin->Label26->text(), u"2 - 1"_s);
+        QCOMPARE(Fpointin->Panel9->x(), 160);
+        c.zek = u"021"_s;
+        c.tstno.clear();
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->Panel9->isVisible());
+    }
+
+    void storedDeductionsAreShownAndCount_data()
+    {
+        QTest::addColumn<QString>("ap");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("lp");
+        QTest::addColumn<int>("flight");
+        QTest::addColumn<int>("landing");
+        QTest::addColumn<int>("outrun");
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("0.5, 2, 6.5") << u"0.5"_s << u"2"_s << u"6.5"_s << 1 << 4 << 13 << u"11.0"_s;
+        QTest::newRow("1.0 matches no button")
+            << u"1.0"_s << u"0"_s << u"0"_s << -1 << 0 << 0 << u"20.0"_s;
+        QTest::newRow("0.50 and a blank in front match nothing")
+            << u"0.50"_s << u" 1"_s << u"7"_s << -1 << -1 << 14 << u"13.0"_s;
+        QTest::newRow("empty shows nothing")
+            << QString() << QString() << QString() << -1 << -1 << -1 << u"20.0"_s;
+    }
+    void storedDeductionsAreShownAndCount()
+    {
+        QFETCH(QString, ap);
+        QFETCH(QString, op);
+        QFETCH(QString, lp);
+        QFETCH(int, flight);
+        QFETCH(int, landing);
+        QFETCH(int, outrun);
+        QFETCH(QString, mark);
+        Competitor c;
+        c.ap = ap;
+        c.op = op;
+        c.lp = lp;
+        open(c);
+        QCOMPARE(chosenColumn(TFpointin::Flight), flight);
+        QCOMPARE(chosenColumn(TFpointin::Landing), landing);
+        QCOMPARE(chosenColumn(TFpointin::Outrun), outrun);
+        // What the rows show is what the value texts hold, and what the mark counts.
+        QCOMPARE(Fpointin->apval, flight < 0 ? u"0"_s : TFpointin::valueText(flight));
+        QCOMPARE(Fpointin->opval, landing < 0 ? u"0"_s : TFpointin::valueText(landing));
+        QCOMPARE(Fpointin->lpval, outrun < 0 ? u"0"_s : TFpointin::valueText(outrun));
+        QCOMPARE(Fpointin->Edit4->text(), mark);
+    }
+
+    void registeredCompetitorIsReadBackFromRace_data()
+    {
+        QTest::addColumn<QString>("hon");
+        QTest::addColumn<bool>("registered");
+        QTest::newRow("round 1") << u"1"_s << true;
+        QTest::newRow("round 2") << u"2"_s << true;
+        QTest::newRow("round 3 reads nothing") << u"3"_s << false;
+        QTest::newRow("round 4 reads nothing") << u"4"_s << false;
+    }
+    void registeredCompetitorIsReadBackFromRace()
+    {
+        QFETCH(QString, hon);
+        QFETCH(bool, registered);
+        open();
+        Fpointin->recallTimerTimer();
+        const QString round = hon == u"2"_s ? u"2"_s : u"1"_s;
+        execute(u"insert into race (zno) values ('031')"_s);
+        execute(u"update race set Aa"_s + round + u"='2.5', Ao"_s + round + u"='1', Al"_s + round +
+                u"='3.5' where zno='031'"_s);
+        Competitor c;
+        c.zek = u"031"_s;
+        c.hon = hon;
+        c.sumi = u"T"_s;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(Fpointin->Panel5->isVisible(), registered);
+        if (!registered) {
+            QCOMPARE(Fpointin->apval, u"0"_s);
+            return;
+        }
+        QCOMPARE(Fpointin->Panel5->color(), TColor(0x0000FFFF));
+        QCOMPARE(Fpointin->Label21->text(), u"Registered"_s);
+        QCOMPARE(Fpointin->Label22->text(), u"登録済みです。"_s);
+        QCOMPARE(Fpointin->apval, u"2.5"_s);
+        QCOMPARE(Fpointin->opval, u"1"_s);
+        QCOMPARE(Fpointin->lpval, u"3.5"_s);
+        QCOMPARE(chosenColumn(TFpointin::Outrun), 7);
+        QCOMPARE(Fpointin->Edit4->text(), u"13.0"_s);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(value(TFpointin::Outrun, 7)));
+        // Start uncovers the confirm button for a new entry.
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        QVERIFY(!Fpointin->Panel5->isVisible());
+    }
+
+    void registeredCompetitorWithoutRaceRow()
+    {
+        open();
+        Fpointin->recallTimerTimer();
+        Competitor c;
+        c.zek = u"999"_s;
+        c.sumi = u"T"_s;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(Fpointin->isVisible());
+        QVERIFY(Fpointin->Panel5->isVisible());
+        QCOMPARE(chosenColumn(TFpointin::Flight), -1);
+        QCOMPARE(Fpointin->apval, u"0"_s);
+    }
+
+    void sumiOtherThanTHidesTheNotice_data()
+    {
+        QTest::addColumn<QString>("sumi");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("F") << u"F"_s;
+        QTest::newRow("lower-case t") << u"t"_s;
+    }
+    void sumiOtherThanTHidesTheNotice()
+    {
+        QFETCH(QString, sumi);
+        open();
+        Competitor c;
+        c.zek = u"040"_s;
+        c.sumi = sumi;
+        putUp(c);
+        Fpointin->Panel5->show();
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->Panel5->isVisible());
+    }
+
+    void newCompetitorHidesTheQuestion()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 1);
+        choose(TFpointin::Landing, 1);
+        choose(TFpointin::Outrun, 1);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QVERIFY(Fpointin->Panel10->isVisible());
+        Competitor c;
+        c.zek = u"008"_s;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
+    }
+
+    void failedCheckDuringAPollClosesSilently_data()
+    {
+        QTest::addColumn<QString>("zek");
+        QTest::newRow("zek not a number") << u"abc"_s;
+        QTest::newRow("zek empty") << QString();
+    }
+    void failedCheckDuringAPollClosesSilently()
+    {
+        QFETCH(QString, zek);
+        open();
+        Fpointin->recallTimerTimer();
+        Competitor c;
+        c.zek = zek;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->isVisible());
+        QVERIFY(!Fpointin->recallTimer->isActive());
+        QVERIFY(messages().isEmpty());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"True"_s);
+    }
+
+    void missingJudgepFailsTheCheck()
+    {
+        open();
+        Fpointin->recallTimerTimer();
+        execute(u"drop table judgep"_s);
+        Competitor c;
+        c.zek = u"050"_s;
+        putUp(c);
+        Fpointin->recallTimerTimer();
+        QVERIFY(!Fpointin->isVisible());
+        QVERIFY(messages().isEmpty());
+    }
+
+    void failedCheckWhileShowingIsReported()
+    {
+        Competitor c;
+        c.zek = u"abc"_s;
+        open(c);
+        QVERIFY(Fpointin->isVisible());
+        QVERIFY(Fpointin->recallTimer->isActive());
+        QCOMPARE(messages().size(), 1);
+        QCOMPARE(Fpointin->Panel10->pos(), QPoint(-120, 312)); // the steps after the check skipped
+    }
+
+    void endReleasesTheSeatAndCloses()
+    {
+        open();
+        Fpointin->Panel10->show();
+        QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
+        QVERIFY(!Fpointin->recallTimer->isActive());
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(Fpointin->Edit1->text().isEmpty());
+        QVERIFY(!Fpointin->isVisible());
+    }
+
+    void failedEndKeepsTheWindowOpen()
+    {
+        open();
+        execute(u"drop table judgeA"_s);
+        QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton);
+        QCOMPARE(messages().size(), 1);
+        QVERIFY(Fpointin->isVisible());
+        QVERIFY(Fpointin->recallTimer->isActive());
+        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+    }
+
+    void lastingPollFailureIsReportedOnce()
+    {
+        open();
+        execute(u"drop table judgeent"_s);
+        Fpointin->recallTimerTimer();
+        Fpointin->recallTimerTimer();
+        Fpointin->recallTimerTimer();
+        QCOMPARE(messages().size(), 1);
+        QVERIFY(Fpointin->isVisible());
+        QVERIFY(Fpointin->recallTimer->isActive());
+        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        execute(u"create table judgeent (jikko varchar(10))"_s);
+        execute(u"insert into judgeent (jikko) values ('1')"_s);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(messages().size(), 1);
+        execute(u"drop table judgeent"_s);
+        Fpointin->recallTimerTimer();
+        QCOMPARE(messages().size(), 2);
+    }
+
+    void noBoxIsStackedWhileOneIsOpen()
+    {
+        open();
+        execute(u"drop table judgeent"_s);
+        int nested = 0;
+        // The box of the first failure stays open while further ticks fail and succeed.
+        messages::setSink([&](messages::Kind, const QString &) {
+            ++nested;
+            if (nested > 1)
+                return;
+            Fpointin->recallTimerTimer();
+            execute(u"create table judgeent (jikko varchar(10))"_s);
+            execute(u"insert into judgeent (jikko) values ('1')"_s);
+            Fpointin->recallTimerTimer();
+            execute(u"drop table judgeent"_s);
+            Fpointin->recallTimerTimer();
+        });
+        Fpointin->recallTimerTimer();
+        QCOMPARE(nested, 1);
+    }
+
+    void diagnosticShowsTheLastJudgeStatement()
+    {
+        open();
+        QVERIFY(!Fpointin->Edit6->isVisible());
+        QTest::mouseDClick(Fpointin->Image2, Qt::LeftButton);
+        QVERIFY(Fpointin->Edit6->isVisible());
+        QCOMPARE(Fpointin->Edit6->text(), u"select * from judgeA"_s);
+    }
+
+    void confirmWithAMissingRow()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 2);
+        choose(TFpointin::Landing, 2);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{missingPoints});
+        QVERIFY(!Fpointin->Panel10->isVisible());
+    }
+
+    void registration_data()
+    {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<int>("flight");
+        QTest::addColumn<int>("landing");
+        QTest::addColumn<int>("outrun");
+        QTest::addColumn<QStringList>("statement");
+        QTest::newRow("judge A, all zero")
+            << u"A"_s << 0 << 0 << 0
+            << QStringList{u"update judgeA set ap='0',op='0',"_s, u"lp='0',tp='20.0',sumi='T'"_s};
+        QTest::newRow("judge B, 2.5 1 0.5") << u"B"_s << 5 << 2 << 1
+                                            << QStringList{u"update judgeB set ap='2.5',op='1',"_s,
+                                                           u"lp='0.5',tp='16.0',sumi='T'"_s};
+        QTest::newRow("judge E, 5 5 7")
+            << u"E"_s << 10 << 10 << 14
+            << QStringList{u"update judgeE set ap='5',op='5',"_s, u"lp='7',tp='3.0',sumi='T'"_s};
+        QTest::newRow("judge C, 0.5 0 0")
+            << u"C"_s << 1 << 0 << 0
+            << QStringList{u"update judgeC set ap='0.5',op='0',"_s, u"lp='0',tp='19.5',sumi='T'"_s};
+    }
+    void registration()
+    {
+        QFETCH(QString, letter);
+        QFETCH(int, flight);
+        QFETCH(int, landing);
+        QFETCH(int, outrun);
+        QFETCH(QStringList, statement);
+        open();
+        Fpointin->Label1->setText(letter);
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, flight);
+        choose(TFpointin::Landing, landing);
+        choose(TFpointin::Outrun, outrun);
+        Fpointin->Edit4->setText(u"99.9"_s); // typed by hand: never written
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QVERIFY(Fpointin->Panel10->isVisible());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton4));
+        QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return);
+        QCOMPARE(Dm1->Qedit->sql().lines(), statement);
+        const QString table = u"select * from judge"_s + letter;
+        QCOMPARE(readColumn(table, u"ap"_s), TFpointin::valueText(flight));
+        QCOMPARE(readColumn(table, u"op"_s), TFpointin::valueText(landing));
+        QCOMPARE(readColumn(table, u"lp"_s), TFpointin::valueText(outrun));
+        QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
+        QVERIFY(statement[1].contains(u"tp='"_s + readColumn(table, u"tp"_s) + u"'"_s));
+        QVERIFY(Fpointin->Panel5->isVisible());
+        QCOMPARE(Fpointin->Panel5->color(), TColor(0x00FFFF00));
+        QCOMPARE(Fpointin->Label21->text(), u"Registered"_s);
+        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QCOMPARE(Fpointin->CuteButton10->color(), Fpointin->btnColor);
+        QCOMPARE(m_pauses, 0);
+        QVERIFY(messages().isEmpty());
+    }
+
+    void answersFollowTheArrows()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 1);
+        choose(TFpointin::Landing, 1);
+        choose(TFpointin::Outrun, 1);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QCOMPARE(Fpointin->CuteButton4->color(), TColor(0x0000FFFF));
+        QCOMPARE(Fpointin->CuteButton5->color(), TColor(0x00400000));
+        QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton5));
+        QCOMPARE(Fpointin->CuteButton5->color(), TColor(0x0000FFFF));
+        QCOMPARE(Fpointin->CuteButton5->fontColor(), TColor(0x00A00000));
+        QCOMPARE(Fpointin->CuteButton4->color(), TColor(0x00400000));
+        QCOMPARE(Fpointin->CuteButton4->fontColor(), TColor(0x00808080));
+        QTest::keyClick(Fpointin->CuteButton5, Qt::Key_Return);
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
+        QCOMPARE(Fpointin->apval, u"0.5"_s); // the entry is left as it was
+        QCOMPARE(chosenColumn(TFpointin::Outrun), 1);
+    }
+
+    void valueChangedWhileAskingIsWhatIsWritten()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 1);
+        choose(TFpointin::Landing, 1);
+        choose(TFpointin::Outrun, 1);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        choose(TFpointin::Landing, 6);
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"op"_s), u"3"_s);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"tp"_s), u"16.0"_s);
+    }
+
+    void failedRegistrationIsReportedAndCanBeRepeated()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 3);
+        choose(TFpointin::Landing, 2);
+        choose(TFpointin::Outrun, 4);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        execute(u"alter table judgeA rename to judgeA_away"_s);
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QCOMPARE(messages(), QStringList{notRegistered});
+        QCOMPARE(m_pauses, 9); // ten attempts, a pause between each two
+        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QCOMPARE(Fpointin->CuteButton10->color(), Fpointin->btnColor);
+        QCOMPARE(Fpointin->apval, u"1.5"_s);
+        QCOMPARE(chosenColumn(TFpointin::Outrun), 4);
+        QCOMPARE(readColumn(u"select * from judgeA_away"_s, u"sumi"_s), QString());
+        // Back again: confirming once more writes the marks.
+        execute(u"alter table judgeA_away rename to judgeA"_s);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"lp"_s), u"2"_s);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"tp"_s), u"15.5"_s);
+        QVERIFY(Fpointin->Panel5->isVisible());
+    }
+
+    void incompleteRowAtYesWritesNothing()
+    {
+        open();
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, 1);
+        choose(TFpointin::Landing, 1);
+        choose(TFpointin::Outrun, 1);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        Fpointin->buttonrefle2(); // as a new competitor's reset would
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY(messages().isEmpty());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
+    }
+
+    void wholeFlowFromTheSeatClaim_data() { routeRows(); }
+    void wholeFlowFromTheSeatClaim()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        Station station(routeAliases(route), routeSettings(route));
+        QVERIFY(station.start());
+        competition::create(*Dm1->Database1);
+        setRunning(true);
+        Competitor c;
+        c.zek = u"015"_s;
+        c.name = u"葛西 紀明"_s;
+        putUp(c, u"D"_s);
+        Fmain->Rbd->setChecked(true);
+        bool ran = false;
+        QTimer::singleShot(0, Fpointin, [&] {
+            ran = true;
+            QApplication::setActiveWindow(Fpointin);
+            QVERIFY(QTest::qWaitForWindowActive(Fpointin));
+            QCOMPARE(Fpointin->Edit2->text(), c.name);
+            QTest::keyClick(Fpointin->CuteButton2, Qt::Key_Space); // Start
+            QWidget *w = QApplication::focusWidget();
+            QTest::keyClick(w, Qt::Key_Right);                            // flight 0.5
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);  // flight 1
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // landing 0
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);   // landing 5
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // outrun 0
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);  // outrun 0.5
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // to 確定
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton10));
+            QTest::keyClick(Fpointin->CuteButton10, Qt::Key_Return);
+            QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return);   // はい
+            QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton); // End
+        });
+        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(ran);
+        QVERIFY(!Fpointin->isVisible());
+        QVERIFY(station.messages.isEmpty());
+        const QString table = u"select * from judgeD"_s;
+        QCOMPARE(readColumn(table, u"ap"_s), u"1"_s);
+        QCOMPARE(readColumn(table, u"op"_s), u"5"_s);
+        QCOMPARE(readColumn(table, u"lp"_s), u"0.5"_s);
+        QCOMPARE(readColumn(table, u"tp"_s), u"13.5"_s);
+        QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
+        QCOMPARE(readColumn(table, u"ent"_s), u"False"_s);
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
+    }
+};
+
+QTEST_MAIN(TestPointinFlow)
+#include "tst_pointin_flow.moc"
