@@ -256,6 +256,7 @@ void TFmain::showEvent(QShowEvent *event)
 
 void TFmain::FormShow()
 {
+    activateWindow(); // a desktop without a window manager activates nothing by itself
     if (QRadioButton *seat = seatButton(QStringLiteral("ABCDE").indexOf(selectedSeat())))
         seat->setFocus(Qt::OtherFocusReason);
     try {

@@ -1,26 +1,45 @@
 // Renders the terminal's windows offscreen to PNG files, to look at them:
 //   tollivane-shots <folder>
-// Writes main.png, pointin.png and one picture of the point input window for each notice.
+// The station runs on a demo competition of its own in a temporary folder (the user's settings
+// and alias file are not touched): the main window, the point input window with a competitor,
+// and the point input window with each notice shown alone.
+#include "CuteBtn.h"
 #include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
+#include "competition.h"
+#include "messages.h"
 #include "panel.h"
+#include "radiogroup.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
-#include <QWidget>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdio>
 
 namespace {
 
-bool save(QWidget *w, const QString &dir, const QString &name)
+bool save(QWidget *w, const QString &dir, const char *name)
 {
-    const QString path = dir + u'/' + name + QStringLiteral(".png");
+    const QString path = dir + u'/' + QLatin1String(name) + QStringLiteral(".png");
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
+}
+
+void demoEnvironment(const QTemporaryDir &temp)
+{
+    qputenv("XDG_CONFIG_HOME", temp.path().toLocal8Bit());
+    QFile aliases(temp.filePath(QStringLiteral("aliases.ini")));
+    if (aliases.open(QIODevice::WriteOnly))
+        aliases.write("[Jump]\nDriver=SQLite\nDatabase=demo.sqlite\n");
+    qputenv("TOLLIVANE_ALIASES", aliases.fileName().toLocal8Bit());
+    messages::setSink([](messages::Kind, const QString &text) {
+        std::printf("message: %s\n", qPrintable(text));
+    });
 }
 
 } // namespace
@@ -32,16 +51,31 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
     QDir().mkpath(dir);
+    QTemporaryDir temp;
+    demoEnvironment(temp);
 
-    // No profile is connected: the windows are shown as they are laid out.
     Fmain = new TFmain;
     Fpointin = new TFpointin(Fmain);
     Dm1 = new TDm1;
-    bool ok = save(Fmain, dir, QStringLiteral("main"));
-    Fmain->Panel2->show();
-    ok = save(Fmain, dir, QStringLiteral("main-registered-notice")) && ok;
+    Fmain->show();
+    if (!QTest::qWaitFor([] { return Dm1->Database1->connected(); })) {
+        std::printf("the demo database did not open\n");
+        return 1;
+    }
+    competition::create(*Dm1->Database1);
+    competition::seed(*Dm1->Database1);
+    competition::step(*Dm1->Database1); // the first competitor, the run going
 
-    ok = save(Fpointin, dir, QStringLiteral("pointin")) && ok;
+    bool ok = save(Fmain, dir, "main");
+    Fmain->Panel2->show();
+    ok = save(Fmain, dir, "main-registered-notice") && ok;
+    Fmain->Panel2->hide();
+
+    Fpointin->Label1->setText(QStringLiteral("A"));
+    Fpointin->show();
+    Fpointin->recallTimerTimer();
+    ok = save(Fpointin, dir, "pointin") && ok;
+
     const struct
     {
         QWidget *notice;
@@ -55,8 +89,17 @@ int main(int argc, char *argv[])
     for (const auto &n : notices) {
         for (const auto &other : notices)
             other.notice->setVisible(other.notice == n.notice);
-        ok = save(Fpointin, dir, QLatin1String(n.name)) && ok;
+        ok = save(Fpointin, dir, n.name) && ok;
     }
+    for (const auto &n : notices)
+        n.notice->hide();
+
+    // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
+    Fpointin->Cba15Enter();
+    Fpointin->cbonext();
+    Fpointin->cbo20Enter();
+    Fpointin->cbl05Enter();
+    ok = save(Fpointin, dir, "pointin-entry") && ok;
 
     delete Dm1;
     delete Fpointin;

@@ -23,12 +23,12 @@ Database=$db
 INI
 export TOLLIVANE_ALIASES=$aliases
 
-if [ ! -f "$db" ]; then
-    "$jumpdb" create --alias Jump
-    "$jumpdb" seed --alias Jump
-fi
+# A fresh competition each time: 30 competitors, two rounds, all seats free.
+"$jumpdb" create --alias Jump
+"$jumpdb" seed --alias Jump
 
-"$jumpdb" operator --alias Jump --auto &
+# The operator puts up the next competitor once every seated judge has registered.
+"$jumpdb" operator --alias Jump &
 operator=$!
 trap 'kill $operator 2>/dev/null || true' EXIT
 
