@@ -1,6 +1,5 @@
-#include "Udm1.h"
 #include "Umain.h"
-#include "Upointin.h"
+#include "station.h"
 
 #include <QApplication>
 
@@ -10,19 +9,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tollivane"));
     QApplication::setStyle(QStringLiteral("Fusion"));
 
-    // The three objects live until the program ends, created in this order; the main window
-    // comes first and closing it ends the program.
-    Fmain = new TFmain;
-    Fpointin = new TFpointin(Fmain);
-    Dm1 = new TDm1;
-    Fmain->show();
+    station::create();
+    Fmain->show(); // its first show connects the remembered profile
     const int rc = QApplication::exec();
-
-    delete Dm1;
-    delete Fpointin;
-    delete Fmain;
-    Dm1 = nullptr;
-    Fpointin = nullptr;
-    Fmain = nullptr;
+    station::destroy();
     return rc;
 }

@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "panel.h"
 #include "radiogroup.h"
+#include "station.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,9 +55,7 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     demoEnvironment(temp);
 
-    Fmain = new TFmain;
-    Fpointin = new TFpointin(Fmain);
-    Dm1 = new TDm1;
+    station::create();
     Fmain->show();
     if (!QTest::qWaitFor([] { return Dm1->Database1->connected(); })) {
         std::printf("the demo database did not open\n");
@@ -101,8 +100,6 @@ int main(int argc, char *argv[])
     Fpointin->cbl05Enter();
     ok = save(Fpointin, dir, "pointin-entry") && ok;
 
-    delete Dm1;
-    delete Fpointin;
-    delete Fmain;
+    station::destroy();
     return ok ? 0 : 1;
 }

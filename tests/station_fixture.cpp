@@ -4,6 +4,7 @@
 #include "Umain.h"
 #include "Upointin.h"
 #include "radiogroup.h"
+#include "station.h"
 
 #include "dbengine.h"
 
@@ -58,9 +59,7 @@ Station::~Station()
 
 bool Station::start()
 {
-    Fmain = new TFmain;
-    Fpointin = new TFpointin(Fmain);
-    Dm1 = new TDm1;
+    station::create();
     Fmain->show();
     return QTest::qWaitFor([] {
         return Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0 ||
@@ -72,12 +71,7 @@ void Station::stop()
 {
     if (Fmain && Fmain->isVisible())
         Fmain->close();
-    delete Dm1;
-    delete Fpointin;
-    delete Fmain;
-    Dm1 = nullptr;
-    Fpointin = nullptr;
-    Fmain = nullptr;
+    station::destroy();
 }
 
 QString Station::settingsPath() const

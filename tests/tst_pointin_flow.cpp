@@ -361,11 +361,7 @@ private Q_SLOTS:
     void newCompetitorHidesTheQuestion()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 1);
-        choose(TFpointin::Landing, 1);
-        choose(TFpointin::Outrun, 1);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        enterAndConfirm(1, 1, 1);
         QVERIFY(Fpointin->Panel10->isVisible());
         Competitor c;
         c.zek = u"008"_s;
@@ -562,11 +558,7 @@ private Q_SLOTS:
     void answersFollowTheArrows()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 1);
-        choose(TFpointin::Landing, 1);
-        choose(TFpointin::Outrun, 1);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        enterAndConfirm(1, 1, 1);
         QCOMPARE(Fpointin->CuteButton4->color(), TColor(0x0000FFFF));
         QCOMPARE(Fpointin->CuteButton5->color(), TColor(0x00400000));
         QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Right);
@@ -585,11 +577,7 @@ private Q_SLOTS:
     void valueChangedWhileAskingIsWhatIsWritten()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 1);
-        choose(TFpointin::Landing, 1);
-        choose(TFpointin::Outrun, 1);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        enterAndConfirm(1, 1, 1);
         choose(TFpointin::Landing, 6);
         QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"op"_s), u"3"_s);
@@ -599,11 +587,7 @@ private Q_SLOTS:
     void failedRegistrationIsReportedAndCanBeRepeated()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 3);
-        choose(TFpointin::Landing, 2);
-        choose(TFpointin::Outrun, 4);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        enterAndConfirm(3, 2, 4);
         execute(u"alter table judgeA rename to judgeA_away"_s);
         QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
         QCOMPARE(messages(), QStringList{notRegistered});
@@ -626,11 +610,7 @@ private Q_SLOTS:
     void incompleteRowAtYesWritesNothing()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 1);
-        choose(TFpointin::Landing, 1);
-        choose(TFpointin::Outrun, 1);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        enterAndConfirm(1, 1, 1);
         Fpointin->buttonrefle2(); // as a new competitor's reset would
         QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
         QVERIFY(!Fpointin->Panel10->isVisible());
