@@ -101,6 +101,16 @@ class TestPointinFlow : public QObject
 
     void choose(int row, int column) { QTest::mouseClick(value(row, column), Qt::LeftButton); }
 
+    // Start, a value in each row by mouse, then 確定.
+    void enterAndConfirm(int flight, int landing, int outrun)
+    {
+        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
+        choose(TFpointin::Flight, flight);
+        choose(TFpointin::Landing, landing);
+        choose(TFpointin::Outrun, outrun);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+    }
+
     QStringList messages() const
     {
         QStringList texts;
