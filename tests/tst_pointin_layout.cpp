@@ -44,7 +44,6 @@ private:
         return w;
     }
     bool showAndActivate();
-    void saveShot(const QString &name);
 
 private Q_SLOTS:
     void initTestCase();
@@ -76,7 +75,6 @@ private Q_SLOTS:
     void pictures();
     void timers();
     void referenceMarksFollowQtd();
-    void shots();
 };
 
 void TestPointinLayout::initTestCase()
@@ -636,33 +634,6 @@ void TestPointinLayout::referenceMarksFollowQtd()
     Dm1->Qtd->open();
     QCOMPARE(m_w->DBEdit[3]->text(), u"1.5"_s);
     Dm1->Qtd->close();
-}
-
-void TestPointinLayout::saveShot(const QString &name)
-{
-    const QString dir = qEnvironmentVariable("TOLLIVANE_SHOTS", u"/tmp/tollivane-shots"_s);
-    QDir().mkpath(dir);
-    QVERIFY(m_w->grab().save(dir + u'/' + name + u".png"_s));
-}
-
-void TestPointinLayout::shots()
-{
-    if (!qEnvironmentVariableIsSet("TOLLIVANE_SHOTS"))
-        QSKIP("set TOLLIVANE_SHOTS to write pictures of the window");
-    QVERIFY(showAndActivate());
-    saveShot(u"pointin"_s);
-    QWidget *notices[] = {m_w->Panel5, m_w->Panel7, m_w->Panel9, m_w->Panel10};
-    for (QWidget *notice : notices) {
-        for (QWidget *other : notices)
-            other->setVisible(other == notice);
-        saveShot(u"pointin-"_s + notice->objectName().toLower());
-    }
-    m_w->Panel7->hide();
-    m_w->valueButton(TFpointin::Flight, 3)->setFocus();
-    m_w->valueButton(TFpointin::Landing, 5)->setFocus();
-    m_w->valueButton(TFpointin::Outrun, 14)->setFocus();
-    QTest::keyClick(m_w->valueButton(TFpointin::Outrun, 14), Qt::Key_Return);
-    saveShot(u"pointin-chosen"_s);
 }
 
 QTEST_MAIN(TestPointinLayout)
