@@ -195,6 +195,21 @@ void TDatabase::openRoute(const aliases::Route &route)
     }
 }
 
+// A server that was stopped leaves the connection dead for good. After a failed statement a
+// cheap probe tells a dead connection from a failing statement; a dead one is closed, so the
+// next statement connects anew and the station carries on once the server is back.
+void TDatabase::dropIfLost()
+{
+    if (!m_open)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QString probe =
+        db.driverName() == u"QIBASE"_s ? u"select 1 from rdb$database"_s : u"select 1"_s;
+    QSqlQuery query(db);
+    if (!db.isOpen() || !query.exec(probe))
+        close();
+}
+
 void TDatabase::close()
 {
     const QList<TQuery *> queries = m_queries;
@@ -235,8 +250,12 @@ void TQuery::open()
 
     QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
     query.setForwardOnly(true);
-    if (!query.exec(m_sql.text()))
-        throw DbError(errorText(query.lastError(), u"The statement failed"_s));
+    if (!query.exec(m_sql.text())) {
+        const QString text = errorText(query.lastError(), u"The statement failed"_s);
+        query.finish();
+        database.dropIfLost();
+        throw DbError(text);
+    }
     QSqlRecord row = query.record();
     if (query.next())
         row = query.record();
@@ -305,8 +324,12 @@ void TQuery::execSQL()
     TDatabase &database = connection();
     database.open();
     QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
-    if (!query.exec(m_sql.text()))
-        throw DbError(errorText(query.lastError(), u"The statement failed"_s));
+    if (!query.exec(m_sql.text())) {
+        const QString text = errorText(query.lastError(), u"The statement failed"_s);
+        query.finish();
+        database.dropIfLost();
+        throw DbError(text);
+    }
 }
 
 void TQuery::addRequiredField(const QString &name)

@@ -79,6 +79,7 @@ public:
 private:
     friend class TQuery;
     void openRoute(const aliases::Route &route);
+    void dropIfLost();
 
     QString m_databaseName;
     QString m_connectionName;
