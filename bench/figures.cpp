@@ -1,0 +1,529 @@
+#include "figures.h"
+
+#include "CuteBtn.h"
+#include "Udm1.h"
+#include "Umain.h"
+#include "Upointin.h"
+#include "dbengine.h"
+#include "label.h"
+#include "messages.h"
+#include "panel.h"
+#include "process.h"
+#include "radiogroup.h"
+#include "station.h"
+#include "xwatch.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QProperty>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace bench {
+
+namespace {
+
+// Ends the figure being measured; the text goes into the table.
+struct Failure
+{
+    QString text;
+};
+
+void check(bool ok, const QString &what)
+{
+    if (!ok)
+        throw Failure{what};
+}
+
+// Paints what is pending and lets the display server and the database server catch up, so
+// that every timed piece starts from the same quiet state.
+void quiesce()
+{
+    QCoreApplication::processEvents();
+    sleepMs(1);
+}
+
+double microsecondsOf(const std::function<void()> &work)
+{
+    const qint64 start = nowNs();
+    work();
+    return double(nowNs() - start) / 1000;
+}
+
+// Medians of each run, and the ratio of the two medians of each run.
+struct Runs
+{
+    QList<double> subject;
+    QList<double> reference;
+    QList<double> ratio;
+
+    void add(const QList<double> &subjectSamples, const QList<double> &referenceSamples)
+    {
+        const double s = median(subjectSamples);
+        const double r = median(referenceSamples);
+        subject << s;
+        reference << r;
+        ratio << (r > 0 ? s / r : 0);
+    }
+};
+
+Row pairedRow(const QString &figure, const Site &site, const QString &unit, int decimals,
+              const QString &referenceName, const Runs &runs, double target)
+{
+    Row row{figure, site.label(), unit, decimals};
+    row.subject = summarise(runs.subject);
+    row.referenceName = referenceName;
+    row.reference = summarise(runs.reference);
+    row.ratio = summarise(runs.ratio);
+    row.target = target;
+    return row;
+}
+
+Row failedRow(const QString &figure, const Site &site, const QString &error)
+{
+    Row row{figure, site.label()};
+    row.error = error;
+    return row;
+}
+
+// ---------------------------------------------------------------------------------------------
+// In this process: the station as the program builds it, the point input window open on seat A.
+
+class InProcessStation
+{
+public:
+    ~InProcessStation()
+    {
+        if (Fmain && Fmain->isVisible())
+            Fmain->close();
+        station::destroy();
+        messages::setSink({});
+    }
+
+    void start(Site &site)
+    {
+        site.enter();
+        messages::setSink([this](messages::Kind, const QString &text) { m_messages << text; });
+        station::create();
+        Fmain->show();
+        check(QTest::qWaitFor(
+                  [] { return Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0; },
+                  30000),
+              u"the main window's first show picked no profile"_s);
+        check(Dm1->Database1->connected(), u"the station did not connect"_s);
+
+        site.exec(u"update judgeA set ent='True'"_s); // the seat, as the claim leaves it
+        Fpointin->Label1->setText(u"A"_s);
+        Fpointin->show();
+        QApplication::setActiveWindow(Fpointin);
+        check(QTest::qWaitForWindowExposed(Fpointin), u"the point input window did not show"_s);
+        check(Fpointin->Edit1->text() == u"001", u"the point input window loaded no competitor"_s);
+        checkQuiet();
+    }
+
+    void checkQuiet() const
+    {
+        check(m_messages.isEmpty(), u"the terminal said: "_s + m_messages.join(u" / "_s));
+        check(Fpointin->isVisible(), u"the point input window closed"_s);
+    }
+
+private:
+    QStringList m_messages;
+};
+
+QSqlDatabase stationConnection()
+{
+    return QSqlDatabase::database(Dm1->Database1->qtConnectionName(), false);
+}
+
+// A select as the plainest Qt SQL code would run it: one row read, nothing kept open.
+void rawSelect(const QSqlDatabase &db, const QString &statement)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(statement))
+        throw Failure{q.lastError().text()};
+    if (q.next()) {
+        const QSqlRecord row = q.record();
+        Q_UNUSED(row)
+    }
+    q.finish();
+}
+
+void rawExec(const QSqlDatabase &db, const QString &statement)
+{
+    QSqlQuery q(db);
+    if (!q.exec(statement))
+        throw Failure{q.lastError().text()};
+}
+
+struct TickCase
+{
+    const char16_t *figure;
+    const char16_t *jikko;
+    bool newCompetitor;
+    int statements; // the first n of the tick's statements
+};
+
+const QString tickStatements[] = {u"select jikko from judgeent"_s, u"select * from judgeA"_s,
+                                  u"select * from judgep"_s};
+
+const TickCase tickCases[] = {
+    {u"Poll tick, operator not ready", u"0", false, 1},
+    {u"Poll tick, run going, competitor unchanged", u"1", false, 2},
+    {u"Poll tick, new competitor loaded", u"1", true, 3},
+};
+
+Row measureTicks(Site &site, const InProcessStation &station, const TickCase &c,
+                 const Options &options)
+{
+    const QString figure = QString::fromUtf16(c.figure);
+    site.exec(u"update judgeent set jikko='"_s + QString::fromUtf16(c.jikko) + u"'"_s);
+    Fpointin->recallTimerTimer();
+    const QSqlDatabase db = stationConnection();
+    const QStringList raw(tickStatements, tickStatements + c.statements);
+
+    // Loading a competitor reads judgep again: Qtd closes and opens.
+    int reloads = 0;
+    QObject counter;
+    QObject::connect(Dm1->Qtd, &TQuery::dataChanged, &counter, [&reloads] { ++reloads; });
+    Runs runs;
+    for (int rep = 0; rep < options.reps; ++rep) {
+        QList<double> ticks;
+        QList<double> raws;
+        reloads = 0;
+        for (int i = 0; i < options.ticks; ++i) {
+            if (c.newCompetitor)
+                Fpointin->Edit1->setText(u"000"_s); // so the tick finds another bib on the table
+            const auto tick = [&] {
+                quiesce();
+                ticks << microsecondsOf([] { Fpointin->recallTimerTimer(); });
+            };
+            const auto statements = [&] {
+                quiesce();
+                raws << microsecondsOf([&] {
+                    for (const QString &statement : raw)
+                        rawSelect(db, statement);
+                });
+            };
+            // Taking turns at going first evens out what the one leaves to the other.
+            if (i % 2) {
+                statements();
+                tick();
+            } else {
+                tick();
+                statements();
+            }
+        }
+        // The tick did what the case says, with the statements the raw run issues.
+        station.checkQuiet();
+        check(Fpointin->Panel7->isVisible() == (c.jikko == u"0"_s),
+              u"the not-ready notice is wrong"_s);
+        check(Fpointin->Edit1->text() == u"001", u"the competitor on display is wrong"_s);
+        check(reloads == (c.newCompetitor ? 2 * options.ticks : 0),
+              u"the tick loaded the competitor %1 times in %2 ticks"_s.arg(reloads / 2)
+                  .arg(options.ticks));
+        check(Dm1->Qnewzek->sql().text() == tickStatements[0], u"the poll statement changed"_s);
+        if (c.statements > 1)
+            check(Dm1->Qjudgeent->sql().text() == tickStatements[1] &&
+                      Dm1->Qtd->sql().text() == tickStatements[2],
+                  u"the judge statements changed"_s);
+        runs.add(ticks, raws);
+    }
+    const QString reference =
+        c.statements == 1 ? u"1 raw select"_s : u"%1 raw selects"_s.arg(c.statements);
+    return pairedRow(figure, site, u"µs"_s, 0, reference, runs, 1.5);
+}
+
+void clickValue(int row, int column)
+{
+    QTest::mouseClick(Fpointin->valueButton(row, column), Qt::LeftButton);
+}
+
+const QString registrationFigure = u"Registration, はい to committed row"_s;
+const QString bannerFigure = u"Registration, はい to 登録しました shown"_s;
+
+QList<Row> measureRegistration(Site &site, const InProcessStation &station, const Options &options)
+{
+    site.exec(u"update judgeent set jikko='1'"_s);
+    Fpointin->recallTimerTimer();
+    QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton); // Start
+    clickValue(TFpointin::Landing, 2);
+    clickValue(TFpointin::Outrun, 3);
+    const QSqlDatabase db = stationConnection();
+
+    // The handler starts Timer1 as soon as the update has returned, committed: the moment the
+    // row is in the table, before the banner goes up.
+    qint64 committedNs = 0;
+    const QPropertyNotifier committed = Fpointin->Timer1->bindableActive().addNotifier([&] {
+        if (Fpointin->Timer1->isActive() && committedNs == 0)
+            committedNs = nowNs();
+    });
+
+    Runs toCommit;
+    Runs toBanner;
+    for (int rep = 0; rep < options.reps; ++rep) {
+        QList<double> commits;
+        QList<double> banners;
+        QList<double> raws;
+        for (int i = 0; i < options.registrations; ++i) {
+            // Each registration writes other marks than the one before.
+            const int flight = 1 + i % 2;
+            clickValue(TFpointin::Flight, flight);
+            Fpointin->Panel5->hide();
+            Fpointin->Timer1->stop();
+            QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton); // 確定
+            check(Fpointin->Panel10->isVisible(), u"確定 asked nothing"_s);
+            quiesce();
+            committedNs = 0;
+            const qint64 start = nowNs();
+            QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return); // はい
+            const qint64 end = nowNs();
+            check(committedNs > 0 && Fpointin->Panel5->isVisible() &&
+                      Fpointin->Label22->text() == u"登録しました。",
+                  u"the registration failed"_s);
+            commits << double(committedNs - start) / 1000;
+            banners << double(end - start) / 1000;
+            if (rep == 0 && i == 0) {
+                // Committed: another connection reads the marks.
+                check(site.read(u"select * from judgeA"_s, u"ap"_s) ==
+                              TFpointin::valueText(flight) &&
+                          site.read(u"select * from judgeA"_s, u"sumi"_s) == u"T",
+                      u"the marks are not in the table"_s);
+            }
+            quiesce();
+            // The same statement, changing the row too: an update that changes nothing is
+            // cheaper on SQLite and MariaDB.
+            QString update = Dm1->Qedit->sql().text();
+            update.replace(u"set ap='"_s + TFpointin::valueText(flight) + u"'"_s,
+                           u"set ap='"_s + TFpointin::valueText(3) + u"'"_s);
+            check(update != Dm1->Qedit->sql().text(), u"unexpected registration statement"_s);
+            raws << microsecondsOf([&] { rawExec(db, update); });
+        }
+        station.checkQuiet();
+        toCommit.add(commits, raws);
+        toBanner.add(banners, raws);
+    }
+    return {pairedRow(registrationFigure, site, u"µs"_s, 0, u"1 raw update"_s, toCommit, 1.5),
+            pairedRow(bannerFigure, site, u"µs"_s, 0, u"1 raw update"_s, toBanner, 1.5)};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Child processes.
+
+QString childLog(const Site &site)
+{
+    return site.folder() + u"/children.log"_s;
+}
+
+// What the children said on standard error, for a figure that failed.
+void showChildLog(const Site &site)
+{
+    QFile log(childLog(site));
+    if (!log.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = log.readAll().split('\n');
+    std::fputs("bench: the children's last words:\n", stderr);
+    for (qsizetype i = std::max<qsizetype>(0, lines.size() - 20); i < lines.size(); ++i)
+        std::fputs(QByteArray(lines[i] + '\n').constData(), stderr);
+}
+
+// Where a child got to: its start-up time in ms and its peak memory in kB.
+struct ChildRun
+{
+    double startupMs = 0;
+    double peakKb = 0;
+};
+
+ChildRun runChild(const QString &program, const Site &site)
+{
+    Child child({program}, site.environment(), childLog(site));
+    check(child.started(), u"cannot start "_s + program);
+    const auto ready = child.readLine(30000);
+    check(ready && ready->text == "ready",
+          u"%1 said %2"_s.arg(program, ready ? QString::fromUtf8(ready->text) : u"nothing"_s));
+    const auto hwm = child.readLine(30000);
+    check(hwm && hwm->text.startsWith("hwm "),
+          u"%1 said %2"_s.arg(program, hwm ? QString::fromUtf8(hwm->text) : u"nothing"_s));
+    check(child.waitForExit(10000) && child.exitStatus() == 0, program + u" did not end well"_s);
+    return {double(ready->atNs - child.startedNs()) / 1e6, hwm->text.mid(4).toDouble()};
+}
+
+double mapTime(const QString &program, const QByteArray &title, const Site &site)
+{
+    MapWatch watch;
+    Child child({program}, site.environment(), childLog(site));
+    check(child.started(), u"cannot start "_s + program);
+    const auto mapped = watch.waitForMap(title, 30000);
+    check(mapped.has_value(), program + u" showed no window"_s);
+    return double(mapped->atNs - child.startedNs()) / 1e6;
+}
+
+} // namespace
+
+QList<Row> measureInProcess(Site &site, const Options &options)
+{
+    QList<Row> rows;
+    InProcessStation station;
+    try {
+        station.start(site);
+    } catch (const Failure &f) {
+        for (const TickCase &c : tickCases)
+            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
+        rows << failedRow(registrationFigure, site, f.text);
+        return rows;
+    }
+    for (const TickCase &c : tickCases) {
+        try {
+            rows << measureTicks(site, station, c, options);
+        } catch (const Failure &f) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
+        } catch (const TError &e) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
+        }
+    }
+    try {
+        rows << measureRegistration(site, station, options);
+    } catch (const Failure &f) {
+        rows << failedRow(registrationFigure, site, f.text);
+    } catch (const TError &e) {
+        rows << failedRow(registrationFigure, site, e.text());
+    }
+    return rows;
+}
+
+QList<Row> measureStartup(Site &site, const Options &options)
+{
+    const QString probe = options.binDir + u"/tollivane-probe"_s;
+    const QString bare = options.binDir + u"/bare-window"_s;
+    const QString startupFigure = u"Start-up to main window shown and connected (probe)"_s;
+    const QString memoryFigure = u"Peak memory, point input window open (probe)"_s;
+    const QString mapFigure = u"Start-up to main window mapped (real tollivane)"_s;
+    QList<Row> rows;
+    try {
+        Runs startup;
+        Runs memory;
+        Runs mapped;
+        for (int rep = 0; rep < options.reps; ++rep) {
+            site.freeSeats();
+            // Alternating the order evens out whatever the one run leaves to the other.
+            ChildRun subject;
+            ChildRun reference;
+            if (rep % 2) {
+                reference = runChild(bare, site);
+                subject = runChild(probe, site);
+            } else {
+                subject = runChild(probe, site);
+                reference = runChild(bare, site);
+            }
+            startup.add({subject.startupMs}, {reference.startupMs});
+            memory.add({subject.peakKb / 1024}, {reference.peakKb / 1024});
+            if (options.realTerminal) {
+                const double t = mapTime(options.terminal, "Fmain", site);
+                const double b = mapTime(bare, "bare-window", site);
+                mapped.add({t}, {b});
+            }
+        }
+        rows << pairedRow(startupFigure, site, u"ms"_s, 0, u"bare-window"_s, startup, 1.5);
+        if (options.realTerminal)
+            rows << pairedRow(mapFigure, site, u"ms"_s, 0, u"bare-window mapped"_s, mapped, 1.5);
+        rows << pairedRow(memoryFigure, site, u"MiB"_s, 1, u"bare-window"_s, memory, 1.5);
+    } catch (const Failure &f) {
+        showChildLog(site);
+        rows << failedRow(startupFigure, site, f.text) << failedRow(memoryFigure, site, f.text);
+    } catch (const TError &e) {
+        rows << failedRow(startupFigure, site, e.text()) << failedRow(memoryFigure, site, e.text());
+    }
+    site.freeSeats();
+    return rows;
+}
+
+QList<Row> measureIdle(Site &site, const Options &options)
+{
+    const bool real = options.realTerminal;
+    const QString figure = real ? u"Idle CPU, following an unchanged competitor (real tollivane)"_s
+                                : u"Idle CPU, following an unchanged competitor (probe)"_s;
+    const QString memoryFigure = u"Peak memory after following for the idle run (real tollivane)"_s;
+    QList<Row> rows;
+    try {
+        QList<double> cpu;
+        QList<double> peak;
+        QList<double> barePeak;
+        for (int rep = 0; rep < options.idleReps; ++rep) {
+            site.freeSeats();
+            std::unique_ptr<Child> child;
+            if (real) {
+                MapWatch watch;
+                child = std::make_unique<Child>(QStringList{options.terminal}, site.environment(),
+                                                childLog(site));
+                const auto main = watch.waitForMap("Fmain", 30000);
+                check(main.has_value(), u"tollivane showed no window"_s);
+                sleepMs(1000); // the first show connects
+                // The judge clicks the confirm button of the seat already chosen (A).
+                check(
+                    run({u"xdotool"_s, u"mousemove"_s, u"--window"_s, QString::number(main->window),
+                         u"365"_s, u"316"_s, u"click"_s, u"1"_s}) == 0,
+                    u"xdotool failed"_s);
+                check(watch.waitForMap("Fpointin", 10000).has_value(),
+                      u"the point input window did not open"_s);
+            } else {
+                child = std::make_unique<Child>(
+                    QStringList{options.binDir + u"/tollivane-probe"_s, u"--stay"_s},
+                    site.environment(), childLog(site));
+                const auto ready = child->readLine(30000);
+                const auto hwm = child->readLine(30000);
+                check(ready && ready->text == "ready" && hwm && hwm->text.startsWith("hwm "),
+                      u"the probe did not open the point input window"_s);
+            }
+            check(site.read(u"select * from judgeA"_s, u"ent"_s) == u"True",
+                  u"the seat was not claimed"_s);
+            sleepMs(options.idleSettleMs);
+            const qint64 cpu0 = cpuTicks(child->pid());
+            const qint64 t0 = nowNs();
+            sleepMs(options.idleSeconds * 1000);
+            const qint64 cpu1 = cpuTicks(child->pid());
+            const qint64 t1 = nowNs();
+            check(cpu0 >= 0 && cpu1 >= 0, u"the terminal ended during the idle run"_s);
+            cpu << 100.0 * double(cpu1 - cpu0) / double(ticksPerSecond()) / (double(t1 - t0) / 1e9);
+            peak << double(peakResidentKb(child->pid())) / 1024;
+            child->stop();
+            if (real) {
+                Child bare({options.binDir + u"/bare-window"_s}, site.environment(),
+                           childLog(site));
+                check(bare.readLine(30000).has_value(), u"bare-window did not show"_s);
+                const auto hwm = bare.readLine(30000);
+                check(hwm && hwm->text.startsWith("hwm "), u"bare-window said no memory"_s);
+                barePeak << hwm->text.mid(4).toDouble() / 1024;
+            }
+        }
+        Row row{figure, site.label(), u"%"_s, 2};
+        row.subject = summarise(cpu);
+        row.target = 0.5;
+        rows << row;
+        if (real) {
+            Runs memory;
+            for (qsizetype i = 0; i < peak.size(); ++i)
+                memory.add({peak[i]}, {barePeak[i]});
+            rows << pairedRow(memoryFigure, site, u"MiB"_s, 1, u"bare-window"_s, memory, 1.5);
+        }
+    } catch (const Failure &f) {
+        showChildLog(site);
+        rows << failedRow(figure, site, f.text);
+    } catch (const TError &e) {
+        rows << failedRow(figure, site, e.text());
+    }
+    site.freeSeats();
+    return rows;
+}
+
+} // namespace bench

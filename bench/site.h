@@ -1,0 +1,54 @@
+#pragma once
+
+// One database route as a judge's PC would have it: an alias file and a settings folder of the
+// bench's own, and a connection of the operator's console to set the competition up.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class TDatabase;
+
+namespace bench {
+
+enum class Route
+{
+    Sqlite,
+    Firebird,
+    Odbc
+};
+
+class Site
+{
+public:
+    // database: the Firebird database (host:/path) or the ODBC data source; unused for SQLite,
+    // which gets a file in a folder of its own.
+    Site(Route route, const QString &database);
+    ~Site();
+
+    Route route() const { return m_route; }
+    QString label() const;
+    QString folder() const { return m_dir.path(); }
+
+    // The environment a terminal started on this route gets: alias file and settings folder.
+    QStringList environment() const;
+    void enter() const; // the same for this process
+
+    // Fresh tables, three competitors, the run going with the first one up, every seat free.
+    void prepare();
+    void freeSeats();
+    void exec(const QString &statement);
+    QString read(const QString &statement, const QString &column);
+
+private:
+    TDatabase &console();
+
+    Route m_route;
+    QString m_database;
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDatabase> m_console;
+};
+
+} // namespace bench
