@@ -61,13 +61,14 @@ run_tests() {
     trap 'scripts/servers.sh stop' EXIT
     eval "$(scripts/servers.sh env)"
     echo "== tests"
-    ctest --test-dir build --output-on-failure -j1
+    ctest --test-dir build --output-on-failure -j1 --label-exclude faults
+    # The acceptance runs drive the real program from outside; they run once, above.
     echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-asan -DTOLLIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir build-asan --output-on-failure -j1
+        ctest --test-dir build-asan --output-on-failure -j1 --label-exclude acceptance
 }
 
 case "${1:-}" in
