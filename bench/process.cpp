@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "report.h"
+
 #include <QFile>
 #include <QHash>
 
@@ -186,14 +188,7 @@ qint64 ticksPerSecond()
 
 qint64 peakResidentKb(pid_t pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
+    return report::peakResidentKbFrom(QStringLiteral("/proc/%1/status").arg(pid));
 }
 
 int run(const QStringList &argv)

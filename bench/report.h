@@ -25,10 +25,10 @@ inline void say(const QByteArray &line)
     }
 }
 
-// VmHWM of /proc/self/status: the most memory the process has held resident, in kB.
-inline qint64 peakResidentKb()
+// VmHWM of a /proc/<pid>/status file: the most memory the process has held resident, in kB.
+inline qint64 peakResidentKbFrom(const QString &statusFile)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(statusFile);
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
@@ -36,6 +36,11 @@ inline qint64 peakResidentKb()
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+inline qint64 peakResidentKb()
+{
+    return peakResidentKbFrom(QStringLiteral("/proc/self/status"));
 }
 
 } // namespace report
