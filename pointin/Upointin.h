@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <array>
+#include <exception>
 #include <functional>
 
 class QLineEdit;
@@ -209,7 +210,8 @@ private:
     void showChosen(int row, int column);
     void focusValue(int row, int column);
     int chosenColumn(int row) const;
-    void reportPollFailure(const QString &text);
+    void reportPollFailure(const std::exception &e);
+    void reportCheckOutage(const std::exception &e);
     bool registerMarks();
 
     bool m_closing = false;

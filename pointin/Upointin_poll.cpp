@@ -34,8 +34,7 @@ void TFpointin::recallTimerTimer()
         poll->open();
         jikko = poll->fieldAsString(u"jikko"_s);
     } catch (const std::exception &e) {
-        const auto *error = dynamic_cast<const TError *>(&e);
-        reportPollFailure(error ? error->text() : QString::fromUtf8(e.what()));
+        reportPollFailure(e);
         return;
     }
     m_pollFailureReported = false;
@@ -47,15 +46,32 @@ void TFpointin::recallTimerTimer()
     Panel7->hide();
     try {
         checkzek();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        if (!Dm1->Database1->connected()) {
+            reportCheckOutage(e);
+            return;
+        }
         // The window goes without a word; the seat stays claimed.
         recallTimer->stop();
         closeWindow();
     }
 }
 
-void TFpointin::reportPollFailure(const QString &text)
+// The server went away between the reads of one tick: the same outage a failed poll reports.
+// Closing the window would drop the judge's entry and leave the seat claimed with no way
+// back, so the window stays and polling goes on.
+void TFpointin::reportCheckOutage(const std::exception &e)
 {
+    // A competitor whose loading was cut short is loaded again in full by the next tick.
+    if (Edit1->text() != lastzek)
+        Edit1->clear();
+    reportPollFailure(e);
+}
+
+void TFpointin::reportPollFailure(const std::exception &e)
+{
+    const auto *error = dynamic_cast<const TError *>(&e);
+    const QString text = error ? error->text() : QString::fromUtf8(e.what());
     // Polling goes on every tick; the judge is told once while the failure lasts, and no box
     // is stacked on an open one.
     if (m_pollFailureReported || m_pollBoxOpen)

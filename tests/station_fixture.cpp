@@ -175,3 +175,19 @@ void execute(const QString &statement)
     q.sql().add(statement);
     q.execSQL();
 }
+
+void dropOtherConnections(Route route)
+{
+    if (route == Route::Firebird) {
+        execute(QStringLiteral("delete from mon$attachments where mon$system_flag = 0 and "
+                               "mon$attachment_id <> current_connection"));
+        return;
+    }
+    // MariaDB: one kill at a time, each from a connection of its own.
+    const QString other = QStringLiteral(
+        "select min(id) as id from information_schema.processlist where db = database() and "
+        "id <> connection_id()");
+    for (QString id = readColumn(other, QStringLiteral("id")); !id.isEmpty();
+         id = readColumn(other, QStringLiteral("id")))
+        execute(QStringLiteral("kill ") + id);
+}

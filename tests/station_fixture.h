@@ -58,6 +58,8 @@ void routeRows(); // a "route" column with one row per route
 // The current row's columns of a statement, read on a connection of its own.
 QString readColumn(const QString &statement, const QString &column);
 void execute(const QString &statement);
+// The server drops every connection to the database but the caller's (server routes only).
+void dropOtherConnections(Route route);
 
 Q_DECLARE_METATYPE(Route)
 

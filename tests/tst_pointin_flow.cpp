@@ -402,6 +402,48 @@ private Q_SLOTS:
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"True"_s);
     }
 
+    void connectionLostDuringTheCheckKeepsTheWindow_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<bool>("afterJudgeTable"); // else right after the poll's read
+        for (const auto &[name, route] : {std::pair{"Firebird", Route::Firebird},
+                                          std::pair{"MariaDB over ODBC", Route::Odbc}}) {
+            QTest::addRow("%s, before loading", name) << route << false;
+            QTest::addRow("%s, loading cut short", name) << route << true;
+        }
+    }
+    void connectionLostDuringTheCheckKeepsTheWindow()
+    {
+        QFETCH(Route, route);
+        QFETCH(bool, afterJudgeTable);
+        REQUIRE_ROUTE(route);
+        open(Competitor(), route);
+        Fpointin->recallTimerTimer();
+        Competitor next;
+        next.zek = u"008"_s;
+        next.name = u"Funaki Kazuyoshi"_s;
+        putUp(next);
+        TQuery *cut = afterJudgeTable ? Dm1->Qjudgeent : Dm1->Qnewzek;
+        bool dropped = false;
+        const auto hook = connect(cut, &TQuery::dataChanged, this, [&] {
+            if (cut->active() && !std::exchange(dropped, true))
+                dropOtherConnections(route);
+        });
+        Fpointin->recallTimerTimer();
+        disconnect(hook);
+        QVERIFY(dropped);
+        QVERIFY(Fpointin->isVisible());
+        QVERIFY(Fpointin->recallTimer->isActive());
+        QCOMPARE(messages().size(), 1);
+        QCOMPARE(Fpointin->Edit1->text(), afterJudgeTable ? QString() : u"007"_s);
+
+        Fpointin->recallTimerTimer(); // connects again and loads the competitor in full
+        QCOMPARE(messages().size(), 1);
+        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
+        QCOMPARE(Fpointin->Edit2->text(), next.name);
+        QCOMPARE(Fpointin->Edit4->text(), u"20.0"_s);
+    }
+
     void missingJudgepFailsTheCheck()
     {
         open();
