@@ -61,7 +61,7 @@ run_tests() {
     trap 'scripts/servers.sh stop' EXIT
     eval "$(scripts/servers.sh env)"
     echo "== tests"
-    ctest --test-dir build --output-on-failure -j1 --label-exclude faults
+    ctest --test-dir build --output-on-failure -j1
     # The acceptance runs drive the real program from outside; they run once, above.
     echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-asan -DTOLLIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

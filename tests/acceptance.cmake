@@ -39,8 +39,7 @@ foreach(route sqlite firebird odbc)
     tollivane_acceptance(flow ${route})
     tollivane_acceptance(hostile ${route})
 endforeach()
-# The server-outage runs race the relay against the stations' polls and do not pass every
-# time yet; they run on request: ctest -L faults (not in ./setup.sh test).
+# Server outages, seen through a relay the test stops and starts (label faults).
 foreach(route firebird odbc)
     tollivane_acceptance(faults ${route})
     set_property(TEST acceptance_faults_${route} APPEND PROPERTY LABELS faults)
