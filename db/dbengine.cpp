@@ -256,10 +256,9 @@ void TQuery::open()
         database.dropIfLost();
         throw DbError(text);
     }
+    const bool found = query.next();
     QSqlRecord row = query.record();
-    if (query.next())
-        row = query.record();
-    else
+    if (!found)
         row.clearValues();
     // Nothing stays open in the engine: no read lock, no snapshot of an old state.
     query.finish();
@@ -286,11 +285,10 @@ QString TQuery::fieldAsString(const QString &name) const
 {
     if (!m_active)
         throw DbError(u"Cannot read field '%1' of a closed query"_s.arg(name));
-    const int index = m_row.indexOf(name);
-    if (index < 0)
+    std::optional<QString> value = fieldIfAny(name);
+    if (!value)
         throw DbError(u"Field '%1' not found"_s.arg(name));
-    const QVariant value = m_row.value(index);
-    return value.isNull() ? QString() : value.toString();
+    return *std::move(value);
 }
 
 int TQuery::fieldAsInteger(const QString &name) const
@@ -304,6 +302,15 @@ int TQuery::fieldAsInteger(const QString &name) const
     if (!ok)
         throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
     return value;
+}
+
+std::optional<QString> TQuery::fieldIfAny(const QString &name) const
+{
+    const int index = m_active ? m_row.indexOf(name) : -1;
+    if (index < 0)
+        return std::nullopt;
+    const QVariant value = m_row.value(index);
+    return value.isNull() ? QString() : value.toString();
 }
 
 bool TQuery::hasField(const QString &name) const

@@ -112,6 +112,8 @@ public:
     QString fieldAsString(const QString &name) const;
     int fieldAsInteger(const QString &name) const; // raises when the text is not a whole number
     bool hasField(const QString &name) const;
+    // The column's text, or nothing when the query is closed or has no such column.
+    std::optional<QString> fieldIfAny(const QString &name) const;
 
     void execSQL(); // a statement without result rows
 

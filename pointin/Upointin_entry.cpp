@@ -24,8 +24,12 @@ TFPOINTIN_VALUE_BUTTONS(TFPOINTIN_DEFINE_ENTER)
 
 void TFpointin::setCaptionSize(TCuteButton *button, int points)
 {
+    // Setting a font, even an equal one, makes Qt resolve it again: costly on 37 buttons.
+    const int pixels = pointsToPixels(points);
+    if (button->font().pixelSize() == pixels)
+        return;
     QFont f = button->font();
-    f.setPixelSize(pointsToPixels(points));
+    f.setPixelSize(pixels);
     button->setFont(f);
 }
 

@@ -144,6 +144,8 @@ void TFpointin::checkzek()
     buttonrefle2();
     buttonrefle3();
     for (int row = 0; row < RowCount; ++row) {
+        if (stored[row].isEmpty()) // no caption is empty
+            continue;
         for (int i = 0; i < ColumnCount[row]; ++i) {
             if (stored[row] == QString(valueText(i)).remove(u'.'))
                 showChosen(row, i);
@@ -164,7 +166,8 @@ void TFpointin::checkzek()
 
     TQuery *reference = Dm1->Qtd;
     reference->close();
-    Edit6->setText(reference->sql().text());
+    if (Edit6->text() != reference->sql().text()) // the same statement on every load
+        Edit6->setText(reference->sql().text());
     reference->open();
     pculc();
 

@@ -37,9 +37,9 @@ void TDBEdit::bindField()
 void TDBEdit::refresh()
 {
     const TQuery *q = m_dataSource ? m_dataSource->dataSet() : nullptr;
-    if (!q || !q->active() || m_dataField.isEmpty() || !q->hasField(m_dataField)) {
-        clear();
-        return;
-    }
-    setText(q->fieldAsString(m_dataField));
+    const QString value =
+        q && !m_dataField.isEmpty() ? q->fieldIfAny(m_dataField).value_or(QString()) : QString();
+    // The query closes and opens on every new competitor; an unchanged value costs nothing.
+    if (text() != value)
+        setText(value);
 }
