@@ -217,8 +217,7 @@ void TFmain::createControls()
     connect(RGdb, &TRadioGroup::clicked, this,
             [this] { messages::guarded(this, [this] { RGdbClick(); }); });
 
-    BitBtn1 = new QPushButton(QIcon(style()->standardIcon(QStyle::SP_DialogCloseButton)),
-                              QStringLiteral(u"閉じる(&C)"), this);
+    BitBtn1 = new QPushButton(QIcon(logos::closeMark()), QStringLiteral(u"閉じる(&C)"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(328, 424, 81, 25);
     BitBtn1->setFocusPolicy(Qt::StrongFocus);
