@@ -1,10 +1,11 @@
 #include "dbengine.h"
 
+#include "reachable.h"
+
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTcpSocket>
 
 #include <atomic>
 
@@ -35,12 +36,11 @@ QString errorText(const QSqlError &error, const QString &fallback)
 // window for minutes; a plain TCP connect to the server's port tells within a bounded time.
 void checkReachable(const aliases::ServerLocation &location)
 {
-    QTcpSocket socket;
-    socket.connectToHost(location.host, location.port);
-    if (!socket.waitForConnected(TDatabase::reachabilityTimeoutMs))
+    const QString why =
+        reachable::tcpConnect(location.host, location.port, TDatabase::reachabilityTimeoutMs);
+    if (!why.isEmpty())
         throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
-            location.host, QString::number(location.port), socket.errorString()));
-    socket.abort();
+            location.host, QString::number(location.port), why));
 }
 
 bool isWholeNumber(QStringView text)

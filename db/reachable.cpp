@@ -1,0 +1,86 @@
+#include "reachable.h"
+
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace reachable {
+
+namespace {
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// One address: empty text when it answered, else why not. Waits at most remainingMs.
+QString tryAddress(const addrinfo &address, int remainingMs)
+{
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0)
+        return systemText(errno);
+    QString why;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            why = systemText(errno);
+        } else {
+            pollfd p{fd, POLLOUT, 0};
+            int ready;
+            do {
+                ready = ::poll(&p, 1, remainingMs);
+            } while (ready < 0 && errno == EINTR);
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (ready == 0)
+                why = u"Connection timed out"_s;
+            else if (ready < 0)
+                why = systemText(errno);
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+                why = systemText(error ? error : errno);
+        }
+    }
+    ::close(fd);
+    return why;
+}
+
+} // namespace
+
+QString tcpConnect(const QString &host, quint16 port, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *addresses = nullptr;
+    const int found = ::getaddrinfo(host.toUtf8().constData(), QByteArray::number(port).constData(),
+                                    &hints, &addresses);
+    if (found != 0)
+        return QString::fromLocal8Bit(::gai_strerror(found));
+
+    QString why = u"Host not found"_s;
+    for (const addrinfo *a = addresses; a; a = a->ai_next) {
+        const qint64 remaining = timeoutMs - clock.elapsed();
+        if (remaining <= 0) {
+            why = u"Connection timed out"_s;
+            break;
+        }
+        why = tryAddress(*a, int(remaining));
+        if (why.isEmpty())
+            break;
+    }
+    ::freeaddrinfo(addresses);
+    return why;
+}
+
+} // namespace reachable
