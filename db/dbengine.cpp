@@ -315,7 +315,7 @@ std::optional<QString> TQuery::fieldIfAny(const QString &name) const
 
 bool TQuery::hasField(const QString &name) const
 {
-    return m_active && m_row.indexOf(name) >= 0;
+    return fieldIfAny(name).has_value();
 }
 
 QStringList TQuery::fieldNames() const

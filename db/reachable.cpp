@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,6 +20,25 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Waits for a connect in progress: empty text when it completed, else why not.
+QString waitConnected(int fd, int remainingMs)
+{
+    pollfd p{fd, POLLOUT, 0};
+    int ready;
+    do {
+        ready = ::poll(&p, 1, remainingMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        return u"Connection timed out"_s;
+    if (ready < 0)
+        return systemText(errno);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return systemText(errno);
+    return error ? systemText(error) : QString();
+}
+
 // One address: empty text when it answered, else why not. Waits at most remainingMs.
 QString tryAddress(const addrinfo &address, int remainingMs)
 {
@@ -29,25 +47,8 @@ QString tryAddress(const addrinfo &address, int remainingMs)
     if (fd < 0)
         return systemText(errno);
     QString why;
-    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
-        if (errno != EINPROGRESS) {
-            why = systemText(errno);
-        } else {
-            pollfd p{fd, POLLOUT, 0};
-            int ready;
-            do {
-                ready = ::poll(&p, 1, remainingMs);
-            } while (ready < 0 && errno == EINTR);
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (ready == 0)
-                why = u"Connection timed out"_s;
-            else if (ready < 0)
-                why = systemText(errno);
-            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-                why = systemText(error ? error : errno);
-        }
-    }
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0)
+        why = errno == EINPROGRESS ? waitConnected(fd, remainingMs) : systemText(errno);
     ::close(fd);
     return why;
 }

@@ -70,15 +70,13 @@ void TFpointin::reportCheckOutage(const std::exception &e)
 
 void TFpointin::reportPollFailure(const std::exception &e)
 {
-    const auto *error = dynamic_cast<const TError *>(&e);
-    const QString text = error ? error->text() : QString::fromUtf8(e.what());
     // Polling goes on every tick; the judge is told once while the failure lasts, and no box
     // is stacked on an open one.
     if (m_pollFailureReported || m_pollBoxOpen)
         return;
     m_pollFailureReported = true;
     m_pollBoxOpen = true;
-    messages::reportError(this, text);
+    messages::reportError(this, QString::fromUtf8(e.what())); // a TError's what() is its text
     m_pollBoxOpen = false;
 }
 
