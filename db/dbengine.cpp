@@ -1,5 +1,6 @@
 #include "dbengine.h"
 
+#include "odbctext.h"
 #include "reachable.h"
 
 #include <QRegularExpression>
@@ -141,6 +142,11 @@ bool TDatabase::connected() const
     return m_open;
 }
 
+bool TDatabase::overOdbc() const
+{
+    return m_open && QSqlDatabase::database(m_connectionName, false).driverName() == u"QODBC"_s;
+}
+
 void TDatabase::open()
 {
     if (m_open)
@@ -242,15 +248,11 @@ TDatabase &TQuery::connection() const
     return *m_database;
 }
 
-void TQuery::open()
+QSqlRecord TQuery::readFirstRow(TDatabase &database, const QString &statement)
 {
-    close();
-    TDatabase &database = connection();
-    database.open();
-
     QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
     query.setForwardOnly(true);
-    if (!query.exec(m_sql.text())) {
+    if (!query.exec(statement)) {
         const QString text = errorText(query.lastError(), u"The statement failed"_s);
         query.finish();
         database.dropIfLost();
@@ -262,6 +264,28 @@ void TQuery::open()
         row.clearValues();
     // Nothing stays open in the engine: no read lock, no snapshot of an old state.
     query.finish();
+    return row;
+}
+
+QSqlRecord TQuery::readWholeTexts(TDatabase &database, const QSqlRecord &row) const
+{
+    try {
+        return odbctext::decoded(row,
+                                 readFirstRow(database, odbctext::hexStatement(m_sql.text(), row)));
+    } catch (const DbError &) {
+        return row; // a server without MySQL's syntax: the row as the driver gave it
+    }
+}
+
+void TQuery::open()
+{
+    close();
+    TDatabase &database = connection();
+    database.open();
+
+    QSqlRecord row = readFirstRow(database, m_sql.text());
+    if (odbctext::mayBeCut(row) && database.overOdbc())
+        row = readWholeTexts(database, row);
 
     for (const QString &name : std::as_const(m_requiredFields)) {
         if (row.indexOf(name) < 0)

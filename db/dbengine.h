@@ -61,6 +61,7 @@ public:
     const TStrings &params() const { return m_params; }
 
     bool connected() const;
+    bool overOdbc() const; // open, on an ODBC data source
     void open();  // raises DbError when the database cannot be reached; never asks for a login
     void close(); // closes the results of its queries too; harmless when closed
 
@@ -129,6 +130,10 @@ Q_SIGNALS:
 private:
     friend class TDatabase;
     TDatabase &connection() const; // raises when the connection is gone
+    // The first row of a select, without values when there is none; raises on failure.
+    static QSqlRecord readFirstRow(TDatabase &database, const QString &statement);
+    // The row read again with texts the ODBC driver may have cut read whole.
+    QSqlRecord readWholeTexts(TDatabase &database, const QSqlRecord &row) const;
 
     TDatabase *m_database; // null once the connection is destroyed
     TStrings m_sql;

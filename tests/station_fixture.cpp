@@ -6,6 +6,7 @@
 #include "radiogroup.h"
 #include "station.h"
 
+#include "competition.h"
 #include "dbengine.h"
 
 #include <QApplication>
@@ -174,6 +175,11 @@ void execute(const QString &statement)
     TQuery q(&checker());
     q.sql().add(statement);
     q.execSQL();
+}
+
+QString quoted(const QString &text)
+{
+    return competition::quoted(checker(), text);
 }
 
 void dropOtherConnections(Route route)

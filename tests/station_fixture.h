@@ -58,6 +58,7 @@ void routeRows(); // a "route" column with one row per route
 // The current row's columns of a statement, read on a connection of its own.
 QString readColumn(const QString &statement, const QString &column);
 void execute(const QString &statement);
+QString quoted(const QString &text); // a literal for execute()
 // The server drops every connection to the database but the caller's (server routes only).
 void dropOtherConnections(Route route);
 

@@ -40,12 +40,10 @@ struct Competitor
 // What the operator's console writes into judge A's table.
 void putUp(const Competitor &c, const QString &letter = u"A"_s)
 {
-    execute(u"update judge"_s + letter + u" set zek="_s + competition::quoted(c.zek) + u", hon="_s +
-            competition::quoted(c.hon) + u", tstno="_s + competition::quoted(c.tstno) +
-            u", name="_s + competition::quoted(c.name) + u", team="_s +
-            competition::quoted(c.team) + u", sumi="_s + competition::quoted(c.sumi) + u", ap="_s +
-            competition::quoted(c.ap) + u", op="_s + competition::quoted(c.op) + u", lp="_s +
-            competition::quoted(c.lp));
+    execute(u"update judge"_s + letter + u" set zek="_s + quoted(c.zek) + u", hon="_s +
+            quoted(c.hon) + u", tstno="_s + quoted(c.tstno) + u", name="_s + quoted(c.name) +
+            u", team="_s + quoted(c.team) + u", sumi="_s + quoted(c.sumi) + u", ap="_s +
+            quoted(c.ap) + u", op="_s + quoted(c.op) + u", lp="_s + quoted(c.lp));
 }
 
 void setRunning(bool running)
@@ -682,7 +680,9 @@ private Q_SLOTS:
         setRunning(true);
         Competitor c;
         c.zek = u"015"_s;
-        c.name = u"葛西 紀明"_s;
+        // 高 and Ø: MariaDB's ODBC driver reports texts holding them too short.
+        c.name = u"高梨 沙羅"_s;
+        c.team = u"Ørsta IL"_s;
         putUp(c, u"D"_s);
         Fmain->Rbd->setChecked(true);
         bool ran = false;
@@ -691,6 +691,7 @@ private Q_SLOTS:
             QApplication::setActiveWindow(Fpointin);
             QVERIFY(QTest::qWaitForWindowActive(Fpointin));
             QCOMPARE(Fpointin->Edit2->text(), c.name);
+            QCOMPARE(Fpointin->Edit3->text(), c.team);
             QTest::keyClick(Fpointin->CuteButton2, Qt::Key_Space); // Start
             QWidget *w = QApplication::focusWidget();
             QTest::keyClick(w, Qt::Key_Right);                            // flight 0.5

@@ -93,18 +93,18 @@ QHash<QString, QString> firstRow(TDatabase &db, const QString &statement)
 // The smallest bib after the given one ("" for the first); empty when there is none.
 QString bibAfter(TDatabase &db, const QString &bib)
 {
-    return firstRow(db, u"select min(zno) as nxt from entries where zno > "_s + quoted(bib))
+    return firstRow(db, u"select min(zno) as nxt from entries where zno > "_s + quoted(db, bib))
         .value(u"nxt"_s);
 }
 
 void putUp(TDatabase &db, const QString &bib, const QString &round)
 {
     const QHash<QString, QString> entry =
-        firstRow(db, u"select * from entries where zno="_s + quoted(bib));
+        firstRow(db, u"select * from entries where zno="_s + quoted(db, bib));
     for (const QChar letter : judgeLetters) {
-        exec(db, u"update "_s + judgeTable(letter) + u" set zek="_s + quoted(bib) + u",hon="_s +
-                     quoted(round) + u",tstno='',name="_s + quoted(entry.value(u"name"_s)) +
-                     u",team="_s + quoted(entry.value(u"team"_s)) +
+        exec(db, u"update "_s + judgeTable(letter) + u" set zek="_s + quoted(db, bib) + u",hon="_s +
+                     quoted(db, round) + u",tstno='',name="_s + quoted(db, entry.value(u"name"_s)) +
+                     u",team="_s + quoted(db, entry.value(u"team"_s)) +
                      u",sumi='',ap='',op='',lp='',tp=''"_s);
     }
 }
@@ -118,8 +118,18 @@ void finish(TDatabase &db)
 
 } // namespace
 
-QString quoted(const QString &text)
+QString quoted(TDatabase &db, const QString &text)
 {
+    const bool ascii =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        db.open();
+        // MariaDB's ODBC driver (3.1) takes a UTF-16 unit whose low byte is D8..DB (高, Ø)
+        // for the start of a surrogate pair and reads past the end of the statement, which
+        // then fails at random. The text goes as UTF-8 bytes, so the statement stays ASCII.
+        if (db.overOdbc())
+            return u"_utf8mb4 x'"_s + QString::fromLatin1(text.toUtf8().toHex()) + u'\'';
+    }
     QString escaped = text;
     escaped.replace(u'\'', u"''"_s);
     return u'\'' + escaped + u'\'';
@@ -179,16 +189,16 @@ void seed(TDatabase &db, int competitors)
     int number = 0;
     for (const Competitor &competitor : std::span(startList, std::size_t(competitors))) {
         const QString bib = u"%1"_s.arg(++number, 3, 10, QChar(u'0'));
-        exec(db, u"insert into entries (zno, name, team) values ("_s + quoted(bib) + u", "_s +
-                     quoted(QString::fromUtf16(competitor.name)) + u", "_s +
-                     quoted(QString::fromUtf16(competitor.team)) + u')');
-        exec(db, u"insert into race (zno) values ("_s + quoted(bib) + u')');
+        exec(db, u"insert into entries (zno, name, team) values ("_s + quoted(db, bib) + u", "_s +
+                     quoted(db, QString::fromUtf16(competitor.name)) + u", "_s +
+                     quoted(db, QString::fromUtf16(competitor.team)) + u')');
+        exec(db, u"insert into race (zno) values ("_s + quoted(db, bib) + u')');
     }
 }
 
 void setReady(TDatabase &db, const QString &jikko)
 {
-    exec(db, u"update judgeent set jikko="_s + quoted(jikko));
+    exec(db, u"update judgeent set jikko="_s + quoted(db, jikko));
 }
 
 Step step(TDatabase &db, bool force)
@@ -226,10 +236,10 @@ Step step(TDatabase &db, bool force)
         if (done && raceRound) {
             const QString prefix = letter;
             exec(db, u"update race set "_s + prefix + u'a' + result.round + u'=' +
-                         quoted(judge.value(u"ap"_s)) + u", "_s + prefix + u'o' + result.round +
-                         u'=' + quoted(judge.value(u"op"_s)) + u", "_s + prefix + u'l' +
-                         result.round + u'=' + quoted(judge.value(u"lp"_s)) + u" where zno="_s +
-                         quoted(result.bib));
+                         quoted(db, judge.value(u"ap"_s)) + u", "_s + prefix + u'o' + result.round +
+                         u'=' + quoted(db, judge.value(u"op"_s)) + u", "_s + prefix + u'l' +
+                         result.round + u'=' + quoted(db, judge.value(u"lp"_s)) + u" where zno="_s +
+                         quoted(db, result.bib));
             result.copied.append(prefix);
         }
     }

@@ -45,7 +45,8 @@ Step step(TDatabase &db, bool force = false);
 // The tables as text, one line a row.
 QString state(TDatabase &db);
 
-// A text as a single-quoted literal.
-QString quoted(const QString &text);
+// A text as a literal of the connection's SQL: single-quoted, or on an ODBC server text that
+// is not ASCII as UTF-8 bytes in hex.
+QString quoted(TDatabase &db, const QString &text);
 
 } // namespace competition
