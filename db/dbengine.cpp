@@ -273,6 +273,8 @@ QSqlRecord TQuery::readWholeTexts(TDatabase &database, const QSqlRecord &row) co
         return odbctext::decoded(row,
                                  readFirstRow(database, odbctext::hexStatement(m_sql.text(), row)));
     } catch (const DbError &) {
+        if (!database.connected())
+            throw; // the server went away: an outage like any other
         return row; // a server without MySQL's syntax: the row as the driver gave it
     }
 }
