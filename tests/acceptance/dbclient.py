@@ -195,6 +195,15 @@ class Route:
         """Why this route cannot run here, or None."""
         return None
 
+    def server_missing(self, server, client, package):
+        """Why the server or its command-line client cannot be used, or None."""
+        if not port_answers(self.host, self.port):
+            return f"no {server} server answers on {self.host}:{self.port} " \
+                   "(scripts/servers.sh start)"
+        if subprocess.run(["which", client], capture_output=True).returncode != 0:
+            return f"{client} is missing ({package})"
+        return None
+
     def prepare(self):
         pass
 
@@ -263,12 +272,7 @@ class FirebirdRoute(Route):
                                    self.password)
 
     def unavailable(self):
-        if not port_answers(self.host, self.port):
-            return f"no Firebird server answers on {self.host}:{self.port} " \
-                   "(scripts/servers.sh start)"
-        if subprocess.run(["which", "isql-fb"], capture_output=True).returncode != 0:
-            return "isql-fb is missing (firebird3.0-utils)"
-        return None
+        return self.server_missing("Firebird", "isql-fb", "firebird3.0-utils")
 
     def prepare(self):
         if not self.db.exists():
@@ -305,11 +309,9 @@ class OdbcRoute(Route):
         self.odbc_ini = os.path.join(workdir, "odbc.ini")
 
     def unavailable(self):
-        if not port_answers(self.host, self.port):
-            return f"no MariaDB server answers on {self.host}:{self.port} " \
-                   "(scripts/servers.sh start)"
-        if subprocess.run(["which", "mariadb"], capture_output=True).returncode != 0:
-            return "the mariadb client is missing (mariadb-client)"
+        missing = self.server_missing("MariaDB", "mariadb", "mariadb-client")
+        if missing:
+            return missing
         try:
             with open("/etc/odbcinst.ini") as f:
                 if "[MariaDB Unicode]" not in f.read():
