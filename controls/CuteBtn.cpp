@@ -122,10 +122,11 @@ TCuteButton::TCuteButton(QWidget *owner) : QWidget(owner)
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        m_focusWatch = connect(app, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-            if (m_entered && now && now != this && now->window() == window())
-                leaveFocus();
-        });
+        m_focusWatch =
+            connect(app, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+                if (m_entered && now && now != this && now->window() == window())
+                    leaveFocus();
+            });
     }
 }
 
@@ -419,14 +420,21 @@ void TCuteButton::pressClick()
 
 // --- keyboard ---------------------------------------------------------------------------
 
-bool TCuteButton::keyDown(quint16 &key, TShiftState shift)
+bool TCuteButton::keyDown(quint16 &key, TShiftState shift, bool autoRepeat)
 {
+    const quint16 pressed = key;
     QPointer<TCuteButton> self(this);
     fire(this, OnKeyDown, key, shift);
     if (!self || !isEnabled())
         return false;
+    if (pressed != 0 && key == 0)
+        return false; // cleared by the handler: no reaction at all
     switch (key) {
     case keys::vkSpace:
+        // A held Space can go on repeating after another key cancelled it (X11 does so
+        // after a modifier): only a new press presses the button again.
+        if (autoRepeat && !FSpaceDown)
+            return true;
         FSpaceDown = true;
         setBevelOuter(Bevel::Lowered);
         if (m_dropDownMenu) {
@@ -437,9 +445,8 @@ bool TCuteButton::keyDown(quint16 &key, TShiftState shift)
     case keys::vkReturn:
         pressClick();
         return true;
-    case 0: // cleared by the handler: no reaction at all
-        return false;
     default:
+        // Any other key cancels a held Space, also one without a key code of its own.
         if (FSpaceDown) {
             FSpaceDown = false;
             setBevelOuter(restingBevel());
@@ -468,7 +475,7 @@ void TCuteButton::keyPressEvent(QKeyEvent *event)
 {
     quint16 key = keys::fromQtKey(event->key());
     const quint16 pressed = key;
-    const bool handled = keyDown(key, shiftOf(event));
+    const bool handled = keyDown(key, shiftOf(event), event->isAutoRepeat());
     event->setAccepted(handled || (pressed != 0 && key == 0));
 }
 

@@ -150,7 +150,7 @@ private:
     void dropDownTick(TCuteButtonTimer *timer);
 
     // The button's own handling behind the Qt events; DropDown replays key-up and release.
-    bool keyDown(quint16 &key, TShiftState shift);
+    bool keyDown(quint16 &key, TShiftState shift, bool autoRepeat);
     bool keyUp(quint16 &key, TShiftState shift);
     void mouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
     void mouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QHash>
 #include <QMetaEnum>
 #include <QSet>
 #include <QTest>
@@ -516,24 +517,44 @@ void TstCuteButton::focusRect()
     QCOMPARE(img.pixel(6, 4), inverted);
 }
 
-// P/R: Space press/release; p/r: auto-repeated press/release; A/a: key A press/release.
+// Keys pressed (+) and released (-) in turn; a trailing * marks an auto-repeated event.
 void TstCuteButton::spaceKey_data()
 {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<bool>("handlerClearsA");
     QTest::addColumn<int>("clicks");
-    QTest::newRow("Space pressed and released clicks once") << u"PR"_s << false << 1;
+    QTest::newRow("Space pressed and released clicks once") << u"+Space -Space"_s << false << 1;
     QTest::newRow("held with X11 auto-repeat: one click, at the release")
-        << u"PrprprpR"_s << false << 1;
+        << u"+Space -Space* +Space* -Space* +Space* -Space"_s << false << 1;
     QTest::newRow("held with key-down repeat: one click, at the release")
-        << u"PpppR"_s << false << 1;
-    QTest::newRow("another key while Space is held cancels") << u"PAaR"_s << false << 0;
-    QTest::newRow("another key during auto-repeat cancels") << u"PrpAaR"_s << false << 0;
-    QTest::newRow("a key cleared by OnKeyDown does not cancel") << u"PAaR"_s << true << 1;
+        << u"+Space +Space* +Space* -Space"_s << false << 1;
+    QTest::newRow("another key while Space is held cancels")
+        << u"+Space +A -A -Space"_s << false << 0;
+    QTest::newRow("another key during auto-repeat cancels")
+        << u"+Space -Space* +Space* +A -A -Space"_s << false << 0;
+    QTest::newRow("a key cleared by OnKeyDown does not cancel")
+        << u"+Space +A -A -Space"_s << true << 1;
+    QTest::newRow("space held, '.' pressed -> no click on release")
+        << u"+Space +. -. -Space"_s << false << 0;
+    QTest::newRow("space held, ',' pressed -> no click on release")
+        << u"+Space +, -, -Space"_s << false << 0;
+    QTest::newRow("space held, '.' held with auto-repeat -> no click on release")
+        << u"+Space +. +.* +.* -. -Space"_s << false << 0;
+    QTest::newRow("space held, Shift pressed -> no click on release")
+        << u"+Space +Shift -Shift -Space"_s << false << 0;
+    QTest::newRow("space held, Meta pressed -> no click on release")
+        << u"+Space +Meta -Meta -Space"_s << false << 0;
+    QTest::newRow("space repeating on after Shift cancelled it -> no click on release")
+        << u"+Space +Shift -Space* +Space* -Space* +Space* -Shift -Space"_s << false << 0;
+    QTest::newRow("pressed again after a cancel: one click")
+        << u"+Space +. -. -Space +Space -Space"_s << false << 1;
 }
 
 void TstCuteButton::spaceKey()
 {
+    static const QHash<QString, int> s_keys = {
+        {u"Space"_s, Qt::Key_Space}, {u"A"_s, Qt::Key_A},         {u"."_s, Qt::Key_Period},
+        {u","_s, Qt::Key_Comma},     {u"Shift"_s, Qt::Key_Shift}, {u"Meta"_s, Qt::Key_Meta}};
     QFETCH(QString, keys);
     QFETCH(bool, handlerClearsA);
     QFETCH(int, clicks);
@@ -542,12 +563,13 @@ void TstCuteButton::spaceKey()
             key = 0;
     };
     m_button->setFocus();
-    for (const QChar k : keys) {
+    for (QString step : keys.split(u' ')) {
         QCOMPARE(m_clicks, 0);
-        const int key = k.toUpper() == u'A' ? Qt::Key_A : Qt::Key_Space;
-        const bool press = k == u'P' || k == u'p' || k == u'A';
-        sendKey(m_button, press ? QEvent::KeyPress : QEvent::KeyRelease, key,
-                k.isLower() && key == Qt::Key_Space);
+        const bool press = step.front() == u'+';
+        const bool autoRepeat = step.endsWith(u'*');
+        step = step.mid(1, step.size() - (autoRepeat ? 2 : 1));
+        QVERIFY2(s_keys.contains(step), qPrintable(step));
+        sendKey(m_button, press ? QEvent::KeyPress : QEvent::KeyRelease, s_keys[step], autoRepeat);
     }
     QCOMPARE(m_clicks, clicks);
     QCOMPARE(m_button->bevelOuter(), Bevel::Raised);
