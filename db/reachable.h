@@ -2,10 +2,23 @@
 
 #include <QString>
 
+#include <functional>
+#include <string>
+
+struct addrinfo;
+
 namespace reachable {
 
+// Resolves a host and service as getaddrinfo() does; the list it returns is released with
+// freeaddrinfo(). It may run on after tcpConnect gave up, so it must own what it uses.
+using Lookup = std::function<int(const std::string &host, const std::string &service,
+                                 const addrinfo &hints, addrinfo **result)>;
+
+// Replaces the host name lookup, for tests; an empty function restores getaddrinfo().
+void setLookup(Lookup lookup);
+
 // Opens a TCP connection to host:port and closes it again. Returns an empty text when the
-// connection opened within timeoutMs, otherwise why it did not.
+// connection opened within timeoutMs, the host name lookup included, otherwise why it did not.
 QString tcpConnect(const QString &host, quint16 port, int timeoutMs);
 
 } // namespace reachable

@@ -3,6 +3,7 @@
 // lives in a network namespace of the test's own: a veth pair whose far end never answers,
 // with a static neighbour entry so that the SYNs leave and vanish. Nothing leaves the machine.
 #include "dbengine.h"
+#include "reachable.h"
 #include "tst_dbbackends.h"
 
 #include <QElapsedTimer>
@@ -13,7 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <future>
+#include <memory>
+
 #include <fcntl.h>
+#include <netdb.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -210,6 +216,57 @@ private Q_SLOTS:
         qInfo("%s: DbError after %lld ms: %s", QTest::currentDataTag(), ms, qPrintable(text));
         QVERIFY(!text.isEmpty());
         QVERIFY2(ms < 1000, qPrintable(u"took %1 ms"_s.arg(ms)));
+    }
+
+    void numericAddress_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("listening");
+        QTest::newRow("127.0.0.1, listening") << u"127.0.0.1"_s << true;
+        QTest::newRow("::1, listening") << u"::1"_s << true;
+        QTest::newRow("127.0.0.1, nothing listens") << u"127.0.0.1"_s << false;
+    }
+    void numericAddress()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, listening);
+        QTcpServer server;
+        if (!server.listen(QHostAddress(host))) {
+            if (host.contains(u':'))
+                QSKIP("no IPv6 loopback on this machine");
+            QFAIL(qPrintable(server.errorString()));
+        }
+        const quint16 port = server.serverPort();
+        if (!listening)
+            server.close();
+        const QString why = reachable::tcpConnect(host, port, TDatabase::reachabilityTimeoutMs);
+        QVERIFY2(why.isEmpty() == listening, qPrintable(why));
+    }
+
+    // A name service that does not answer holds the check no longer than its timeout.
+    void silentNameService()
+    {
+        std::promise<void> answer;
+        auto ended = std::make_shared<std::promise<void>>();
+        auto lookupEnded = ended->get_future();
+        reachable::setLookup([asked = answer.get_future().share(),
+                              ended](const std::string &, const std::string &service,
+                                     const addrinfo &hints, addrinfo **result) {
+            asked.wait();
+            const int status = ::getaddrinfo("127.0.0.1", service.c_str(), &hints, result);
+            ended->set_value();
+            return status;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const QString why = reachable::tcpConnect(u"jumpdb.invalid"_s, 3050, 200);
+        const qint64 ms = clock.elapsed();
+        reachable::setLookup({});
+        answer.set_value();
+        QVERIFY2(ms >= 150 && ms < 1000, qPrintable(u"took %1 ms"_s.arg(ms)));
+        QCOMPARE(why, u"Host name lookup timed out"_s);
+        // The late answer still ends the lookup; its own thread frees the addresses.
+        QCOMPARE(lookupEnded.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
     void droppingHost_data()
