@@ -78,7 +78,9 @@ constexpr const char *s_seatLetters[] = {"A", "B", "C", "D", "E"};
 
 QLabel *makeLabel(const LabelSpec &s, QWidget *parent)
 {
-    auto *l = new QLabel(QString::fromUtf16(s.text), parent);
+    auto *l = new QLabel(parent);
+    l->setTextFormat(Qt::PlainText); // linfo shows a line of the connection parameters
+    l->setText(QString::fromUtf16(s.text));
     l->setObjectName(QLatin1String(s.name));
     fonts::apply(l, s.fontPx, s.bold, s.colour);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);

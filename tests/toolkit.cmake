@@ -1,2 +1,3 @@
 tollivane_test(tst_inifile LIBS toolkit)
 tollivane_test(tst_dialogkeys LIBS toolkit)
+tollivane_test(tst_messages LIBS toolkit)

@@ -4,6 +4,8 @@
 
 TLabel::TLabel(QWidget *parent) : QLabel(parent)
 {
+    // Captions carry values from the database: shown as they stand, never as markup.
+    setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 

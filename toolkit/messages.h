@@ -14,8 +14,10 @@ enum class Kind
     Error
 };
 
-// Shows a modal message box with an OK button; returns when the judge closes it.
-// The event loop keeps running meanwhile, so timers fire.
+// Shows a modal message box with an OK button and the text as it stands (never markup);
+// returns when the judge closes it. The event loop keeps running meanwhile, so timers fire.
+// While one of these boxes is open, another text waits and is shown after it (once, however
+// often it comes), so boxes never stack.
 void show(QWidget *parent, const QString &text, Kind kind = Kind::Information);
 
 // The default error report: the error's own text in a modal box; the program goes on.

@@ -1,0 +1,84 @@
+// The terminal's message boxes: texts as they stand, and never two boxes at once.
+#include "messages.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<QMessageBox *> openBoxes()
+{
+    QList<QMessageBox *> boxes;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            boxes << box;
+    }
+    return boxes;
+}
+
+} // namespace
+
+class TestMessages : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void textIsShownAsItStands()
+    {
+        const QString text = u"Field '<b>zek</b>' <img src=x> not found"_s;
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, this, [&] {
+            QMessageBox *box = openBoxes().value(0);
+            QVERIFY(box);
+            format = box->textFormat();
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        messages::reportError(nullptr, text);
+        QCOMPARE(shown, text);
+        QCOMPARE(format, Qt::PlainText);
+    }
+
+    // Boxes asked for while one is open wait their turn, each text once, in order; timers go
+    // on underneath.
+    void boxesNeverStack()
+    {
+        QStringList shown;
+        int mostOpen = 0;
+        int ticks = 0;
+        QTimer clock;
+        connect(&clock, &QTimer::timeout, this, [&] {
+            ++ticks;
+            const QList<QMessageBox *> boxes = openBoxes();
+            mostOpen = std::max(mostOpen, int(boxes.size()));
+            if (ticks == 2) {
+                messages::show(nullptr, u"second"_s);
+                messages::show(nullptr, u"first"_s); // the open one's text: not again
+                messages::reportError(nullptr, u"third"_s);
+                messages::show(nullptr, u"second"_s);
+            }
+            if (boxes.size() == 1 && ticks > 4) {
+                shown << boxes.first()->text();
+                boxes.first()->button(QMessageBox::Ok)->click();
+            }
+        });
+        clock.start(10);
+        messages::show(nullptr, u"first"_s);
+        QTRY_COMPARE(shown.size(), 3);
+        QTest::qWait(50);
+        clock.stop();
+        QCOMPARE(shown, (QStringList{u"first"_s, u"second"_s, u"third"_s}));
+        QCOMPARE(mostOpen, 1);
+        QVERIFY(openBoxes().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestMessages)
+#include "tst_messages.moc"
