@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -266,6 +268,28 @@ private Q_SLOTS:
         QCOMPARE(window.Image1->pixmap().size(), QSize(330, 129));
         QCOMPARE(window.Image2->pixmap().size(), QSize(495, 125));
         QCOMPARE(window.Image3->pixmap().size(), QSize(95, 49));
+    }
+
+    // The checked item shows a dark dot, as a desktop radio button does, whatever the
+    // caption's colour; an unchecked one shows none.
+    void checkedRadioButtonsShowADarkDot()
+    {
+        Station station(sqliteAliases(), QByteArray()); // InterBase Server selected
+        QVERIFY(station.start());
+        TFmain &window = *Fmain;
+        const auto dotGrey = [](QRadioButton *b) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            const QRect indicator =
+                b->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, b);
+            return qGray(b->grab().toImage().pixel(indicator.center()));
+        };
+        for (QRadioButton *checked : {window.RbA, window.RGdbi->item(1)}) {
+            QVERIFY2(dotGrey(checked) < 100, qPrintable(checked->text()));
+            QVERIFY(qGray(textColour(checked).rgb()) > 150); // the caption stays light
+        }
+        for (QRadioButton *unchecked : {window.RbB, window.RGdbi->item(0), window.RGdb->item(0)})
+            QVERIFY2(dotGrey(unchecked) > 200, qPrintable(unchecked->text()));
     }
 
     void tabOrderOfTheMainWindow()

@@ -1,5 +1,6 @@
 #include "fonts.h"
 
+#include <QRadioButton>
 #include <QWidget>
 
 namespace fonts {
@@ -23,6 +24,10 @@ void setTextColour(QWidget *w, TColor colour)
     const QColor c = colors::toQColor(colour, p);
     for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
         p.setColor(role, c);
+    // A radio button draws its dot in the text colour, inside a white circle: a light caption
+    // colour would hide which item is checked. Its caption takes the window-text colour.
+    if (qobject_cast<QRadioButton *>(w))
+        p.setColor(QPalette::Text, QPalette().color(QPalette::Text));
     w->setPalette(p);
 }
 
