@@ -181,7 +181,10 @@ void TDatabase::openRoute(const aliases::Route &route)
     }
     case aliases::Driver::Odbc:
         // QODBC puts "DSN=" in front itself; the driver's own timeout bounds a silent host.
-        db.setDatabaseName(route.database + u";CONN_TIMEOUT=%1"_s.arg(connectTimeoutSeconds));
+        // OPTION=2 (found rows): MariaDB then counts the rows an UPDATE matched, not only the
+        // rows it changed, as the other routes do.
+        db.setDatabaseName(route.database +
+                           u";CONN_TIMEOUT=%1;OPTION=2"_s.arg(connectTimeoutSeconds));
         break;
     case aliases::Driver::Sqlite:
         db.setDatabaseName(route.database);
@@ -274,7 +277,7 @@ QSqlRecord TQuery::readWholeTexts(TDatabase &database, const QSqlRecord &row) co
                                  readFirstRow(database, odbctext::hexStatement(m_sql.text(), row)));
     } catch (const DbError &) {
         if (!database.connected())
-            throw; // the server went away: an outage like any other
+            throw;  // the server went away: an outage like any other
         return row; // a server without MySQL's syntax: the row as the driver gave it
     }
 }
@@ -352,7 +355,7 @@ QStringList TQuery::fieldNames() const
     return names;
 }
 
-void TQuery::execSQL()
+int TQuery::execSQL()
 {
     TDatabase &database = connection();
     database.open();
@@ -363,6 +366,10 @@ void TQuery::execSQL()
         database.dropIfLost();
         throw DbError(text);
     }
+    // Only statements that change rows have a count (the InterBase driver warns otherwise).
+    static const QRegularExpression changesRows(u"^\\s*(update|insert|delete)\\b"_s,
+                                                QRegularExpression::CaseInsensitiveOption);
+    return changesRows.match(m_sql.text()).hasMatch() ? query.numRowsAffected() : 0;
 }
 
 void TQuery::addRequiredField(const QString &name)

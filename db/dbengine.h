@@ -116,7 +116,9 @@ public:
     // The column's text, or nothing when the query is closed or has no such column.
     std::optional<QString> fieldIfAny(const QString &name) const;
 
-    void execSQL(); // a statement without result rows
+    // A statement without result rows; returns the rows it matched (an UPDATE whose new
+    // values equal the old ones counts its rows too, on every route).
+    int execSQL();
 
     // Data-bound display: fields that must exist when the query is opened.
     void addRequiredField(const QString &name);

@@ -1,10 +1,15 @@
 #include "Udm1.h"
 #include "dbengine.h"
+#include "statements.h"
 #include "tst_dbbackends.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
+#include <latch>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using dbtest::Backend;
@@ -51,6 +56,47 @@ private Q_SLOTS:
             QCOMPARE(e.text(), u"Field 'TDap' not found"_s);
         }
         QVERIFY(!query.active());
+    }
+
+    void simultaneousClaimsOfOneSeatHaveOneWinner_data() { dbtest::backendRows(); }
+    void simultaneousClaimsOfOneSeatHaveOneWinner()
+    {
+        QFETCH(Backend, backend);
+        DBTEST_REQUIRE(m_backends, backend);
+        auto db = m_backends.connection(backend);
+        dbtest::recreate(*db, u"judgeC"_s, u"ent varchar(10), zek varchar(10)"_s);
+        dbtest::exec(*db, u"insert into judgeC (ent, zek) values ('False', '')"_s);
+        for (int round = 0; round < 20; ++round) {
+            dbtest::exec(*db, u"update judgeC set ent='False'"_s);
+            std::latch connected(2);
+            std::atomic<int> wins = 0;
+            std::atomic<int> failures = 0;
+            // Two stations, each on a connection of its own, claim as soon as both are in.
+            auto station = [&] {
+                auto own = m_backends.connection(backend);
+                TQuery query(own.get());
+                try {
+                    own->open();
+                    connected.arrive_and_wait();
+                    wins += statements::claim(query, u"C"_s) ? 1 : 0;
+                } catch (const DbError &) {
+                    ++failures;
+                }
+            };
+            std::thread first(station);
+            std::thread second(station);
+            first.join();
+            second.join();
+            QCOMPARE(failures.load(), 0);
+            QCOMPARE(wins.load(), 1);
+        }
+        // A seat that is not exactly 'False' is taken, also where the server ignores case.
+        dbtest::exec(*db, u"update judgeC set ent='false'"_s);
+        TQuery query(db.get());
+        QVERIFY(!statements::claim(query, u"C"_s));
+        query.sql().setText(u"select * from judgeC"_s);
+        query.open();
+        QCOMPARE(query.fieldAsString(u"ent"_s), u"false"_s);
     }
 
     void missingTableRaisesTheEngineText_data() { dbtest::backendRows(); }

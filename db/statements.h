@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class TQuery;
+
+// The texts of the terminal's statements on a judge's own table (judgeA to judgeE). The seat
+// letter is always one of "A" to "E"; values that come from the database are quoted.
+namespace statements {
+
+// A single-quoted literal of the text, with its quotes doubled.
+QString literal(const QString &text);
+
+// Takes a free seat: the update changes the row only while it still says 'False'.
+QString claimSeat(const QString &letter);
+QString releaseSeat(const QString &letter);
+
+// The marks as two lines. The update lands only while the row still holds the competitor the
+// judge saw (its bib as read from the row).
+QStringList registration(const QString &letter, const QString &flight, const QString &landing,
+                         const QString &outrun, const QString &mark, const QString &bib);
+
+// Claims the seat on the query's connection: true when this station took it, false when it
+// is taken ("ent" anything but exactly "False", or another station took it first). Of two
+// stations claiming the same free seat at the same moment exactly one gets it. Raises on
+// a database failure.
+bool claim(TQuery &query, const QString &letter);
+
+} // namespace statements
