@@ -5,6 +5,7 @@
 #include "Upointin.h"
 #include "messages.h"
 #include "panel.h"
+#include "statements.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -28,21 +29,18 @@ void TFmain::CuteButton1Click()
         return;
     }
     try {
-        Fpointin->apval = QStringLiteral("0");
-        Fpointin->opval = QStringLiteral("0");
-        Fpointin->lpval = QStringLiteral("0");
+        // The rows and the value texts start empty together, so that what the window shows
+        // is what it would write.
+        Fpointin->clearEntry();
         Fpointin->Label1->setText(seat);
         const QString letter = Fpointin->Label1->text();
 
-        TQuery *judge = Dm1->Qjudgeent;
-        setStatement(judge, u"select * from judge" + letter);
-        judge->open();
-        if (judge->fieldAsString(QStringLiteral("ent")) != u"False") {
+        // Of two stations claiming the same seat at the same moment, one gets it and the
+        // other is refused like any taken seat.
+        if (!statements::claim(*Dm1->Qjudgeent, letter)) {
             Panel2->show();
             return;
         }
-        setStatement(Dm1->Qedit, u"update judge" + letter + u" set ent='True'");
-        Dm1->Qedit->execSQL();
         Fpointin->recallTimer->start();
         Fpointin->exec();
     } catch (const TError &) {
@@ -56,6 +54,6 @@ void TFmain::Panel2Click()
     const QString letter = selectedSeat();
     if (letter.isEmpty())
         return;
-    setStatement(Dm1->Qedit, u"update judge" + letter + u" set ent='False'");
+    setStatement(Dm1->Qedit, statements::releaseSeat(letter));
     Dm1->Qedit->execSQL();
 }

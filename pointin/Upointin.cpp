@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -107,10 +108,17 @@ void TFpointin::FormCreate()
 void TFpointin::FormShow()
 {
     Edit1->clear();
+    m_loadedZek.clear();
     Panel9->move(160, Panel9->y()); // beside the round, Label9
 
-    // The competitor check: loads the current competitor whatever bib was on display.
-    checkzek();
+    // The competitor check: loads the current competitor whatever bib was on display. A
+    // failure is told once the window is on the screen (a box opened inside the show leaves
+    // a window that never paints), and the window is made ready all the same.
+    try {
+        checkzek();
+    } catch (const std::exception &e) {
+        m_pendingReport = QString::fromUtf8(e.what());
+    }
 
     CuteButton2->setFocus();
     Panel10->move(192, 344);
@@ -156,10 +164,23 @@ void TFpointin::showEvent(QShowEvent *event)
     if (!event->spontaneous()) {
         centreOverMainWindow();
         linkDataSource();
-        // A failing check is reported; the window opens all the same.
+        m_pendingReport.clear();
+        m_pollFailureReported = false;
         messages::guarded(this, [this] { FormShow(); });
     }
     QDialog::showEvent(event);
+}
+
+void TFpointin::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (m_pendingReport.isEmpty())
+        return;
+    // After this paint, from the event loop: the window is on the screen and drawn.
+    QTimer::singleShot(0, this, [this, text = std::exchange(m_pendingReport, QString())] {
+        if (isVisible())
+            reportPollFailure(text);
+    });
 }
 
 void TFpointin::reject() {}

@@ -162,7 +162,9 @@ public:
     void cbonext();
     void cblnext();
     void checkzek();
-    void sumidisp();
+
+    // Empties the entry: no row shows a choice, every value text is "0".
+    void clearEntry();
 
     // Closes the window for real (End, a failed check); exec() returns.
     void closeWindow();
@@ -190,6 +192,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void createControls();
@@ -210,13 +213,33 @@ private:
     void showChosen(int row, int column);
     void focusValue(int row, int column);
     int chosenColumn(int row) const;
-    void reportPollFailure(const std::exception &e);
-    void reportCheckOutage(const std::exception &e);
-    bool registerMarks();
+    void reportPollFailure(const QString &text);
+    void syncValueTexts();
+    enum class Registration
+    {
+        Registered,
+        CompetitorChanged,
+        Failed
+    };
+    Registration registerMarks();
+
+    // A new competitor as read from the database, before anything is shown.
+    struct LoadedCompetitor
+    {
+        QString zek; // as read: the registration's condition
+        QString bib; // as shown: at least three digits
+        QString hon, tstno, sumi, name, team;
+        QString stored[RowCount]; // ap, op, lp of the judge table
+        bool registered = false;  // race was read into race[]
+        QString race[RowCount];
+    };
+    bool sumidisp(LoadedCompetitor &c);
+    void loadCompetitor(const LoadedCompetitor &c);
 
     bool m_closing = false;
     bool m_pollFailureReported = false; // a lasting poll failure is reported once
-    bool m_pollBoxOpen = false;
+    QString m_loadedZek;                // the bib of the competitor on display, as read
+    QString m_pendingReport;            // a failure of the show's check, told once painted
     std::function<void(int ms)> m_retryPause;
     QPointer<QWidget> m_centreOver;
 };

@@ -100,6 +100,23 @@ void TFpointin::chooseValue(int row, int column)
     pculc();
 }
 
+void TFpointin::syncValueTexts()
+{
+    for (int row = 0; row < RowCount; ++row) {
+        const int shown = chosenColumn(row);
+        valueTextOf(row) = shown >= 0 ? valueText(shown) : u"0"_s;
+    }
+}
+
+void TFpointin::clearEntry()
+{
+    buttonrefle();
+    buttonrefle2();
+    buttonrefle3();
+    syncValueTexts();
+    pculc();
+}
+
 void TFpointin::pculc()
 {
     const double flight = apval.toDouble();

@@ -5,6 +5,7 @@
 #include "label.h"
 #include "messages.h"
 #include "panel.h"
+#include "statements.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -34,12 +35,12 @@ void TFpointin::recallTimerTimer()
         poll->open();
         jikko = poll->fieldAsString(u"jikko"_s);
     } catch (const std::exception &e) {
-        reportPollFailure(e);
+        reportPollFailure(QString::fromUtf8(e.what())); // a TError's what() is its text
         return;
     }
-    m_pollFailureReported = false;
 
     if (jikko == u"0") {
+        m_pollFailureReported = false;
         Panel7->show();
         return;
     }
@@ -47,37 +48,22 @@ void TFpointin::recallTimerTimer()
     try {
         checkzek();
     } catch (const std::exception &e) {
-        if (!Dm1->Database1->connected()) {
-            reportCheckOutage(e);
-            return;
-        }
-        // The window goes without a word; the seat stays claimed.
-        recallTimer->stop();
-        closeWindow();
+        // A row the check cannot read (a bib that is no number, a missing column or table) or
+        // a server gone between the reads: the window, the judge's entry and the seat stay,
+        // the judge is told once and the next good poll loads the competitor.
+        reportPollFailure(QString::fromUtf8(e.what()));
+        return;
     }
+    m_pollFailureReported = false;
 }
 
-// The server went away between the reads of one tick: the same outage a failed poll reports.
-// Closing the window would drop the judge's entry and leave the seat claimed with no way
-// back, so the window stays and polling goes on.
-void TFpointin::reportCheckOutage(const std::exception &e)
+void TFpointin::reportPollFailure(const QString &text)
 {
-    // A competitor whose loading was cut short is loaded again in full by the next tick.
-    if (Edit1->text() != lastzek)
-        Edit1->clear();
-    reportPollFailure(e);
-}
-
-void TFpointin::reportPollFailure(const std::exception &e)
-{
-    // Polling goes on every tick; the judge is told once while the failure lasts, and no box
-    // is stacked on an open one.
-    if (m_pollFailureReported || m_pollBoxOpen)
+    // Polling goes on every tick; the judge is told once while the failure lasts.
+    if (m_pollFailureReported)
         return;
     m_pollFailureReported = true;
-    m_pollBoxOpen = true;
-    messages::reportError(this, QString::fromUtf8(e.what())); // a TError's what() is its text
-    m_pollBoxOpen = false;
+    messages::reportError(this, text);
 }
 
 void TFpointin::showChosen(int row, int column)
@@ -108,6 +94,8 @@ void TFpointin::focusValue(int row, int column)
         chooseValue(row, column);
 }
 
+// Everything a new competitor needs is read before the display changes, so a row that cannot
+// be read leaves the competitor on display and the judge's entry as they were.
 void TFpointin::checkzek()
 {
     lastzek = Edit1->text();
@@ -120,100 +108,116 @@ void TFpointin::checkzek()
     if (zek == lastzek)
         return;
 
-    honval = judge->fieldAsString(u"hon"_s);
-    const QString tstno = judge->fieldAsString(u"tstno"_s);
-    if (!tstno.isEmpty()) {
-        Panel9->show();
-        Label26->setText(tstno);
-    } else {
-        Panel9->hide();
-    }
-    const QString sumi = judge->fieldAsString(u"sumi"_s);
-    Panel5->hide();
-    hideQuestion();
-
-    // The stored deductions without their dots: "0.5" -> "05"; a stored 1.0 matches nothing.
-    const QString stored[RowCount] = {
-        judge->fieldAsString(u"ap"_s).remove(u'.'),
-        judge->fieldAsString(u"op"_s).remove(u'.'),
-        judge->fieldAsString(u"lp"_s).remove(u'.'),
-    };
-    buttonrefle();
-    buttonrefle2();
-    buttonrefle3();
-    for (int row = 0; row < RowCount; ++row) {
-        if (stored[row].isEmpty()) // no caption is empty
-            continue;
-        for (int i = 0; i < ColumnCount[row]; ++i) {
-            if (stored[row] == QString(valueText(i)).remove(u'.'))
-                showChosen(row, i);
-        }
-    }
-
-    Edit1->setText(QString::asprintf("%.3d", judge->fieldAsInteger(u"zek"_s)));
-    Edit2->setText(judge->fieldAsString(u"name"_s));
-    Edit3->setText(judge->fieldAsString(u"team"_s));
-    CuteButton2->setFocus();
-
-    // A row showing a stored deduction holds it as its value, so the mark and a later
-    // registration count what the judge sees; the other rows start from "0".
-    for (int row = 0; row < RowCount; ++row) {
-        const int shown = chosenColumn(row);
-        valueTextOf(row) = shown >= 0 ? valueText(shown) : u"0"_s;
-    }
+    LoadedCompetitor c;
+    c.zek = zek;
+    c.hon = judge->fieldAsString(u"hon"_s);
+    c.tstno = judge->fieldAsString(u"tstno"_s);
+    c.sumi = judge->fieldAsString(u"sumi"_s);
+    c.stored[Flight] = judge->fieldAsString(u"ap"_s);
+    c.stored[Landing] = judge->fieldAsString(u"op"_s);
+    c.stored[Outrun] = judge->fieldAsString(u"lp"_s);
+    c.bib = QString::asprintf("%.3d", judge->fieldAsInteger(u"zek"_s));
+    c.name = judge->fieldAsString(u"name"_s);
+    c.team = judge->fieldAsString(u"team"_s);
 
     TQuery *reference = Dm1->Qtd;
     reference->close();
     if (Edit6->text() != reference->sql().text()) // the same statement on every load
         Edit6->setText(reference->sql().text());
     reference->open();
+    if (c.sumi == u"T" && (c.hon == u"1" || c.hon == u"2"))
+        c.registered = sumidisp(c);
+    if (c.hon == u"4") {
+        reference->close();
+        reference->open();
+    }
+    loadCompetitor(c);
+}
+
+void TFpointin::loadCompetitor(const LoadedCompetitor &c)
+{
+    honval = c.hon;
+    m_loadedZek = c.zek;
+    if (!c.tstno.isEmpty()) {
+        Panel9->show();
+        Label26->setText(c.tstno);
+    } else {
+        Panel9->hide();
+    }
+    Panel5->hide();
+    hideQuestion();
+
+    buttonrefle();
+    buttonrefle2();
+    buttonrefle3();
+    for (int row = 0; row < RowCount; ++row) {
+        // The stored deductions without their dots: "0.5" -> "05"; a stored 1.0 matches
+        // nothing, and no caption is empty.
+        const QString stored = QString(c.stored[row]).remove(u'.');
+        if (stored.isEmpty())
+            continue;
+        for (int i = 0; i < ColumnCount[row]; ++i) {
+            if (stored == QString(valueText(i)).remove(u'.'))
+                showChosen(row, i);
+        }
+    }
+
+    Edit1->setText(c.bib);
+    Edit2->setText(c.name);
+    Edit3->setText(c.team);
+    CuteButton2->setFocus();
+
+    // A row showing a stored deduction holds it as its value, so the mark and a later
+    // registration count what the judge sees; the other rows start from "0".
+    syncValueTexts();
     pculc();
 
-    if (sumi == u"T" && (honval == u"1" || honval == u"2")) {
+    if (c.sumi == u"T" && (c.hon == u"1" || c.hon == u"2")) {
         Panel5->setColor(colors::clYellow);
         Panel5->show();
         Label21->setText(u"Registered"_s);
         Label22->setText(u"登録済みです。"_s);
-        sumidisp();
+        if (c.registered) {
+            for (int row = 0; row < RowCount; ++row) {
+                for (int i = 0; i < ColumnCount[row]; ++i) {
+                    if (c.race[row] == valueText(i))
+                        focusValue(row, i);
+                }
+            }
+        }
     } else {
         Panel5->hide();
     }
 
-    if (honval == u"X") {
+    if (c.hon == u"X") {
         Panel7->show();
     } else {
         Panel7->hide();
-        Label9->setText(honval + u" 本目"_s);
-        if (honval == u"3")
+        Label9->setText(c.hon + u" 本目"_s);
+        if (c.hon == u"3")
             Label9->setText(u"試技"_s);
-    }
-    if (honval == u"4") {
-        reference->close();
-        reference->open();
     }
 }
 
-void TFpointin::sumidisp()
+// The marks this judge registered for the competitor, from race. False when the judge table
+// went back to the competitor shown before in the meantime.
+bool TFpointin::sumidisp(LoadedCompetitor &c)
 {
     TQuery *judge = Dm1->Qjudgeent;
     const QString letter = Label1->text();
     setStatement(judge, u"select * from judge"_s + letter);
     judge->open();
     if (judge->fieldAsString(u"zek"_s) == lastzek)
-        return;
+        return false;
 
-    const QString columns[RowCount] = {letter + u'a' + honval, letter + u'o' + honval,
-                                       letter + u'l' + honval};
+    const QString columns[RowCount] = {letter + u'a' + c.hon, letter + u'o' + c.hon,
+                                       letter + u'l' + c.hon};
     TQuery *race = Dm1->Qedit;
-    setStatement(race, u"select * from race where zno='"_s + Edit1->text() + u"'"_s);
+    setStatement(race, u"select * from race where zno='"_s + c.bib + u"'"_s);
     race->open();
-    for (int row = 0; row < RowCount; ++row) {
-        const QString registered = race->fieldAsString(columns[row]);
-        for (int i = 0; i < ColumnCount[row]; ++i) {
-            if (registered == valueText(i))
-                focusValue(row, i);
-        }
-    }
+    for (int row = 0; row < RowCount; ++row)
+        c.race[row] = race->fieldAsString(columns[row]);
+    return true;
 }
 
 void TFpointin::CuteButton2Click()
@@ -222,16 +226,20 @@ void TFpointin::CuteButton2Click()
     buttonrefle();
     buttonrefle2();
     buttonrefle3();
+    // No row shows a choice now, so none holds a value: the mark shows what would be written.
+    syncValueTexts();
+    pculc();
     Panel5->hide();
 }
 
 void TFpointin::CuteButton3Click()
 {
-    setStatement(Dm1->Qedit, u"update judge"_s + Label1->text() + u" set ent='False'"_s);
+    setStatement(Dm1->Qedit, statements::releaseSeat(Label1->text()));
     Dm1->Qedit->execSQL();
     recallTimer->stop();
     hideQuestion();
     Edit1->clear();
+    m_loadedZek.clear();
     closeWindow();
 }
 

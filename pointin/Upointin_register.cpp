@@ -5,6 +5,7 @@
 #include "label.h"
 #include "messages.h"
 #include "panel.h"
+#include "statements.h"
 
 #include <QApplication>
 #include <QThread>
@@ -71,19 +72,19 @@ void TFpointin::CuteButton10Exit()
     CuteButton10->setFontColor(btnFontColor);
 }
 
-bool TFpointin::registerMarks()
+TFpointin::Registration TFpointin::registerMarks()
 {
     const double mark = 20 - ((apval.toDouble() + opval.toDouble()) + lpval.toDouble());
     TQuery *update = Dm1->Qedit;
     update->sql().clear();
-    update->sql().add(u"update judge"_s + Label1->text() + u" set ap="_s + u"'"_s + apval + u"'"_s +
-                      u",op="_s + u"'"_s + opval + u"',"_s);
-    update->sql().add(u"lp='"_s + lpval + u"'"_s + u",tp="_s + u"'"_s + markText(mark) +
-                      u"',sumi='T'"_s);
+    for (const QString &line :
+         statements::registration(Label1->text(), apval, opval, lpval, markText(mark), m_loadedZek))
+        update->sql().add(line);
     for (int attempt = 1; attempt <= registrationAttempts; ++attempt) {
         try {
-            update->execSQL();
-            return true;
+            // No row: the operator has put another competitor up; trying again cannot help.
+            return update->execSQL() > 0 ? Registration::Registered
+                                         : Registration::CompetitorChanged;
         } catch (const std::exception &) {
             if (attempt < registrationAttempts) {
                 if (m_retryPause)
@@ -93,29 +94,35 @@ bool TFpointin::registerMarks()
             }
         }
     }
-    return false;
+    return Registration::Failed;
 }
 
 void TFpointin::CuteButton4Click()
 {
-    if (rowComplete(Outrun) && rowComplete(Landing) && rowComplete(Flight)) {
-        if (registerMarks()) {
-            Timer1->start();
-            Panel5->setColor(s_registeredFace);
-            Panel5->show();
-            Label21->setText(u"Registered"_s);
-            Label22->setText(u"登録しました。"_s);
-            CuteButton10->setColor(btnColor);
-        } else {
-            // Never a banner for marks that are not in the table: the judge confirms again.
-            hideQuestion();
-            CuteButton10->setColor(btnColor);
-            messages::show(this, u"登録できませんでした。データベースが立ち上がっているか確認して、"
-                                 u"もう一度確定してください。"_s);
-            return;
-        }
+    if (!(rowComplete(Outrun) && rowComplete(Landing) && rowComplete(Flight))) {
+        hideQuestion();
+        return;
     }
+    const Registration outcome = registerMarks();
     hideQuestion();
+    CuteButton10->setColor(btnColor);
+    switch (outcome) {
+    case Registration::Registered:
+        Timer1->start();
+        Panel5->setColor(s_registeredFace);
+        Panel5->show();
+        Label21->setText(u"Registered"_s);
+        Label22->setText(u"登録しました。"_s);
+        break;
+    case Registration::CompetitorChanged:
+        messages::show(this, u"選手が変わったため、登録できませんでした。"_s);
+        break;
+    case Registration::Failed:
+        // Never a banner for marks that are not in the table: the judge confirms again.
+        messages::show(this, u"登録できませんでした。データベースが立ち上がっているか確認して、"
+                             u"もう一度確定してください。"_s);
+        break;
+    }
 }
 
 void TFpointin::CuteButton4Enter()
