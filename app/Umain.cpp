@@ -1,9 +1,9 @@
 #include "Umain.h"
 
 #include "CuteBtn.h"
-#include "Udm1.h"
 #include "Upointin.h"
 #include "dialogkeys.h"
+#include "error.h"
 #include "fonts.h"
 #include "inifile.h"
 #include "logos.h"
@@ -18,8 +18,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
-
-TFmain *Fmain = nullptr;
 
 namespace {
 
@@ -345,8 +343,8 @@ void TFmain::seatEnter(QRadioButton *seat)
 {
     rbcolor();
     fonts::setTextColour(seat, seatFocused);
-    if (Fpointin)
-        Fpointin->Label1->move(830, Fpointin->Label1->y());
+    if (m_pointInput)
+        m_pointInput->Label1->move(830, m_pointInput->Label1->y());
 }
 
 void TFmain::rbcolor()

@@ -2,20 +2,29 @@
 
 #include <QWidget>
 
+class CompetitionGateway;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class TCuteButton;
+class TFpointin;
 class TPanel;
 class TRadioGroup;
 
-// The main window: seat choice, database profile, station settings.
+// The main window: seat choice, database profile, station settings. Its statements go
+// through the gateway; it never waits for the database.
 class TFmain : public QWidget
 {
     Q_OBJECT
 public:
     explicit TFmain(QWidget *parent = nullptr);
     ~TFmain() override;
+
+    void setGateway(CompetitionGateway *gateway) { m_gateway = gateway; }
+    void setPointInput(TFpointin *window) { m_pointInput = window; }
+    // A profile's connection attempt or a seat claim is waiting for the database.
+    bool connecting() const { return m_connecting > 0; }
+    bool claiming() const { return m_claiming; }
 
     // Station settings: which profile group ("Interbase" or "MySQL") and which item ("local"
     // or "server") the station used last.
@@ -74,7 +83,14 @@ protected:
 private:
     void createControls();
     void seatEnter(QRadioButton *seat);
-    bool m_shownOnce = false;
-};
+    void connectProfile(const QString &alias, const QStringList &params,
+                        const QStringList &fallback, int lineShown);
+    void claimAnswered(const QString &error, bool claimed);
 
-extern TFmain *Fmain;
+    CompetitionGateway *m_gateway = nullptr;
+    TFpointin *m_pointInput = nullptr;
+    bool m_shownOnce = false;
+    bool m_claiming = false;
+    int m_connecting = 0;
+    int m_profileSerial = 0; // only the latest profile's answer changes the window
+};

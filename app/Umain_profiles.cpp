@@ -1,72 +1,64 @@
 // The database connection profiles of the main window.
 #include "Umain.h"
 
-#include "Udm1.h"
+#include "competitiongateway.h"
 #include "profiles.h"
 #include "radiogroup.h"
 
 #include <QLabel>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using profiles::Location;
 
-void setParams(TDatabase *db, const QString &alias, const QStringList &lines)
-{
-    db->params().clear();
-    db->setAliasName(alias);
-    for (const QString &line : lines)
-        db->params().add(line);
-}
-
-// A failed connection is not reported here: the seat claim reports it.
-bool tryOpen(TDatabase *db)
-{
-    try {
-        db->open();
-        return true;
-    } catch (const DbError &) {
-        return false;
-    }
-}
-
 } // namespace
+
+// A failed connection is not reported here: the seat claim reports it. The status line and
+// the remembered location follow the answer: the location tried last.
+void TFmain::connectProfile(const QString &alias, const QStringList &params,
+                            const QStringList &fallback, int lineShown)
+{
+    if (!m_gateway)
+        return;
+    ++m_connecting;
+    const int serial = ++m_profileSerial;
+    m_gateway->connectProfile(
+        alias, params, fallback, this,
+        [this, serial, lineShown](const CompetitionGateway::ProfileResult &result) {
+            --m_connecting;
+            if (serial != m_profileSerial)
+                return; // the judge chose another profile meanwhile
+            if (DbType == u"Interbase") {
+                const bool server =
+                    result.params.value(0) == profiles::interbaseServerName(Location::Server);
+                DbDir = server ? u"server"_s : u"local"_s;
+            }
+            linfo->setText(result.params.value(lineShown));
+            linfo->adjustSize();
+        });
+}
 
 void TFmain::RGdbiClick()
 {
-    TDatabase *db = Dm1->Database1;
-    db->close();
-    DbType = QStringLiteral("Interbase");
+    DbType = u"Interbase"_s;
     RGdb->setItemIndex(-1);
-    setParams(db, QString::fromUtf16(profiles::interbaseAlias),
-              profiles::interbaseParams(Location::Local));
-
     const bool server = RGdbi->itemIndex() == 1;
     const auto chosen = server ? Location::Server : Location::Local;
-    db->params().setLine(0, profiles::interbaseServerName(chosen));
-    DbDir = server ? QStringLiteral("server") : QStringLiteral("local");
-
-    if (!tryOpen(db)) {
-        // The other location, once; its failure is ignored too.
-        const auto other = server ? Location::Local : Location::Server;
-        db->params().setLine(0, profiles::interbaseServerName(other));
-        DbDir = server ? QStringLiteral("local") : QStringLiteral("server");
-        tryOpen(db);
-    }
-    linfo->setText(db->params().line(0));
-    linfo->adjustSize();
+    const auto other = server ? Location::Local : Location::Server;
+    DbDir = server ? u"server"_s : u"local"_s;
+    // The other location once, when the chosen one cannot be reached; its failure is
+    // ignored too.
+    connectProfile(QString::fromUtf16(profiles::interbaseAlias), profiles::interbaseParams(chosen),
+                   profiles::interbaseParams(other), 0);
 }
 
 void TFmain::RGdbClick()
 {
-    TDatabase *db = Dm1->Database1;
-    db->close();
     RGdbi->setItemIndex(-1);
     const auto location = RGdb->itemIndex() == 0 ? Location::Local : Location::Server;
-    setParams(db, profiles::mysqlAlias(location), profiles::mysqlParams(location));
-    DbType = QStringLiteral("MySQL");
-    DbDir = location == Location::Local ? QStringLiteral("local") : QStringLiteral("server");
-    tryOpen(db);
-    linfo->setText(db->params().line(2));
-    linfo->adjustSize();
+    DbType = u"MySQL"_s;
+    DbDir = location == Location::Local ? u"local"_s : u"server"_s;
+    connectProfile(profiles::mysqlAlias(location), profiles::mysqlParams(location), {}, 2);
 }

@@ -1,22 +1,20 @@
 // The seat claim and release of the main window.
 #include "Umain.h"
 
-#include "Udm1.h"
 #include "Upointin.h"
+#include "competitiongateway.h"
 #include "messages.h"
 #include "panel.h"
-#include "statements.h"
 
 #include <QLabel>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-void setStatement(TQuery *q, const QString &text)
-{
-    q->sql().clear();
-    q->sql().add(text);
-}
+const QString s_cannotConnect =
+    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
 
 } // namespace
 
@@ -24,36 +22,46 @@ void TFmain::CuteButton1Click()
 {
     const QString seat = selectedSeat();
     if (seat.isEmpty()) {
-        messages::show(this,
-                       QStringLiteral(u"ジャッジ記号が選択されていません。   選択してください。"));
+        messages::show(this, u"ジャッジ記号が選択されていません。   選択してください。"_s);
         return;
     }
-    try {
-        // The rows and the value texts start empty together, so that what the window shows
-        // is what it would write.
-        Fpointin->clearEntry();
-        Fpointin->Label1->setText(seat);
-        const QString letter = Fpointin->Label1->text();
+    if (m_claiming || !m_gateway || !m_pointInput)
+        return; // the claim on its way answers first
+    // The rows and the value texts start empty together, so that what the window shows is
+    // what it would write; also when the claim is refused.
+    m_pointInput->clearEntry();
+    m_pointInput->setSeat(seat);
+    m_claiming = true;
+    // Of two stations claiming the same seat at the same moment, one gets it and the other is
+    // refused like any taken seat.
+    m_gateway->claimSeat(seat, this, [this](const CompetitionGateway::Answer<bool> &answer) {
+        m_claiming = false;
+        claimAnswered(answer.error, answer.value.value_or(false));
+    });
+}
 
-        // Of two stations claiming the same seat at the same moment, one gets it and the
-        // other is refused like any taken seat.
-        if (!statements::claim(*Dm1->Qjudgeent, letter)) {
-            Panel2->show();
-            return;
-        }
-        Fpointin->recallTimer->start();
-        Fpointin->exec();
-    } catch (const TError &) {
-        messages::show(this, QStringLiteral(u"データベースに接続できません。データベースが立ち上が"
-                                            u"っているか確認してください。"));
+void TFmain::claimAnswered(const QString &error, bool claimed)
+{
+    if (!error.isEmpty()) {
+        messages::show(this, s_cannotConnect);
+        return;
     }
+    if (!claimed) {
+        Panel2->show();
+        return;
+    }
+    m_pointInput->recallTimer->start();
+    m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }
 
 void TFmain::Panel2Click()
 {
     const QString letter = selectedSeat();
-    if (letter.isEmpty())
+    if (letter.isEmpty() || !m_gateway)
         return;
-    setStatement(Dm1->Qedit, statements::releaseSeat(letter));
-    Dm1->Qedit->execSQL();
+    m_gateway->releaseSeat(
+        letter, this, [this](const CompetitionGateway::Answer<CompetitionGateway::Done> &answer) {
+            if (!answer.ok())
+                messages::reportError(this, answer.error);
+        });
 }

@@ -1,7 +1,11 @@
 #include "Umain.h"
+#include "competitiongateway.h"
 #include "station.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -13,5 +17,11 @@ int main(int argc, char *argv[])
     Fmain->show(); // its first show connects the remembered profile
     const int rc = QApplication::exec();
     station::destroy();
+    // A connection that hangs on the network still holds a worker thread: the program does not
+    // wait for it (the settings are written, no statement is pending that the judge waits for).
+    if (CompetitionGateway::runningWorkers() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }
     return rc;
 }

@@ -4,10 +4,11 @@
 // and alias file are not touched): the main window, the point input window with a competitor,
 // and the point input window with each notice shown alone.
 #include "CuteBtn.h"
-#include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
 #include "competition.h"
+#include "competitiongateway.h"
+#include "dbengine.h"
 #include "messages.h"
 #include "panel.h"
 #include "radiogroup.h"
@@ -57,22 +58,30 @@ int main(int argc, char *argv[])
 
     station::create();
     Fmain->show();
-    if (!QTest::qWaitFor([] { return Dm1->Database1->connected(); })) {
+    CompetitionGateway *gateway = station::gateway();
+    if (!QTest::qWaitFor([gateway] { return !Fmain->connecting() && gateway->connected(); })) {
         std::printf("the demo database did not open\n");
         return 1;
     }
-    competition::create(*Dm1->Database1);
-    competition::seed(*Dm1->Database1);
-    competition::step(*Dm1->Database1); // the first competitor, the run going
+    TDatabase console(QStringLiteral("console")); // the operator's side
+    console.setAliasName(gateway->alias());
+    for (const QString &line : gateway->params())
+        console.params().add(line);
+    competition::create(console);
+    competition::seed(console);
+    competition::step(console); // the first competitor, the run going
 
     bool ok = save(Fmain, dir, "main");
     Fmain->Panel2->show();
     ok = save(Fmain, dir, "main-registered-notice") && ok;
     Fmain->Panel2->hide();
 
-    Fpointin->Label1->setText(QStringLiteral("A"));
+    Fpointin->setSeat(QStringLiteral("A"));
     Fpointin->show();
+    const auto answered = [gateway] { return gateway->idle() && !Fpointin->pollInFlight(); };
+    ok = QTest::qWaitFor(answered) && ok;
     Fpointin->recallTimerTimer();
+    ok = QTest::qWaitFor(answered) && ok;
     ok = save(Fpointin, dir, "pointin") && ok;
 
     const struct

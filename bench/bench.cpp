@@ -1,7 +1,7 @@
 // The terminal's benchmarks; prints one Markdown table. bench/run.sh sets up the display and
 // the databases and runs it:
 //   tollivane-bench [--quick] [--routes sqlite,firebird,odbc] [--firebird host:/path]
-//                   [--odbc-dsn NAME] [--figures poll,startup,idle] [--reps N] [--ticks N]
+//                   [--odbc-dsn NAME] [--figures poll,hang,startup,idle] [--reps N] [--ticks N]
 //                   [--registrations N] [--idle-reps N] [--idle-seconds N] [--terminal PATH]
 //                   [--no-real]
 #include "error.h"
@@ -51,7 +51,8 @@ QString cells(const Row &row)
         ratio ? row.referenceName + u": "_s + statText(*row.reference, row.decimals, row.unit)
               : u"—"_s;
     const QString ratioText = ratio ? statText(*row.ratio, 2, QString()) : u"—"_s;
-    const QString target = ratio ? u"≤ %1"_s.arg(row.target) : u"< %1 %"_s.arg(row.target);
+    const QString target =
+        ratio ? u"≤ %1"_s.arg(row.target) : u"< %1 %2"_s.arg(row.target).arg(row.unit);
     const double figure = ratio ? row.ratio->median : row.subject->median;
     const bool met = ratio ? figure <= row.target : figure < row.target;
     return u"%1 | %2 | %3 | %4 | %5 |"_s.arg(subject, reference, ratioText, target,
@@ -62,7 +63,7 @@ struct Arguments
 {
     Options options;
     QStringList routes;
-    QStringList figures = {u"poll"_s, u"startup"_s, u"idle"_s};
+    QStringList figures = {u"poll"_s, u"hang"_s, u"startup"_s, u"idle"_s};
     QString firebird;
     QString odbcDsn;
     bool noReal = false;
@@ -92,6 +93,8 @@ Arguments parse(const QStringList &args)
             o.idleReps = 1;
             o.idleSeconds = 2;
             o.idleSettleMs = 500;
+            o.hangSeconds = 4;
+            o.hangReps = 1;
         } else if (arg == u"--reps") {
             count(o.reps);
         } else if (arg == u"--ticks") {
@@ -191,6 +194,12 @@ int main(int argc, char *argv[])
         if (args.figures.contains(u"poll"_s)) {
             say(u"bench: %1: poll ticks and registration"_s.arg(site.label()));
             rows << measureInProcess(site, o);
+        }
+        if (args.figures.contains(u"hang"_s) && route != Route::Sqlite) {
+            say(u"bench: %1: server hanging, %2 x %3 s"_s.arg(site.label())
+                    .arg(o.hangReps)
+                    .arg(o.hangSeconds));
+            rows << measureHangs(site, o);
         }
         if (args.figures.contains(u"startup"_s)) {
             say(u"bench: %1: start-up and memory"_s.arg(site.label()));

@@ -19,7 +19,9 @@ struct Options
     int registrations = 30; // registrations (and raw updates) in one run
     int idleReps = 3;
     int idleSeconds = 60;
-    int idleSettleMs = 3500;   // one poll tick goes by before the clock starts
+    int idleSettleMs = 3500; // one poll tick goes by before the clock starts
+    int hangSeconds = 30;    // the server hangs this long in one run
+    int hangReps = 3;
     QString binDir;            // tollivane-probe and bare-window
     QString terminal;          // the real program
     bool realTerminal = false; // an X display: the real program is timed and driven too
@@ -50,6 +52,9 @@ struct Row
 // Poll ticks in the three situations and a registration, in this process, each against the raw
 // statements it issues on the station's own connection.
 QList<Row> measureInProcess(Site &site, const Options &options);
+
+// The longest a click waits while the server hangs (server routes only).
+QList<Row> measureHangs(Site &site, const Options &options);
 
 // Start-up time and peak memory of the probe (and of the real program when there is a display)
 // against the bare window.

@@ -3,9 +3,9 @@
 //   hwm <kB>     the seat is claimed and the point input window is open; peak resident memory
 // Then it presses End and ends; with --stay it follows the run until it is killed. Anything
 // that goes wrong is said as "error <text>" and ends it with status 2.
-#include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
+#include "competitiongateway.h"
 #include "messages.h"
 #include "radiogroup.h"
 #include "report.h"
@@ -34,25 +34,32 @@ bool onScreen(QWidget *window)
 // runs modally inside until End.
 void claimSeat(bool stay)
 {
-    bool open = false;
     auto *watch = new QTimer(Fpointin);
     watch->setInterval(1);
-    QObject::connect(watch, &QTimer::timeout, Fpointin, [watch, stay, &open] {
+    QObject::connect(watch, &QTimer::timeout, Fpointin, [watch, stay] {
         if (!onScreen(Fpointin))
             return;
         watch->stop();
-        open = true;
         QTimer::singleShot(report::settleMs, Fpointin, [stay] {
             report::say("hwm " + QByteArray::number(report::peakResidentKb()));
-            if (!stay)
-                messages::guarded(Fpointin, [] { Fpointin->CuteButton3Click(); });
+            if (stay)
+                return;
+            // End frees the seat, then the window closes: the probe ends with it.
+            messages::guarded(Fpointin, [] { Fpointin->CuteButton3Click(); });
+            auto *closed = new QTimer(Fmain);
+            QObject::connect(closed, &QTimer::timeout, Fmain, [] {
+                if (!Fpointin->isVisible())
+                    QCoreApplication::quit();
+            });
+            closed->start(1);
         });
     });
     watch->start();
     Fmain->CuteButton1Click();
-    if (!open)
-        fail(u"the point input window did not open: is the seat free?"_s);
-    QCoreApplication::quit();
+    QTimer::singleShot(20000, Fmain, [] {
+        if (!Fpointin->isVisible())
+            fail(u"the point input window did not open: is the seat free?"_s);
+    });
 }
 
 } // namespace
@@ -73,10 +80,11 @@ int main(int argc, char *argv[])
     watch.setInterval(1);
     QObject::connect(&watch, &QTimer::timeout, Fmain, [&watch, stay] {
         // The first show picks the profile and connects from the event loop.
-        if (!onScreen(Fmain) || (Fmain->RGdbi->itemIndex() < 0 && Fmain->RGdb->itemIndex() < 0))
+        if (!onScreen(Fmain) || (Fmain->RGdbi->itemIndex() < 0 && Fmain->RGdb->itemIndex() < 0) ||
+            Fmain->connecting())
             return;
         watch.stop();
-        if (!Dm1->Database1->connected())
+        if (!station::gateway()->connected())
             fail(u"the profile did not connect"_s);
         report::say("ready");
         QTimer::singleShot(0, Fmain, [stay] { claimSeat(stay); });

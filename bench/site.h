@@ -31,6 +31,7 @@ public:
     Route route() const { return m_route; }
     QString label() const;
     QString folder() const { return m_dir.path(); }
+    QString database() const { return m_database; }
 
     // The environment a terminal started on this route gets: alias file and settings folder.
     QStringList environment() const;

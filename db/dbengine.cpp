@@ -147,6 +147,58 @@ bool TDatabase::overOdbc() const
     return m_open && QSqlDatabase::database(m_connectionName, false).driverName() == u"QODBC"_s;
 }
 
+QString TDatabase::driverName() const
+{
+    return m_open ? QSqlDatabase::database(m_connectionName, false).driverName() : QString();
+}
+
+void TDatabase::begin()
+{
+    open();
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.transaction()) {
+        const QString text = errorText(db.lastError(), u"Cannot begin a transaction"_s);
+        dropIfLost();
+        throw DbError(text);
+    }
+}
+
+void TDatabase::commit()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!m_open || !db.commit()) {
+        const QString text = errorText(db.lastError(), u"Cannot commit the transaction"_s);
+        rollback();
+        dropIfLost();
+        throw DbError(text);
+    }
+}
+
+void TDatabase::rollback()
+{
+    if (m_open)
+        QSqlDatabase::database(m_connectionName, false).rollback();
+}
+
+qint64 TDatabase::serverConnectionId()
+{
+    open();
+    const QString driver = driverName();
+    QString statement;
+    if (driver == u"QIBASE"_s)
+        statement = u"select current_connection as id from rdb$database"_s;
+    else if (driver == u"QODBC"_s)
+        statement = u"select connection_id() as id"_s;
+    else
+        return -1;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(statement) || !query.next())
+        return -1;
+    bool ok = false;
+    const qint64 id = query.value(0).toLongLong(&ok);
+    return ok ? id : -1;
+}
+
 void TDatabase::open()
 {
     if (m_open)

@@ -61,7 +61,18 @@ public:
     const TStrings &params() const { return m_params; }
 
     bool connected() const;
-    bool overOdbc() const; // open, on an ODBC data source
+    bool overOdbc() const;      // open, on an ODBC data source
+    QString driverName() const; // the Qt driver of the open connection; empty when closed
+
+    // A short explicit transaction (the gateway's writes): begin, then commit or roll back at
+    // once. Each raises DbError on failure.
+    void begin();
+    void commit();
+    void rollback(); // never raises: a connection that is gone has nothing to roll back
+
+    // The server's number for this connection, for cancelling its work from another
+    // connection; -1 where the server has none (SQLite).
+    qint64 serverConnectionId();
     void open();  // raises DbError when the database cannot be reached; never asks for a login
     void close(); // closes the results of its queries too; harmless when closed
 

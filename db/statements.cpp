@@ -32,9 +32,9 @@ QStringList registration(const QString &letter, const QString &flight, const QSt
 
 namespace {
 
-bool seatIsFree(TQuery &query, const QString &letter)
+bool seatIsFree(TDatabase &db, const QString &letter)
 {
-    query.sql().clear();
+    TQuery query(&db);
     query.sql().add(u"select * from judge"_s + letter);
     query.open();
     return query.fieldAsString(u"ent"_s) == u"False";
@@ -42,23 +42,32 @@ bool seatIsFree(TQuery &query, const QString &letter)
 
 } // namespace
 
-bool claim(TQuery &query, const QString &letter)
+bool claim(TDatabase &db, const QString &letter, const std::function<bool()> &mayCommit)
 {
     // The read keeps the exact comparison ('false' is taken, also where the server compares
     // without case); the conditional update makes the claim one step.
-    if (!seatIsFree(query, letter))
+    if (!seatIsFree(db, letter))
         return false;
-    query.sql().clear();
-    query.sql().add(claimSeat(letter));
+    TQuery update(&db);
+    update.sql().add(claimSeat(letter));
+    db.begin();
+    int rows = 0;
     try {
-        return query.execSQL() > 0;
+        rows = update.execSQL();
     } catch (const DbError &) {
+        db.rollback();
         // Firebird refuses the later of two concurrent updates of a row ("update conflicts
         // with concurrent update"): the seat went to the other station.
-        if (!seatIsFree(query, letter))
+        if (!seatIsFree(db, letter))
             return false;
         throw;
     }
+    if (rows == 0 || !mayCommit()) {
+        db.rollback();
+        return false;
+    }
+    db.commit();
+    return true;
 }
 
 } // namespace statements

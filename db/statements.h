@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-class TQuery;
+#include <functional>
+
+class TDatabase;
 
 // The texts of the terminal's statements on a judge's own table (judgeA to judgeE). The seat
 // letter is always one of "A" to "E"; values that come from the database are quoted.
@@ -21,10 +23,11 @@ QString releaseSeat(const QString &letter);
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
                          const QString &outrun, const QString &mark, const QString &bib);
 
-// Claims the seat on the query's connection: true when this station took it, false when it
-// is taken ("ent" anything but exactly "False", or another station took it first). Of two
-// stations claiming the same free seat at the same moment exactly one gets it. Raises on
-// a database failure.
-bool claim(TQuery &query, const QString &letter);
+// Claims the seat: true when this station took it, false when it is taken ("ent" anything but
+// exactly "False", or another station took it first). Of two stations claiming the same free
+// seat at the same moment exactly one gets it. The update runs in a transaction committed
+// only when mayCommit() says so (else nothing changes and the claim counts as not taken).
+// Raises on a database failure.
+bool claim(TDatabase &db, const QString &letter, const std::function<bool()> &mayCommit);
 
 } // namespace statements

@@ -1,8 +1,6 @@
 // The point input window: creation, the placements at creation and at showing, closing.
 #include "Upointin.h"
 
-#include "Udm1.h"
-#include "dbengine.h"
 #include "dialogkeys.h"
 #include "fonts.h"
 #include "messages.h"
@@ -16,8 +14,6 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-
-TFpointin *Fpointin = nullptr;
 
 namespace {
 
@@ -50,7 +46,6 @@ TFpointin::TFpointin(QWidget *parent)
     bindHandlers();
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
-    linkDataSource();
     FormCreate();
 }
 
@@ -60,12 +55,6 @@ TFpointin::~TFpointin()
     // so no focus handler runs on a half-destroyed window.
     if (QWidget *focused = focusWidget())
         focused->clearFocus();
-}
-
-QString TFpointin::valueText(int column)
-{
-    const QString whole = QString::number(column / 2);
-    return column % 2 == 0 ? whole : whole + u".5"_s;
 }
 
 int TFpointin::pointsToPixels(int points)
@@ -105,32 +94,25 @@ void TFpointin::FormCreate()
     buttonrefle3();
 }
 
+void TFpointin::setSeat(const QString &letter)
+{
+    m_seat = letter;
+    Label1->setText(letter);
+}
+
 void TFpointin::FormShow()
 {
     Edit1->clear();
     m_loadedZek.clear();
     Panel9->move(160, Panel9->y()); // beside the round, Label9
 
-    // The competitor check: loads the current competitor whatever bib was on display. A
-    // failure is told once the window is on the screen (a box opened inside the show leaves
-    // a window that never paints), and the window is made ready all the same.
-    try {
-        checkzek();
-    } catch (const std::exception &e) {
-        m_pendingReport = QString::fromUtf8(e.what());
-    }
+    // The competitor check: loads the current competitor whatever bib was on display. Its
+    // answer comes once the window is on the screen.
+    checkzek(true);
 
     CuteButton2->setFocus();
     Panel10->move(192, 344);
     Panel7->show();
-}
-
-void TFpointin::linkDataSource()
-{
-    // The data module is created after this window at start-up; bind as soon as it exists.
-    if (DataSource1->dataSet() || !Dm1)
-        return;
-    DataSource1->setDataSet(Dm1->Qtd);
 }
 
 void TFpointin::setCentreOver(QWidget *window)
@@ -163,7 +145,10 @@ void TFpointin::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         centreOverMainWindow();
-        linkDataSource();
+        ++m_session;
+        m_pollInFlight = false;
+        m_ending = false;
+        m_drawn = false;
         m_pendingReport.clear();
         m_pollFailureReported = false;
         messages::guarded(this, [this] { FormShow(); });
@@ -174,6 +159,7 @@ void TFpointin::showEvent(QShowEvent *event)
 void TFpointin::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
+    m_drawn = true;
     if (m_pendingReport.isEmpty())
         return;
     // After this paint, from the event loop: the window is on the screen and drawn.
@@ -181,6 +167,17 @@ void TFpointin::paintEvent(QPaintEvent *event)
         if (isVisible())
             reportPollFailure(text);
     });
+}
+
+// A box opened before the window was ever drawn leaves it unpainted behind the box.
+void TFpointin::reportOnceDrawn(const QString &text)
+{
+    if (m_drawn) {
+        reportPollFailure(text);
+        return;
+    }
+    m_pendingReport = text;
+    update();
 }
 
 void TFpointin::reject() {}
@@ -196,6 +193,7 @@ void TFpointin::closeEvent(QCloseEvent *event)
 
 void TFpointin::closeWindow()
 {
+    ++m_session; // answers still on their way belong to this showing
     m_closing = true;
     done(QDialog::Rejected);
     m_closing = false;

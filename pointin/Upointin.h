@@ -8,16 +8,16 @@
 #include <QPointer>
 
 #include <array>
-#include <exception>
 #include <functional>
+
+#include "competitiongateway.h"
+#include "entrymodel.h"
 
 class QLineEdit;
 class QTimer;
 class TDBEdit;
-class TDataSource;
 class TImage;
 class TPanel;
-class TQuery;
 
 // The value buttons of the three rows: name, row, column. Column k stands for the deduction
 // k / 2; the name carries ten times the deduction.
@@ -33,33 +33,37 @@ class TQuery;
 // clang-format on
 
 // The point input window: the judge's scoring terminal, shown modally with exec(). It has no
-// close box and ignores Escape; only closeWindow() (End, a failed check) closes it.
+// close box and ignores Escape; only closeWindow() (End) closes it. It reads and writes the
+// competition database through the gateway only, and never waits for it: requests go out,
+// answers come back as events.
 class TFpointin : public QDialog
 {
     Q_OBJECT
 public:
     enum Row
     {
-        Flight,
-        Landing,
-        Outrun
+        Flight = EntryModel::Flight,
+        Landing = EntryModel::Landing,
+        Outrun = EntryModel::Outrun
     };
-    static constexpr int RowCount = 3;
+    static constexpr int RowCount = EntryModel::RowCount;
     static constexpr int MaxColumns = 15;
-    static constexpr std::array<int, RowCount> ColumnCount = {11, 11, 15};
+    static constexpr std::array<int, RowCount> ColumnCount = EntryModel::ColumnCount;
 
     explicit TFpointin(QWidget *parent = nullptr);
     ~TFpointin() override;
 
-    // Unit-level state: the chosen deductions as their caption texts, the round, the mark.
-    QString apval;
-    QString opval;
-    QString lpval;
-    QString honval;
-    double tpval = 0;
+    // The station's gateway and the seat it claimed (shown in Label1).
+    void setGateway(CompetitionGateway *gateway) { m_gateway = gateway; }
+    void setSeat(const QString &letter);
+    QString seat() const { return m_seat; }
 
-    // The bib on display when the current competitor check began.
-    QString lastzek;
+    // The judge's entry; the value texts registration writes, and the round.
+    const EntryModel &entry() const { return m_entry; }
+    QString apval() const { return m_entry.valueText(EntryModel::Flight); }
+    QString opval() const { return m_entry.valueText(EntryModel::Landing); }
+    QString lpval() const { return m_entry.valueText(EntryModel::Outrun); }
+    QString honval;
 
     // Look constants of the value buttons, set by FormCreate. Font sizes are in points.
     int btnWidth = 0;
@@ -113,13 +117,12 @@ public:
     std::array<TDBEdit *, 12> DBEdit{}; // DBEdit[0] is DBEdit1
     QTimer *recallTimer = nullptr;
     QTimer *Timer1 = nullptr;
-    TDataSource *DataSource1 = nullptr;
 
     // The value buttons by [row][column]; columns past a row's count are null.
     std::array<std::array<TCuteButton *, MaxColumns>, RowCount> valueButtons{};
     TCuteButton *valueButton(int row, int column) const { return valueButtons[row][column]; }
     // The caption of column k and the text choosing it stores: "0", "0.5", ... "7".
-    static QString valueText(int column);
+    static QString valueText(int column) { return EntryModel::caption(column); }
     // A caption size of the look constants as a pixel height, as on a 96 dpi desktop.
     static int pointsToPixels(int points);
 
@@ -161,33 +164,40 @@ public:
     void pculc();
     void cbonext();
     void cblnext();
-    void checkzek();
+    // Asks the gateway whether the competitor changed (with the run state unless checkOnly).
+    void checkzek(bool checkOnly = false);
+    // The judge chooses a value (what a focus on its button does).
+    void chooseValue(int row, int column);
 
     // Empties the entry: no row shows a choice, every value text is "0".
     void clearEntry();
 
-    // Closes the window for real (End, a failed check); exec() returns.
+    // Closes the window for real (End); exec() returns.
     void closeWindow();
     // The window to centre over at every showing; the parent widget when none is set.
     void setCentreOver(QWidget *window);
-    // Binds DataSource1 to the data module's Qtd once the data module exists.
-    void linkDataSource();
 
     // Escape and the window manager's close request change nothing.
     void reject() override;
 
-    // The pause between two registration attempts; tests count pauses instead of waiting.
-    void setRetryPause(std::function<void(int ms)> pause)
-    {
-        m_retryPause = std::move(pause);
-    }
-    static constexpr int registrationAttempts = 10;
-    static constexpr int retryPauseMs = 100;
-
     // The mark 20 - ((flight + landing) + outrun) as shown and written: one decimal always.
-    static QString markText(double mark);
-    // A row counts as chosen when one of its buttons is wider than the normal look.
-    bool rowComplete(int row) const;
+    static QString markText(double mark)
+    {
+        return EntryModel::markText(mark);
+    }
+    bool rowComplete(int row) const
+    {
+        return m_entry.rowComplete(row);
+    }
+    // A poll, a registration or End is waiting for the gateway.
+    bool pollInFlight() const
+    {
+        return m_pollInFlight;
+    }
+    bool registering() const
+    {
+        return m_registering;
+    }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -199,49 +209,34 @@ private:
     void createValueButtons();
     void bindHandlers();
     void centreOverMainWindow();
-    void chooseValue(int row, int column);
     void resetRow(int row);
     void moveToNextRow(int row);
     void paintChosenConfirmed(int row);
-    bool rowHasNoChoice(int row) const;
     int chosenCaptionSize(int row, int column) const;
     void setCaptionSize(TCuteButton *button, int points);
-    QString &valueTextOf(int row);
+    void drawRow(int row);
 
-    void setStatement(TQuery *query, const QString &text);
     void hideQuestion();
     void showChosen(int row, int column);
     void focusValue(int row, int column);
-    int chosenColumn(int row) const;
+    void pollAnswered(const CompetitionGateway::Answer<gateway::PollResult> &answer, bool fromShow);
+    void loadCompetitor(const gateway::PollResult &result);
     void reportPollFailure(const QString &text);
-    void syncValueTexts();
-    enum class Registration
-    {
-        Registered,
-        CompetitorChanged,
-        Failed
-    };
-    Registration registerMarks();
+    void reportOnceDrawn(const QString &text);
+    void registrationAnswered(gateway::Registration outcome, const QString &zek);
+    void showRegistering();
 
-    // A new competitor as read from the database, before anything is shown.
-    struct LoadedCompetitor
-    {
-        QString zek; // as read: the registration's condition
-        QString bib; // as shown: at least three digits
-        QString hon, tstno, sumi, name, team;
-        QString stored[RowCount]; // ap, op, lp of the judge table
-        bool registered = false;  // race was read into race[]
-        QString race[RowCount];
-    };
-    bool sumidisp(LoadedCompetitor &c);
-    void loadCompetitor(const LoadedCompetitor &c);
-
+    CompetitionGateway *m_gateway = nullptr;
+    QString m_seat;
+    EntryModel m_entry;
+    int m_session = 0;           // answers of an earlier showing are dropped
+    bool m_pollInFlight = false; // at most one poll at a time
+    bool m_registering = false;  // はい is waiting for its outcome
+    bool m_ending = false;       // End is waiting for the seat's release
     bool m_closing = false;
+    bool m_drawn = false;               // painted since it was last shown
     bool m_pollFailureReported = false; // a lasting poll failure is reported once
     QString m_loadedZek;                // the bib of the competitor on display, as read
-    QString m_pendingReport;            // a failure of the show's check, told once painted
-    std::function<void(int ms)> m_retryPause;
+    QString m_pendingReport;            // a failure to tell once the window is drawn
     QPointer<QWidget> m_centreOver;
 };
-
-extern TFpointin *Fpointin;

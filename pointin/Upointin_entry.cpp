@@ -1,4 +1,5 @@
-// Deduction entry: choosing a value by focus, the mark, and Enter from row to row.
+// Deduction entry: choosing a value by focus, the mark, and Enter from row to row. The entry
+// lives in the model; the buttons are drawn from it.
 #include "Upointin.h"
 
 #include "keys.h"
@@ -33,27 +34,46 @@ void TFpointin::setCaptionSize(TCuteButton *button, int points)
     button->setFont(f);
 }
 
-QString &TFpointin::valueTextOf(int row)
+int TFpointin::chosenCaptionSize(int row, int column) const
 {
-    switch (row) {
-    case Flight:
-        return apval;
-    case Landing:
-        return opval;
-    default:
-        return lpval;
+    if (row == Outrun)
+        return 30;
+    // Flight 2.5, 3.5 and 4.5
+    if (row == Flight && (column == 5 || column == 7 || column == 9))
+        return 28;
+    return selFontSize;
+}
+
+// The row's buttons as the model says: one enlarged at most, in the look it was chosen with.
+void TFpointin::drawRow(int row)
+{
+    const EntryModel::RowState &state = m_entry.row(row);
+    for (int i = 0; i < ColumnCount[row]; ++i) {
+        TCuteButton *b = valueButtons[row][i];
+        if (i != state.column) {
+            b->setColor(btnColor);
+            b->setFontColor(btnFontColor);
+            b->setGeometry(btnLeft[i], btnTop, btnWidth, btnHeight);
+            setCaptionSize(b, btnFontSize);
+            continue;
+        }
+        const bool grown = state.look == EntryModel::Look::Grown;
+        TColor face = grown ? btnColor : selColor;
+        if (state.confirmed)
+            face = s_confirmedColor;
+        b->setColor(face);
+        b->setFontColor(grown ? btnFontColor : selFontColor);
+        // Grown in place: the normal left edge kept, larger to the right and downwards.
+        b->setGeometry(grown ? btnLeft[i] : selLeft[i], selTop, selWidth, selHeight);
+        setCaptionSize(b, state.look == EntryModel::Look::Chosen ? chosenCaptionSize(row, i)
+                                                                 : selFontSize);
     }
 }
 
 void TFpointin::resetRow(int row)
 {
-    for (int i = 0; i < ColumnCount[row]; ++i) {
-        TCuteButton *b = valueButtons[row][i];
-        b->setColor(btnColor);
-        b->setFontColor(btnFontColor);
-        b->setGeometry(btnLeft[i], btnTop, btnWidth, btnHeight);
-        setCaptionSize(b, btnFontSize);
-    }
+    m_entry.clear(row);
+    drawRow(row);
 }
 
 void TFpointin::buttonrefle()
@@ -71,88 +91,45 @@ void TFpointin::buttonrefle3()
     resetRow(Outrun);
 }
 
-int TFpointin::chosenCaptionSize(int row, int column) const
-{
-    if (row == Outrun)
-        return 30;
-    // Flight 2.5, 3.5 and 4.5
-    if (row == Flight && (column == 5 || column == 7 || column == 9))
-        return 28;
-    return selFontSize;
-}
-
-void TFpointin::chooseValue(int row, int column)
-{
-    // The row's own reset operation.
-    if (row == Flight)
-        buttonrefle();
-    else if (row == Landing)
-        buttonrefle2();
-    else
-        buttonrefle3();
-
-    TCuteButton *b = valueButtons[row][column];
-    b->setColor(selColor);
-    b->setFontColor(selFontColor);
-    b->setGeometry(selLeft[column], selTop, selWidth, selHeight);
-    setCaptionSize(b, chosenCaptionSize(row, column));
-    valueTextOf(row) = valueText(column);
-    pculc();
-}
-
-void TFpointin::syncValueTexts()
-{
-    for (int row = 0; row < RowCount; ++row) {
-        const int shown = chosenColumn(row);
-        valueTextOf(row) = shown >= 0 ? valueText(shown) : u"0"_s;
-    }
-}
-
 void TFpointin::clearEntry()
 {
     buttonrefle();
     buttonrefle2();
     buttonrefle3();
-    syncValueTexts();
     pculc();
+}
+
+void TFpointin::chooseValue(int row, int column)
+{
+    m_entry.choose(row, column);
+    drawRow(row);
+    pculc();
+}
+
+void TFpointin::showChosen(int row, int column)
+{
+    m_entry.showStored(row, column);
+    drawRow(row);
 }
 
 void TFpointin::pculc()
 {
-    const double flight = apval.toDouble();
-    const double landing = opval.toDouble();
-    const double outrun = lpval.toDouble();
-    tpval = 20 - ((flight + landing) + outrun);
-    Edit4->setText(markText(tpval));
+    Edit4->setText(m_entry.markText());
 }
 
 void TFpointin::paintChosenConfirmed(int row)
 {
-    for (int i = 0; i < ColumnCount[row]; ++i) {
-        if (valueButtons[row][i]->width() == selWidth)
-            valueButtons[row][i]->setColor(s_confirmedColor);
-    }
-}
-
-bool TFpointin::rowHasNoChoice(int row) const
-{
-    for (int i = 0; i < ColumnCount[row]; ++i) {
-        if (valueButtons[row][i]->width() != btnWidth)
-            return false;
-    }
-    return true;
+    m_entry.confirm(row);
+    drawRow(row);
 }
 
 void TFpointin::moveToNextRow(int row)
 {
     paintChosenConfirmed(row);
     const int next = row + 1;
-    for (int i = 0; i < ColumnCount[next]; ++i) {
-        if (valueButtons[next][i]->width() == selWidth)
-            valueButtons[next][i]->setFocus();
-    }
-    if (rowHasNoChoice(next))
-        valueButtons[next][0]->setFocus();
+    // The next row's chosen value takes the focus again, else its first value.
+    const int column = m_entry.column(next);
+    valueButtons[next][column >= 0 ? column : 0]->setFocus();
 }
 
 void TFpointin::cbonext()
@@ -189,8 +166,7 @@ void TFpointin::Cba00Click()
 {
     // Right after Start flight 0 holds the focus in the normal look; a click chooses it by
     // growing it in place (left edge and colours kept).
-    TCuteButton *b = valueButtons[Flight][0];
-    b->setGeometry(b->x(), selTop, selWidth, selHeight);
-    setCaptionSize(b, selFontSize);
-    apval = u"0"_s;
+    m_entry.growFlightZero();
+    drawRow(Flight);
+    pculc();
 }

@@ -2,7 +2,6 @@
 #include "Upointin.h"
 
 #include "dbedit.h"
-#include "dbengine.h"
 #include "dialogkeys.h"
 #include "fonts.h"
 #include "image.h"
@@ -349,8 +348,6 @@ void TFpointin::createControls()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
     Timer1->setInterval(1000);
-    DataSource1 = new TDataSource(this);
-    DataSource1->setObjectName(u"DataSource1"_s);
 
     for (const ControlDef &s : s_controls) {
         QWidget *parent = this;
@@ -368,8 +365,6 @@ void TFpointin::createControls()
             dialogkeys::setTabOrder(w, s.tabOrder);
         if (!s.visible)
             w->hide();
-        if (auto *db = qobject_cast<TDBEdit *>(w))
-            db->setDataSource(DataSource1);
     }
     for (const PanelLook &look : s_panelLooks) {
         auto *p = findChild<TPanel *>(QLatin1String(look.name));

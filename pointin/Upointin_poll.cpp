@@ -1,11 +1,10 @@
 // Following the run: the poll, the competitor check, Start and End.
 #include "Upointin.h"
 
-#include "Udm1.h"
+#include "dbedit.h"
 #include "label.h"
 #include "messages.h"
 #include "panel.h"
-#include "statements.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -20,41 +19,56 @@ constexpr TColor s_restingFace = 0x00FFFFFF; // white
 
 } // namespace
 
-void TFpointin::setStatement(TQuery *query, const QString &text)
-{
-    query->sql().clear();
-    query->sql().add(text);
-}
-
 void TFpointin::recallTimerTimer()
 {
-    QString jikko;
-    try {
-        TQuery *poll = Dm1->Qnewzek;
-        setStatement(poll, u"select jikko from judgeent"_s);
-        poll->open();
-        jikko = poll->fieldAsString(u"jikko"_s);
-    } catch (const std::exception &e) {
-        reportPollFailure(QString::fromUtf8(e.what())); // a TError's what() is its text
+    // A tick that finds a poll still on its way does nothing.
+    if (m_pollInFlight)
+        return;
+    checkzek();
+}
+
+void TFpointin::checkzek(bool checkOnly)
+{
+    if (!m_gateway)
+        return;
+    m_pollInFlight = true;
+    m_gateway->poll(m_seat, Edit1->text(), checkOnly, this,
+                    [this, session = m_session, checkOnly](const auto &answer) {
+                        if (session != m_session)
+                            return; // asked before the window was closed
+                        m_pollInFlight = false;
+                        pollAnswered(answer, checkOnly);
+                    });
+}
+
+void TFpointin::pollAnswered(const CompetitionGateway::Answer<gateway::PollResult> &answer,
+                             bool fromShow)
+{
+    using State = gateway::PollResult::State;
+    if (!answer.ok()) {
+        // The server gone, or a row the check cannot read (a bib that is no number, a missing
+        // column or table): the window, the judge's entry and the seat stay, the judge is
+        // told once and the next good poll loads the competitor.
+        if (fromShow)
+            reportOnceDrawn(answer.error);
+        else
+            reportPollFailure(answer.error);
         return;
     }
-
-    if (jikko == u"0") {
-        m_pollFailureReported = false;
+    m_pollFailureReported = false;
+    const gateway::PollResult &result = *answer.value;
+    if (result.state == State::NotReady) {
         Panel7->show();
         return;
     }
     Panel7->hide();
-    try {
-        checkzek();
-    } catch (const std::exception &e) {
-        // A row the check cannot read (a bib that is no number, a missing column or table) or
-        // a server gone between the reads: the window, the judge's entry and the seat stay,
-        // the judge is told once and the next good poll loads the competitor.
-        reportPollFailure(QString::fromUtf8(e.what()));
-        return;
+    if (result.state == State::NewCompetitor)
+        loadCompetitor(result);
+    if (fromShow) {
+        // The not-ready notice stays from the showing until a poll finds the run going.
+        CuteButton2->setFocus();
+        Panel7->show();
     }
-    m_pollFailureReported = false;
 }
 
 void TFpointin::reportPollFailure(const QString &text)
@@ -64,24 +78,6 @@ void TFpointin::reportPollFailure(const QString &text)
         return;
     m_pollFailureReported = true;
     messages::reportError(this, text);
-}
-
-void TFpointin::showChosen(int row, int column)
-{
-    TCuteButton *b = valueButtons[row][column];
-    b->setColor(selColor);
-    b->setFontColor(selFontColor);
-    b->setGeometry(selLeft[column], selTop, selWidth, selHeight);
-    setCaptionSize(b, selFontSize);
-}
-
-int TFpointin::chosenColumn(int row) const
-{
-    for (int i = 0; i < ColumnCount[row]; ++i) {
-        if (valueButtons[row][i]->width() == selWidth)
-            return i;
-    }
-    return -1;
 }
 
 void TFpointin::focusValue(int row, int column)
@@ -94,48 +90,9 @@ void TFpointin::focusValue(int row, int column)
         chooseValue(row, column);
 }
 
-// Everything a new competitor needs is read before the display changes, so a row that cannot
-// be read leaves the competitor on display and the judge's entry as they were.
-void TFpointin::checkzek()
+void TFpointin::loadCompetitor(const gateway::PollResult &result)
 {
-    lastzek = Edit1->text();
-    TQuery *judge = Dm1->Qjudgeent;
-    judge->close();
-    setStatement(judge, u"select * from judge"_s + Label1->text());
-    judge->open();
-
-    const QString zek = judge->fieldAsString(u"zek"_s);
-    if (zek == lastzek)
-        return;
-
-    LoadedCompetitor c;
-    c.zek = zek;
-    c.hon = judge->fieldAsString(u"hon"_s);
-    c.tstno = judge->fieldAsString(u"tstno"_s);
-    c.sumi = judge->fieldAsString(u"sumi"_s);
-    c.stored[Flight] = judge->fieldAsString(u"ap"_s);
-    c.stored[Landing] = judge->fieldAsString(u"op"_s);
-    c.stored[Outrun] = judge->fieldAsString(u"lp"_s);
-    c.bib = QString::asprintf("%.3d", judge->fieldAsInteger(u"zek"_s));
-    c.name = judge->fieldAsString(u"name"_s);
-    c.team = judge->fieldAsString(u"team"_s);
-
-    TQuery *reference = Dm1->Qtd;
-    reference->close();
-    if (Edit6->text() != reference->sql().text()) // the same statement on every load
-        Edit6->setText(reference->sql().text());
-    reference->open();
-    if (c.sumi == u"T" && (c.hon == u"1" || c.hon == u"2"))
-        c.registered = sumidisp(c);
-    if (c.hon == u"4") {
-        reference->close();
-        reference->open();
-    }
-    loadCompetitor(c);
-}
-
-void TFpointin::loadCompetitor(const LoadedCompetitor &c)
-{
+    const gateway::Competitor &c = result.competitor;
     honval = c.hon;
     m_loadedZek = c.zek;
     if (!c.tstno.isEmpty()) {
@@ -152,7 +109,7 @@ void TFpointin::loadCompetitor(const LoadedCompetitor &c)
     buttonrefle3();
     for (int row = 0; row < RowCount; ++row) {
         // The stored deductions without their dots: "0.5" -> "05"; a stored 1.0 matches
-        // nothing, and no caption is empty.
+        // nothing, and no caption is empty. A row showing one holds it as its value.
         const QString stored = QString(c.stored[row]).remove(u'.');
         if (stored.isEmpty())
             continue;
@@ -166,23 +123,24 @@ void TFpointin::loadCompetitor(const LoadedCompetitor &c)
     Edit2->setText(c.name);
     Edit3->setText(c.team);
     CuteButton2->setFocus();
-
-    // A row showing a stored deduction holds it as its value, so the mark and a later
-    // registration count what the judge sees; the other rows start from "0".
-    syncValueTexts();
+    const QString reference = CompetitionGateway::referenceStatement();
+    if (Edit6->text() != reference)
+        Edit6->setText(reference);
+    for (TDBEdit *edit : DBEdit)
+        edit->showRow(result.reference);
     pculc();
 
-    if (c.sumi == u"T" && (c.hon == u"1" || c.hon == u"2")) {
+    if (c.registered()) {
         Panel5->setColor(colors::clYellow);
         Panel5->show();
         Label21->setText(u"Registered"_s);
         Label22->setText(u"登録済みです。"_s);
-        if (c.registered) {
+        if (result.registeredMarks) {
+            // Chosen through the focus, as the judge would: the registered values.
             for (int row = 0; row < RowCount; ++row) {
-                for (int i = 0; i < ColumnCount[row]; ++i) {
-                    if (c.race[row] == valueText(i))
-                        focusValue(row, i);
-                }
+                const int column = EntryModel::columnOf(row, (*result.registeredMarks)[row]);
+                if (column >= 0)
+                    focusValue(row, column);
             }
         }
     } else {
@@ -199,27 +157,6 @@ void TFpointin::loadCompetitor(const LoadedCompetitor &c)
     }
 }
 
-// The marks this judge registered for the competitor, from race. False when the judge table
-// went back to the competitor shown before in the meantime.
-bool TFpointin::sumidisp(LoadedCompetitor &c)
-{
-    TQuery *judge = Dm1->Qjudgeent;
-    const QString letter = Label1->text();
-    setStatement(judge, u"select * from judge"_s + letter);
-    judge->open();
-    if (judge->fieldAsString(u"zek"_s) == lastzek)
-        return false;
-
-    const QString columns[RowCount] = {letter + u'a' + c.hon, letter + u'o' + c.hon,
-                                       letter + u'l' + c.hon};
-    TQuery *race = Dm1->Qedit;
-    setStatement(race, u"select * from race where zno='"_s + c.bib + u"'"_s);
-    race->open();
-    for (int row = 0; row < RowCount; ++row)
-        c.race[row] = race->fieldAsString(columns[row]);
-    return true;
-}
-
 void TFpointin::CuteButton2Click()
 {
     focusValue(Flight, 0);
@@ -227,29 +164,38 @@ void TFpointin::CuteButton2Click()
     buttonrefle2();
     buttonrefle3();
     // No row shows a choice now, so none holds a value: the mark shows what would be written.
-    syncValueTexts();
     pculc();
     Panel5->hide();
 }
 
 void TFpointin::CuteButton3Click()
 {
-    setStatement(Dm1->Qedit, statements::releaseSeat(Label1->text()));
-    Dm1->Qedit->execSQL();
-    recallTimer->stop();
-    hideQuestion();
-    Edit1->clear();
-    m_loadedZek.clear();
-    closeWindow();
+    if (m_ending || !m_gateway)
+        return;
+    m_ending = true;
+    // The window closes once the seat is free; a failure leaves it open and polling.
+    m_gateway->releaseSeat(m_seat, this, [this, session = m_session](const auto &answer) {
+        m_ending = false;
+        if (session != m_session)
+            return;
+        if (!answer.ok()) {
+            messages::reportError(this, answer.error);
+            return;
+        }
+        recallTimer->stop();
+        hideQuestion();
+        Edit1->clear();
+        m_loadedZek.clear();
+        closeWindow();
+    });
 }
 
 void TFpointin::Image2DblClick()
 {
     Edit6->show();
-    Edit6->setText(Dm1->Qjudgeent->sql().text());
+    Edit6->setText(CompetitionGateway::judgeTableStatement(m_seat));
 }
 
-// The × button is never shown.
 void TFpointin::CuteButton1Click() {}
 
 void TFpointin::CuteButton2Enter()

@@ -1,14 +1,11 @@
 // Confirming the marks and writing them to the judge table.
 #include "Upointin.h"
 
-#include "Udm1.h"
 #include "label.h"
 #include "messages.h"
 #include "panel.h"
-#include "statements.h"
 
 #include <QApplication>
-#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -23,14 +20,6 @@ constexpr TColor s_registeredFace = 0x00FFFF00;       // aqua
 
 } // namespace
 
-QString TFpointin::markText(double mark)
-{
-    QString text = QString::number(mark, 'g', 15);
-    if (text.size() == 1 || text.size() == 2)
-        text += u".0"_s;
-    return text;
-}
-
 void TFpointin::hideQuestion()
 {
     // Hiding the focused answer would pass the focus on to the next control, and a value
@@ -40,17 +29,10 @@ void TFpointin::hideQuestion()
     Panel10->hide();
 }
 
-bool TFpointin::rowComplete(int row) const
-{
-    for (int i = 0; i < ColumnCount[row]; ++i) {
-        if (valueButtons[row][i]->width() > btnWidth)
-            return true;
-    }
-    return false;
-}
-
 void TFpointin::CuteButton10Click()
 {
+    if (m_registering)
+        return; // one registration at a time: its outcome comes first
     if (rowComplete(Outrun) && rowComplete(Landing) && rowComplete(Flight)) {
         Panel10->show();
         CuteButton4->setFocus();
@@ -72,57 +54,53 @@ void TFpointin::CuteButton10Exit()
     CuteButton10->setFontColor(btnFontColor);
 }
 
-TFpointin::Registration TFpointin::registerMarks()
-{
-    const double mark = 20 - ((apval.toDouble() + opval.toDouble()) + lpval.toDouble());
-    TQuery *update = Dm1->Qedit;
-    update->sql().clear();
-    for (const QString &line :
-         statements::registration(Label1->text(), apval, opval, lpval, markText(mark), m_loadedZek))
-        update->sql().add(line);
-    for (int attempt = 1; attempt <= registrationAttempts; ++attempt) {
-        try {
-            // No row: the operator has put another competitor up; trying again cannot help.
-            return update->execSQL() > 0 ? Registration::Registered
-                                         : Registration::CompetitorChanged;
-        } catch (const std::exception &) {
-            if (attempt < registrationAttempts) {
-                if (m_retryPause)
-                    m_retryPause(retryPauseMs);
-                else
-                    QThread::msleep(retryPauseMs);
-            }
-        }
-    }
-    return Registration::Failed;
-}
-
 void TFpointin::CuteButton4Click()
 {
-    if (!(rowComplete(Outrun) && rowComplete(Landing) && rowComplete(Flight))) {
+    if (!m_entry.complete() || m_registering || !m_gateway) {
         hideQuestion();
         return;
     }
-    const Registration outcome = registerMarks();
+    // What the rows show is what is written; the mark is computed again, not read from Edit4.
+    const gateway::Marks marks{apval(), opval(), lpval(), m_entry.markText()};
+    const QString zek = m_loadedZek;
+    m_registering = true;
     hideQuestion();
     CuteButton10->setColor(btnColor);
-    switch (outcome) {
-    case Registration::Registered:
+    showRegistering();
+    m_gateway->registerMarks(m_seat, zek, marks, this,
+                             [this, zek, session = m_session](gateway::Registration outcome) {
+                                 m_registering = false;
+                                 if (session == m_session)
+                                     registrationAnswered(outcome, zek);
+                             });
+}
+
+void TFpointin::showRegistering()
+{
+    Panel5->setColor(colors::clYellow);
+    Label21->setText(u"Now registering "_s);
+    Label22->setText(u"登録中です。"_s);
+    Panel5->show();
+}
+
+void TFpointin::registrationAnswered(gateway::Registration outcome, const QString &zek)
+{
+    using gateway::Registration;
+    if (outcome == Registration::Registered && zek == m_loadedZek) {
         Timer1->start();
         Panel5->setColor(s_registeredFace);
         Panel5->show();
         Label21->setText(u"Registered"_s);
         Label22->setText(u"登録しました。"_s);
-        break;
-    case Registration::CompetitorChanged:
+        return;
+    }
+    Panel5->hide();
+    if (outcome == Registration::CompetitorChanged)
         messages::show(this, u"選手が変わったため、登録できませんでした。"_s);
-        break;
-    case Registration::Failed:
+    else if (outcome == Registration::Failed)
         // Never a banner for marks that are not in the table: the judge confirms again.
         messages::show(this, u"登録できませんでした。データベースが立ち上がっているか確認して、"
                              u"もう一度確定してください。"_s);
-        break;
-    }
 }
 
 void TFpointin::CuteButton4Enter()

@@ -1,45 +1,21 @@
 #include "dbedit.h"
 
-#include "dbengine.h"
-
 TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent)
 {
     // Shows the data only; nothing is written back.
     setReadOnly(true);
 }
 
-void TDBEdit::setDataField(const QString &field)
+void TDBEdit::showRow(const QList<std::pair<QString, QString>> &row)
 {
-    m_dataField = field;
-    bindField();
-    refresh();
-}
-
-void TDBEdit::setDataSource(TDataSource *source)
-{
-    if (m_dataSource == source)
-        return;
-    if (m_dataSource)
-        disconnect(m_dataSource, nullptr, this, nullptr);
-    m_dataSource = source;
-    if (source)
-        connect(source, &TDataSource::dataChanged, this, &TDBEdit::refresh);
-    bindField();
-    refresh();
-}
-
-void TDBEdit::bindField()
-{
-    if (m_dataSource && !m_dataField.isEmpty())
-        m_dataSource->bindField(m_dataField);
-}
-
-void TDBEdit::refresh()
-{
-    const TQuery *q = m_dataSource ? m_dataSource->dataSet() : nullptr;
-    const QString value =
-        q && !m_dataField.isEmpty() ? q->fieldIfAny(m_dataField).value_or(QString()) : QString();
-    // The query closes and opens on every new competitor; an unchanged value costs nothing.
+    QString value;
+    for (const auto &[column, text] : row) {
+        if (column.compare(m_dataField, Qt::CaseInsensitive) == 0) {
+            value = text;
+            break;
+        }
+    }
+    // A new competitor reads the row again; an unchanged value costs nothing.
     if (text() != value)
         setText(value);
 }

@@ -1,29 +1,21 @@
 #pragma once
 
-#include "dbengine.h"
-
 #include <QLineEdit>
-#include <QPointer>
+#include <QList>
+#include <utility>
 
-// An edit that shows one column of the current row of the query behind a data source.
+// An edit that shows one column of a row read from the database (the reference marks).
 class TDBEdit : public QLineEdit
 {
     Q_OBJECT
 public:
     explicit TDBEdit(QWidget *parent = nullptr);
 
-    TDataSource *dataSource() const { return m_dataSource; }
     QString dataField() const { return m_dataField; }
-    // The source's query must hold the column from now on: opening it fails otherwise.
-    void setDataField(const QString &field);
-    // Follows the source's data; a source without a query shows nothing.
-    void setDataSource(TDataSource *source);
-    // Shows the column of the current row; an empty text while the query is closed.
-    void refresh();
+    void setDataField(const QString &field) { m_dataField = field; }
+    // Shows the value of its column (names match without regard to case); empty without one.
+    void showRow(const QList<std::pair<QString, QString>> &row);
 
 private:
-    void bindField();
-
-    QPointer<TDataSource> m_dataSource;
     QString m_dataField;
 };

@@ -1,11 +1,12 @@
 #include "station_fixture.h"
 
-#include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
+#include "competitiongateway.h"
 #include "radiogroup.h"
 #include "station.h"
 
+#include "aliases.h"
 #include "competition.h"
 #include "dbengine.h"
 
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -54,6 +56,7 @@ Station::Station(const QString &aliasFile, const QByteArray &settings)
 
 Station::~Station()
 {
+    operatorGoesDirect(false);
     stop();
     messages::setSink({});
 }
@@ -63,9 +66,21 @@ bool Station::start()
     station::create();
     Fmain->show();
     return QTest::qWaitFor([] {
-        return Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0 ||
-               !Fmain->isVisible();
-    });
+               return Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0 ||
+                      !Fmain->isVisible();
+           }) &&
+           settle();
+}
+
+bool settle(int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [] {
+            CompetitionGateway *gateway = station::gateway();
+            return (!gateway || gateway->idle()) && (!Fmain || !Fmain->connecting()) &&
+                   (!Fpointin || (!Fpointin->pollInFlight() && !Fpointin->registering()));
+        },
+        timeoutMs);
 }
 
 void Station::stop()
@@ -73,6 +88,27 @@ void Station::stop()
     if (Fmain && Fmain->isVisible())
         Fmain->close();
     station::destroy();
+}
+
+bool claimAndRun(const std::function<void()> &work, int timeoutMs)
+{
+    bool ran = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+        if (ran || !Fpointin->isVisible())
+            return;
+        ran = true;
+        watch.stop();
+        QApplication::setActiveWindow(Fpointin);
+        if (!QTest::qWaitForWindowActive(Fpointin) || !settle())
+            qWarning("the point input window did not settle");
+        work();
+        if (Fpointin->isVisible())
+            Fpointin->closeWindow();
+    });
+    watch.start(5);
+    QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return ran && !Fpointin->isVisible(); }, timeoutMs);
 }
 
 QString Station::settingsPath() const
@@ -120,6 +156,22 @@ QString routeAliases(Route route)
     return QString();
 }
 
+QString relayedAliases(Route route, quint16 relayPort)
+{
+    const QString relay = QStringLiteral("127.0.0.1");
+    if (route == Route::Firebird) {
+        const aliases::ServerLocation location = aliases::parseLocation(firebirdDatabase());
+        return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=%1/%2:%3\n")
+            .arg(relay)
+            .arg(relayPort)
+            .arg(location.path);
+    }
+    // A connection string: the data source with its server and port replaced.
+    return QStringLiteral("[JumpLocal]\nDriver=ODBC\nDSN=DSN=%1;SERVER=%2;PORT=%3\n")
+        .arg(qEnvironmentVariable("TOLLIVANE_ODBC_DSN"), relay)
+        .arg(relayPort);
+}
+
 QByteArray routeSettings(Route route)
 {
     return route == Route::Odbc ? QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n")
@@ -148,19 +200,54 @@ void routeRows()
 
 namespace {
 
+bool s_direct = false;
+
+// The route's server as the environment names it, without the alias file.
+aliases::Route directRoute()
+{
+    aliases::Route route;
+    if (station::gateway()->alias() == QStringLiteral("Jump")) {
+        route.driver = aliases::Driver::InterBase;
+        route.database = firebirdDatabase();
+        route.userName = qEnvironmentVariable("TOLLIVANE_FIREBIRD_USER", QStringLiteral("SYSDBA"));
+        route.password =
+            qEnvironmentVariable("TOLLIVANE_FIREBIRD_PASSWORD", QStringLiteral("pewtergum"));
+    } else {
+        route.driver = aliases::Driver::Odbc;
+        route.database = qEnvironmentVariable("TOLLIVANE_ODBC_DSN");
+        route.userName = qEnvironmentVariable("TOLLIVANE_ODBC_USER", QStringLiteral("root"));
+        route.password = qEnvironmentVariable("TOLLIVANE_ODBC_PASSWORD", QStringLiteral("rusko"));
+    }
+    return route;
+}
+
 // A second connection, as another station or the operator's console would have.
 TDatabase &checker()
 {
     static TDatabase *db = nullptr;
     delete db;
     db = new TDatabase(QStringLiteral("checker"));
-    db->setAliasName(Dm1->Database1->aliasName());
-    for (const QString &line : Dm1->Database1->params().lines())
+    if (s_direct) {
+        db->setRoute(directRoute());
+        return *db;
+    }
+    db->setAliasName(station::gateway()->alias());
+    for (const QString &line : station::gateway()->params())
         db->params().add(line);
     return *db;
 }
 
 } // namespace
+
+TDatabase &operatorConnection()
+{
+    return checker();
+}
+
+void operatorGoesDirect(bool direct)
+{
+    s_direct = direct;
+}
 
 QString readColumn(const QString &statement, const QString &column)
 {

@@ -1,14 +1,19 @@
 #pragma once
 
-// One station as the program starts it (main window, point input window, data module), with
-// a settings folder and an alias file of the test's own, and message boxes recorded.
+// One station as the program starts it (main window, point input window, gateway), with a
+// settings folder and an alias file of the test's own, and message boxes recorded.
 
 #include "messages.h"
+#include "station.h"
 
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <functional>
+
+class TDatabase;
 
 class Station
 {
@@ -18,8 +23,8 @@ public:
     Station(const QString &aliasFile, const QByteArray &settings);
     ~Station();
 
-    // Creates the three objects in the program's order and shows the main window; returns
-    // once the first show has selected a profile.
+    // Creates the objects in the program's order and shows the main window; returns once the
+    // first show has selected a profile and its connection attempt has answered.
     bool start();
     void stop(); // closes the main window (settings written) and destroys the objects
 
@@ -50,10 +55,28 @@ enum class Route
     Odbc
 };
 QString routeAliases(Route route);
+// The aliases of a server route through a relay on 127.0.0.1:relayPort.
+QString relayedAliases(Route route, quint16 relayPort);
 QByteArray routeSettings(Route route);
 // Why the route's server is not configured here, or an empty text.
 QString routeMissing(Route route);
 void routeRows(); // a "route" column with one row per route
+
+// Waits until the station has nothing on its way to the database: no request of the
+// gateway, no poll, registration or End of the point input window, no profile or claim of the
+// main window.
+bool settle(int timeoutMs = 10000);
+
+// Presses 確認 and runs work once the point input window shows (inside its modal loop, the
+// show's check answered); returns whether it ran and the window closed again. The window is
+// closed after work if work left it open.
+bool claimAndRun(const std::function<void()> &work, int timeoutMs = 30000);
+
+// A connection of its own to the station's database, as the operator's console has one: by
+// the station's alias, or straight to the route's server once directRoute() was called (when
+// the station reaches it through a relay).
+TDatabase &operatorConnection();
+void operatorGoesDirect(bool direct);
 
 // The current row's columns of a statement, read on a connection of its own.
 QString readColumn(const QString &statement, const QString &column);

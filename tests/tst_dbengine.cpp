@@ -1,4 +1,3 @@
-#include "Udm1.h"
 #include "dbengine.h"
 #include "statements.h"
 #include "tst_dbbackends.h"
@@ -74,11 +73,10 @@ private Q_SLOTS:
             // Two stations, each on a connection of its own, claim as soon as both are in.
             auto station = [&] {
                 auto own = m_backends.connection(backend);
-                TQuery query(own.get());
                 try {
                     own->open();
                     connected.arrive_and_wait();
-                    wins += statements::claim(query, u"C"_s) ? 1 : 0;
+                    wins += statements::claim(*own, u"C"_s, [] { return true; }) ? 1 : 0;
                 } catch (const DbError &) {
                     ++failures;
                 }
@@ -92,8 +90,8 @@ private Q_SLOTS:
         }
         // A seat that is not exactly 'False' is taken, also where the server ignores case.
         dbtest::exec(*db, u"update judgeC set ent='false'"_s);
+        QVERIFY(!statements::claim(*db, u"C"_s, [] { return true; }));
         TQuery query(db.get());
-        QVERIFY(!statements::claim(query, u"C"_s));
         query.sql().setText(u"select * from judgeC"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"ent"_s), u"false"_s);
@@ -404,44 +402,6 @@ private Q_SLOTS:
         db.setAliasName(u"Lite"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"route"_s), u"lite"_s);
-    }
-
-    // The station's data module as it starts: the InterBase profile names a Windows path and
-    // no server, so without an alias entry it is refused instead of opened by the embedded
-    // engine; with an alias for it every query reaches the one connection.
-    void dataModuleRoutesItsQueriesThroughDatabase1()
-    {
-        TDm1 dm;
-        QVERIFY(!dm.Database1->connected());
-        QCOMPARE(dm.Database1->params().count(), 19);
-        try {
-            dm.Qtd->open();
-            QFAIL("the profile's bare path was opened");
-        } catch (const DbError &e) {
-            QVERIFY2(e.text().contains(u"names no server"_s), qPrintable(e.text()));
-        }
-
-        const QString file = m_backends.dir() + u"/dm.ini"_s;
-        QFile ini(file);
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[JUMP]\nDriver=SQLite\nDatabase=dm.sqlite\n");
-        ini.close();
-        qputenv("TOLLIVANE_ALIASES", file.toLocal8Bit());
-        const auto restore = qScopeGuard(
-            [this] { qputenv("TOLLIVANE_ALIASES", m_backends.aliasFile().toLocal8Bit()); });
-
-        dbtest::recreate(*dm.Database1, u"judgep"_s, u"TDap varchar(10), M3lp varchar(10)"_s);
-        dbtest::exec(*dm.Database1, u"insert into judgep (TDap, M3lp) values ('1.5', '2')"_s);
-        dm.Database1->close();
-        dm.Qtd->open();
-        QVERIFY(dm.Database1->connected());
-        QCOMPARE(dm.Qtd->fieldAsString(u"M3lp"_s), u"2"_s);
-        dm.Qnewzek->sql().clear();
-        dm.Qnewzek->sql().add(u"select TDap as jikko from judgep"_s);
-        dm.Qnewzek->open();
-        dm.Database1->close();
-        QVERIFY(!dm.Qtd->active());
-        QVERIFY(!dm.Qnewzek->active());
     }
 };
 

@@ -1,7 +1,7 @@
 #include "CuteBtn.h"
-#include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
+#include "competitiongateway.h"
 #include "panel.h"
 #include "radiogroup.h"
 #include "station_fixture.h"
@@ -83,7 +83,7 @@ private Q_SLOTS:
         QCOMPARE(Fmain->RGdb->itemIndex(), mysqlItem);
         QCOMPARE(Fmain->DbType, dbType);
         QCOMPARE(Fmain->DbDir, dbDir);
-        QVERIFY(Dm1->Database1->connected());
+        QVERIFY(station::gateway()->connected());
         QVERIFY(station.messages.isEmpty());
         Fmain->close();
         const QByteArray written = station.settingsFile();
@@ -113,8 +113,8 @@ private Q_SLOTS:
         QVERIFY(station.start());
         QCOMPARE(Fmain->linfo->text(), linfo);
         const bool interbase = Fmain->RGdbi->itemIndex() >= 0;
-        QCOMPARE(Dm1->Database1->params().count(), interbase ? 19 : 18);
-        QCOMPARE(Dm1->Database1->aliasName(), interbase                    ? u"Jump"_s
+        QCOMPARE(station::gateway()->params().count(), interbase ? 19 : 18);
+        QCOMPARE(station::gateway()->alias(), interbase                    ? u"Jump"_s
                                               : linfo.endsWith(u"Local"_s) ? u"JumpLocal"_s
                                                                            : u"JumpServer"_s);
     }
@@ -124,7 +124,7 @@ private Q_SLOTS:
         Station station(interbaseDownAliases(), QByteArray());
         QVERIFY(station.start());
         QCOMPARE(Fmain->RGdbi->itemIndex(), 1); // the group keeps showing the chosen item
-        QVERIFY(!Dm1->Database1->connected());
+        QVERIFY(!station::gateway()->connected());
         QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s);
         QCOMPARE(Fmain->DbDir, u"local"_s);
         QVERIFY(station.messages.isEmpty());
@@ -149,7 +149,7 @@ private Q_SLOTS:
             Station station(aliases, QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
             QVERIFY(station.start());
             QCOMPARE(Fmain->RGdbi->itemIndex(), 0);
-            QVERIFY(Dm1->Database1->connected());
+            QVERIFY(station::gateway()->connected());
             QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=G:\\Jump.GDB"_s);
             QCOMPARE(Fmain->DbDir, u"server"_s);
             Fmain->close();
@@ -159,7 +159,7 @@ private Q_SLOTS:
             Station next(aliases, written);
             QVERIFY(next.start());
             QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
-            QVERIFY(Dm1->Database1->connected());
+            QVERIFY(station::gateway()->connected());
         }
     }
 
@@ -169,7 +169,7 @@ private Q_SLOTS:
                         QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n"));
         QVERIFY(station.start());
         QVERIFY(Fmain->isVisible());
-        QVERIFY(!Dm1->Database1->connected());
+        QVERIFY(!station::gateway()->connected());
         QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpServer"_s);
         QCOMPARE(Fmain->DbType, u"MySQL"_s);
         QCOMPARE(Fmain->DbDir, u"server"_s);
@@ -181,15 +181,17 @@ private Q_SLOTS:
         Station station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
         QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
+        QVERIFY(settle());
         QCOMPARE(Fmain->RGdb->itemIndex(), 0);
         QCOMPARE(Fmain->RGdbi->itemIndex(), -1);
         QCOMPARE(Fmain->DbType, u"MySQL"_s);
         QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpLocal"_s);
         QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QVERIFY(settle());
         QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
         QCOMPARE(Fmain->RGdb->itemIndex(), -1);
         QCOMPARE(Fmain->DbType, u"Interbase"_s);
-        QVERIFY(Dm1->Database1->connected());
+        QVERIFY(station::gateway()->connected());
     }
 
     void choosingTheSelectedItemAgainRunsNothing()
@@ -201,6 +203,7 @@ private Q_SLOTS:
         QCOMPARE(Fmain->DbDir, u"local"_s);
         Fmain->DbDir = u"marker"_s;
         QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QVERIFY(settle());
         QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
         QCOMPARE(Fmain->DbDir, u"marker"_s);
     }

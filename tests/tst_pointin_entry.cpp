@@ -1,5 +1,4 @@
 // Choosing deductions in the point input window by focus, mouse and keys, and the mark.
-#include "Udm1.h"
 #include "Upointin.h"
 #include "messages.h"
 #include "panel.h"
@@ -9,8 +8,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-bool openTestCompetition(const QString &dir); // tst_pointin_fixture.cpp
 
 namespace {
 
@@ -26,13 +23,12 @@ class TestPointinEntry : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
     QWidget *m_main = nullptr;
     TFpointin *m_w = nullptr;
     QStringList m_messages;
 
     TCuteButton *button(const QString &name) const;
-    static QPoint place(const TCuteButton *b); // row, column
+    QPoint place(const TCuteButton *b) const; // row, column
     bool isChosen(const TCuteButton *b, int captionPixels) const;
     bool isNormal(const TCuteButton *b) const;
     void focus(const QString &name);
@@ -69,12 +65,10 @@ private Q_SLOTS:
 void TestPointinEntry::initTestCase()
 {
     messages::setSink([this](messages::Kind, const QString &text) { m_messages << text; });
-    QVERIFY(m_dir.isValid());
-    QVERIFY(openTestCompetition(m_dir.path()));
     m_main = new QWidget;
     m_main->setGeometry(300, 200, 706, 511);
     m_main->show();
-    Fpointin = m_w = new TFpointin(m_main);
+    m_w = new TFpointin(m_main);
     m_w->show();
     m_w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_w));
@@ -84,10 +78,7 @@ void TestPointinEntry::initTestCase()
 void TestPointinEntry::init()
 {
     m_w->CuteButton2->setFocus();
-    m_w->buttonrefle();
-    m_w->buttonrefle2();
-    m_w->buttonrefle3();
-    m_w->apval = m_w->opval = m_w->lpval = u"0"_s;
+    m_w->clearEntry();
     m_w->Edit4->setText(u"Edit4"_s);
     m_w->Panel7->hide();
     QVERIFY(m_w->isActiveWindow());
@@ -97,9 +88,6 @@ void TestPointinEntry::cleanupTestCase()
 {
     m_w->closeWindow();
     delete m_main;
-    Fpointin = nullptr;
-    delete Dm1;
-    Dm1 = nullptr;
     messages::setSink({});
 }
 
@@ -111,11 +99,11 @@ TCuteButton *TestPointinEntry::button(const QString &name) const
     return b;
 }
 
-QPoint TestPointinEntry::place(const TCuteButton *b)
+QPoint TestPointinEntry::place(const TCuteButton *b) const
 {
     for (int row = 0; row < TFpointin::RowCount; ++row) {
         for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
-            if (Fpointin->valueButton(row, i) == b)
+            if (m_w->valueButton(row, i) == b)
                 return {row, i};
         }
     }
@@ -170,7 +158,7 @@ QStringList TestPointinEntry::snapshot() const
                          .arg(b->font().pixelSize());
         }
     }
-    lines << m_w->apval << m_w->opval << m_w->lpval << m_w->Edit4->text();
+    lines << m_w->apval() << m_w->opval() << m_w->lpval() << m_w->Edit4->text();
     return lines;
 }
 
@@ -203,7 +191,7 @@ void TestPointinEntry::focusChoosesTheValue()
     focus(name);
     QVERIFY(isChosen(b, TFpointin::pointsToPixels(captionPoints)));
     QVERIFY(isNormal(before));
-    const QString texts[] = {m_w->apval, m_w->opval, m_w->lpval};
+    const QString texts[] = {m_w->apval(), m_w->opval(), m_w->lpval()};
     QCOMPARE(texts[row], value);
     for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
         if (m_w->valueButton(row, i) != b)
@@ -240,7 +228,7 @@ void TestPointinEntry::marks()
     focus(landing);
     focus(outrun);
     QCOMPARE(m_w->Edit4->text(), shown);
-    QCOMPARE(m_w->tpval, mark);
+    QCOMPARE(m_w->entry().mark(), mark);
 }
 
 void TestPointinEntry::choosingInOneRowLeavesTheOthers()
@@ -254,7 +242,7 @@ void TestPointinEntry::choosingInOneRowLeavesTheOthers()
     // Flight lines (the first 11), apval and Edit4 change; landing, outrun, opval, lpval stay.
     QCOMPARE(after.mid(11, 26), before.mid(11, 26));
     QCOMPARE(after.mid(38, 2), before.mid(38, 2));
-    QCOMPARE(m_w->apval, u"4"_s);
+    QCOMPARE(m_w->apval(), u"4"_s);
     QVERIFY(isNormal(button(u"Cba20"_s)));
     QVERIFY(isChosen(button(u"cbo15"_s), 48));
     QVERIFY(isChosen(button(u"cbl35"_s), 40));
@@ -294,7 +282,7 @@ void TestPointinEntry::arrowKeysWrapInsideTheRow()
     const int points = row == TFpointin::Outrun ? 30 : 36;
     QVERIFY(isChosen(target, TFpointin::pointsToPixels(points)));
     QVERIFY(isNormal(button(from)));
-    const QString texts[] = {m_w->apval, m_w->opval, m_w->lpval};
+    const QString texts[] = {m_w->apval(), m_w->opval(), m_w->lpval()};
     QCOMPARE(texts[row], value);
 }
 
@@ -316,9 +304,9 @@ void TestPointinEntry::tabWalksEveryValueThenConfirm()
             }
         }
     }
-    QCOMPARE(m_w->apval, u"5"_s);
-    QCOMPARE(m_w->opval, u"5"_s);
-    QCOMPARE(m_w->lpval, u"7"_s);
+    QCOMPARE(m_w->apval(), u"5"_s);
+    QCOMPARE(m_w->opval(), u"5"_s);
+    QCOMPARE(m_w->lpval(), u"7"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), m_w->CuteButton10);
     QCOMPARE(m_w->CuteButton10->color(), s_blue);
@@ -331,7 +319,7 @@ void TestPointinEntry::shiftTabWalksBack()
     focus(u"cbo00"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"Cba50"_s));
-    QCOMPARE(m_w->apval, u"5"_s);
+    QCOMPARE(m_w->apval(), u"5"_s);
     focus(u"CuteButton10"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"cbl70"_s));
@@ -376,7 +364,7 @@ void TestPointinEntry::enterMovesToTheNextRow()
     QCOMPARE(QApplication::focusWidget(), target);
     const int row = place(target).x();
     QVERIFY(isChosen(target, TFpointin::pointsToPixels(row == TFpointin::Outrun ? 30 : 36)));
-    QCOMPARE(row == TFpointin::Landing ? m_w->opval : m_w->lpval, value);
+    QCOMPARE(row == TFpointin::Landing ? m_w->opval() : m_w->lpval(), value);
 }
 
 void TestPointinEntry::enterInTheOutrunRowGoesToConfirm_data()
@@ -408,7 +396,6 @@ void TestPointinEntry::enterInTheOutrunRowGoesToConfirm()
 void TestPointinEntry::enterOnFlightZeroRightAfterStart()
 {
     startLikeState();
-    m_w->apval = u"0"_s;
     TCuteButton *zero = button(u"Cba00"_s);
     QVERIFY(isNormal(zero));
 
@@ -418,13 +405,13 @@ void TestPointinEntry::enterOnFlightZeroRightAfterStart()
         QVERIFY(m_w->valueButton(TFpointin::Flight, i)->color() != s_red);
     QCOMPARE(QApplication::focusWidget(), button(u"cbo00"_s));
     QVERIFY(isChosen(button(u"cbo00"_s), 48));
-    QCOMPARE(m_w->opval, u"0"_s);
+    QCOMPARE(m_w->opval(), u"0"_s);
     // The Enter click on flight 0 grows it in place, in the normal colours.
     QCOMPARE(zero->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(zero->color(), colors::clBtnFace);
     QCOMPARE(zero->fontColor(), s_darkBlue);
     QCOMPARE(zero->font().pixelSize(), 48);
-    QCOMPARE(m_w->apval, u"0"_s);
+    QCOMPARE(m_w->apval(), u"0"_s);
 }
 
 void TestPointinEntry::confirmedRowTurnsBlueAgainOnFocus()
@@ -443,7 +430,7 @@ void TestPointinEntry::mousePressChoosesAnUnfocusedButton()
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(28, 28));
     QCOMPARE(QApplication::focusWidget(), b);
     QVERIFY(isChosen(b, 40));
-    QCOMPARE(m_w->lpval, u"4.5"_s);
+    QCOMPARE(m_w->lpval(), u"4.5"_s);
     QCOMPARE(m_w->Edit4->text(), u"15.5"_s);
 }
 
@@ -471,7 +458,6 @@ void TestPointinEntry::clickOnTheFocusedButton()
     else
         focus(name);
     const QStringList before = snapshot();
-    m_w->apval = u"x"_s; // only flight 0's click writes it
 
     if (bySpace)
         QTest::keyClick(b, Qt::Key_Space);
@@ -480,12 +466,10 @@ void TestPointinEntry::clickOnTheFocusedButton()
 
     QCOMPARE(QApplication::focusWidget(), b);
     if (!afterStart) {
-        QCOMPARE(m_w->apval, u"x"_s);
-        m_w->apval = before.at(37);
         QCOMPARE(snapshot(), before);
         return;
     }
-    QCOMPARE(m_w->apval, u"0"_s);
+    QCOMPARE(m_w->apval(), u"0"_s);
     QCOMPARE(b->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(b->color(), colors::clBtnFace);
     QStringList after = snapshot();

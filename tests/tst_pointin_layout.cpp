@@ -1,5 +1,4 @@
 // The point input window as it is built, placed at creation and placed at every showing.
-#include "Udm1.h"
 #include "Upointin.h"
 #include "dbedit.h"
 #include "dialogkeys.h"
@@ -15,8 +14,6 @@
 
 using namespace Qt::StringLiterals;
 
-bool openTestCompetition(const QString &dir); // tst_pointin_fixture.cpp
-
 namespace {
 
 QColor qcolour(TColor c)
@@ -31,7 +28,6 @@ class TestPointinLayout : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
     QWidget *m_main = nullptr;
     TFpointin *m_w = nullptr;
     QStringList m_messages;
@@ -74,14 +70,12 @@ private Q_SLOTS:
     void closeWindowEndsExec();
     void pictures();
     void timers();
-    void referenceMarksFollowQtd();
+    void referenceMarksShowTheirColumns();
 };
 
 void TestPointinLayout::initTestCase()
 {
     messages::setSink([this](messages::Kind, const QString &text) { m_messages << text; });
-    QVERIFY(m_dir.isValid());
-    QVERIFY(openTestCompetition(m_dir.path()));
     m_main = new QWidget;
     m_main->setGeometry(300, 200, 706, 511);
     m_main->show();
@@ -90,22 +84,20 @@ void TestPointinLayout::initTestCase()
 void TestPointinLayout::init()
 {
     m_messages.clear();
-    Fpointin = m_w = new TFpointin(m_main);
+    m_w = new TFpointin(m_main);
 }
 
 void TestPointinLayout::cleanup()
 {
     m_w->closeWindow();
     delete m_w;
-    Fpointin = m_w = nullptr;
+    m_w = nullptr;
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
 }
 
 void TestPointinLayout::cleanupTestCase()
 {
     delete m_main;
-    delete Dm1;
-    Dm1 = nullptr;
     messages::setSink({});
 }
 
@@ -597,43 +589,26 @@ void TestPointinLayout::timers()
     QVERIFY(!m_w->Timer1->isActive());
 }
 
-void TestPointinLayout::referenceMarksFollowQtd()
+void TestPointinLayout::referenceMarksShowTheirColumns()
 {
-    // Created before the data module, as at start-up: bound once it exists.
-    TDm1 *dm = Dm1;
-    Dm1 = nullptr;
-    delete m_w;
-    Fpointin = m_w = new TFpointin(m_main);
-    QCOMPARE(m_w->DataSource1->dataSet(), nullptr);
-    Dm1 = dm;
-    m_w->linkDataSource();
-    QCOMPARE(m_w->DataSource1->dataSet(), Dm1->Qtd);
-
     const char *const fields[] = {"TDap", "TDop", "TDlp", "M1ap", "M1op", "M1lp",
                                   "M2ap", "M2op", "M2lp", "M3ap", "M3op", "M3lp"};
     const int tabOrders[] = {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    QList<std::pair<QString, QString>> row;
     for (int i = 0; i < 12; ++i) {
         QCOMPARE(m_w->DBEdit[i]->objectName(), u"DBEdit%1"_s.arg(i + 1));
         QCOMPARE(m_w->DBEdit[i]->dataField(), QLatin1String(fields[i]));
         QCOMPARE(m_w->DBEdit[i]->property("tollivaneTabOrder").toInt(), tabOrders[i]);
+        QVERIFY(m_w->DBEdit[i]->isReadOnly());
+        // Names as the server spells them: upper case on Firebird.
+        row.append({QString::fromLatin1(fields[11 - i]).toUpper(), QString::number(11 - i)});
     }
-
-    Dm1->Qtd->open();
-    QCOMPARE(m_w->DBEdit[0]->text(), u"0.5"_s);
-    QCOMPARE(m_w->DBEdit[6]->text(), u"2.5"_s);
-    QCOMPARE(m_w->DBEdit[11]->text(), u"6.5"_s);
-    Dm1->Qtd->close();
-    QVERIFY(m_w->DBEdit[11]->text().isEmpty());
-
-    // A bound column missing from the result makes the open fail.
-    const QString statement = Dm1->Qtd->sql().text();
-    Dm1->Qtd->sql().clear();
-    Dm1->Qtd->sql().add(u"select TDap, TDop, TDlp from judgep"_s);
-    QVERIFY_THROWS_EXCEPTION(DbError, Dm1->Qtd->open());
-    Dm1->Qtd->sql().setText(statement);
-    Dm1->Qtd->open();
-    QCOMPARE(m_w->DBEdit[3]->text(), u"1.5"_s);
-    Dm1->Qtd->close();
+    for (int i = 0; i < 12; ++i) {
+        m_w->DBEdit[i]->showRow(row);
+        QCOMPARE(m_w->DBEdit[i]->text(), QString::number(i));
+    }
+    m_w->DBEdit[4]->showRow({});
+    QVERIFY(m_w->DBEdit[4]->text().isEmpty());
 }
 
 QTEST_MAIN(TestPointinLayout)

@@ -1,5 +1,4 @@
 #include "CuteBtn.h"
-#include "Udm1.h"
 #include "Umain.h"
 #include "Upointin.h"
 #include "competition.h"
@@ -39,9 +38,9 @@ class TestSeat : public QObject
     std::unique_ptr<Station> station(Route route)
     {
         auto s = std::make_unique<Station>(routeAliases(route), routeSettings(route));
-        if (!s->start() || !Dm1->Database1->connected())
+        if (!s->start() || !station::gateway()->connected())
             return nullptr;
-        competition::create(*Dm1->Database1);
+        competition::create(operatorConnection());
         return s;
     }
 
@@ -54,21 +53,21 @@ private Q_SLOTS:
         auto s = station(route);
         QVERIFY(s);
         Fmain->RbC->setChecked(true);
-        Fpointin->apval = u"2.5"_s;
+        Fpointin->chooseValue(TFpointin::Flight, 5);
         bool shownModally = false;
         QString letter;
         bool polling = false;
-        QTimer::singleShot(0, Fpointin, [&] {
+        QString flight;
+        QVERIFY(claimAndRun([&] {
             shownModally = Fpointin->isVisible() && Fpointin->isModal();
             letter = Fpointin->Label1->text();
             polling = Fpointin->recallTimer->isActive();
-            Fpointin->closeWindow();
-        });
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+            flight = Fpointin->apval();
+        }));
         QVERIFY(shownModally);
         QCOMPARE(letter, u"C"_s);
         QVERIFY(polling);
-        QCOMPARE(Fpointin->apval, u"0"_s);
+        QCOMPARE(flight, u"0"_s);
         QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), u"True"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
         QVERIFY(!Fmain->Panel2->isVisible());
@@ -100,17 +99,24 @@ private Q_SLOTS:
         QVERIFY(s);
         execute(u"update judgeC set ent='"_s + ent + u"'"_s);
         Fmain->RbC->setChecked(true);
-        Fpointin->apval = u"1"_s;
-        Fpointin->opval = u"2"_s;
-        Fpointin->lpval = u"3"_s;
-        QTimer::singleShot(0, Fpointin, [] { Fpointin->closeWindow(); }); // in case it opens
+        Fpointin->chooseValue(TFpointin::Flight, 2);
+        Fpointin->chooseValue(TFpointin::Landing, 4);
+        Fpointin->chooseValue(TFpointin::Outrun, 6);
+        QTimer guard; // should the window open, it closes again
+        connect(&guard, &QTimer::timeout, Fpointin, [] {
+            if (Fpointin->isVisible())
+                Fpointin->closeWindow();
+        });
+        guard.start(10);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(settle());
         QVERIFY(Fmain->Panel2->isVisible());
         QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), ent);
         // Reset before the seat was tested.
-        QCOMPARE(Fpointin->apval, u"0"_s);
-        QCOMPARE(Fpointin->opval, u"0"_s);
-        QCOMPARE(Fpointin->lpval, u"0"_s);
+        QCOMPARE(Fpointin->apval(), u"0"_s);
+        QCOMPARE(Fpointin->opval(), u"0"_s);
+        QCOMPARE(Fpointin->lpval(), u"0"_s);
+        QCOMPARE(Fpointin->entry().column(TFpointin::Outrun), -1);
         QVERIFY(s->messages.isEmpty());
     }
 
@@ -121,11 +127,14 @@ private Q_SLOTS:
         execute(u"update judgeB set ent='True'"_s);
         Fmain->RbB->setChecked(true);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(settle());
         QVERIFY(Fmain->Panel2->isVisible());
         // A click on the notice's text is the label's, not the panel's.
         QTest::mouseClick(Fmain->Label4, Qt::LeftButton, {}, QPoint(10, 5));
+        QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
         QTest::mouseClick(Fmain->Panel2, Qt::LeftButton, {}, QPoint(10, 100));
+        QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"False"_s);
         QVERIFY(Fmain->Panel2->isVisible());
         // O.K. only hides the notice.
@@ -142,11 +151,12 @@ private Q_SLOTS:
         Fmain->RbA->setAutoExclusive(false);
         Fmain->RbA->setChecked(false);
         QCOMPARE(Fmain->selectedSeat(), QString());
-        Fpointin->apval = u"1.5"_s;
+        Fpointin->chooseValue(TFpointin::Flight, 3);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(settle());
         QCOMPARE(s->messages.size(), 1);
         QCOMPARE(s->messages.first().second, noSeat);
-        QCOMPARE(Fpointin->apval, u"1.5"_s); // nothing else happened
+        QCOMPARE(Fpointin->apval(), u"1.5"_s); // nothing else happened
     }
 
     void unreachableDatabase()
@@ -159,6 +169,7 @@ private Q_SLOTS:
         QVERIFY(s.start());
         Fmain->Rbd->setChecked(true);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(settle());
         QCOMPARE(s.messages.size(), 1);
         QCOMPARE(s.messages.first().second, cannotConnect);
         QCOMPARE(Fpointin->Label1->text(), u"D"_s); // steps done before the failure stay done
@@ -168,6 +179,7 @@ private Q_SLOTS:
         QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(Fmain->DbType, u"MySQL"_s);
         QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QVERIFY(settle());
         QCOMPARE(s.messages.size(), 2);
     }
 

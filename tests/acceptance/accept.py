@@ -573,7 +573,7 @@ def scenario_hostile(run):
     judge_all("NULL columns")
 
     # Markup where the window shows database text: it must show as it stands.
-    put_up({"zek": "001", "hon": f"<b>{HOSTILE_MARK}</b>", "tstno": "<img src=x>",
+    put_up({"zek": "001", "hon": "<b>7</b>", "tstno": "<img src=x>",
             "name": hostile_text(10, "<i>Kasai</i> &amp; <u>Co</u>"),
             "team": hostile_text(11, "<table><tr><td>x"), "sumi": "", "ap": "", "op": "",
             "lp": "", "tp": ""})

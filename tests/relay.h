@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// A TCP relay between a station and a database server, on a thread of its own. hold() makes
+// it a hung path: connections stay open, nothing is forwarded either way, new connections
+// are not served (the kernel still completes their handshake); release() forwards what waited
+// and serves again, as a cable that comes back does.
+class Relay
+{
+public:
+    // Relays 127.0.0.1:port() to the target (a name or an address, every address tried).
+    Relay(const QString &targetHost, quint16 targetPort);
+    ~Relay();
+
+    quint16 port() const;
+    void hold();
+    void release();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
