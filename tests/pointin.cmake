@@ -1,2 +1,3 @@
-tollivane_test(tst_pointin_layout LIBS pointin SOURCES tst_pointin_fixture.cpp)
-tollivane_test(tst_pointin_entry LIBS pointin SOURCES tst_pointin_fixture.cpp)
+tollivane_test(tst_pointin_layout LIBS pointin)
+tollivane_test(tst_pointin_entry LIBS pointin)
+tollivane_test(tst_entrymodel LIBS pointin)

@@ -1,0 +1,271 @@
+// The station against a server that hangs and against a row lock held by another program:
+// the windows answer, the judge is told within the bounds, nothing lands behind the judge's
+// back, and the station carries on once the path or the lock is back.
+#include "CuteBtn.h"
+#include "Umain.h"
+#include "Upointin.h"
+#include "competition.h"
+#include "competitiongateway.h"
+#include "dbengine.h"
+#include "panel.h"
+#include "relay.h"
+#include "station_fixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString notRegistered =
+    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
+
+// Short bounds, so that a test waits fractions of a second for what takes seconds at a hill.
+CompetitionGateway::Bounds testBounds()
+{
+    CompetitionGateway::Bounds bounds;
+    bounds.statementMs = 500;
+    bounds.registrationMs = 900;
+    bounds.retryPauseMs = 20;
+    return bounds;
+}
+
+void putUp(const QString &zek)
+{
+    execute(u"update judgeA set zek='"_s + zek +
+            u"', hon='1', tstno='', name='Kobayashi Ryoyu', team='Tsuchiya Home', sumi='', "
+            u"ap='', op='', lp='', tp=''"_s);
+}
+
+// The row of judge A as the operator's side reads it.
+QString judgeRow()
+{
+    const QString table = u"select * from judgeA"_s;
+    return QStringList{readColumn(table, u"zek"_s), readColumn(table, u"ap"_s),
+                       readColumn(table, u"op"_s),  readColumn(table, u"lp"_s),
+                       readColumn(table, u"tp"_s),  readColumn(table, u"sumi"_s)}
+        .join(u' ');
+}
+
+// Milliseconds a call takes.
+template<class F> qint64 timed(F f)
+{
+    QElapsedTimer clock;
+    clock.start();
+    f();
+    return clock.elapsed();
+}
+
+void routeRowsWithServers()
+{
+    QTest::addColumn<Route>("route");
+    QTest::newRow("Firebird") << Route::Firebird;
+    QTest::newRow("MariaDB over ODBC") << Route::Odbc;
+}
+
+} // namespace
+
+class TestGateway : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Station> m_station;
+
+    // Judge A seated with the window shown, the run going, bib 007 up.
+    bool open(const QString &aliases, Route route)
+    {
+        m_station = std::make_unique<Station>(aliases, routeSettings(route));
+        if (!m_station->start())
+            return false;
+        station::gateway()->setBounds(testBounds());
+        competition::create(operatorConnection());
+        execute(u"update judgeA set ent='True'"_s);
+        execute(u"update judgeent set jikko='1'"_s);
+        putUp(u"007"_s);
+        Fpointin->setSeat(u"A"_s);
+        Fpointin->show();
+        QApplication::setActiveWindow(Fpointin);
+        return QTest::qWaitForWindowActive(Fpointin) && settle() &&
+               Fpointin->Edit1->text() == u"007"_s;
+    }
+
+    void choose(int flight, int landing, int outrun)
+    {
+        QTest::mouseClick(Fpointin->valueButton(TFpointin::Flight, flight), Qt::LeftButton);
+        QTest::mouseClick(Fpointin->valueButton(TFpointin::Landing, landing), Qt::LeftButton);
+        QTest::mouseClick(Fpointin->valueButton(TFpointin::Outrun, outrun), Qt::LeftButton);
+    }
+
+    // 確定 and はい; the time until the outcome is in, and what the window says then.
+    qint64 confirm(int flight, int landing, int outrun)
+    {
+        choose(flight, landing, outrun);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QElapsedTimer clock;
+        clock.start();
+        if (!Fpointin->registering())
+            return -1;
+        settle();
+        return clock.elapsed();
+    }
+
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const auto &m : m_station->messages)
+            texts << m.second;
+        return texts;
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        m_station.reset();
+        // Workers left on a hung path end once it answers again.
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::runningWorkers(), 0, 15000);
+    }
+
+    void windowAnswersWhileTheServerHangs_data() { routeRowsWithServers(); }
+    void windowAnswersWhileTheServerHangs()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        const bool firebird = route == Route::Firebird;
+        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
+        operatorGoesDirect(true);
+        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        const QString before = judgeRow();
+
+        relay.hold(); // the path stops: nothing answers, nothing closes
+        choose(2, 3, 4);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QVERIFY(Fpointin->Panel10->isVisible());
+        qint64 slowest = timed([] { Fpointin->recallTimerTimer(); });
+        QVERIFY(Fpointin->pollInFlight());
+        // The judge works on while the poll waits.
+        slowest = std::max(slowest, timed([] {
+                               QTest::mouseClick(Fpointin->valueButton(TFpointin::Landing, 5),
+                                                 Qt::LeftButton);
+                           }));
+        QCOMPARE(Fpointin->opval(), u"2.5"_s);
+        QVERIFY(settle());
+        QCOMPARE(messages().size(), 1); // the outage, told once
+        for (int tick = 0; tick < 2; ++tick) {
+            slowest = std::max(slowest, timed([] { Fpointin->recallTimerTimer(); }));
+            QVERIFY(settle());
+        }
+        QCOMPARE(messages().size(), 1);
+
+        // はい during the hang: the registering notice, then the failure within the bound.
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        const qint64 yes = timed([] { QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton); });
+        slowest = std::max(slowest, yes);
+        QVERIFY(Fpointin->Panel5->isVisible());
+        QCOMPARE(Fpointin->Label22->text(), u"登録中です。"_s);
+        QElapsedTimer outcome;
+        outcome.start();
+        QVERIFY(settle());
+        QVERIFY2(outcome.elapsed() < testBounds().registrationMs + 500,
+                 qPrintable(QString::number(outcome.elapsed())));
+        QCOMPARE(messages().size(), 2);
+        QCOMPARE(messages().last(), notRegistered);
+        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY2(slowest < 100, qPrintable(u"a click took %1 ms"_s.arg(slowest)));
+        QCOMPARE(judgeRow(), before);
+
+        // The path comes back with what waited in it: nothing of the failed はい lands.
+        relay.release();
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 15000);
+        QCOMPARE(judgeRow(), before);
+
+        putUp(u"008"_s);
+        Fpointin->recallTimerTimer();
+        QVERIFY(settle());
+        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
+        QVERIFY(confirm(1, 1, 1) >= 0);
+        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+        QCOMPARE(judgeRow(), u"008 0.5 0.5 0.5 18.5 T"_s);
+        QCOMPARE(messages().size(), 2);
+    }
+
+    void registrationAgainstARowLock_data() { routeRows(); }
+    void registrationAgainstARowLock()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        QVERIFY(open(routeAliases(route), route));
+        const QString before = judgeRow();
+
+        // Another program holds the judge's row in a transaction it does not end.
+        TDatabase holder(u"holder"_s);
+        holder.setAliasName(station::gateway()->alias());
+        for (const QString &line : station::gateway()->params())
+            holder.params().add(line);
+        holder.begin();
+        TQuery lock(&holder);
+        lock.sql().add(u"update judgeA set tstno=tstno"_s);
+        QCOMPARE(lock.execSQL(), 1);
+
+        const int bound = testBounds().registrationMs;
+        for (const int value : {2, 4}) {
+            const qint64 took = confirm(value, value, value);
+            QVERIFY2(took >= 0 && took < bound + 500, qPrintable(QString::number(took)));
+            QCOMPARE(messages().last(), notRegistered);
+        }
+        QCOMPARE(messages().size(), 2);
+        holder.rollback();
+        // The attempts that waited for the lock end now; none of them lands.
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 15000);
+        QCOMPARE(judgeRow(), before);
+
+        QVERIFY(confirm(6, 6, 6) >= 0);
+        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+        QCOMPARE(judgeRow(), u"007 3 3 3 11.0 T"_s);
+        QCOMPARE(messages().size(), 2);
+    }
+
+    // A poll still on its way when a tick comes: the tick does nothing.
+    void oneRequestOfAKindAtATime()
+    {
+        QVERIFY(open(sqliteAliases(), Route::Sqlite));
+        Fpointin->recallTimerTimer();
+        QVERIFY(Fpointin->pollInFlight());
+        QVERIFY(!station::gateway()->idle());
+        Fpointin->recallTimerTimer();
+        Fpointin->recallTimerTimer();
+        QVERIFY(settle());
+        // A second 確定 while the first registration waits does nothing either.
+        choose(1, 1, 1);
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QVERIFY(Fpointin->registering());
+        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(settle());
+        QCOMPARE(station::gateway()->registrationAttempts(), 1);
+        QVERIFY(messages().isEmpty());
+    }
+
+    // Closing the program never waits for a connection that hangs.
+    void closingLeavesAHungConnectionBehind()
+    {
+        REQUIRE_ROUTE(Route::Odbc);
+        Relay relay(u"127.0.0.1"_s, 3306);
+        operatorGoesDirect(true);
+        QVERIFY(open(relayedAliases(Route::Odbc, relay.port()), Route::Odbc));
+        relay.hold();
+        Fpointin->recallTimerTimer();
+        QVERIFY(Fpointin->pollInFlight());
+        const qint64 closing = timed([this] { m_station.reset(); });
+        QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
+        QVERIFY(CompetitionGateway::runningWorkers() > 0);
+        relay.release(); // cleanup waits for the worker to end
+    }
+};
+
+QTEST_MAIN(TestGateway)
+#include "tst_gateway.moc"
