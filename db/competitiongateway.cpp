@@ -221,29 +221,6 @@ PollResult pollTables(TDatabase &db, const QString &letter, const QString &shown
     return result;
 }
 
-// Runs a write in a transaction that is committed only while the window still waits for it.
-// Returns the rows it matched; a write the window gave up on is rolled back.
-int writeOnce(TDatabase &db, const QStringList &lines, const std::function<bool()> &mayCommit)
-{
-    TQuery query(&db);
-    for (const QString &line : lines)
-        query.sql().add(line);
-    db.begin();
-    int rows = 0;
-    try {
-        rows = query.execSQL();
-    } catch (const DbError &) {
-        db.rollback();
-        throw;
-    }
-    if (rows == 0 || !mayCommit()) {
-        db.rollback();
-        return 0;
-    }
-    db.commit();
-    return rows;
-}
-
 } // namespace
 
 } // namespace gateway
@@ -375,7 +352,7 @@ void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
     submit(
         Priority::Write,
         [letter](TDatabase &db, const std::function<bool()> &mayCommit) {
-            writeOnce(db, {statements::releaseSeat(letter)}, mayCommit);
+            statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
         },
         [done](const QString &error) {
             done(error.isEmpty() ? Answer<Done>{Done{}, {}} : Answer<Done>{{}, error});
@@ -430,7 +407,7 @@ void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> ru
     submit(
         Priority::Write,
         [lines, rows](TDatabase &db, const std::function<bool()> &mayCommit) {
-            *rows = writeOnce(db, lines, mayCommit);
+            *rows = statements::write(db, lines, mayCommit);
         },
         [this, run, rows, finish](const QString &error) {
             if (error.isEmpty()) {

@@ -42,32 +42,42 @@ bool seatIsFree(TDatabase &db, const QString &letter)
 
 } // namespace
 
+int write(TDatabase &db, const QStringList &lines, const std::function<bool()> &mayCommit)
+{
+    TQuery query(&db);
+    for (const QString &line : lines)
+        query.sql().add(line);
+    db.begin();
+    int rows = 0;
+    try {
+        rows = query.execSQL();
+    } catch (const DbError &) {
+        db.rollback();
+        throw;
+    }
+    if (rows == 0 || !mayCommit()) {
+        db.rollback();
+        return 0;
+    }
+    db.commit();
+    return rows;
+}
+
 bool claim(TDatabase &db, const QString &letter, const std::function<bool()> &mayCommit)
 {
     // The read keeps the exact comparison ('false' is taken, also where the server compares
     // without case); the conditional update makes the claim one step.
     if (!seatIsFree(db, letter))
         return false;
-    TQuery update(&db);
-    update.sql().add(claimSeat(letter));
-    db.begin();
-    int rows = 0;
     try {
-        rows = update.execSQL();
+        return write(db, {claimSeat(letter)}, mayCommit) > 0;
     } catch (const DbError &) {
-        db.rollback();
         // Firebird refuses the later of two concurrent updates of a row ("update conflicts
         // with concurrent update"): the seat went to the other station.
         if (!seatIsFree(db, letter))
             return false;
         throw;
     }
-    if (rows == 0 || !mayCommit()) {
-        db.rollback();
-        return false;
-    }
-    db.commit();
-    return true;
 }
 
 } // namespace statements

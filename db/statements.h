@@ -23,6 +23,11 @@ QString releaseSeat(const QString &letter);
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
                          const QString &outrun, const QString &mark, const QString &bib);
 
+// Runs an update in a transaction that is committed only when mayCommit() says so (the window
+// still waits for it); otherwise, or when it matched no row, it is rolled back. Returns the
+// rows it changed for good.
+int write(TDatabase &db, const QStringList &lines, const std::function<bool()> &mayCommit);
+
 // Claims the seat: true when this station took it, false when it is taken ("ent" anything but
 // exactly "False", or another station took it first). Of two stations claiming the same free
 // seat at the same moment exactly one gets it. The update runs in a transaction committed

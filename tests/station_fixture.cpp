@@ -111,6 +111,14 @@ bool claimAndRun(const std::function<void()> &work, int timeoutMs)
     return QTest::qWaitFor([&] { return ran && !Fpointin->isVisible(); }, timeoutMs);
 }
 
+QStringList Station::texts() const
+{
+    QStringList result;
+    for (const auto &m : messages)
+        result << m.second;
+    return result;
+}
+
 QString Station::settingsPath() const
 {
     return m_dir.filePath(QStringLiteral("VELMOR/Tollivane/Tollivane.ini"));

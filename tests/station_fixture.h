@@ -34,6 +34,7 @@ public:
     QString sqliteFile() const { return m_dir.filePath(QStringLiteral("jump.sqlite")); }
 
     QList<QPair<messages::Kind, QString>> messages;
+    QStringList texts() const; // of the messages, in order
 
 private:
     QTemporaryDir m_dir;

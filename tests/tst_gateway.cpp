@@ -113,13 +113,7 @@ class TestGateway : public QObject
         return clock.elapsed();
     }
 
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const auto &m : m_station->messages)
-            texts << m.second;
-        return texts;
-    }
+    QStringList messages() const { return m_station->texts(); }
 
 private Q_SLOTS:
     void cleanup()

@@ -1,5 +1,6 @@
 // The terminal's message boxes: texts as they stand, and never two boxes at once.
 #include "messages.h"
+#include "openboxes.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -9,20 +10,6 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QList<QMessageBox *> openBoxes()
-{
-    QList<QMessageBox *> boxes;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
-            boxes << box;
-    }
-    return boxes;
-}
-
-} // namespace
 
 class TestMessages : public QObject
 {

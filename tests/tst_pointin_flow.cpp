@@ -7,6 +7,7 @@
 #include "dbedit.h"
 #include "image.h"
 #include "label.h"
+#include "openboxes.h"
 #include "panel.h"
 #include "statements.h"
 #include "station_fixture.h"
@@ -69,16 +70,6 @@ int chosenColumn(int row)
 TCuteButton *value(int row, int column)
 {
     return Fpointin->valueButton(row, column);
-}
-
-QList<QMessageBox *> openBoxes()
-{
-    QList<QMessageBox *> boxes;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
-            boxes << box;
-    }
-    return boxes;
 }
 
 // Counts the paint events a widget receives.
@@ -158,13 +149,7 @@ class TestPointinFlow : public QObject
         QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
     }
 
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const auto &m : m_station->messages)
-            texts << m.second;
-        return texts;
-    }
+    QStringList messages() const { return m_station->texts(); }
 
 private Q_SLOTS:
     void cleanup() { m_station.reset(); }
