@@ -382,7 +382,7 @@ def scenario_faults(run):
     run.new_competition(competitors)
     run.proxy = Proxy(route.server_address())
     run.proxy.start()
-    env = route.write_station_files(via_port=run.proxy.port)
+    env = route.write_station_files(via=run.proxy.address())
     seats = "ACE"
     rng = random.Random(f"{run.args.seed}-faults")
 
@@ -522,7 +522,7 @@ def scenario_hostile(run):
     if server:
         run.proxy = Proxy(server, record=True)
         run.proxy.start()
-        env = route.write_station_files(via_port=run.proxy.port)
+        env = route.write_station_files(via=run.proxy.address())
     else:
         env = route.write_station_files()
     seats = "ACE"
