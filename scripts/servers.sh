@@ -80,8 +80,17 @@ wait_until() { # seconds command...
     return 1
 }
 
+# Whether a process runs. One that ended but was not reaped (its parent is gone and PID 1, say a
+# container's, does not reap) is a zombie: it no longer runs, though kill -0 still finds it.
+running() { # pid
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [[ ${stat%% *} != Z ]]
+}
+
 pid_alive() { # pidfile
-    [[ -r $1 ]] && kill -0 "$(cat "$1")" 2>/dev/null
+    [[ -r $1 ]] && running "$(cat "$1")"
 }
 
 cmd_install() {
@@ -214,7 +223,7 @@ stop_pid() { # name pidfile
     local pid
     pid=$(cat "$2")
     kill -TERM "$pid"
-    if ! wait_until 15 eval "! kill -0 $pid 2>/dev/null"; then
+    if ! wait_until 15 eval "! running $pid"; then
         say "$1 (PID $pid) ignores SIGTERM; killing it"
         kill -KILL "$pid" 2>/dev/null || true
     fi
