@@ -33,12 +33,22 @@ unset TOLLIVANE_ALIASES QT_QPA_PLATFORM
 eval "$("$root/scripts/servers.sh" env)"
 unset TOLLIVANE_ALIASES
 
-port_answers() { timeout 1 bash -c "exec 3<>/dev/tcp/127.0.0.1/$1" 2>/dev/null; }
+port_answers() { timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null; }
+# Firebird listens where "localhost" resolves first: ::1 or 127.0.0.1, depending on /etc/hosts.
+localhost_answers() { # port
+    local address
+    for address in $(getent ahosts localhost | awk '$2 == "STREAM" { print $1 }'); do
+        port_answers "$address" "$1" && return 0
+    done
+    return 1
+}
+# MariaDB listens on 127.0.0.1 (bind-address), whatever localhost resolves to.
+my_host=127.0.0.1
 
 args=()
 fb_data=/var/lib/firebird/3.0/data
 fb_db=localhost:$fb_data/tollivane_bench.fdb
-if port_answers 3050; then
+if localhost_answers 3050; then
     fb() { isql-fb -q -bail -user SYSDBA -password "$TOLLIVANE_FIREBIRD_PASSWORD" "$@" >/dev/null 2>>"$state/isql.log"; }
     if echo 'select 1 from rdb$database;' | fb "$fb_db" ||
         echo "create database '$fb_db' default character set UTF8;" | fb; then
@@ -47,10 +57,10 @@ if port_answers 3050; then
         echo "run.sh: no Firebird database $fb_db: $(cat "$state/isql.log")" >&2
     fi
 fi
-if port_answers 3306; then
-    if mariadb --protocol=tcp -h 127.0.0.1 -u "$TOLLIVANE_ODBC_USER" -p"$TOLLIVANE_ODBC_PASSWORD" \
+if port_answers "$my_host" 3306; then
+    if mariadb --protocol=tcp -h "$my_host" -u "$TOLLIVANE_ODBC_USER" -p"$TOLLIVANE_ODBC_PASSWORD" \
         -e 'create database if not exists JumpBench character set utf8mb4' 2>"$state/mariadb.log"; then
-        printf '[JumpBench]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\nDatabase = JumpBench\nCharSet = utf8mb4\n' >"$state/odbc.ini"
+        printf '[JumpBench]\nDriver = MariaDB Unicode\nServer = %s\nPort = 3306\nDatabase = JumpBench\nCharSet = utf8mb4\n' "$my_host" >"$state/odbc.ini"
         export ODBCINI=$state/odbc.ini
         args+=(--odbc-dsn JumpBench)
     else

@@ -42,9 +42,31 @@ die() {
     exit 1
 }
 
-port_answers() { # host port
+port_answers() { # address port
     timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null
 }
+
+# The first address of a host name that answers on a port, in the resolver's order; fails when
+# none does. Firebird binds where "localhost" resolves first (RemoteBindAddress = localhost):
+# [::1] on a standard Debian /etc/hosts, 127.0.0.1 where there is no ::1 line.
+answering_address() { # name port
+    local address
+    for address in $(getent ahosts "$1" | awk '$2 == "STREAM" { print $1 }'); do
+        if port_answers "$address" "$2"; then
+            echo "$address"
+            return 0
+        fi
+    done
+    return 1
+}
+
+firebird_answers() {
+    answering_address localhost 3050 >/dev/null
+}
+
+# MariaDB listens where bind-address says (127.0.0.1 in Debian's 50-server.cnf), whatever
+# "localhost" resolves to; its clients take "localhost" for the Unix socket.
+MY_HOST=127.0.0.1
 
 wait_until() { # seconds command...
     local limit=$(($1 * 10))
@@ -58,8 +80,17 @@ wait_until() { # seconds command...
     return 1
 }
 
+# Whether a process runs. One that ended but was not reaped (its parent is gone and PID 1, say a
+# container's, does not reap) is a zombie: it no longer runs, though kill -0 still finds it.
+running() { # pid
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [[ ${stat%% *} != Z ]]
+}
+
 pid_alive() { # pidfile
-    [[ -r $1 ]] && kill -0 "$(cat "$1")" 2>/dev/null
+    [[ -r $1 ]] && running "$(cat "$1")"
 }
 
 cmd_install() {
@@ -92,15 +123,17 @@ packaged_password() {
 }
 
 start_firebird() {
-    if port_answers 127.0.0.1 3050; then
-        say "Firebird already answers on 3050"
+    if firebird_answers; then
+        say "Firebird already answers on localhost port 3050"
     else
         install -d -o firebird -g firebird -m 0770 "$FB_RUN"
         rm -f "$FB_PIDFILE"
         start-stop-daemon --start --quiet --chuid firebird --background --make-pidfile \
             --pidfile "$FB_PIDFILE" --exec /usr/sbin/firebird
-        wait_until 15 port_answers 127.0.0.1 3050 || die "Firebird did not answer on port 3050"
-        say "Firebird started (PID $(cat "$FB_PIDFILE"))"
+        wait_until 15 firebird_answers ||
+            die "Firebird did not answer on localhost port 3050; see RemoteBindAddress in" \
+                "/etc/firebird/3.0/firebird.conf and /var/log/firebird/firebird3.0.log"
+        say "Firebird started (PID $(cat "$FB_PIDFILE")) on $(answering_address localhost 3050)"
     fi
 }
 
@@ -151,9 +184,9 @@ write_config() {
     local dsn
     {
         for dsn in JumpLocal JumpServer; do
-            printf '[%s]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\nDatabase = Jump\nCharSet = utf8mb4\n\n' "$dsn"
+            printf '[%s]\nDriver = MariaDB Unicode\nServer = %s\nPort = 3306\nDatabase = Jump\nCharSet = utf8mb4\n\n' "$dsn" "$MY_HOST"
         done
-        printf '[JumpTest]\nDriver = MariaDB Unicode\nServer = 127.0.0.1\nPort = 3306\nDatabase = JumpTest\nCharSet = utf8mb4\n'
+        printf '[JumpTest]\nDriver = MariaDB Unicode\nServer = %s\nPort = 3306\nDatabase = JumpTest\nCharSet = utf8mb4\n' "$MY_HOST"
     } >"$STATE/odbc.ini"
     # Both InterBase locations of the station reach the one local server.
     cat >"$STATE/aliases.ini" <<EOF
@@ -190,7 +223,7 @@ stop_pid() { # name pidfile
     local pid
     pid=$(cat "$2")
     kill -TERM "$pid"
-    if ! wait_until 15 eval "! kill -0 $pid 2>/dev/null"; then
+    if ! wait_until 15 eval "! running $pid"; then
         say "$1 (PID $pid) ignores SIGTERM; killing it"
         kill -KILL "$pid" 2>/dev/null || true
     fi
@@ -219,8 +252,13 @@ EOF
 
 cmd_status() {
     local rc=0
-    if port_answers 127.0.0.1 3050; then say "Firebird answers on 3050"; else say "Firebird down" && rc=1; fi
-    if port_answers 127.0.0.1 3306; then say "MariaDB answers on 3306"; else say "MariaDB down" && rc=1; fi
+    local address
+    if address=$(answering_address localhost 3050); then
+        say "Firebird answers on $address port 3050"
+    else
+        say "Firebird down" && rc=1
+    fi
+    if port_answers "$MY_HOST" 3306; then say "MariaDB answers on $MY_HOST port 3306"; else say "MariaDB down" && rc=1; fi
     return $rc
 }
 

@@ -152,7 +152,7 @@ class Run:
                 f.write(self.jumpdb("state"))
         except Exception as e:  # the database may be the thing that failed
             self.log(f"could not dump the tables: {e}")
-        self.log(f"screenshots, logs and tables are in {self.workdir}")
+        self.log(f"screenshots, logs and tables are in {self.args.evidence}")
 
     # --- the judges' work ----------------------------------------------------------------------
 
@@ -382,7 +382,7 @@ def scenario_faults(run):
     run.new_competition(competitors)
     run.proxy = Proxy(route.server_address())
     run.proxy.start()
-    env = route.write_station_files(via_port=run.proxy.port)
+    env = route.write_station_files(via=run.proxy.address())
     seats = "ACE"
     rng = random.Random(f"{run.args.seed}-faults")
 
@@ -522,7 +522,7 @@ def scenario_hostile(run):
     if server:
         run.proxy = Proxy(server, record=True)
         run.proxy.start()
-        env = route.write_station_files(via_port=run.proxy.port)
+        env = route.write_station_files(via=run.proxy.address())
     else:
         env = route.write_station_files()
     seats = "ACE"
@@ -693,6 +693,45 @@ def scenario_settings(run):
                 f"{'given' if name.endswith('control') else 'default'} profile, closed normally")
 
 
+def open_to_all(path):
+    """Whether every user can reach the path: each folder on the way lets others through."""
+    path = os.path.abspath(path)
+    while True:
+        if not os.stat(path).st_mode & 0o001:
+            return False
+        parent = os.path.dirname(path)
+        if parent == path:
+            return True
+        path = parent
+
+
+def stage_for_other_users(args):
+    """A work folder that a station run as another user can reach, with copies of the program
+    and the fontconfig file: a build folder inside a checkout under /root (mode 700) is closed
+    to them. main() copies the folder back to the work folder afterwards."""
+    stage = tempfile.mkdtemp(prefix="tollivane-accept-")
+    os.chmod(stage, 0o755)
+    if not open_to_all(stage):
+        shutil.rmtree(stage)
+        raise Failure(f"{stage} is closed to other users; set TMPDIR to a folder open to all")
+    shared = os.path.join(stage, "shared")
+    try:
+        os.mkdir(shared)
+        args.tollivane = shutil.copy2(args.tollivane, shared)
+        args.fontconfig = shutil.copy2(args.fontconfig, shared)
+    except OSError as e:
+        shutil.rmtree(stage, ignore_errors=True)
+        raise Failure(f"cannot copy the program into {stage}: {e}")
+    return stage
+
+
+def bring_back(stage, evidence):
+    """The stage's files into the work folder, without the copies of stage_for_other_users."""
+    shutil.copytree(stage, evidence, dirs_exist_ok=True, symlinks=True,
+                    ignore=lambda folder, names: ["shared"] if folder == stage else [])
+    shutil.rmtree(stage, ignore_errors=True)
+
+
 SCENARIOS = {"flow": scenario_flow, "faults": scenario_faults, "hostile": scenario_hostile,
              "settings": scenario_settings}
 
@@ -726,12 +765,13 @@ def main():
         print("acceptance: waiting for another acceptance run to finish", flush=True)
         fcntl.flock(lock, fcntl.LOCK_EX)
 
-    shutil.rmtree(args.workdir, ignore_errors=True)
-    os.makedirs(args.workdir)
-    args.workdir = os.path.abspath(args.workdir)
+    args.evidence = os.path.abspath(args.workdir)
+    shutil.rmtree(args.evidence, ignore_errors=True)
+    os.makedirs(args.evidence)
+    args.workdir = args.evidence
     route = ROUTES[args.route](args.workdir)
     print(f"acceptance: {args.scenario} on {args.route}, seed {args.seed}, "
-          f"work folder {args.workdir}", flush=True)
+          f"work folder {args.evidence}", flush=True)
 
     missing = tool_missing("Xvfb", "xdotool", "import")
     if args.scenario == "settings" and os.geteuid() == 0:
@@ -746,6 +786,18 @@ def main():
             return 1
         print(f"acceptance: skipped: {reason}", flush=True)
         return SKIP
+
+    stage = None
+    if args.scenario == "settings" and os.geteuid() == 0:
+        # Its read-only folder case runs a station as nobody.
+        try:
+            stage = stage_for_other_users(args)
+        except Failure as e:
+            print(f"acceptance: FAILED: {e}", flush=True)
+            return 1
+        print(f"acceptance: the stations work in {stage} until the end", flush=True)
+        args.workdir = stage
+        route = ROUTES[args.route](stage)
 
     run = Run(args, route)
     # CTest ends a test that runs too long with SIGTERM: leave no station or X server behind.
@@ -765,6 +817,8 @@ def main():
         return 1
     finally:
         run.cleanup()
+        if stage:
+            bring_back(stage, args.evidence)
     run.log("passed")
     return 0
 

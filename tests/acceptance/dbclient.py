@@ -14,6 +14,8 @@ JUDGE_COLUMNS = ["ent", "zek", "hon", "tstno", "name", "team", "sumi", "ap", "op
 
 
 def port_answers(host, port, timeout=1.0):
+    # create_connection tries every address of the name: Firebird listens where "localhost"
+    # resolves first, ::1 on a standard Debian /etc/hosts, 127.0.0.1 without a ::1 line.
     try:
         with socket.create_connection((host, port), timeout):
             return True
@@ -218,8 +220,9 @@ class Route:
         """(host, port) of the server, for a proxy in front of it; None without a server."""
         return None
 
-    def write_station_files(self, via_port=None):
-        """Writes the alias file (and ODBC file) of the stations; returns their environment."""
+    def write_station_files(self, via=None):
+        """Writes the alias file (and ODBC file) of the stations; returns their environment.
+        via: (address, port) of a relay the stations reach the server through."""
         raise NotImplementedError
 
     def expected_settings_after(self, seat):
@@ -245,7 +248,7 @@ class SqliteRoute(Route):
     def jumpdb_args(self):
         return ["--sqlite", self.path]
 
-    def write_station_files(self, via_port=None):
+    def write_station_files(self, via=None):
         path = os.path.join(self.workdir, "aliases.ini")
         with open(path, "w") as f:
             for alias in ("Jump", "JumpLocal", "JumpServer"):
@@ -284,8 +287,9 @@ class FirebirdRoute(Route):
     def server_address(self):
         return (self.host, self.port)
 
-    def write_station_files(self, via_port=None):
-        location = f"{self.host}/{via_port or self.port}:{self.path}"
+    def write_station_files(self, via=None):
+        host, port = via or (self.host, self.port)
+        location = f"{host}/{port}:{self.path}"
         path = os.path.join(self.workdir, "aliases.ini")
         with open(path, "w") as f:
             f.write("[Jump]\nDriver=InterBase\n"
@@ -301,6 +305,8 @@ class OdbcRoute(Route):
 
     def __init__(self, workdir):
         super().__init__(workdir)
+        # Where Debian's bind-address puts MariaDB, whatever "localhost" resolves to; to the
+        # MariaDB clients "localhost" means the Unix socket, which a relay cannot stand in for.
         self.host = "127.0.0.1"
         self.port = 3306
         self.user = os.environ.get("TOLLIVANE_ODBC_USER", "root")
@@ -324,10 +330,11 @@ class OdbcRoute(Route):
         self.db.create()
         self._write_odbc_ini(None)
 
-    def _write_odbc_ini(self, via_port):
+    def _write_odbc_ini(self, via):
+        direct = (self.host, self.port)
         with open(self.odbc_ini, "w") as f:
-            for dsn, port in (("AcceptDirect", self.port), ("AcceptStation", via_port or self.port)):
-                f.write(f"[{dsn}]\nDriver = MariaDB Unicode\nServer = {self.host}\n"
+            for dsn, (host, port) in (("AcceptDirect", direct), ("AcceptStation", via or direct)):
+                f.write(f"[{dsn}]\nDriver = MariaDB Unicode\nServer = {host}\n"
                         f"Port = {port}\nDatabase = {self.database}\nCharSet = utf8mb4\n\n")
 
     def jumpdb_args(self):
@@ -339,8 +346,8 @@ class OdbcRoute(Route):
     def server_address(self):
         return (self.host, self.port)
 
-    def write_station_files(self, via_port=None):
-        self._write_odbc_ini(via_port)
+    def write_station_files(self, via=None):
+        self._write_odbc_ini(via)
         path = os.path.join(self.workdir, "aliases.ini")
         with open(path, "w") as f:
             for alias in ("JumpLocal", "JumpServer"):

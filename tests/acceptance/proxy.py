@@ -8,6 +8,10 @@ import threading
 
 
 class Proxy:
+    # The stations are given this address itself: a name such as "localhost" may resolve to
+    # ::1 first, where something else could answer on the same port.
+    ADDRESS = "127.0.0.1"
+
     def __init__(self, target, record=False):
         self.target = target
         self.record = record
@@ -26,7 +30,7 @@ class Proxy:
     def _listen(self, port):
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        listener.bind(("127.0.0.1", port))
+        listener.bind((self.ADDRESS, port))
         listener.listen(64)
         self.port = listener.getsockname()[1]
         with self._lock:
@@ -41,6 +45,7 @@ class Proxy:
             except OSError:
                 return
             try:
+                # Tries every address of the target's name, as the stations' clients do.
                 upstream = socket.create_connection(self.target, timeout=5)
                 upstream.settimeout(None)
             except OSError:
@@ -103,6 +108,10 @@ class Proxy:
             listener.close()
         for pair in pairs:
             self._drop(pair)
+
+    def address(self):
+        """(address, port) the stations connect to."""
+        return (self.ADDRESS, self.port)
 
     def up(self):
         if self._listener is None:

@@ -247,13 +247,15 @@ class Station:
         })
         env.update(self.extra_env)
         command = [self.tollivane]
+        cwd = None
         if self.run_as:
             uid, gid = self.run_as
             os.chown(runtime, uid, gid)
             env["HOME"] = runtime
+            cwd = runtime  # not the test's own folder, which the user may not enter
             command = ["setpriv", f"--reuid={uid}", f"--regid={gid}", "--clear-groups"] + command
         self._log = open(self.log_path, "ab")
-        self.process = subprocess.Popen(command, env=env, stdout=self._log,
+        self.process = subprocess.Popen(command, env=env, cwd=cwd, stdout=self._log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
 
     def wait_exit(self, timeout):
