@@ -1,5 +1,5 @@
-#include "Umain.h"
 #include "competitiongateway.h"
+#include "mainwindow.h"
 #include "station.h"
 
 #include <QApplication>
@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     station::create();
-    Fmain->show(); // its first show connects the remembered profile
+    station::mainWindow()->show(); // its first show connects the remembered profile
     const int rc = QApplication::exec();
     station::destroy();
     // A connection that hangs on the network still holds a worker thread: the program does not

@@ -1,36 +1,51 @@
 #include "station.h"
 
-#include "Umain.h"
-#include "Upointin.h"
 #include "competitiongateway.h"
-
-TFmain *Fmain = nullptr;
-TFpointin *Fpointin = nullptr;
+#include "mainwindow.h"
+#include "markjournal.h"
+#include "pointinputwindow.h"
 
 namespace station {
 
 namespace {
+MainWindow *s_mainWindow = nullptr;
+PointInputWindow *s_pointInputWindow = nullptr;
 CompetitionGateway *s_gateway = nullptr;
-}
+journal::Writer *s_journal = nullptr;
+} // namespace
 
 void create()
 {
-    Fmain = new TFmain;
-    Fpointin = new TFpointin(Fmain);
+    s_mainWindow = new MainWindow;
+    s_pointInputWindow = new PointInputWindow(s_mainWindow);
     s_gateway = new CompetitionGateway;
-    Fmain->setGateway(s_gateway);
-    Fmain->setPointInput(Fpointin);
-    Fpointin->setGateway(s_gateway);
+    s_mainWindow->setGateway(s_gateway);
+    s_mainWindow->setPointInput(s_pointInputWindow);
+    s_pointInputWindow->setGateway(s_gateway);
+    s_journal = new journal::Writer;
+    s_pointInputWindow->setJournal(s_journal);
 }
 
 void destroy()
 {
-    delete Fpointin;
-    delete Fmain;
+    delete s_pointInputWindow;
+    delete s_mainWindow;
     delete s_gateway; // leaves a worker that hangs on the network behind, never waits for it
+    delete s_journal;
     s_gateway = nullptr;
-    Fpointin = nullptr;
-    Fmain = nullptr;
+    s_journal = nullptr;
+    s_pointInputWindow = nullptr;
+    s_mainWindow = nullptr;
+}
+
+MainWindow *mainWindow()
+{
+    return s_mainWindow;
+}
+
+PointInputWindow *pointInputWindow()
+{
+    return s_pointInputWindow;
 }
 
 CompetitionGateway *gateway()

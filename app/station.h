@@ -1,17 +1,16 @@
 #pragma once
 
 class CompetitionGateway;
-class TFmain;
-class TFpointin;
+class MainWindow;
+class PointInputWindow;
 
 // The program's top-level objects, created in this order and alive until the end: the main
-// window Fmain (closing it ends the program), the point input window Fpointin and the
-// competition gateway that both windows reach the database through.
-extern TFmain *Fmain;
-extern TFpointin *Fpointin;
-
+// window (closing it ends the program), the point input window and the competition gateway
+// that both windows reach the database through.
 namespace station {
 void create();
 void destroy();
+MainWindow *mainWindow();
+PointInputWindow *pointInputWindow();
 CompetitionGateway *gateway();
 } // namespace station

@@ -170,12 +170,12 @@ int main(int argc, char *argv[])
 
     QList<Row> rows;
     for (const QString &name : std::as_const(args.routes)) {
-        const Route route = name == u"firebird" ? Route::Firebird
+        const Route route = name == u"firebird" ? Route::InterBase
                             : name == u"odbc"   ? Route::Odbc
                                                 : Route::Sqlite;
-        const QString database = route == Route::Firebird ? args.firebird
-                                 : route == Route::Odbc   ? args.odbcDsn
-                                                          : QString();
+        const QString database = route == Route::InterBase ? args.firebird
+                                 : route == Route::Odbc    ? args.odbcDsn
+                                                           : QString();
         Site site(route, database);
         if (route != Route::Sqlite && database.isEmpty()) {
             Row row{u"All figures"_s, site.label()};
@@ -185,7 +185,7 @@ int main(int argc, char *argv[])
         }
         try {
             site.prepare();
-        } catch (const TError &e) {
+        } catch (const Error &e) {
             Row row{u"All figures"_s, site.label()};
             row.error = e.text();
             rows << row;

@@ -1,13 +1,14 @@
 #include "figures.h"
 
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
 #include "competitiongateway.h"
+#include "cutebutton.h"
 #include "dbengine.h"
-#include "label.h"
+#include "fittinglabel.h"
+#include "mainwindow.h"
 #include "messages.h"
+#include "named.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 #include "process.h"
 #include "radiogroup.h"
 #include "relay.h"
@@ -35,6 +36,16 @@ using namespace Qt::StringLiterals;
 namespace bench {
 
 namespace {
+
+MainWindow *mainWindow()
+{
+    return station::mainWindow();
+}
+
+PointInputWindow *pointInput()
+{
+    return station::pointInputWindow();
+}
 
 // Ends the figure being measured; the text goes into the table.
 struct Failure
@@ -105,7 +116,7 @@ Row failedRow(const QString &figure, const Site &site, const QString &error)
 // Processes events until the point input window has what it asked the gateway for.
 void waitAnswered()
 {
-    while (Fpointin->pollInFlight() || Fpointin->registering())
+    while (pointInput()->pollInFlight() || pointInput()->registering())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -114,8 +125,8 @@ class InProcessStation
 public:
     ~InProcessStation()
     {
-        if (Fmain && Fmain->isVisible())
-            Fmain->close();
+        if (mainWindow() && mainWindow()->isVisible())
+            mainWindow()->close();
         station::destroy();
         messages::setSink({});
     }
@@ -129,11 +140,12 @@ public:
             qputenv("TOLLIVANE_ALIASES", aliasFile.toLocal8Bit());
         messages::setSink([this](messages::Kind, const QString &text) { m_messages << text; });
         station::create();
-        Fmain->show();
+        mainWindow()->show();
         check(QTest::qWaitFor(
                   [] {
-                      return (Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0) &&
-                             !Fmain->connecting();
+                      return (named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0 ||
+                              named<RadioGroup>(mainWindow(), "RGdb")->itemIndex() >= 0) &&
+                             !mainWindow()->connecting();
                   },
                   30000),
               u"the main window's first show picked no profile"_s);
@@ -141,19 +153,20 @@ public:
         station::gateway()->setBounds(bounds);
 
         site.exec(u"update judgeA set ent='True'"_s); // the seat, as the claim leaves it
-        Fpointin->setSeat(u"A"_s);
-        Fpointin->show();
-        QApplication::setActiveWindow(Fpointin);
-        check(QTest::qWaitForWindowExposed(Fpointin), u"the point input window did not show"_s);
+        pointInput()->setSeat(u"A"_s);
+        pointInput()->show();
+        QApplication::setActiveWindow(pointInput());
+        check(QTest::qWaitForWindowExposed(pointInput()), u"the point input window did not show"_s);
         waitAnswered();
-        check(Fpointin->Edit1->text() == u"001", u"the point input window loaded no competitor"_s);
+        check(named<QLineEdit>(pointInput(), "Edit1")->text() == u"001",
+              u"the point input window loaded no competitor"_s);
         checkQuiet();
     }
 
     void checkQuiet() const
     {
         check(m_messages.isEmpty(), u"the terminal said: "_s + m_messages.join(u" / "_s));
-        check(Fpointin->isVisible(), u"the point input window closed"_s);
+        check(pointInput()->isVisible(), u"the point input window closed"_s);
     }
 
     QStringList messages() const { return m_messages; }
@@ -163,7 +176,7 @@ public:
     QSqlDatabase rawConnection()
     {
         if (!m_raw) {
-            m_raw = std::make_unique<TDatabase>(u"bench-raw"_s);
+            m_raw = std::make_unique<Database>(u"bench-raw"_s);
             m_raw->setAliasName(station::gateway()->alias());
             for (const QString &line : station::gateway()->params())
                 m_raw->params().add(line);
@@ -174,7 +187,7 @@ public:
 
 private:
     QStringList m_messages;
-    std::unique_ptr<TDatabase> m_raw;
+    std::unique_ptr<Database> m_raw;
 };
 
 // A select as the plainest Qt SQL code would run it: one row read, nothing kept open.
@@ -219,7 +232,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
 {
     const QString figure = QString::fromUtf16(c.figure);
     site.exec(u"update judgeent set jikko='"_s + QString::fromUtf16(c.jikko) + u"'"_s);
-    Fpointin->recallTimerTimer();
+    pointInput()->pollTick();
     waitAnswered();
     const QSqlDatabase db = station.rawConnection();
     const QStringList raw(tickStatements, tickStatements + c.statements);
@@ -231,15 +244,19 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
         int loads = 0;
         for (int i = 0; i < options.ticks; ++i) {
             if (c.newCompetitor)
-                Fpointin->Edit1->setText(u"000"_s); // so the tick finds another bib on the table
+                named<QLineEdit>(pointInput(), "Edit1")
+                    ->setText(u"000"_s); // so the tick finds another bib on the table
             const auto tick = [&] {
                 quiesce();
                 // From the tick to its answer shown: the worker's statements and both hops.
                 ticks << microsecondsOf([] {
-                    Fpointin->recallTimerTimer();
+                    pointInput()->pollTick();
                     waitAnswered();
                 });
-                loads += Fpointin->Edit1->text() == u"001" && c.newCompetitor ? 1 : 0;
+                loads +=
+                    named<QLineEdit>(pointInput(), "Edit1")->text() == u"001" && c.newCompetitor
+                        ? 1
+                        : 0;
             };
             const auto statements = [&] {
                 quiesce();
@@ -259,9 +276,10 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
         }
         // The tick did what the case says, with the statements the raw run issues.
         station.checkQuiet();
-        check(Fpointin->Panel7->isVisible() == (c.jikko == u"0"_s),
+        check(named<Panel>(pointInput(), "Panel7")->isVisible() == (c.jikko == u"0"_s),
               u"the not-ready notice is wrong"_s);
-        check(Fpointin->Edit1->text() == u"001", u"the competitor on display is wrong"_s);
+        check(named<QLineEdit>(pointInput(), "Edit1")->text() == u"001",
+              u"the competitor on display is wrong"_s);
         check(
             loads == (c.newCompetitor ? options.ticks : 0),
             u"the tick loaded the competitor %1 times in %2 ticks"_s.arg(loads).arg(options.ticks));
@@ -274,7 +292,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
 
 void clickValue(int row, int column)
 {
-    QTest::mouseClick(Fpointin->valueButton(row, column), Qt::LeftButton);
+    QTest::mouseClick(pointInput()->valueButton(row, column), Qt::LeftButton);
 }
 
 const QString registrationFigure = u"Registration, はい to committed row"_s;
@@ -283,20 +301,21 @@ const QString bannerFigure = u"Registration, はい to 登録しました shown"
 QList<Row> measureRegistration(Site &site, InProcessStation &station, const Options &options)
 {
     site.exec(u"update judgeent set jikko='1'"_s);
-    Fpointin->recallTimerTimer();
+    pointInput()->pollTick();
     waitAnswered();
-    QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton); // Start
-    clickValue(TFpointin::Landing, 2);
-    clickValue(TFpointin::Outrun, 3);
+    QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton); // Start
+    clickValue(PointInputWindow::Landing, 2);
+    clickValue(PointInputWindow::Outrun, 3);
     const QSqlDatabase db = station.rawConnection();
 
     // The handler starts Timer1 as soon as the update has returned, committed: the moment the
     // row is in the table, before the banner goes up.
     qint64 committedNs = 0;
-    const QPropertyNotifier committed = Fpointin->Timer1->bindableActive().addNotifier([&] {
-        if (Fpointin->Timer1->isActive() && committedNs == 0)
-            committedNs = nowNs();
-    });
+    const QPropertyNotifier committed =
+        named<QTimer>(pointInput(), "Timer1")->bindableActive().addNotifier([&] {
+            if (named<QTimer>(pointInput(), "Timer1")->isActive() && committedNs == 0)
+                committedNs = nowNs();
+        });
 
     Runs toCommit;
     Runs toBanner;
@@ -307,26 +326,27 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
         for (int i = 0; i < options.registrations; ++i) {
             // Each registration writes other marks than the one before.
             const int flight = 1 + i % 2;
-            clickValue(TFpointin::Flight, flight);
-            Fpointin->Panel5->hide();
-            Fpointin->Timer1->stop();
-            QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton); // 確定
-            check(Fpointin->Panel10->isVisible(), u"確定 asked nothing"_s);
+            clickValue(PointInputWindow::Flight, flight);
+            named<Panel>(pointInput(), "Panel5")->hide();
+            named<QTimer>(pointInput(), "Timer1")->stop();
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"),
+                              Qt::LeftButton); // 確定
+            check(named<Panel>(pointInput(), "Panel10")->isVisible(), u"確定 asked nothing"_s);
             quiesce();
             committedNs = 0;
             const qint64 start = nowNs();
-            QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return); // はい
+            QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::Key_Return); // はい
             waitAnswered();
             const qint64 end = nowNs();
-            check(committedNs > 0 && Fpointin->Panel5->isVisible() &&
-                      Fpointin->Label22->text() == u"登録しました。",
+            check(committedNs > 0 && named<Panel>(pointInput(), "Panel5")->isVisible() &&
+                      named<QLabel>(pointInput(), "Label22")->text() == u"登録しました。",
                   u"the registration failed"_s);
             commits << double(committedNs - start) / 1000;
             banners << double(end - start) / 1000;
             if (rep == 0 && i == 0) {
                 // Committed: another connection reads the marks.
                 check(site.read(u"select * from judgeA"_s, u"ap"_s) ==
-                              TFpointin::valueText(flight) &&
+                              EntryModel::caption(flight) &&
                           site.read(u"select * from judgeA"_s, u"sumi"_s) == u"T",
                       u"the marks are not in the table"_s);
             }
@@ -334,8 +354,10 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
             // The same statement, changing the row too: an update that changes nothing is
             // cheaper on SQLite and MariaDB.
             const QString update =
-                statements::registration(u"A"_s, TFpointin::valueText(3), Fpointin->opval(),
-                                         Fpointin->lpval(), u"15.5"_s, u"001"_s)
+                statements::registration(u"A"_s, EntryModel::caption(3),
+                                         pointInput()->valueText(PointInputWindow::Landing),
+                                         pointInput()->valueText(PointInputWindow::Outrun),
+                                         u"15.5"_s, u"001"_s)
                     .join(u'\n');
             raws << microsecondsOf([&] { rawExec(db, update); });
         }
@@ -413,7 +435,7 @@ public:
             this,
             [this, posted] {
                 const int column = clicks++ % 4;
-                QTest::mouseClick(Fpointin->valueButton(TFpointin::Landing, column),
+                QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, column),
                                   Qt::LeftButton);
                 worstMs = std::max(worstMs, double(nowNs() - posted) / 1e6);
             },
@@ -428,7 +450,7 @@ Row measureHang(Site &site, const Options &options)
 {
     const QString figure =
         u"Longest answer to a click, server hanging for %1 s"_s.arg(options.hangSeconds);
-    const bool firebird = site.route() == Route::Firebird;
+    const bool firebird = site.route() == Route::InterBase;
     try {
         Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
         const QString aliasFile = site.folder() + u"/aliases-relay.ini"_s;
@@ -448,23 +470,25 @@ Row measureHang(Site &site, const Options &options)
         InProcessStation station;
         station.start(site, {}, aliasFile);
         relay.hold();
-        Fpointin->recallTimer->start();
+        named<QTimer>(pointInput(), "recallTimer")->start();
         ClickProbe probe;
         QTimer clicks;
         QObject::connect(&clicks, &QTimer::timeout, &probe, [&probe] { probe.post(); });
         clicks.start(50);
-        QTimer::singleShot(options.hangSeconds * 500, Fpointin, [] {
-            QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton); // Start
-            for (int row = 0; row < TFpointin::RowCount; ++row)
-                QTest::mouseClick(Fpointin->valueButton(row, 1), Qt::LeftButton);
-            QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-            QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton); // はい
+        QTimer::singleShot(options.hangSeconds * 500, pointInput(), [] {
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"),
+                              Qt::LeftButton); // Start
+            for (int row = 0; row < PointInputWindow::RowCount; ++row)
+                QTest::mouseClick(pointInput()->valueButton(row, 1), Qt::LeftButton);
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"),
+                              Qt::LeftButton); // はい
         });
         QEventLoop hang;
         QTimer::singleShot(options.hangSeconds * 1000, &hang, &QEventLoop::quit);
         hang.exec();
         clicks.stop();
-        Fpointin->recallTimer->stop();
+        named<QTimer>(pointInput(), "recallTimer")->stop();
         const QStringList told = station.messages();
         relay.release();
         check(QTest::qWaitFor([] { return CompetitionGateway::abandonedWorkers() == 0; }, 30000),
@@ -477,7 +501,7 @@ Row measureHang(Site &site, const Options &options)
         return row;
     } catch (const Failure &f) {
         return failedRow(figure, site, f.text);
-    } catch (const TError &e) {
+    } catch (const Error &e) {
         return failedRow(figure, site, e.text());
     }
 }
@@ -501,7 +525,7 @@ QList<Row> measureInProcess(Site &site, const Options &options)
             rows << measureTicks(site, station, c, options);
         } catch (const Failure &f) {
             rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
-        } catch (const TError &e) {
+        } catch (const Error &e) {
             rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
         }
     }
@@ -509,7 +533,7 @@ QList<Row> measureInProcess(Site &site, const Options &options)
         rows << measureRegistration(site, station, options);
     } catch (const Failure &f) {
         rows << failedRow(registrationFigure, site, f.text);
-    } catch (const TError &e) {
+    } catch (const Error &e) {
         rows << failedRow(registrationFigure, site, e.text());
     }
     return rows;
@@ -570,7 +594,7 @@ QList<Row> measureStartup(Site &site, const Options &options)
     } catch (const Failure &f) {
         showChildLog(site);
         rows << failedRow(startupFigure, site, f.text) << failedRow(memoryFigure, site, f.text);
-    } catch (const TError &e) {
+    } catch (const Error &e) {
         rows << failedRow(startupFigure, site, e.text()) << failedRow(memoryFigure, site, e.text());
     }
     site.freeSeats();
@@ -648,7 +672,7 @@ QList<Row> measureIdle(Site &site, const Options &options)
     } catch (const Failure &f) {
         showChildLog(site);
         rows << failedRow(figure, site, f.text);
-    } catch (const TError &e) {
+    } catch (const Error &e) {
         rows << failedRow(figure, site, e.text());
     }
     site.freeSeats();

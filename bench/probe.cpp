@@ -3,10 +3,11 @@
 //   hwm <kB>     the seat is claimed and the point input window is open; peak resident memory
 // Then it presses End and ends; with --stay it follows the run until it is killed. Anything
 // that goes wrong is said as "error <text>" and ends it with status 2.
-#include "Umain.h"
-#include "Upointin.h"
 #include "competitiongateway.h"
+#include "cutebutton.h"
+#include "mainwindow.h"
 #include "messages.h"
+#include "pointinputwindow.h"
 #include "radiogroup.h"
 #include "report.h"
 #include "station.h"
@@ -18,6 +19,16 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+MainWindow *mainWindow()
+{
+    return station::mainWindow();
+}
+
+PointInputWindow *pointInput()
+{
+    return station::pointInputWindow();
+}
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -34,30 +45,30 @@ bool onScreen(QWidget *window)
 // runs modally inside until End.
 void claimSeat(bool stay)
 {
-    auto *watch = new QTimer(Fpointin);
+    auto *watch = new QTimer(pointInput());
     watch->setInterval(1);
-    QObject::connect(watch, &QTimer::timeout, Fpointin, [watch, stay] {
-        if (!onScreen(Fpointin))
+    QObject::connect(watch, &QTimer::timeout, pointInput(), [watch, stay] {
+        if (!onScreen(pointInput()))
             return;
         watch->stop();
-        QTimer::singleShot(report::settleMs, Fpointin, [stay] {
+        QTimer::singleShot(report::settleMs, pointInput(), [stay] {
             report::say("hwm " + QByteArray::number(report::peakResidentKb()));
             if (stay)
                 return;
             // End frees the seat, then the window closes: the probe ends with it.
-            messages::guarded(Fpointin, [] { Fpointin->CuteButton3Click(); });
-            auto *closed = new QTimer(Fmain);
-            QObject::connect(closed, &QTimer::timeout, Fmain, [] {
-                if (!Fpointin->isVisible())
+            pointInput()->findChild<CuteButton *>(u"CuteButton3"_s)->click(); // End
+            auto *closed = new QTimer(mainWindow());
+            QObject::connect(closed, &QTimer::timeout, mainWindow(), [] {
+                if (!pointInput()->isVisible())
                     QCoreApplication::quit();
             });
             closed->start(1);
         });
     });
     watch->start();
-    Fmain->CuteButton1Click();
-    QTimer::singleShot(20000, Fmain, [] {
-        if (!Fpointin->isVisible())
+    mainWindow()->claimSeat();
+    QTimer::singleShot(20000, mainWindow(), [] {
+        if (!pointInput()->isVisible())
             fail(u"the point input window did not open: is the seat free?"_s);
     });
 }
@@ -74,20 +85,22 @@ int main(int argc, char *argv[])
     messages::setSink([](messages::Kind, const QString &text) { fail(text); });
 
     station::create();
-    Fmain->show();
+    mainWindow()->show();
 
     QTimer watch;
     watch.setInterval(1);
-    QObject::connect(&watch, &QTimer::timeout, Fmain, [&watch, stay] {
+    QObject::connect(&watch, &QTimer::timeout, mainWindow(), [&watch, stay] {
         // The first show picks the profile and connects from the event loop.
-        if (!onScreen(Fmain) || (Fmain->RGdbi->itemIndex() < 0 && Fmain->RGdb->itemIndex() < 0) ||
-            Fmain->connecting())
+        const auto *interbase = mainWindow()->findChild<RadioGroup *>(u"RGdbi"_s);
+        const auto *mysql = mainWindow()->findChild<RadioGroup *>(u"RGdb"_s);
+        if (!onScreen(mainWindow()) || (interbase->itemIndex() < 0 && mysql->itemIndex() < 0) ||
+            mainWindow()->connecting())
             return;
         watch.stop();
         if (!station::gateway()->connected())
             fail(u"the profile did not connect"_s);
         report::say("ready");
-        QTimer::singleShot(0, Fmain, [stay] { claimSeat(stay); });
+        QTimer::singleShot(0, mainWindow(), [stay] { claimSeat(stay); });
     });
     watch.start();
     const int rc = QApplication::exec();

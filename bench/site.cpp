@@ -33,7 +33,7 @@ Site::Site(Route route, const QString &database) : m_route(route), m_database(da
             aliases += u"[%1]\nDriver=SQLite\nDatabase=%2\n"_s.arg(
                 QString::fromUtf16(alias), m_dir.filePath(u"jump.sqlite"_s));
         break;
-    case Route::Firebird:
+    case Route::InterBase:
         // Both locations of the InterBase profile reach the one database.
         aliases = u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=%1\nG:\\Jump.GDB=%1\n"_s.arg(
             database);
@@ -55,7 +55,7 @@ QString Site::label() const
     switch (m_route) {
     case Route::Sqlite:
         return u"SQLite"_s;
-    case Route::Firebird:
+    case Route::InterBase:
         return u"Firebird"_s;
     case Route::Odbc:
         return u"MariaDB/ODBC"_s;
@@ -77,11 +77,11 @@ void Site::enter() const
     }
 }
 
-TDatabase &Site::console()
+Database &Site::console()
 {
     if (!m_console) {
         enter();
-        m_console = std::make_unique<TDatabase>(u"bench-console"_s);
+        m_console = std::make_unique<Database>(u"bench-console"_s);
         // The profile a station with these settings picks on its first show.
         const bool odbc = m_route == Route::Odbc;
         m_console->setAliasName(odbc ? profiles::mysqlAlias(profiles::Location::Local)
@@ -97,7 +97,7 @@ TDatabase &Site::console()
 
 void Site::prepare()
 {
-    TDatabase &db = console();
+    Database &db = console();
     competition::create(db);
     competition::seed(db, 3);
     competition::step(db); // the run starts with competitor 001
@@ -112,14 +112,14 @@ void Site::freeSeats()
 
 void Site::exec(const QString &statement)
 {
-    TQuery q(&console());
+    Query q(&console());
     q.sql().add(statement);
     q.execSQL();
 }
 
 QString Site::read(const QString &statement, const QString &column)
 {
-    TQuery q(&console());
+    Query q(&console());
     q.sql().add(statement);
     q.open();
     return q.fieldAsString(column);

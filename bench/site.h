@@ -3,22 +3,19 @@
 // One database route as a judge's PC would have it: an alias file and a settings folder of the
 // bench's own, and a connection of the operator's console to set the competition up.
 
+#include "routes.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
 
-class TDatabase;
+class Database;
 
 namespace bench {
 
-enum class Route
-{
-    Sqlite,
-    Firebird,
-    Odbc
-};
+using support::Route;
 
 class Site
 {
@@ -44,12 +41,12 @@ public:
     QString read(const QString &statement, const QString &column);
 
 private:
-    TDatabase &console();
+    Database &console();
 
     Route m_route;
     QString m_database;
     QTemporaryDir m_dir;
-    std::unique_ptr<TDatabase> m_console;
+    std::unique_ptr<Database> m_console;
 };
 
 } // namespace bench

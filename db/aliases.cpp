@@ -18,7 +18,7 @@ bool isDriveLetter(const QString &prefix, const QString &rest)
            (rest.startsWith(u'\\') || rest.startsWith(u'/'));
 }
 
-Route interbaseRoute(const QString &alias, const TStrings &params, const IniFile *ini)
+Route interbaseRoute(const QString &alias, const TextLines &params, const IniFile *ini)
 {
     const QString serverName = params.value(u"SERVER NAME"_s).trimmed();
     if (serverName.isEmpty())
@@ -40,7 +40,7 @@ Route interbaseRoute(const QString &alias, const TStrings &params, const IniFile
     return route;
 }
 
-Route odbcRoute(const QString &alias, const TStrings &params, const IniFile *ini)
+Route odbcRoute(const QString &alias, const TextLines &params, const IniFile *ini)
 {
     Route route;
     route.driver = Driver::Odbc;
@@ -83,7 +83,7 @@ QString filePath()
     return u"/etc/tollivane/aliases.ini"_s;
 }
 
-Route resolve(const QString &alias, const TStrings &params)
+Route resolve(const QString &alias, const TextLines &params)
 {
     const IniFile ini(filePath());
     const QString driver = ini.readString(alias, u"Driver"_s, QString()).trimmed();

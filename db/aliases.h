@@ -36,7 +36,7 @@
 
 #include <QString>
 
-class TStrings;
+class TextLines;
 
 namespace aliases {
 
@@ -68,7 +68,7 @@ struct ServerLocation
 QString filePath();
 
 // Raises DbError for an unknown alias or driver, a missing database or a bare InterBase path.
-Route resolve(const QString &alias, const TStrings &params);
+Route resolve(const QString &alias, const TextLines &params);
 
 ServerLocation parseLocation(const QString &location);
 

@@ -26,13 +26,6 @@ enum CommitState : int
     GivenUp
 };
 
-QString failureText(const std::exception &e)
-{
-    if (const auto *error = dynamic_cast<const TError *>(&e))
-        return error->text().isEmpty() ? u"The statement failed"_s : error->text();
-    return QString::fromUtf8(e.what());
-}
-
 } // namespace
 
 // The gateway as its workers reach it: gone once the gateway is destroyed.
@@ -86,8 +79,11 @@ public:
                 int expected = Waiting;
                 return commit->compare_exchange_strong(expected, Committing);
             });
+        } catch (const DbError &e) {
+            error = e.text().isEmpty() ? u"The statement failed"_s : e.text();
         } catch (const std::exception &e) {
-            error = failureText(e);
+            // Not the database's: a fault of ours, told as it is rather than losing the thread.
+            error = QString::fromUtf8(e.what());
         }
         const bool connected = m_db && m_db->connected();
         if (!connected)
@@ -118,7 +114,7 @@ private:
     void connectFor(const QString &alias, const QStringList &params)
     {
         if (!m_db)
-            m_db = std::make_unique<TDatabase>(u"db"_s);
+            m_db = std::make_unique<Database>(u"db"_s);
         if (alias != m_db->aliasName() || params != m_db->params().lines()) {
             m_db->setAliasName(alias); // closes
             m_db->params().clear();
@@ -145,7 +141,7 @@ private:
                             QString::number(kill.id);
             if (statement.isEmpty())
                 continue;
-            TQuery query(m_db.get());
+            Query query(m_db.get());
             query.sql().add(statement);
             try {
                 query.execSQL();
@@ -158,13 +154,13 @@ private:
     }
 
     std::shared_ptr<Link> m_link;
-    std::unique_ptr<TDatabase> m_db;
+    std::unique_ptr<Database> m_db;
     qint64 m_serverId = -1;
 };
 
 namespace {
 
-void readRow(TQuery &query, const QString &statement)
+void readRow(Query &query, const QString &statement)
 {
     query.close();
     query.sql().clear();
@@ -172,10 +168,10 @@ void readRow(TQuery &query, const QString &statement)
     query.open();
 }
 
-PollResult pollTables(TDatabase &db, const QString &letter, const QString &shownBib, bool checkOnly)
+PollResult pollTables(Database &db, const QString &letter, const QString &shownBib, bool checkOnly)
 {
     PollResult result;
-    TQuery query(&db);
+    Query query(&db);
     if (!checkOnly) {
         readRow(query, u"select jikko from judgeent"_s);
         if (query.fieldAsString(u"jikko"_s) == u"0")
@@ -197,7 +193,7 @@ PollResult pollTables(TDatabase &db, const QString &letter, const QString &shown
     c.name = query.fieldAsString(u"name"_s);
     c.team = query.fieldAsString(u"team"_s);
 
-    TQuery reference(&db);
+    Query reference(&db);
     for (const QString &column : CompetitionGateway::referenceColumns())
         reference.addRequiredField(column);
     readRow(reference, CompetitionGateway::referenceStatement());
@@ -337,7 +333,7 @@ void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
     auto claimed = std::make_shared<bool>(false);
     submit(
         Priority::Write,
-        [letter, claimed](TDatabase &db, const std::function<bool()> &mayCommit) {
+        [letter, claimed](Database &db, const std::function<bool()> &mayCommit) {
             *claimed = statements::claim(db, letter, mayCommit);
         },
         [claimed, done](const QString &error) {
@@ -351,7 +347,7 @@ void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
 {
     submit(
         Priority::Write,
-        [letter](TDatabase &db, const std::function<bool()> &mayCommit) {
+        [letter](Database &db, const std::function<bool()> &mayCommit) {
             statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
         },
         [done](const QString &error) {
@@ -367,7 +363,7 @@ void CompetitionGateway::poll(const QString &letter, const QString &shownBib, bo
     auto result = std::make_shared<PollResult>();
     submit(
         Priority::Read,
-        [letter, shownBib, checkOnly, result](TDatabase &db, const std::function<bool()> &) {
+        [letter, shownBib, checkOnly, result](Database &db, const std::function<bool()> &) {
             *result = pollTables(db, letter, shownBib, checkOnly);
         },
         [result, done](const QString &error) {
@@ -406,7 +402,7 @@ void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> ru
     };
     submit(
         Priority::Write,
-        [lines, rows](TDatabase &db, const std::function<bool()> &mayCommit) {
+        [lines, rows](Database &db, const std::function<bool()> &mayCommit) {
             *rows = statements::write(db, lines, mayCommit);
         },
         [this, run, rows, finish](const QString &error) {
@@ -436,7 +432,7 @@ void CompetitionGateway::submit(Priority priority, Work work,
     auto r = std::make_shared<Request>();
     r->id = m_nextId++;
     r->priority = int(priority);
-    r->work = work ? std::move(work) : [](TDatabase &, const std::function<bool()> &) {};
+    r->work = work ? std::move(work) : [](Database &, const std::function<bool()> &) {};
     r->done = std::move(done);
     r->context = context;
     r->hasContext = context != nullptr;

@@ -15,7 +15,7 @@
 
 class QThread;
 class QTimer;
-class TDatabase;
+class Database;
 struct RegistrationRun;
 
 namespace gateway {
@@ -85,7 +85,7 @@ struct Bounds
 };
 
 // Runs on a worker; mayCommit() tells a write whether the window still waits for it.
-using Work = std::function<void(TDatabase &, const std::function<bool()> &mayCommit)>;
+using Work = std::function<void(Database &, const std::function<bool()> &mayCommit)>;
 
 class Worker;
 struct Link;

@@ -38,7 +38,7 @@ QString errorText(const QSqlError &error, const QString &fallback)
 void checkReachable(const aliases::ServerLocation &location)
 {
     const QString why =
-        reachable::tcpConnect(location.host, location.port, TDatabase::reachabilityTimeoutMs);
+        reachable::tcpConnect(location.host, location.port, Database::reachabilityTimeoutMs);
     if (!why.isEmpty())
         throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
             location.host, QString::number(location.port), why));
@@ -61,19 +61,19 @@ bool isWholeNumber(QStringView text)
 
 // ---------------------------------------------------------------------------------------------
 
-void TStrings::clear()
+void TextLines::clear()
 {
     m_lines.clear();
     changed();
 }
 
-void TStrings::add(const QString &line)
+void TextLines::add(const QString &line)
 {
     m_lines.append(line);
     changed();
 }
 
-void TStrings::setText(const QString &text)
+void TextLines::setText(const QString &text)
 {
     static const QRegularExpression lineBreak(u"\r\n|\r|\n"_s);
     m_lines = text.split(lineBreak);
@@ -82,12 +82,12 @@ void TStrings::setText(const QString &text)
     changed();
 }
 
-QString TStrings::text() const
+QString TextLines::text() const
 {
     return m_lines.join(u'\n');
 }
 
-void TStrings::setLine(qsizetype n, const QString &line)
+void TextLines::setLine(qsizetype n, const QString &line)
 {
     if (n < 0 || n >= m_lines.size())
         throw DbError(u"List index out of bounds (%1)"_s.arg(n));
@@ -95,7 +95,7 @@ void TStrings::setLine(qsizetype n, const QString &line)
     changed();
 }
 
-QString TStrings::value(const QString &name) const
+QString TextLines::value(const QString &name) const
 {
     for (const QString &line : m_lines) {
         const qsizetype eq = line.indexOf(u'=');
@@ -108,7 +108,7 @@ QString TStrings::value(const QString &name) const
 
 // ---------------------------------------------------------------------------------------------
 
-TDatabase::TDatabase(const QString &databaseName, QObject *parent)
+Database::Database(const QString &databaseName, QObject *parent)
     : QObject(parent), m_databaseName(databaseName)
 {
     // Several connections may share a database name (tests, tools); the Qt name must not.
@@ -116,43 +116,43 @@ TDatabase::TDatabase(const QString &databaseName, QObject *parent)
     m_connectionName = u"tollivane/%1/%2"_s.arg(databaseName).arg(++serial);
 }
 
-TDatabase::~TDatabase()
+Database::~Database()
 {
     close();
-    for (TQuery *query : std::as_const(m_queries))
+    for (Query *query : std::as_const(m_queries))
         query->m_database = nullptr;
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-void TDatabase::setAliasName(const QString &alias)
+void Database::setAliasName(const QString &alias)
 {
     close();
     m_aliasName = alias;
 }
 
-void TDatabase::setRoute(const aliases::Route &route)
+void Database::setRoute(const aliases::Route &route)
 {
     close();
     m_route = route;
 }
 
-bool TDatabase::connected() const
+bool Database::connected() const
 {
     return m_open;
 }
 
-bool TDatabase::overOdbc() const
+bool Database::overOdbc() const
 {
     return m_open && QSqlDatabase::database(m_connectionName, false).driverName() == u"QODBC"_s;
 }
 
-QString TDatabase::driverName() const
+QString Database::driverName() const
 {
     return m_open ? QSqlDatabase::database(m_connectionName, false).driverName() : QString();
 }
 
-void TDatabase::begin()
+void Database::begin()
 {
     open();
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -163,7 +163,7 @@ void TDatabase::begin()
     }
 }
 
-void TDatabase::commit()
+void Database::commit()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!m_open || !db.commit()) {
@@ -174,13 +174,13 @@ void TDatabase::commit()
     }
 }
 
-void TDatabase::rollback()
+void Database::rollback()
 {
     if (m_open)
         QSqlDatabase::database(m_connectionName, false).rollback();
 }
 
-qint64 TDatabase::serverConnectionId()
+qint64 Database::serverConnectionId()
 {
     open();
     const QString driver = driverName();
@@ -199,7 +199,7 @@ qint64 TDatabase::serverConnectionId()
     return ok ? id : -1;
 }
 
-void TDatabase::open()
+void Database::open()
 {
     if (m_open)
         return;
@@ -207,7 +207,7 @@ void TDatabase::open()
     m_open = true;
 }
 
-void TDatabase::openRoute(const aliases::Route &route)
+void Database::openRoute(const aliases::Route &route)
 {
     const QString driver = qtDriverName(route.driver);
     if (!QSqlDatabase::isDriverAvailable(driver))
@@ -259,7 +259,7 @@ void TDatabase::openRoute(const aliases::Route &route)
 // A server that was stopped leaves the connection dead for good. After a failed statement a
 // cheap probe tells a dead connection from a failing statement; a dead one is closed, so the
 // next statement connects anew and the station carries on once the server is back.
-void TDatabase::dropIfLost()
+void Database::dropIfLost()
 {
     if (!m_open)
         return;
@@ -271,10 +271,10 @@ void TDatabase::dropIfLost()
         close();
 }
 
-void TDatabase::close()
+void Database::close()
 {
-    const QList<TQuery *> queries = m_queries;
-    for (TQuery *query : queries)
+    const QList<Query *> queries = m_queries;
+    for (Query *query : queries)
         query->close();
     if (m_open)
         QSqlDatabase::database(m_connectionName, false).close();
@@ -283,27 +283,27 @@ void TDatabase::close()
 
 // ---------------------------------------------------------------------------------------------
 
-TQuery::TQuery(TDatabase *database, QObject *parent)
+Query::Query(Database *database, QObject *parent)
     : QObject(parent), m_database(database), m_sql([this] { close(); })
 {
     if (m_database)
         m_database->m_queries.append(this);
 }
 
-TQuery::~TQuery()
+Query::~Query()
 {
     if (m_database)
         m_database->m_queries.removeOne(this);
 }
 
-TDatabase &TQuery::connection() const
+Database &Query::connection() const
 {
     if (!m_database)
         throw DbError(u"The query has no database"_s);
     return *m_database;
 }
 
-QSqlRecord TQuery::readFirstRow(TDatabase &database, const QString &statement)
+QSqlRecord Query::readFirstRow(Database &database, const QString &statement)
 {
     QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
     query.setForwardOnly(true);
@@ -322,7 +322,7 @@ QSqlRecord TQuery::readFirstRow(TDatabase &database, const QString &statement)
     return row;
 }
 
-QSqlRecord TQuery::readWholeTexts(TDatabase &database, const QSqlRecord &row) const
+QSqlRecord Query::readWholeTexts(Database &database, const QSqlRecord &row) const
 {
     try {
         return odbctext::decoded(row,
@@ -334,10 +334,10 @@ QSqlRecord TQuery::readWholeTexts(TDatabase &database, const QSqlRecord &row) co
     }
 }
 
-void TQuery::open()
+void Query::open()
 {
     close();
-    TDatabase &database = connection();
+    Database &database = connection();
     database.open();
 
     QSqlRecord row = readFirstRow(database, m_sql.text());
@@ -353,7 +353,7 @@ void TQuery::open()
     Q_EMIT dataChanged();
 }
 
-void TQuery::close()
+void Query::close()
 {
     if (!m_active)
         return;
@@ -362,7 +362,7 @@ void TQuery::close()
     Q_EMIT dataChanged();
 }
 
-QString TQuery::fieldAsString(const QString &name) const
+QString Query::fieldAsString(const QString &name) const
 {
     if (!m_active)
         throw DbError(u"Cannot read field '%1' of a closed query"_s.arg(name));
@@ -372,7 +372,7 @@ QString TQuery::fieldAsString(const QString &name) const
     return *std::move(value);
 }
 
-int TQuery::fieldAsInteger(const QString &name) const
+int Query::fieldAsInteger(const QString &name) const
 {
     const QString text = fieldAsString(name);
     QStringView digits(text);
@@ -385,7 +385,7 @@ int TQuery::fieldAsInteger(const QString &name) const
     return value;
 }
 
-std::optional<QString> TQuery::fieldIfAny(const QString &name) const
+std::optional<QString> Query::fieldIfAny(const QString &name) const
 {
     const int index = m_active ? m_row.indexOf(name) : -1;
     if (index < 0)
@@ -394,12 +394,12 @@ std::optional<QString> TQuery::fieldIfAny(const QString &name) const
     return value.isNull() ? QString() : value.toString();
 }
 
-bool TQuery::hasField(const QString &name) const
+bool Query::hasField(const QString &name) const
 {
     return fieldIfAny(name).has_value();
 }
 
-QStringList TQuery::fieldNames() const
+QStringList Query::fieldNames() const
 {
     QStringList names;
     for (int i = 0; i < m_row.count(); ++i)
@@ -407,9 +407,9 @@ QStringList TQuery::fieldNames() const
     return names;
 }
 
-int TQuery::execSQL()
+int Query::execSQL()
 {
-    TDatabase &database = connection();
+    Database &database = connection();
     database.open();
     QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
     if (!query.exec(m_sql.text())) {
@@ -424,7 +424,7 @@ int TQuery::execSQL()
     return changesRows.match(m_sql.text()).hasMatch() ? query.numRowsAffected() : 0;
 }
 
-void TQuery::addRequiredField(const QString &name)
+void Query::addRequiredField(const QString &name)
 {
     if (!m_requiredFields.contains(name, Qt::CaseInsensitive))
         m_requiredFields.append(name);
@@ -432,9 +432,9 @@ void TQuery::addRequiredField(const QString &name)
 
 // ---------------------------------------------------------------------------------------------
 
-TDataSource::TDataSource(QObject *parent) : QObject(parent) {}
+DataSource::DataSource(QObject *parent) : QObject(parent) {}
 
-void TDataSource::setDataSet(TQuery *query)
+void DataSource::setDataSet(Query *query)
 {
     if (query == m_query)
         return;
@@ -445,11 +445,11 @@ void TDataSource::setDataSet(TQuery *query)
         return;
     for (const QString &name : std::as_const(m_fields))
         m_query->addRequiredField(name);
-    m_relay = connect(m_query, &TQuery::dataChanged, this, &TDataSource::dataChanged);
+    m_relay = connect(m_query, &Query::dataChanged, this, &DataSource::dataChanged);
     m_gone = connect(m_query, &QObject::destroyed, this, [this] { m_query = nullptr; });
 }
 
-void TDataSource::bindField(const QString &name)
+void DataSource::bindField(const QString &name)
 {
     if (!m_fields.contains(name, Qt::CaseInsensitive))
         m_fields.append(name);

@@ -11,20 +11,20 @@
 #include <functional>
 #include <optional>
 
-class TQuery;
+class Query;
 
 // The one exception type of the database layer; its text is the engine's own.
-class DbError : public TError
+class DbError : public Error
 {
 public:
-    using TError::TError;
+    using Error::Error;
 };
 
 // A statement or parameter list held as text lines. Changing it tells the owner.
-class TStrings
+class TextLines
 {
 public:
-    explicit TStrings(std::function<void()> changed = {}) : m_changed(std::move(changed)) {}
+    explicit TextLines(std::function<void()> changed = {}) : m_changed(std::move(changed)) {}
     void clear();
     void add(const QString &line);
     void setText(const QString &text); // split at line breaks
@@ -47,18 +47,18 @@ private:
 };
 
 // The one named connection: an alias configured outside the terminal plus a parameter list.
-class TDatabase : public QObject
+class Database : public QObject
 {
     Q_OBJECT
 public:
-    explicit TDatabase(const QString &databaseName, QObject *parent = nullptr);
-    ~TDatabase() override;
+    explicit Database(const QString &databaseName, QObject *parent = nullptr);
+    ~Database() override;
 
     QString databaseName() const { return m_databaseName; }
     QString aliasName() const { return m_aliasName; }
     void setAliasName(const QString &alias); // closes the connection first
-    TStrings &params() { return m_params; }
-    const TStrings &params() const { return m_params; }
+    TextLines &params() { return m_params; }
+    const TextLines &params() const { return m_params; }
 
     bool connected() const;
     bool overOdbc() const;      // open, on an ODBC data source
@@ -89,31 +89,31 @@ public:
     static constexpr int reachabilityTimeoutMs = 2000;
 
 private:
-    friend class TQuery;
+    friend class Query;
     void openRoute(const aliases::Route &route);
     void dropIfLost();
 
     QString m_databaseName;
     QString m_connectionName;
     QString m_aliasName;
-    TStrings m_params;
+    TextLines m_params;
     std::optional<aliases::Route> m_route;
-    QList<TQuery *> m_queries;
+    QList<Query *> m_queries;
     bool m_open = false;
 };
 
 // A statement on the connection. A select is read when opened and the query stands on its
 // first row; nothing stays open in the engine between calls, so every statement takes effect
 // at once and other stations see it when the call returns.
-class TQuery : public QObject
+class Query : public QObject
 {
     Q_OBJECT
 public:
-    explicit TQuery(TDatabase *database, QObject *parent = nullptr);
-    ~TQuery() override;
+    explicit Query(Database *database, QObject *parent = nullptr);
+    ~Query() override;
 
-    TStrings &sql() { return m_sql; } // changing the text closes an open result
-    const TStrings &sql() const { return m_sql; }
+    TextLines &sql() { return m_sql; } // changing the text closes an open result
+    const TextLines &sql() const { return m_sql; }
 
     void open();  // runs the select; opens the connection first when it is closed
     void close(); // harmless when closed
@@ -134,35 +134,35 @@ public:
     // Data-bound display: fields that must exist when the query is opened.
     void addRequiredField(const QString &name);
 
-    TDatabase *database() const { return m_database; }
+    Database *database() const { return m_database; }
     QStringList fieldNames() const; // of the current result; empty when closed
 
 Q_SIGNALS:
     void dataChanged(); // opened or closed
 
 private:
-    friend class TDatabase;
-    TDatabase &connection() const; // raises when the connection is gone
+    friend class Database;
+    Database &connection() const; // raises when the connection is gone
     // The first row of a select, without values when there is none; raises on failure.
-    static QSqlRecord readFirstRow(TDatabase &database, const QString &statement);
+    static QSqlRecord readFirstRow(Database &database, const QString &statement);
     // The row read again with texts the ODBC driver may have cut read whole.
-    QSqlRecord readWholeTexts(TDatabase &database, const QSqlRecord &row) const;
+    QSqlRecord readWholeTexts(Database &database, const QSqlRecord &row) const;
 
-    TDatabase *m_database; // null once the connection is destroyed
-    TStrings m_sql;
+    Database *m_database; // null once the connection is destroyed
+    TextLines m_sql;
     QSqlRecord m_row;
     bool m_active = false;
     QStringList m_requiredFields;
 };
 
 // Binds data-aware controls to a query.
-class TDataSource : public QObject
+class DataSource : public QObject
 {
     Q_OBJECT
 public:
-    explicit TDataSource(QObject *parent = nullptr);
-    void setDataSet(TQuery *query);
-    TQuery *dataSet() const { return m_query; }
+    explicit DataSource(QObject *parent = nullptr);
+    void setDataSet(Query *query);
+    Query *dataSet() const { return m_query; }
     // A control shows this column; opening the query fails while the column is missing.
     void bindField(const QString &name);
 
@@ -170,7 +170,7 @@ Q_SIGNALS:
     void dataChanged();
 
 private:
-    TQuery *m_query = nullptr;
+    Query *m_query = nullptr;
     QStringList m_fields;
     QMetaObject::Connection m_relay;
     QMetaObject::Connection m_gone;

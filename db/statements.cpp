@@ -32,9 +32,9 @@ QStringList registration(const QString &letter, const QString &flight, const QSt
 
 namespace {
 
-bool seatIsFree(TDatabase &db, const QString &letter)
+bool seatIsFree(Database &db, const QString &letter)
 {
-    TQuery query(&db);
+    Query query(&db);
     query.sql().add(u"select * from judge"_s + letter);
     query.open();
     return query.fieldAsString(u"ent"_s) == u"False";
@@ -42,9 +42,9 @@ bool seatIsFree(TDatabase &db, const QString &letter)
 
 } // namespace
 
-int write(TDatabase &db, const QStringList &lines, const std::function<bool()> &mayCommit)
+int write(Database &db, const QStringList &lines, const std::function<bool()> &mayCommit)
 {
-    TQuery query(&db);
+    Query query(&db);
     for (const QString &line : lines)
         query.sql().add(line);
     db.begin();
@@ -63,7 +63,7 @@ int write(TDatabase &db, const QStringList &lines, const std::function<bool()> &
     return rows;
 }
 
-bool claim(TDatabase &db, const QString &letter, const std::function<bool()> &mayCommit)
+bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit)
 {
     // The read keeps the exact comparison ('false' is taken, also where the server compares
     // without case); the conditional update makes the claim one step.

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-class TDatabase;
+class Database;
 
 // The texts of the terminal's statements on a judge's own table (judgeA to judgeE). The seat
 // letter is always one of "A" to "E"; values that come from the database are quoted.
@@ -26,13 +26,13 @@ QStringList registration(const QString &letter, const QString &flight, const QSt
 // Runs an update in a transaction that is committed only when mayCommit() says so (the window
 // still waits for it); otherwise, or when it matched no row, it is rolled back. Returns the
 // rows it changed for good.
-int write(TDatabase &db, const QStringList &lines, const std::function<bool()> &mayCommit);
+int write(Database &db, const QStringList &lines, const std::function<bool()> &mayCommit);
 
 // Claims the seat: true when this station took it, false when it is taken ("ent" anything but
 // exactly "False", or another station took it first). Of two stations claiming the same free
 // seat at the same moment exactly one gets it. The update runs in a transaction committed
 // only when mayCommit() says so (else nothing changes and the claim counts as not taken).
 // Raises on a database failure.
-bool claim(TDatabase &db, const QString &letter, const std::function<bool()> &mayCommit);
+bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit);
 
 } // namespace statements

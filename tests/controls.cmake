@@ -1,1 +1,1 @@
-tollivane_test(tst_cutebtn LIBS controls)
+tollivane_test(tst_cutebutton LIBS controls)

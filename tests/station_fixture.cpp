@@ -1,8 +1,8 @@
 #include "station_fixture.h"
 
-#include "Umain.h"
-#include "Upointin.h"
 #include "competitiongateway.h"
+#include "mainwindow.h"
+#include "pointinputwindow.h"
 #include "radiogroup.h"
 #include "station.h"
 
@@ -39,6 +39,7 @@ Station::Station(const QString &aliasFile, const QByteArray &settings)
     }();
     Q_UNUSED(quiet)
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     QFile aliases(m_dir.filePath(QStringLiteral("aliases.ini")));
     if (aliases.open(QIODevice::WriteOnly))
         aliases.write(aliasFile.toUtf8());
@@ -64,10 +65,11 @@ Station::~Station()
 bool Station::start()
 {
     station::create();
-    Fmain->show();
+    mainWindow()->show();
     return QTest::qWaitFor([] {
-               return Fmain->RGdbi->itemIndex() >= 0 || Fmain->RGdb->itemIndex() >= 0 ||
-                      !Fmain->isVisible();
+               return named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0 ||
+                      named<RadioGroup>(mainWindow(), "RGdb")->itemIndex() >= 0 ||
+                      !mainWindow()->isVisible();
            }) &&
            settle();
 }
@@ -77,16 +79,18 @@ bool settle(int timeoutMs)
     return QTest::qWaitFor(
         [] {
             CompetitionGateway *gateway = station::gateway();
-            return (!gateway || gateway->idle()) && (!Fmain || !Fmain->connecting()) &&
-                   (!Fpointin || (!Fpointin->pollInFlight() && !Fpointin->registering()));
+            return (!gateway || gateway->idle()) &&
+                   (!mainWindow() || !mainWindow()->connecting()) &&
+                   (!pointInput() ||
+                    (!pointInput()->pollInFlight() && !pointInput()->registering()));
         },
         timeoutMs);
 }
 
 void Station::stop()
 {
-    if (Fmain && Fmain->isVisible())
-        Fmain->close();
+    if (mainWindow() && mainWindow()->isVisible())
+        mainWindow()->close();
     station::destroy();
 }
 
@@ -95,20 +99,20 @@ bool claimAndRun(const std::function<void()> &work, int timeoutMs)
     bool ran = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
-        if (ran || !Fpointin->isVisible())
+        if (ran || !pointInput()->isVisible())
             return;
         ran = true;
         watch.stop();
-        QApplication::setActiveWindow(Fpointin);
-        if (!QTest::qWaitForWindowActive(Fpointin) || !settle())
+        QApplication::setActiveWindow(pointInput());
+        if (!QTest::qWaitForWindowActive(pointInput()) || !settle())
             qWarning("the point input window did not settle");
         work();
-        if (Fpointin->isVisible())
-            Fpointin->closeWindow();
+        if (pointInput()->isVisible())
+            pointInput()->closeWindow();
     });
     watch.start(5);
-    QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
-    return QTest::qWaitFor([&] { return ran && !Fpointin->isVisible(); }, timeoutMs);
+    QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
+    return QTest::qWaitFor([&] { return ran && !pointInput()->isVisible(); }, timeoutMs);
 }
 
 QStringList Station::texts() const
@@ -139,27 +143,17 @@ QString sqliteAliases()
     return text;
 }
 
-bool inCi()
-{
-    return qEnvironmentVariable("CI") == QStringLiteral("true");
-}
-
-QString firebirdDatabase()
-{
-    return qEnvironmentVariable("TOLLIVANE_FIREBIRD_DB");
-}
-
 QString routeAliases(Route route)
 {
     switch (route) {
     case Route::Sqlite:
         return sqliteAliases();
-    case Route::Firebird:
-        return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=") + firebirdDatabase() +
-               QStringLiteral("\n");
+    case Route::InterBase:
+        return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=") +
+               support::serverRoute(Route::InterBase).database + QStringLiteral("\n");
     case Route::Odbc:
         return QStringLiteral("[JumpLocal]\nDriver=ODBC\nDSN=") +
-               qEnvironmentVariable("TOLLIVANE_ODBC_DSN") + QStringLiteral("\n");
+               support::serverRoute(Route::Odbc).database + QStringLiteral("\n");
     }
     return QString();
 }
@@ -167,8 +161,9 @@ QString routeAliases(Route route)
 QString relayedAliases(Route route, quint16 relayPort)
 {
     const QString relay = QStringLiteral("127.0.0.1");
-    if (route == Route::Firebird) {
-        const aliases::ServerLocation location = aliases::parseLocation(firebirdDatabase());
+    if (route == Route::InterBase) {
+        const aliases::ServerLocation location =
+            aliases::parseLocation(support::serverRoute(Route::InterBase).database);
         return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=%1/%2:%3\n")
             .arg(relay)
             .arg(relayPort)
@@ -176,7 +171,7 @@ QString relayedAliases(Route route, quint16 relayPort)
     }
     // A connection string: the data source with its server and port replaced.
     return QStringLiteral("[JumpLocal]\nDriver=ODBC\nDSN=DSN=%1;SERVER=%2;PORT=%3\n")
-        .arg(qEnvironmentVariable("TOLLIVANE_ODBC_DSN"), relay)
+        .arg(support::serverRoute(Route::Odbc).database, relay)
         .arg(relayPort);
 }
 
@@ -186,57 +181,20 @@ QByteArray routeSettings(Route route)
                                 : QByteArray();
 }
 
-QString routeMissing(Route route)
-{
-    const char *var = route == Route::Firebird ? "TOLLIVANE_FIREBIRD_DB"
-                      : route == Route::Odbc   ? "TOLLIVANE_ODBC_DSN"
-                                               : nullptr;
-    if (!var || !qEnvironmentVariable(var).isEmpty())
-        return QString();
-    return QStringLiteral("%1 is not set: start the servers with scripts/servers.sh start and "
-                          "eval \"$(scripts/servers.sh env)\"")
-        .arg(QLatin1String(var));
-}
-
-void routeRows()
-{
-    QTest::addColumn<Route>("route");
-    QTest::newRow("SQLite") << Route::Sqlite;
-    QTest::newRow("Firebird") << Route::Firebird;
-    QTest::newRow("MariaDB over ODBC") << Route::Odbc;
-}
-
 namespace {
 
 bool s_direct = false;
 
-// The route's server as the environment names it, without the alias file.
-aliases::Route directRoute()
-{
-    aliases::Route route;
-    if (station::gateway()->alias() == QStringLiteral("Jump")) {
-        route.driver = aliases::Driver::InterBase;
-        route.database = firebirdDatabase();
-        route.userName = qEnvironmentVariable("TOLLIVANE_FIREBIRD_USER", QStringLiteral("SYSDBA"));
-        route.password =
-            qEnvironmentVariable("TOLLIVANE_FIREBIRD_PASSWORD", QStringLiteral("pewtergum"));
-    } else {
-        route.driver = aliases::Driver::Odbc;
-        route.database = qEnvironmentVariable("TOLLIVANE_ODBC_DSN");
-        route.userName = qEnvironmentVariable("TOLLIVANE_ODBC_USER", QStringLiteral("root"));
-        route.password = qEnvironmentVariable("TOLLIVANE_ODBC_PASSWORD", QStringLiteral("rusko"));
-    }
-    return route;
-}
-
 // A second connection, as another station or the operator's console would have.
-TDatabase &checker()
+Database &checker()
 {
-    static TDatabase *db = nullptr;
+    static Database *db = nullptr;
     delete db;
-    db = new TDatabase(QStringLiteral("checker"));
+    db = new Database(QStringLiteral("checker"));
     if (s_direct) {
-        db->setRoute(directRoute());
+        db->setRoute(support::serverRoute(station::gateway()->alias() == QStringLiteral("Jump")
+                                              ? Route::InterBase
+                                              : Route::Odbc));
         return *db;
     }
     db->setAliasName(station::gateway()->alias());
@@ -247,7 +205,7 @@ TDatabase &checker()
 
 } // namespace
 
-TDatabase &operatorConnection()
+Database &operatorConnection()
 {
     return checker();
 }
@@ -259,7 +217,7 @@ void operatorGoesDirect(bool direct)
 
 QString readColumn(const QString &statement, const QString &column)
 {
-    TQuery q(&checker());
+    Query q(&checker());
     q.sql().add(statement);
     q.open();
     return q.fieldAsString(column);
@@ -267,7 +225,7 @@ QString readColumn(const QString &statement, const QString &column)
 
 void execute(const QString &statement)
 {
-    TQuery q(&checker());
+    Query q(&checker());
     q.sql().add(statement);
     q.execSQL();
 }
@@ -279,7 +237,7 @@ QString quoted(const QString &text)
 
 void dropOtherConnections(Route route)
 {
-    if (route == Route::Firebird) {
+    if (route == Route::InterBase) {
         execute(QStringLiteral("delete from mon$attachments where mon$system_flag = 0 and "
                                "mon$attachment_id <> current_connection"));
         return;

@@ -4,6 +4,8 @@
 // settings folder and an alias file of the test's own, and message boxes recorded.
 
 #include "messages.h"
+#include "named.h"
+#include "routes.h"
 #include "station.h"
 
 #include <QList>
@@ -13,7 +15,19 @@
 
 #include <functional>
 
-class TDatabase;
+class Database;
+class MainWindow;
+class PointInputWindow;
+
+inline MainWindow *mainWindow()
+{
+    return station::mainWindow();
+}
+
+inline PointInputWindow *pointInput()
+{
+    return station::pointInputWindow();
+}
 
 class Station
 {
@@ -43,25 +57,15 @@ private:
 // Every alias of the terminal on one SQLite file in the folder of the alias file.
 QString sqliteAliases();
 
-bool inCi();
-QString firebirdDatabase(); // TOLLIVANE_FIREBIRD_DB, empty when not set
+using support::Route;
 
-// The three database routes a station can take, each reached through the profiles as a judge
-// would: SQLite (InterBase Server profile mapped to a file), Firebird (InterBase Server
+// The alias file and settings of a station on each route, reached through the profiles as a
+// judge would: SQLite (InterBase Server profile mapped to a file), Firebird (InterBase Server
 // profile), MariaDB (MySQL Local profile over ODBC).
-enum class Route
-{
-    Sqlite,
-    Firebird,
-    Odbc
-};
 QString routeAliases(Route route);
 // The aliases of a server route through a relay on 127.0.0.1:relayPort.
 QString relayedAliases(Route route, quint16 relayPort);
 QByteArray routeSettings(Route route);
-// Why the route's server is not configured here, or an empty text.
-QString routeMissing(Route route);
-void routeRows(); // a "route" column with one row per route
 
 // Waits until the station has nothing on its way to the database: no request of the
 // gateway, no poll, registration or End of the point input window, no profile or claim of the
@@ -76,7 +80,7 @@ bool claimAndRun(const std::function<void()> &work, int timeoutMs = 30000);
 // A connection of its own to the station's database, as the operator's console has one: by
 // the station's alias, or straight to the route's server once directRoute() was called (when
 // the station reaches it through a relay).
-TDatabase &operatorConnection();
+Database &operatorConnection();
 void operatorGoesDirect(bool direct);
 
 // The current row's columns of a statement, read on a connection of its own.
@@ -85,16 +89,3 @@ void execute(const QString &statement);
 QString quoted(const QString &text); // a literal for execute()
 // The server drops every connection to the database but the caller's (server routes only).
 void dropOtherConnections(Route route);
-
-Q_DECLARE_METATYPE(Route)
-
-// Skips a row whose server is not configured; in CI that fails the test.
-#define REQUIRE_ROUTE(route)                                                                       \
-    do {                                                                                           \
-        const QString why_ = routeMissing(route);                                                  \
-        if (!why_.isEmpty()) {                                                                     \
-            if (inCi())                                                                            \
-                QFAIL(qPrintable(why_));                                                           \
-            QSKIP(qPrintable(why_));                                                               \
-        }                                                                                          \
-    } while (false)

@@ -108,7 +108,7 @@ private Q_SLOTS:
         QFETCH(QString, alias);
         QFETCH(QStringList, params);
         useAliasFile(file);
-        TStrings list;
+        TextLines list;
         for (const QString &line : params)
             list.add(line);
 
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QFETCH(QStringList, params);
         QFETCH(QString, message);
         useAliasFile(file);
-        TStrings list;
+        TextLines list;
         for (const QString &line : params)
             list.add(line);
         try {
@@ -212,7 +212,7 @@ private Q_SLOTS:
 
     void parameterListKeepsItsLines()
     {
-        TStrings params;
+        TextLines params;
         for (const QString &line : interbase(profiles::Location::Local))
             params.add(line);
         QCOMPARE(params.count(), 19);

@@ -5,6 +5,7 @@
 // a server that is not there fails the test instead of skipping it.
 
 #include "dbengine.h"
+#include "routes.h"
 
 #include <QFile>
 #include <QHash>
@@ -15,25 +16,9 @@
 
 namespace dbtest {
 
-enum class Backend
-{
-    Sqlite,
-    Firebird,
-    Odbc
-};
+using support::Route;
 
-inline bool inCi()
-{
-    return qEnvironmentVariable("CI") == QStringLiteral("true");
-}
-
-inline QString env(const char *name, const QString &fallback = QString())
-{
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? fallback : value;
-}
-
-// One alias per backend in an alias file of the test's own, reached as the terminal does:
+// One alias per route in an alias file of the test's own, reached as the terminal does:
 // alias name plus parameter list.
 class Backends
 {
@@ -42,9 +27,9 @@ public:
     {
         const QString text = QStringLiteral("[TestSqlite]\nDriver=SQLite\nDatabase=test.sqlite\n"
                                             "[TestFirebird]\nDriver=InterBase\nTESTDB=") +
-                             env("TOLLIVANE_FIREBIRD_DB") +
+                             support::serverRoute(Route::InterBase).database +
                              QStringLiteral("\n[TestOdbc]\nDriver=ODBC\nDSN=") +
-                             env("TOLLIVANE_ODBC_DSN") + QStringLiteral("\n");
+                             support::serverRoute(Route::Odbc).database + QStringLiteral("\n");
         QFile file(aliasFile());
         if (file.open(QIODevice::WriteOnly))
             file.write(text.toUtf8());
@@ -54,59 +39,49 @@ public:
     QString dir() const { return m_dir.path(); }
     QString aliasFile() const { return m_dir.filePath(QStringLiteral("aliases.ini")); }
 
-    // A connection to the backend, configured and closed.
-    std::unique_ptr<TDatabase> connection(Backend backend) const
+    // A connection on the route, configured and closed.
+    std::unique_ptr<Database> connection(Route route) const
     {
-        auto db = std::make_unique<TDatabase>(QStringLiteral("db"));
-        switch (backend) {
-        case Backend::Sqlite:
+        auto db = std::make_unique<Database>(QStringLiteral("db"));
+        const aliases::Route server = support::serverRoute(route);
+        switch (route) {
+        case Route::Sqlite:
             db->setAliasName(QStringLiteral("TestSqlite"));
             break;
-        case Backend::Firebird:
+        case Route::InterBase:
             db->setAliasName(QStringLiteral("TestFirebird"));
             db->params().add(QStringLiteral("SERVER NAME=TESTDB"));
-            db->params().add(QStringLiteral("USER NAME=") +
-                             env("TOLLIVANE_FIREBIRD_USER", QStringLiteral("SYSDBA")));
-            db->params().add(QStringLiteral("PASSWORD=") +
-                             env("TOLLIVANE_FIREBIRD_PASSWORD", QStringLiteral("pewtergum")));
+            db->params().add(QStringLiteral("USER NAME=") + server.userName);
+            db->params().add(QStringLiteral("PASSWORD=") + server.password);
             break;
-        case Backend::Odbc:
+        case Route::Odbc:
             db->setAliasName(QStringLiteral("TestOdbc"));
-            db->params().add(QStringLiteral("USER NAME=") +
-                             env("TOLLIVANE_ODBC_USER", QStringLiteral("root")));
-            db->params().add(QStringLiteral("PASSWORD=") +
-                             env("TOLLIVANE_ODBC_PASSWORD", QStringLiteral("rusko")));
+            db->params().add(QStringLiteral("USER NAME=") + server.userName);
+            db->params().add(QStringLiteral("PASSWORD=") + server.password);
             break;
         }
         return db;
     }
 
-    // Why the backend cannot be used here, or an empty text.
-    QString unavailable(Backend backend)
+    // Why the route's server cannot be used here (not configured, or not answering), or an
+    // empty text.
+    QString unavailable(Route route)
     {
-        if (backend == Backend::Sqlite)
-            return QString();
-        const auto found = m_unavailable.constFind(int(backend));
+        const auto found = m_unavailable.constFind(int(route));
         if (found != m_unavailable.cend())
             return *found;
-        const bool firebird = backend == Backend::Firebird;
-        const char *var = firebird ? "TOLLIVANE_FIREBIRD_DB" : "TOLLIVANE_ODBC_DSN";
-        const QString server = firebird ? QStringLiteral("Firebird") : QStringLiteral("MariaDB");
-        const QString howTo = QStringLiteral("; start it with scripts/servers.sh start and "
-                                             "eval \"$(scripts/servers.sh env)\"");
-        QString why;
-        if (env(var).isEmpty()) {
-            why = server + QStringLiteral(" is not configured: ") + QString::fromLatin1(var) +
-                  QStringLiteral(" is not set") + howTo;
-        } else {
+        QString why = support::whyMissing(route);
+        if (why.isEmpty() && route != Route::Sqlite) {
             try {
-                connection(backend)->open();
+                connection(route)->open();
             } catch (const DbError &e) {
-                why = server + QStringLiteral(" at ") + env(var) +
-                      QStringLiteral(" cannot be reached (") + e.text() + u')' + howTo;
+                why = support::label(route) + QStringLiteral(" at ") +
+                      support::serverRoute(route).database +
+                      QStringLiteral(" cannot be reached (") + e.text() +
+                      QStringLiteral("); start it with scripts/servers.sh start");
             }
         }
-        m_unavailable.insert(int(backend), why);
+        m_unavailable.insert(int(route), why);
         return why;
     }
 
@@ -115,23 +90,14 @@ private:
     QHash<int, QString> m_unavailable;
 };
 
-// The column "backend" with one row per backend.
-inline void backendRows()
+inline void exec(Database &db, const QString &statement)
 {
-    QTest::addColumn<Backend>("backend");
-    QTest::newRow("SQLite") << Backend::Sqlite;
-    QTest::newRow("Firebird") << Backend::Firebird;
-    QTest::newRow("MariaDB over ODBC") << Backend::Odbc;
-}
-
-inline void exec(TDatabase &db, const QString &statement)
-{
-    TQuery query(&db);
+    Query query(&db);
     query.sql().setText(statement);
     query.execSQL();
 }
 
-inline void recreate(TDatabase &db, const QString &table, const QString &columns)
+inline void recreate(Database &db, const QString &table, const QString &columns)
 {
     try {
         exec(db, QStringLiteral("drop table ") + table);
@@ -142,15 +108,10 @@ inline void recreate(TDatabase &db, const QString &table, const QString &columns
 
 } // namespace dbtest
 
-Q_DECLARE_METATYPE(dbtest::Backend)
-
-// Skips the current row when the backend is not there; in CI that is a failure.
-#define DBTEST_REQUIRE(backends, backend)                                                          \
+// Skips the current row when the route's server is not there; in CI that is a failure.
+#define DBTEST_REQUIRE(backends, route)                                                            \
     do {                                                                                           \
-        const QString why_ = (backends).unavailable(backend);                                      \
-        if (!why_.isEmpty()) {                                                                     \
-            if (dbtest::inCi())                                                                    \
-                QFAIL(qPrintable(why_));                                                           \
-            QSKIP(qPrintable(why_));                                                               \
-        }                                                                                          \
+        const QString why_ = (backends).unavailable(route);                                        \
+        if (!why_.isEmpty())                                                                       \
+            SKIP_OR_FAIL(why_);                                                                    \
     } while (false)

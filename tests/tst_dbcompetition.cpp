@@ -1,4 +1,4 @@
-// The competition tables and the simulated console, on every backend the terminal meets.
+// The competition tables and the simulated console, on every route the terminal meets.
 #include "competition.h"
 #include "dbengine.h"
 #include "tst_dbbackends.h"
@@ -7,30 +7,30 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using dbtest::Backend;
+using support::Route;
 
 namespace {
 
-QString read(TDatabase &db, const QString &table, const QString &column)
+QString read(Database &db, const QString &table, const QString &column)
 {
-    TQuery query(&db);
+    Query query(&db);
     query.sql().add(u"select * from "_s + table);
     query.open();
     return query.fieldAsString(column);
 }
 
-void exec(TDatabase &db, const QString &statement)
+void exec(Database &db, const QString &statement)
 {
     dbtest::exec(db, statement);
 }
 
 // A judge's terminal: seat flag and registered marks, as the terminal writes them.
-void seat(TDatabase &db, QChar letter)
+void seat(Database &db, QChar letter)
 {
     exec(db, u"update judge"_s + letter + u" set ent='True'"_s);
 }
 
-void registerMarks(TDatabase &db, QChar letter, const QString &ap, const QString &op,
+void registerMarks(Database &db, QChar letter, const QString &ap, const QString &op,
                    const QString &lp)
 {
     exec(db, u"update judge"_s + letter + u" set ap='"_s + ap + u"',op='"_s + op + u"',\nlp='"_s +
@@ -46,30 +46,88 @@ class TstDbCompetition : public QObject
 private:
     dbtest::Backends m_backends;
 
-    std::unique_ptr<TDatabase> freshCompetition(Backend backend)
+    std::unique_ptr<Database> freshCompetition(Route route)
     {
-        auto db = m_backends.connection(backend);
+        auto db = m_backends.connection(route);
         competition::create(*db);
         competition::seed(*db);
         return db;
     }
 
 private Q_SLOTS:
-    void tablesServeTheTerminal_data() { dbtest::backendRows(); }
+    // A station's journal against the tables: bib 001 registered in round 1 and copied into
+    // race by the operator, bib 002 registered and still on the judge's table.
+    void auditFindsMissingAndDifferentMarks_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("differences");
+        for (Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
+            const QByteArray name = support::label(route).toUtf8();
+            QTest::addRow("%s, all there", name.constData()) << route << QString() << 0;
+            QTest::addRow("%s, a mark changed in race", name.constData())
+                << route << u"update race set Bo1='3' where zno='001'"_s << 1;
+            QTest::addRow("%s, marks missing from the judge's table", name.constData())
+                << route << u"update judgeB set ap='', sumi=''"_s << 1;
+        }
+    }
+    void auditFindsMissingAndDifferentMarks()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, change);
+        QFETCH(int, differences);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = freshCompetition(route);
+        seat(*db, u'B');
+        competition::step(*db, true); // 001 up
+        registerMarks(*db, u'B', u"1.5"_s, u"2"_s, u"0.5"_s);
+        competition::step(*db); // copied into race; 002 up
+        registerMarks(*db, u'B', u"1"_s, u"1"_s, u"1"_s);
+        exec(*db, u"update judgeB set tp='17.0'"_s);
+        auto mark = [](const QString &bib, const QString &flight, const QString &landing,
+                       const QString &outrun, const QString &total, journal::Outcome outcome) {
+            journal::Entry e;
+            e.seat = u"B"_s;
+            e.bib = bib;
+            e.round = u"1"_s;
+            e.flight = flight;
+            e.landing = landing;
+            e.outrun = outrun;
+            e.mark = total;
+            e.outcome = outcome;
+            return e;
+        };
+        const QList<journal::Entry> journal = {
+            mark(u"001"_s, u"3"_s, u"3"_s, u"3"_s, u"11.0"_s, journal::Outcome::Failed),
+            mark(u"001"_s, u"1.5"_s, u"2"_s, u"0.5"_s, u"16.0"_s, journal::Outcome::Registered),
+            mark(u"002"_s, u"1"_s, u"1"_s, u"1"_s, u"17.0"_s, journal::Outcome::Registered),
+            // The last outcome counts: a failure after a registration is not checked.
+            mark(u"003"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Registered),
+            mark(u"003"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Failed),
+        };
+        if (!change.isEmpty())
+            exec(*db, change);
+        const competition::Audit audit = competition::audit(*db, journal);
+        QCOMPARE(audit.checked, 2);
+        QVERIFY2(audit.differences.size() == differences,
+                 qPrintable(audit.differences.join(u'\n')));
+    }
+
+    void tablesServeTheTerminal_data() { support::routeRows(); }
     void tablesServeTheTerminal()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = freshCompetition(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = freshCompetition(route);
 
         QCOMPARE(read(*db, u"judgeent"_s, u"jikko"_s), u"0"_s);
         for (const QChar letter : competition::judgeLetters)
             QCOMPARE(read(*db, u"judge"_s + letter, u"ent"_s), u"False"_s);
 
         // The columns the point input window binds and reads must all be there.
-        TQuery marks(db.get());
+        Query marks(db.get());
         marks.sql().add(u"select * from judgep"_s);
-        TQuery race(db.get());
+        Query race(db.get());
         race.sql().add(u"select * from race where zno='030'"_s);
         for (const QChar letter : competition::judgeLetters) {
             for (const QString &component : {u"a"_s, u"o"_s, u"l"_s}) {
@@ -86,18 +144,18 @@ private Q_SLOTS:
         QCOMPARE(race.fieldAsString(u"zno"_s), u"030"_s);
         QCOMPARE(race.fieldAsString(u"El2"_s), QString());
 
-        TQuery entries(db.get());
+        Query entries(db.get());
         entries.sql().add(u"select count(*) as n from entries"_s);
         entries.open();
         QCOMPARE(entries.fieldAsInteger(u"n"_s), 30);
     }
 
-    void longNamesFit_data() { dbtest::backendRows(); }
+    void longNamesFit_data() { support::routeRows(); }
     void longNamesFit()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         competition::create(*db);
         // 高 (U+9AD8) and Ø (U+00D8) end in the byte D8 that MariaDB's ODBC driver misreads.
         const QString name = QString(250, QChar(u'雪')) + QString(250, QChar(u'高'));
@@ -108,12 +166,12 @@ private Q_SLOTS:
         QCOMPARE(read(*db, u"judgeB"_s, u"team"_s), team);
     }
 
-    void firstStepStartsTheRun_data() { dbtest::backendRows(); }
+    void firstStepStartsTheRun_data() { support::routeRows(); }
     void firstStepStartsTheRun()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = freshCompetition(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = freshCompetition(route);
         registerMarks(*db, u'D', u"1"_s, u"1"_s, u"1"_s); // left over from a former run
 
         const competition::Step step = competition::step(*db);
@@ -132,12 +190,12 @@ private Q_SLOTS:
         }
     }
 
-    void stepWaitsForEverySeatedJudge_data() { dbtest::backendRows(); }
+    void stepWaitsForEverySeatedJudge_data() { support::routeRows(); }
     void stepWaitsForEverySeatedJudge()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = freshCompetition(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = freshCompetition(route);
         competition::step(*db);
         seat(*db, u'A');
         seat(*db, u'C');
@@ -148,7 +206,7 @@ private Q_SLOTS:
         competition::Step step = competition::step(*db);
         QCOMPARE(step.copied, QStringList({u"A"_s}));
         QVERIFY(!step.advanced);
-        TQuery race(db.get());
+        Query race(db.get());
         race.sql().add(u"select * from race where zno='001'"_s);
         race.open();
         QCOMPARE(race.fieldAsString(u"Aa1"_s), u"1.5"_s);
@@ -169,7 +227,7 @@ private Q_SLOTS:
 
     void roundsFollowEachOther()
     {
-        auto db = freshCompetition(Backend::Sqlite);
+        auto db = freshCompetition(Route::Sqlite);
         competition::step(*db);
         QVERIFY(!competition::step(*db).advanced); // no judge seated, nobody to wait for
         QCOMPARE(competition::step(*db, true).bib, u"002"_s);

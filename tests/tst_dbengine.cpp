@@ -11,9 +11,9 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
-using dbtest::Backend;
+using support::Route;
 
-class TstDbEngine : public QObject
+class TestDbEngine : public QObject
 {
     Q_OBJECT
 
@@ -21,16 +21,16 @@ private:
     dbtest::Backends m_backends;
 
 private Q_SLOTS:
-    void missingColumnRaises_data() { dbtest::backendRows(); }
+    void missingColumnRaises_data() { support::routeRows(); }
     void missingColumnRaises()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         dbtest::recreate(*db, u"tvt_fields"_s, u"zek varchar(10), name varchar(500)"_s);
         dbtest::exec(*db, u"insert into tvt_fields (zek, name) values ('007', 'Aksel')"_s);
 
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select * from tvt_fields"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"ZEK"_s), u"007"_s); // names match without case
@@ -42,7 +42,7 @@ private Q_SLOTS:
         }
 
         // A data-bound display needs its column when the query opens.
-        TDataSource source;
+        DataSource source;
         source.setDataSet(&query);
         source.bindField(u"name"_s);
         query.open();
@@ -57,12 +57,12 @@ private Q_SLOTS:
         QVERIFY(!query.active());
     }
 
-    void simultaneousClaimsOfOneSeatHaveOneWinner_data() { dbtest::backendRows(); }
+    void simultaneousClaimsOfOneSeatHaveOneWinner_data() { support::routeRows(); }
     void simultaneousClaimsOfOneSeatHaveOneWinner()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         dbtest::recreate(*db, u"judgeC"_s, u"ent varchar(10), zek varchar(10)"_s);
         dbtest::exec(*db, u"insert into judgeC (ent, zek) values ('False', '')"_s);
         for (int round = 0; round < 20; ++round) {
@@ -72,7 +72,7 @@ private Q_SLOTS:
             std::atomic<int> failures = 0;
             // Two stations, each on a connection of its own, claim as soon as both are in.
             auto station = [&] {
-                auto own = m_backends.connection(backend);
+                auto own = m_backends.connection(route);
                 try {
                     own->open();
                     connected.arrive_and_wait();
@@ -91,19 +91,19 @@ private Q_SLOTS:
         // A seat that is not exactly 'False' is taken, also where the server ignores case.
         dbtest::exec(*db, u"update judgeC set ent='false'"_s);
         QVERIFY(!statements::claim(*db, u"C"_s, [] { return true; }));
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().setText(u"select * from judgeC"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"ent"_s), u"false"_s);
     }
 
-    void missingTableRaisesTheEngineText_data() { dbtest::backendRows(); }
+    void missingTableRaisesTheEngineText_data() { support::routeRows(); }
     void missingTableRaisesTheEngineText()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
-        TQuery query(db.get());
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
+        Query query(db.get());
         query.sql().add(u"select * from tvt_nosuch"_s);
         try {
             query.open();
@@ -114,16 +114,16 @@ private Q_SLOTS:
         QVERIFY(!query.active());
     }
 
-    void nullAndEmptyResultReadEmpty_data() { dbtest::backendRows(); }
+    void nullAndEmptyResultReadEmpty_data() { support::routeRows(); }
     void nullAndEmptyResultReadEmpty()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         dbtest::recreate(*db, u"tvt_null"_s, u"zek varchar(10), tstno varchar(10)"_s);
         dbtest::exec(*db, u"insert into tvt_null (zek, tstno) values ('001', NULL)"_s);
 
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select * from tvt_null"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"tstno"_s), QString());
@@ -157,10 +157,10 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, valid);
         QFETCH(int, value);
-        auto db = m_backends.connection(Backend::Sqlite);
+        auto db = m_backends.connection(Route::Sqlite);
         dbtest::recreate(*db, u"tvt_int"_s, u"zek varchar(20)"_s);
         dbtest::exec(*db, u"insert into tvt_int (zek) values ('"_s + text + u"')"_s);
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select * from tvt_int"_s);
         query.open();
         if (valid) {
@@ -177,25 +177,25 @@ private Q_SLOTS:
 
     // The registration statement is two lines; another station must see it when the call
     // returns, also one that read the table before (no snapshot or lock stays behind).
-    void twoLineUpdateIsVisibleAtOnce_data() { dbtest::backendRows(); }
+    void twoLineUpdateIsVisibleAtOnce_data() { support::routeRows(); }
     void twoLineUpdateIsVisibleAtOnce()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto station = m_backends.connection(backend);
-        auto console = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto station = m_backends.connection(route);
+        auto console = m_backends.connection(route);
         dbtest::recreate(*station, u"tvt_judge"_s,
                          u"ap varchar(10), op varchar(10), lp varchar(10), tp varchar(10),"
                          " sumi varchar(10)"_s);
         dbtest::exec(*station, u"insert into tvt_judge (ap, op, lp, tp, sumi)"
                                " values ('', '', '', '', '')"_s);
 
-        TQuery reader(console.get());
+        Query reader(console.get());
         reader.sql().add(u"select * from tvt_judge"_s);
         reader.open();
         QCOMPARE(reader.fieldAsString(u"sumi"_s), QString());
 
-        TQuery edit(station.get());
+        Query edit(station.get());
         edit.sql().add(u"update tvt_judge set ap='1.5',op='0.5',"_s);
         edit.sql().add(u"lp='2',tp='16.0',sumi='T'"_s);
         QCOMPARE(edit.sql().text(),
@@ -210,43 +210,43 @@ private Q_SLOTS:
 
         // And the other way: the station's write goes through while the console's result is open.
         dbtest::exec(*console, u"update tvt_judge set sumi='F'"_s);
-        TQuery check(station.get());
+        Query check(station.get());
         check.sql().add(u"select sumi from tvt_judge"_s);
         check.open();
         QCOMPARE(check.fieldAsString(u"sumi"_s), u"F"_s);
     }
 
-    void textRoundTrips_data() { dbtest::backendRows(); }
+    void textRoundTrips_data() { support::routeRows(); }
     void textRoundTrips()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         dbtest::recreate(*db, u"tvt_text"_s, u"name varchar(500), team varchar(500)"_s);
         const QString name = u"山川 翔太"_s;
         const QString team = u"Liam O''Connor"_s; // quote doubled in the literal
         dbtest::exec(*db, u"insert into tvt_text (name, team) values ('"_s + name + u"', '"_s +
                               team + u"')"_s);
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select * from tvt_text"_s);
         query.open();
         QCOMPARE(query.fieldAsString(u"name"_s), name);
         QCOMPARE(query.fieldAsString(u"team"_s), u"Liam O'Connor"_s);
     }
 
-    void queryOnClosedConnectionOpensIt_data() { dbtest::backendRows(); }
+    void queryOnClosedConnectionOpensIt_data() { support::routeRows(); }
     void queryOnClosedConnectionOpensIt()
     {
-        QFETCH(Backend, backend);
-        DBTEST_REQUIRE(m_backends, backend);
-        auto db = m_backends.connection(backend);
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
         QVERIFY(!db->connected());
         dbtest::recreate(*db, u"tvt_state"_s, u"jikko varchar(10)"_s);
         QVERIFY(db->connected());
         dbtest::exec(*db, u"insert into tvt_state (jikko) values ('1')"_s);
 
         db->close();
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select jikko from tvt_state"_s);
         query.open();
         QVERIFY(db->connected());
@@ -264,12 +264,12 @@ private Q_SLOTS:
     void changingSqlClosesTheResult()
     {
         QFETCH(int, change);
-        auto db = m_backends.connection(Backend::Sqlite);
+        auto db = m_backends.connection(Route::Sqlite);
         dbtest::recreate(*db, u"tvt_sql"_s, u"zek varchar(10)"_s);
-        TQuery query(db.get());
+        Query query(db.get());
         query.sql().add(u"select * from tvt_sql"_s);
         query.open();
-        QSignalSpy changed(&query, &TQuery::dataChanged);
+        QSignalSpy changed(&query, &Query::dataChanged);
         switch (change) {
         case 0:
             query.sql().clear();
@@ -292,10 +292,10 @@ private Q_SLOTS:
 
     void closeIsHarmlessWhenClosed()
     {
-        auto db = m_backends.connection(Backend::Sqlite);
+        auto db = m_backends.connection(Route::Sqlite);
         dbtest::recreate(*db, u"tvt_close"_s, u"zek varchar(10)"_s);
-        TQuery first(db.get());
-        TQuery second(db.get());
+        Query first(db.get());
+        Query second(db.get());
         first.sql().add(u"select * from tvt_close"_s);
         second.sql().add(u"select zek from tvt_close"_s);
         first.open();
@@ -317,8 +317,8 @@ private Q_SLOTS:
 
     void queriesOutliveTheirConnection()
     {
-        auto db = m_backends.connection(Backend::Sqlite);
-        TQuery query(db.get());
+        auto db = m_backends.connection(Route::Sqlite);
+        Query query(db.get());
         query.sql().add(u"select 1 as one"_s);
         query.open();
         db.reset();
@@ -329,28 +329,27 @@ private Q_SLOTS:
     // A failed attempt raises, leaves the connection closed and the next attempt tries again.
     void connectionFailureIsDbError_data()
     {
-        QTest::addColumn<Backend>("backend");
+        QTest::addColumn<Route>("route");
         QTest::addColumn<QString>("aliasSection");
         QTest::addColumn<QStringList>("params");
         QTest::newRow("SQLite file in a missing folder")
-            << Backend::Sqlite << u"Driver=SQLite\nDatabase=/nonexistent/folder/x.sqlite"_s
+            << Route::Sqlite << u"Driver=SQLite\nDatabase=/nonexistent/folder/x.sqlite"_s
             << QStringList();
         QTest::newRow("Firebird database that does not exist")
-            << Backend::Firebird
+            << Route::InterBase
             << u"Driver=InterBase\nGONE=localhost:/nonexistent/folder/gone.fdb"_s
-            << QStringList(
-                   {u"SERVER NAME=GONE"_s, u"USER NAME=SYSDBA"_s,
-                    u"PASSWORD="_s + dbtest::env("TOLLIVANE_FIREBIRD_PASSWORD", u"pewtergum"_s)});
+            << QStringList({u"SERVER NAME=GONE"_s, u"USER NAME=SYSDBA"_s,
+                            u"PASSWORD="_s + support::serverRoute(Route::InterBase).password});
         QTest::newRow("ODBC data source that does not exist")
-            << Backend::Odbc << u"Driver=ODBC\nDSN=TvNoSuchDataSource"_s
+            << Route::Odbc << u"Driver=ODBC\nDSN=TvNoSuchDataSource"_s
             << QStringList({u"USER NAME=root"_s});
     }
     void connectionFailureIsDbError()
     {
-        QFETCH(Backend, backend);
+        QFETCH(Route, route);
         QFETCH(QString, aliasSection);
         QFETCH(QStringList, params);
-        DBTEST_REQUIRE(m_backends, backend);
+        DBTEST_REQUIRE(m_backends, route);
         const QString file = m_backends.dir() + u"/failing.ini"_s;
         QFile ini(file);
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -360,7 +359,7 @@ private Q_SLOTS:
         const auto restore = qScopeGuard(
             [this] { qputenv("TOLLIVANE_ALIASES", m_backends.aliasFile().toLocal8Bit()); });
 
-        TDatabase db(u"db"_s);
+        Database db(u"db"_s);
         db.setAliasName(u"Failing"_s);
         for (const QString &line : params)
             db.params().add(line);
@@ -391,8 +390,8 @@ private Q_SLOTS:
         const auto restore = qScopeGuard(
             [this] { qputenv("TOLLIVANE_ALIASES", m_backends.aliasFile().toLocal8Bit()); });
 
-        TDatabase db(u"db"_s);
-        TQuery query(&db);
+        Database db(u"db"_s);
+        Query query(&db);
         query.sql().add(u"select 'lite' as route"_s);
         db.setAliasName(u"Lite"_s);
         query.open();
@@ -405,5 +404,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TstDbEngine)
+QTEST_GUILESS_MAIN(TestDbEngine)
 #include "tst_dbengine.moc"

@@ -4,6 +4,7 @@
 // with a static neighbour entry so that the SYNs leave and vanish. Nothing leaves the machine.
 #include "dbengine.h"
 #include "reachable.h"
+#include "routes.h"
 #include "tst_dbbackends.h"
 
 #include <QElapsedTimer>
@@ -27,11 +28,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Route
-{
-    Firebird,
-    Odbc
-};
+using support::Route;
 
 const QString silentHost = u"192.0.2.2"_s; // documentation range, only inside the namespace
 
@@ -86,8 +83,6 @@ private:
 
 } // namespace
 
-Q_DECLARE_METATYPE(Route)
-
 class TstDbTimeouts : public QObject
 {
     Q_OBJECT
@@ -100,7 +95,7 @@ private:
 
     // A connection to the host and port on the route, through an alias file and, for ODBC,
     // a data source file of the test's own.
-    std::unique_ptr<TDatabase> connectionTo(Route route, const QString &host, quint16 port)
+    std::unique_ptr<Database> connectionTo(Route route, const QString &host, quint16 port)
     {
         // unixODBC caches what it read of a data source file: a new file for every target.
         ++m_targets;
@@ -109,7 +104,7 @@ private:
         QFile aliasesOut(aliasFile);
         aliasesOut.open(QIODevice::WriteOnly);
         aliasesOut.write(u"[Target]\nDriver=%1\nTARGET=%2/%3:/var/lib/firebird/3.0/data/x.fdb\n"_s
-                             .arg(route == Route::Firebird ? u"InterBase"_s : u"ODBC"_s, host,
+                             .arg(route == Route::InterBase ? u"InterBase"_s : u"ODBC"_s, host,
                                   QString::number(port))
                              .toUtf8());
         aliasesOut.close();
@@ -123,7 +118,7 @@ private:
         qputenv("TOLLIVANE_ALIASES", aliasFile.toLocal8Bit());
         qputenv("ODBCINI", odbcFile.toLocal8Bit());
 
-        auto db = std::make_unique<TDatabase>(u"db"_s);
+        auto db = std::make_unique<Database>(u"db"_s);
         db->setAliasName(u"Target"_s);
         db->params().add(u"SERVER NAME=TARGET"_s);
         db->params().add(u"ODBC DSN=TvTarget"_s + QString::number(m_targets));
@@ -133,7 +128,7 @@ private:
     }
 
     // Milliseconds until the open failed; -1 (after a failure of the test) if it opened.
-    static qint64 failingOpen(TDatabase &db, QString *text)
+    static qint64 failingOpen(Database &db, QString *text)
     {
         QElapsedTimer clock;
         clock.start();
@@ -148,7 +143,7 @@ private:
 
     static QString missingDriver(Route route)
     {
-        if (route == Route::Firebird)
+        if (route == Route::InterBase)
             return QSqlDatabase::isDriverAvailable(u"QIBASE"_s)
                        ? QString()
                        : u"Qt's QIBASE driver is missing"_s;
@@ -197,7 +192,7 @@ private Q_SLOTS:
     void serverDown_data()
     {
         QTest::addColumn<Route>("route");
-        QTest::newRow("Firebird route, nothing listens") << Route::Firebird;
+        QTest::newRow("Firebird route, nothing listens") << Route::InterBase;
         QTest::newRow("ODBC route, nothing listens") << Route::Odbc;
     }
     void serverDown()
@@ -205,9 +200,7 @@ private Q_SLOTS:
         QFETCH(Route, route);
         const QString missing = missingDriver(route);
         if (!missing.isEmpty()) {
-            if (dbtest::inCi())
-                QFAIL(qPrintable(missing));
-            QSKIP(qPrintable(missing));
+            SKIP_OR_FAIL(missing);
         }
         auto db = connectionTo(route, u"127.0.0.1"_s, closedPort());
         QString text;
@@ -239,7 +232,7 @@ private Q_SLOTS:
         const quint16 port = server.serverPort();
         if (!listening)
             server.close();
-        const QString why = reachable::tcpConnect(host, port, TDatabase::reachabilityTimeoutMs);
+        const QString why = reachable::tcpConnect(host, port, Database::reachabilityTimeoutMs);
         QVERIFY2(why.isEmpty() == listening, qPrintable(why));
     }
 
@@ -272,7 +265,7 @@ private Q_SLOTS:
     void droppingHost_data()
     {
         QTest::addColumn<Route>("route");
-        QTest::newRow("Firebird route, host drops packets") << Route::Firebird;
+        QTest::newRow("Firebird route, host drops packets") << Route::InterBase;
         QTest::newRow("ODBC route, host drops packets") << Route::Odbc;
     }
     void droppingHost()
@@ -282,11 +275,9 @@ private Q_SLOTS:
         if (problem.isEmpty())
             problem = m_namespaceProblem;
         if (!problem.isEmpty()) {
-            if (dbtest::inCi())
-                QFAIL(qPrintable(problem));
-            QSKIP(qPrintable(problem));
+            SKIP_OR_FAIL(problem);
         }
-        const quint16 port = route == Route::Firebird ? 3050 : 3306;
+        const quint16 port = route == Route::InterBase ? 3050 : 3306;
         auto db = connectionTo(route, silentHost, port);
         QString text;
         qint64 ms = -1;
@@ -300,7 +291,7 @@ private Q_SLOTS:
         QVERIFY(!text.isEmpty());
         // At least a second: the packets really went unanswered, not refused.
         QVERIFY2(ms >= 1000, qPrintable(u"failed after %1 ms: %2"_s.arg(ms).arg(text)));
-        QVERIFY2(ms < TDatabase::connectTimeoutSeconds * 1000 + 500,
+        QVERIFY2(ms < Database::connectTimeoutSeconds * 1000 + 500,
                  qPrintable(u"took %1 ms"_s.arg(ms)));
     }
 };

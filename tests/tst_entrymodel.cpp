@@ -20,10 +20,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("complete");
         QTest::newRow("nothing chosen: zeros, 20.0, incomplete")
             << -1 << -1 << -1 << QStringList{u"0"_s, u"0"_s, u"0"_s, u"20.0"_s} << false;
-        QTest::newRow("0 0 0 -> 20.0") << 0 << 0 << 0
-                                       << QStringList{u"0"_s, u"0"_s, u"0"_s, u"20.0"_s} << true;
-        QTest::newRow("5 5 7 -> 3.0") << 10 << 10 << 14
-                                      << QStringList{u"5"_s, u"5"_s, u"7"_s, u"3.0"_s} << true;
+        QTest::newRow("0 0 0 -> 20.0")
+            << 0 << 0 << 0 << QStringList{u"0"_s, u"0"_s, u"0"_s, u"20.0"_s} << true;
+        QTest::newRow("5 5 7 -> 3.0")
+            << 10 << 10 << 14 << QStringList{u"5"_s, u"5"_s, u"7"_s, u"3.0"_s} << true;
         QTest::newRow("0.5 0 0 -> 19.5")
             << 1 << 0 << 0 << QStringList{u"0.5"_s, u"0"_s, u"0"_s, u"19.5"_s} << true;
         QTest::newRow("1 1.5 0.5 -> 17.0")
@@ -44,10 +44,10 @@ private Q_SLOTS:
             if (columns[row] >= 0)
                 entry.choose(row, columns[row]);
         }
-        QCOMPARE((QStringList{entry.valueText(EntryModel::Flight),
-                              entry.valueText(EntryModel::Landing),
-                              entry.valueText(EntryModel::Outrun), entry.markText()}),
-                 texts);
+        QCOMPARE(
+            (QStringList{entry.valueText(EntryModel::Flight), entry.valueText(EntryModel::Landing),
+                         entry.valueText(EntryModel::Outrun), entry.markText()}),
+            texts);
         QCOMPARE(entry.complete(), complete);
     }
 

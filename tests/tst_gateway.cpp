@@ -1,18 +1,19 @@
 // The station against a server that hangs and against a row lock held by another program:
 // the windows answer, the judge is told within the bounds, nothing lands behind the judge's
 // back, and the station carries on once the path or the lock is back.
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
 #include "competition.h"
 #include "competitiongateway.h"
+#include "cutebutton.h"
 #include "dbengine.h"
+#include "mainwindow.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 #include "relay.h"
 #include "station_fixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -59,13 +60,6 @@ template<class F> qint64 timed(F f)
     return clock.elapsed();
 }
 
-void routeRowsWithServers()
-{
-    QTest::addColumn<Route>("route");
-    QTest::newRow("Firebird") << Route::Firebird;
-    QTest::newRow("MariaDB over ODBC") << Route::Odbc;
-}
-
 } // namespace
 
 class TestGateway : public QObject
@@ -85,29 +79,32 @@ class TestGateway : public QObject
         execute(u"update judgeA set ent='True'"_s);
         execute(u"update judgeent set jikko='1'"_s);
         putUp(u"007"_s);
-        Fpointin->setSeat(u"A"_s);
-        Fpointin->show();
-        QApplication::setActiveWindow(Fpointin);
-        return QTest::qWaitForWindowActive(Fpointin) && settle() &&
-               Fpointin->Edit1->text() == u"007"_s;
+        pointInput()->setSeat(u"A"_s);
+        pointInput()->show();
+        QApplication::setActiveWindow(pointInput());
+        return QTest::qWaitForWindowActive(pointInput()) && settle() &&
+               named<QLineEdit>(pointInput(), "Edit1")->text() == u"007"_s;
     }
 
     void choose(int flight, int landing, int outrun)
     {
-        QTest::mouseClick(Fpointin->valueButton(TFpointin::Flight, flight), Qt::LeftButton);
-        QTest::mouseClick(Fpointin->valueButton(TFpointin::Landing, landing), Qt::LeftButton);
-        QTest::mouseClick(Fpointin->valueButton(TFpointin::Outrun, outrun), Qt::LeftButton);
+        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Flight, flight),
+                          Qt::LeftButton);
+        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, landing),
+                          Qt::LeftButton);
+        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Outrun, outrun),
+                          Qt::LeftButton);
     }
 
     // 確定 and はい; the time until the outcome is in, and what the window says then.
     qint64 confirm(int flight, int landing, int outrun)
     {
         choose(flight, landing, outrun);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
         QElapsedTimer clock;
         clock.start();
-        if (!Fpointin->registering())
+        if (!pointInput()->registering())
             return -1;
         settle();
         return clock.elapsed();
@@ -123,12 +120,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::runningWorkers(), 0, 15000);
     }
 
-    void windowAnswersWhileTheServerHangs_data() { routeRowsWithServers(); }
+    void windowAnswersWhileTheServerHangs_data() { support::serverRows(); }
     void windowAnswersWhileTheServerHangs()
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        const bool firebird = route == Route::Firebird;
+        const bool firebird = route == Route::InterBase;
         Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
         operatorGoesDirect(true);
         QVERIFY(open(relayedAliases(route, relay.port()), route));
@@ -136,30 +133,38 @@ private Q_SLOTS:
 
         relay.hold(); // the path stops: nothing answers, nothing closes
         choose(2, 3, 4);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        QVERIFY(Fpointin->Panel10->isVisible());
-        qint64 slowest = timed([] { Fpointin->recallTimerTimer(); });
-        QVERIFY(Fpointin->pollInFlight());
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QVERIFY(named<Panel>(pointInput(), "Panel10")->isVisible());
+        qint64 slowest = timed([] { pointInput()->pollTick(); });
+        QVERIFY(pointInput()->pollInFlight());
         // The judge works on while the poll waits.
-        slowest = std::max(slowest, timed([] {
-                               QTest::mouseClick(Fpointin->valueButton(TFpointin::Landing, 5),
-                                                 Qt::LeftButton);
-                           }));
-        QCOMPARE(Fpointin->opval(), u"2.5"_s);
+        slowest =
+            std::max(slowest, timed([] {
+                         QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, 5),
+                                           Qt::LeftButton);
+                     }));
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"2.5"_s);
         QVERIFY(settle());
         QCOMPARE(messages().size(), 1); // the outage, told once
+        // The health line says so too, and since when.
+        QLabel *health = named<QLabel>(pointInput(), "healthLine");
+        QVERIFY2(health->text().contains(u"Offline since "_s), qPrintable(health->text()));
+        const QString since = health->text().right(8);
         for (int tick = 0; tick < 2; ++tick) {
-            slowest = std::max(slowest, timed([] { Fpointin->recallTimerTimer(); }));
+            slowest = std::max(slowest, timed([] { pointInput()->pollTick(); }));
             QVERIFY(settle());
         }
         QCOMPARE(messages().size(), 1);
+        QVERIFY(health->text().endsWith(since)); // since the first failure, not the last
 
         // はい during the hang: the registering notice, then the failure within the bound.
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        const qint64 yes = timed([] { QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton); });
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        const qint64 yes = timed([] {
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
+        });
         slowest = std::max(slowest, yes);
-        QVERIFY(Fpointin->Panel5->isVisible());
-        QCOMPARE(Fpointin->Label22->text(), u"登録中です。"_s);
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録中です。"_s);
         QElapsedTimer outcome;
         outcome.start();
         QVERIFY(settle());
@@ -167,7 +172,7 @@ private Q_SLOTS:
                  qPrintable(QString::number(outcome.elapsed())));
         QCOMPARE(messages().size(), 2);
         QCOMPARE(messages().last(), notRegistered);
-        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
         QVERIFY2(slowest < 100, qPrintable(u"a click took %1 ms"_s.arg(slowest)));
         QCOMPARE(judgeRow(), before);
 
@@ -177,16 +182,17 @@ private Q_SLOTS:
         QCOMPARE(judgeRow(), before);
 
         putUp(u"008"_s);
-        Fpointin->recallTimerTimer();
+        pointInput()->pollTick();
         QVERIFY(settle());
-        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QVERIFY2(health->text().startsWith(u"● 接続中 Connected "_s), qPrintable(health->text()));
         QVERIFY(confirm(1, 1, 1) >= 0);
-        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
         QCOMPARE(judgeRow(), u"008 0.5 0.5 0.5 18.5 T"_s);
         QCOMPARE(messages().size(), 2);
     }
 
-    void registrationAgainstARowLock_data() { routeRows(); }
+    void registrationAgainstARowLock_data() { support::routeRows(); }
     void registrationAgainstARowLock()
     {
         QFETCH(Route, route);
@@ -195,12 +201,12 @@ private Q_SLOTS:
         const QString before = judgeRow();
 
         // Another program holds the judge's row in a transaction it does not end.
-        TDatabase holder(u"holder"_s);
+        Database holder(u"holder"_s);
         holder.setAliasName(station::gateway()->alias());
         for (const QString &line : station::gateway()->params())
             holder.params().add(line);
         holder.begin();
-        TQuery lock(&holder);
+        Query lock(&holder);
         lock.sql().add(u"update judgeA set tstno=tstno"_s);
         QCOMPARE(lock.execSQL(), 1);
 
@@ -217,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(judgeRow(), before);
 
         QVERIFY(confirm(6, 6, 6) >= 0);
-        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
         QCOMPARE(judgeRow(), u"007 3 3 3 11.0 T"_s);
         QCOMPARE(messages().size(), 2);
     }
@@ -226,19 +232,19 @@ private Q_SLOTS:
     void oneRequestOfAKindAtATime()
     {
         QVERIFY(open(sqliteAliases(), Route::Sqlite));
-        Fpointin->recallTimerTimer();
-        QVERIFY(Fpointin->pollInFlight());
+        pointInput()->pollTick();
+        QVERIFY(pointInput()->pollInFlight());
         QVERIFY(!station::gateway()->idle());
-        Fpointin->recallTimerTimer();
-        Fpointin->recallTimerTimer();
+        pointInput()->pollTick();
+        pointInput()->pollTick();
         QVERIFY(settle());
         // A second 確定 while the first registration waits does nothing either.
         choose(1, 1, 1);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
-        QVERIFY(Fpointin->registering());
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        QVERIFY(!Fpointin->Panel10->isVisible());
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
+        QVERIFY(pointInput()->registering());
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QVERIFY(settle());
         QCOMPARE(station::gateway()->registrationAttempts(), 1);
         QVERIFY(messages().isEmpty());
@@ -252,8 +258,8 @@ private Q_SLOTS:
         operatorGoesDirect(true);
         QVERIFY(open(relayedAliases(Route::Odbc, relay.port()), Route::Odbc));
         relay.hold();
-        Fpointin->recallTimerTimer();
-        QVERIFY(Fpointin->pollInFlight());
+        pointInput()->pollTick();
+        QVERIFY(pointInput()->pollInFlight());
         const qint64 closing = timed([this] { m_station.reset(); });
         QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
         QVERIFY(CompetitionGateway::runningWorkers() > 0);

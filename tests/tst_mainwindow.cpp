@@ -1,8 +1,9 @@
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
 #include "competitiongateway.h"
+#include "cutebutton.h"
+#include "mainwindow.h"
+#include "named.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 #include "radiogroup.h"
 #include "station_fixture.h"
 
@@ -79,13 +80,13 @@ private Q_SLOTS:
         QFETCH(QString, dbDir);
         Station station(sqliteAliases(), settings);
         QVERIFY(station.start());
-        QCOMPARE(Fmain->RGdbi->itemIndex(), interbaseItem);
-        QCOMPARE(Fmain->RGdb->itemIndex(), mysqlItem);
-        QCOMPARE(Fmain->DbType, dbType);
-        QCOMPARE(Fmain->DbDir, dbDir);
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), interbaseItem);
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), mysqlItem);
+        QCOMPARE(mainWindow()->dbType(), dbType);
+        QCOMPARE(mainWindow()->dbDir(), dbDir);
         QVERIFY(station::gateway()->connected());
         QVERIFY(station.messages.isEmpty());
-        Fmain->close();
+        mainWindow()->close();
         const QByteArray written = station.settingsFile();
         // Written in this order, under these key names, whatever the file held before.
         const qsizetype type = written.indexOf(QByteArray("DbType=" + dbType.toUtf8()));
@@ -111,8 +112,8 @@ private Q_SLOTS:
         QFETCH(QString, linfo);
         Station station(sqliteAliases(), settings);
         QVERIFY(station.start());
-        QCOMPARE(Fmain->linfo->text(), linfo);
-        const bool interbase = Fmain->RGdbi->itemIndex() >= 0;
+        QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), linfo);
+        const bool interbase = named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0;
         QCOMPARE(station::gateway()->params().count(), interbase ? 19 : 18);
         QCOMPARE(station::gateway()->alias(), interbase                    ? u"Jump"_s
                                               : linfo.endsWith(u"Local"_s) ? u"JumpLocal"_s
@@ -123,24 +124,21 @@ private Q_SLOTS:
     {
         Station station(interbaseDownAliases(), QByteArray());
         QVERIFY(station.start());
-        QCOMPARE(Fmain->RGdbi->itemIndex(), 1); // the group keeps showing the chosen item
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(),
+                 1); // the group keeps showing the chosen item
         QVERIFY(!station::gateway()->connected());
-        QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s);
-        QCOMPARE(Fmain->DbDir, u"local"_s);
+        QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(),
+                 u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s);
+        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
         QVERIFY(station.messages.isEmpty());
-        Fmain->close();
+        mainWindow()->close();
         QVERIFY(station.settingsFile().contains("Dbdir=local"));
     }
 
     void interbaseFallsBackToTheServer()
     {
-        const QString server = firebirdDatabase();
-        if (server.isEmpty()) {
-            if (inCi())
-                QFAIL("TOLLIVANE_FIREBIRD_DB is not set: start Firebird with scripts/servers.sh "
-                      "start");
-            QSKIP("No Firebird server: run scripts/servers.sh start and export its env lines");
-        }
+        REQUIRE_ROUTE(Route::InterBase);
+        const QString server = support::serverRoute(Route::InterBase).database;
         const QString aliases =
             u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/nowhere/local.fdb\n"
             u"G:\\Jump.GDB="_s +
@@ -148,17 +146,17 @@ private Q_SLOTS:
         {
             Station station(aliases, QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
             QVERIFY(station.start());
-            QCOMPARE(Fmain->RGdbi->itemIndex(), 0);
+            QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 0);
             QVERIFY(station::gateway()->connected());
-            QCOMPARE(Fmain->linfo->text(), u"SERVER NAME=G:\\Jump.GDB"_s);
-            QCOMPARE(Fmain->DbDir, u"server"_s);
-            Fmain->close();
+            QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"SERVER NAME=G:\\Jump.GDB"_s);
+            QCOMPARE(mainWindow()->dbDir(), u"server"_s);
+            mainWindow()->close();
             const QByteArray written = station.settingsFile();
             station.stop();
             // The next start begins with the location that worked.
             Station next(aliases, written);
             QVERIFY(next.start());
-            QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
+            QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 1);
             QVERIFY(station::gateway()->connected());
         }
     }
@@ -168,11 +166,11 @@ private Q_SLOTS:
         Station station(u"[JumpServer]\nDriver=ODBC\nDSN=TollivaneNoSuchSource\n"_s,
                         QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n"));
         QVERIFY(station.start());
-        QVERIFY(Fmain->isVisible());
+        QVERIFY(mainWindow()->isVisible());
         QVERIFY(!station::gateway()->connected());
-        QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpServer"_s);
-        QCOMPARE(Fmain->DbType, u"MySQL"_s);
-        QCOMPARE(Fmain->DbDir, u"server"_s);
+        QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpServer"_s);
+        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(mainWindow()->dbDir(), u"server"_s);
         QVERIFY(station.messages.isEmpty());
     }
 
@@ -180,40 +178,42 @@ private Q_SLOTS:
     {
         Station station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
-        QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
+        QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
+                          QPoint(6, 6));
         QVERIFY(settle());
-        QCOMPARE(Fmain->RGdb->itemIndex(), 0);
-        QCOMPARE(Fmain->RGdbi->itemIndex(), -1);
-        QCOMPARE(Fmain->DbType, u"MySQL"_s);
-        QCOMPARE(Fmain->linfo->text(), u"ODBC DSN=JumpLocal"_s);
-        QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), 0);
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), -1);
+        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpLocal"_s);
+        QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdbi")->item(1), Qt::LeftButton, {},
+                          QPoint(6, 6));
         QVERIFY(settle());
-        QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
-        QCOMPARE(Fmain->RGdb->itemIndex(), -1);
-        QCOMPARE(Fmain->DbType, u"Interbase"_s);
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 1);
+        QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), -1);
+        QCOMPARE(mainWindow()->dbType(), u"Interbase"_s);
         QVERIFY(station::gateway()->connected());
     }
 
     void choosingTheSelectedItemAgainRunsNothing()
     {
-        // Both InterBase locations down: the handler leaves DbDir on the other location, so a
-        // second run would show as a change back.
+        // Both InterBase locations down: the handler would set DbDir back to the chosen
+        // location and start connecting at once.
         Station station(interbaseDownAliases(), QByteArray());
         QVERIFY(station.start());
-        QCOMPARE(Fmain->DbDir, u"local"_s);
-        Fmain->DbDir = u"marker"_s;
-        QTest::mouseClick(Fmain->RGdbi->item(1), Qt::LeftButton, {}, QPoint(6, 6));
-        QVERIFY(settle());
-        QCOMPARE(Fmain->RGdbi->itemIndex(), 1);
-        QCOMPARE(Fmain->DbDir, u"marker"_s);
+        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
+        auto *interbase = named<RadioGroup>(mainWindow(), "RGdbi");
+        QTest::mouseClick(interbase->item(1), Qt::LeftButton, {}, QPoint(6, 6));
+        QVERIFY(!mainWindow()->connecting());
+        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
+        QCOMPARE(interbase->itemIndex(), 1);
     }
 
     void closeButtonClosesAndWritesTheSettings()
     {
         Station station(sqliteAliases(), QByteArray("; kept\n[Other]\nx=1\n"));
         QVERIFY(station.start());
-        QTest::mouseClick(Fmain->BitBtn1, Qt::LeftButton);
-        QVERIFY(!Fmain->isVisible());
+        QTest::mouseClick(named<QPushButton>(mainWindow(), "BitBtn1"), Qt::LeftButton);
+        QVERIFY(!mainWindow()->isVisible());
         QCOMPARE(station.settingsFile(),
                  QByteArray("; kept\n[Other]\nx=1\n[Tollvn]\nDbType=Interbase\nDbdir=server\n"));
     }
@@ -243,7 +243,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QRect, geometry);
         QFETCH(bool, visible);
-        TFmain window;
+        MainWindow window;
         auto *w = window.findChild<QWidget *>(name);
         QVERIFY(w);
         QCOMPARE(w->geometry(), geometry);
@@ -252,25 +252,26 @@ private Q_SLOTS:
 
     void windowLooks()
     {
-        TFmain window;
+        MainWindow window;
         QCOMPARE(window.size(), QSize(706, 511));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::black));
-        QVERIFY(window.RbA->isChecked());
-        QCOMPARE(textColour(window.RbA), QColor(0xC0, 0xC0, 0xC0));
-        QCOMPARE(window.Label2->text(), u"担当する部分をクリック後確認ボタンを押してください。"_s);
-        QCOMPARE(textColour(window.Label2), QColor(0, 0xFF, 0));
-        QCOMPARE(textColour(window.linfo), QColor(0x80, 0xFF, 0x80));
-        QCOMPARE(window.Label1->text(), u"V.3.1"_s);
-        QCOMPARE(window.CuteButton1->color(), TColor(0x00FF8080));
-        QCOMPARE(window.CuteButton2->color(), TColor(0x00FF0000));
-        QCOMPARE(window.Panel2->color(), TColor(0x0000FFFF));
-        QCOMPARE(window.RbA->font().family(), u"ＭＳ Ｐゴシック"_s);
-        QCOMPARE(window.RbA->font().pixelSize(), 16);
-        QVERIFY(window.RbA->font().bold());
+        QVERIFY(named<QRadioButton>(&window, "RbA")->isChecked());
+        QCOMPARE(textColour(named<QRadioButton>(&window, "RbA")), QColor(0xC0, 0xC0, 0xC0));
+        QCOMPARE(named<QLabel>(&window, "Label2")->text(),
+                 u"担当する部分をクリック後確認ボタンを押してください。"_s);
+        QCOMPARE(textColour(named<QLabel>(&window, "Label2")), QColor(0, 0xFF, 0));
+        QCOMPARE(textColour(named<QLabel>(&window, "linfo")), QColor(0x80, 0xFF, 0x80));
+        QCOMPARE(named<QLabel>(&window, "Label1")->text(), u"V.3.1"_s);
+        QCOMPARE(named<CuteButton>(&window, "CuteButton1")->color(), TColor(0x00FF8080));
+        QCOMPARE(named<CuteButton>(&window, "CuteButton2")->color(), TColor(0x00FF0000));
+        QCOMPARE(named<Panel>(&window, "Panel2")->color(), TColor(0x0000FFFF));
+        QCOMPARE(named<QRadioButton>(&window, "RbA")->font().family(), u"ＭＳ Ｐゴシック"_s);
+        QCOMPARE(named<QRadioButton>(&window, "RbA")->font().pixelSize(), 16);
+        QVERIFY(named<QRadioButton>(&window, "RbA")->font().bold());
         // The title picture is unscaled: the maker's mark is cut at the frame's bottom.
-        QCOMPARE(window.Image1->pixmap().size(), QSize(330, 129));
-        QCOMPARE(window.Image2->pixmap().size(), QSize(495, 125));
-        QCOMPARE(window.Image3->pixmap().size(), QSize(95, 49));
+        QCOMPARE(named<QLabel>(&window, "Image1")->pixmap().size(), QSize(330, 129));
+        QCOMPARE(named<QLabel>(&window, "Image2")->pixmap().size(), QSize(495, 125));
+        QCOMPARE(named<QLabel>(&window, "Image3")->pixmap().size(), QSize(95, 49));
     }
 
     // The checked item shows a dark dot, as a desktop radio button does, whatever the
@@ -279,7 +280,7 @@ private Q_SLOTS:
     {
         Station station(sqliteAliases(), QByteArray()); // InterBase Server selected
         QVERIFY(station.start());
-        TFmain &window = *Fmain;
+        MainWindow &window = *mainWindow();
         const auto dotGrey = [](QRadioButton *b) {
             QStyleOptionButton option;
             option.initFrom(b);
@@ -287,11 +288,14 @@ private Q_SLOTS:
                 b->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, b);
             return qGray(b->grab().toImage().pixel(indicator.center()));
         };
-        for (QRadioButton *checked : {window.RbA, window.RGdbi->item(1)}) {
+        for (QRadioButton *checked :
+             {named<QRadioButton>(&window, "RbA"), named<RadioGroup>(&window, "RGdbi")->item(1)}) {
             QVERIFY2(dotGrey(checked) < 100, qPrintable(checked->text()));
             QVERIFY(qGray(textColour(checked).rgb()) > 150); // the caption stays light
         }
-        for (QRadioButton *unchecked : {window.RbB, window.RGdbi->item(0), window.RGdb->item(0)})
+        for (QRadioButton *unchecked :
+             {named<QRadioButton>(&window, "RbB"), named<RadioGroup>(&window, "RGdbi")->item(0),
+              named<RadioGroup>(&window, "RGdb")->item(0)})
             QVERIFY2(dotGrey(unchecked) > 200, qPrintable(unchecked->text()));
     }
 
@@ -299,10 +303,14 @@ private Q_SLOTS:
     {
         Station station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
-        QApplication::setActiveWindow(Fmain);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbA));
-        const QList<QWidget *> expected = {Fmain->CuteButton1, Fmain->BitBtn1,
-                                           Fmain->RGdbi->item(1), Fmain->RGdb->item(0), Fmain->RbA};
+        QApplication::setActiveWindow(mainWindow());
+        QTRY_COMPARE(QApplication::focusWidget(),
+                     static_cast<QWidget *>(named<QRadioButton>(mainWindow(), "RbA")));
+        const QList<QWidget *> expected = {named<CuteButton>(mainWindow(), "CuteButton1"),
+                                           named<QPushButton>(mainWindow(), "BitBtn1"),
+                                           named<RadioGroup>(mainWindow(), "RGdbi")->item(1),
+                                           named<RadioGroup>(mainWindow(), "RGdb")->item(0),
+                                           named<QRadioButton>(mainWindow(), "RbA")};
         for (QWidget *next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);

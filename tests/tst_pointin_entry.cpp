@@ -1,7 +1,8 @@
 // Choosing deductions in the point input window by focus, mouse and keys, and the mark.
-#include "Upointin.h"
 #include "messages.h"
+#include "named.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -24,13 +25,13 @@ class TestPointinEntry : public QObject
 
 private:
     QWidget *m_main = nullptr;
-    TFpointin *m_w = nullptr;
+    PointInputWindow *m_w = nullptr;
     QStringList m_messages;
 
-    TCuteButton *button(const QString &name) const;
-    QPoint place(const TCuteButton *b) const; // row, column
-    bool isChosen(const TCuteButton *b, int captionPixels) const;
-    bool isNormal(const TCuteButton *b) const;
+    CuteButton *button(const QString &name) const;
+    QPoint place(const CuteButton *b) const; // row, column
+    bool isChosen(const CuteButton *b, int captionPixels) const;
+    bool isNormal(const CuteButton *b) const;
     void focus(const QString &name);
     void startLikeState();
     QStringList snapshot() const;
@@ -68,7 +69,7 @@ void TestPointinEntry::initTestCase()
     m_main = new QWidget;
     m_main->setGeometry(300, 200, 706, 511);
     m_main->show();
-    m_w = new TFpointin(m_main);
+    m_w = new PointInputWindow(m_main);
     m_w->show();
     m_w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_w));
@@ -77,10 +78,10 @@ void TestPointinEntry::initTestCase()
 
 void TestPointinEntry::init()
 {
-    m_w->CuteButton2->setFocus();
+    named<CuteButton>(m_w, "CuteButton2")->setFocus();
     m_w->clearEntry();
-    m_w->Edit4->setText(u"Edit4"_s);
-    m_w->Panel7->hide();
+    named<QLineEdit>(m_w, "Edit4")->setText(u"Edit4"_s);
+    named<Panel>(m_w, "Panel7")->hide();
     QVERIFY(m_w->isActiveWindow());
 }
 
@@ -91,18 +92,18 @@ void TestPointinEntry::cleanupTestCase()
     messages::setSink({});
 }
 
-TCuteButton *TestPointinEntry::button(const QString &name) const
+CuteButton *TestPointinEntry::button(const QString &name) const
 {
-    auto *b = m_w->findChild<TCuteButton *>(name);
+    auto *b = m_w->findChild<CuteButton *>(name);
     if (!b)
         qWarning("no button %s", qPrintable(name));
     return b;
 }
 
-QPoint TestPointinEntry::place(const TCuteButton *b) const
+QPoint TestPointinEntry::place(const CuteButton *b) const
 {
-    for (int row = 0; row < TFpointin::RowCount; ++row) {
-        for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
+    for (int row = 0; row < PointInputWindow::RowCount; ++row) {
+        for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
             if (m_w->valueButton(row, i) == b)
                 return {row, i};
         }
@@ -110,14 +111,15 @@ QPoint TestPointinEntry::place(const TCuteButton *b) const
     return {-1, -1};
 }
 
-bool TestPointinEntry::isChosen(const TCuteButton *b, int captionPixels) const
+bool TestPointinEntry::isChosen(const CuteButton *b, int captionPixels) const
 {
     const int column = place(b).y();
-    return b->geometry() == QRect(m_w->selLeft[column], 24, 73, 73) && b->color() == s_blue &&
-           b->fontColor() == s_white && b->font().pixelSize() == captionPixels;
+    return b->geometry() == QRect(PointInputWindow::Look::chosenLeft(column), 24, 73, 73) &&
+           b->color() == s_blue && b->fontColor() == s_white &&
+           b->font().pixelSize() == captionPixels;
 }
 
-bool TestPointinEntry::isNormal(const TCuteButton *b) const
+bool TestPointinEntry::isNormal(const CuteButton *b) const
 {
     const int column = place(b).y();
     return b->geometry() == QRect(8 + 64 * column, 32, 56, 56) && b->color() == colors::clBtnFace &&
@@ -126,7 +128,7 @@ bool TestPointinEntry::isNormal(const TCuteButton *b) const
 
 void TestPointinEntry::focus(const QString &name)
 {
-    TCuteButton *b = button(name);
+    CuteButton *b = button(name);
     b->setFocus();
     QCOMPARE(QApplication::focusWidget(), b);
 }
@@ -135,18 +137,18 @@ void TestPointinEntry::focus(const QString &name)
 void TestPointinEntry::startLikeState()
 {
     focus(u"Cba00"_s);
-    m_w->buttonrefle();
-    m_w->buttonrefle2();
-    m_w->buttonrefle3();
+    m_w->resetRow(PointInputWindow::Flight);
+    m_w->resetRow(PointInputWindow::Landing);
+    m_w->resetRow(PointInputWindow::Outrun);
 }
 
 // Everything a value choice can change, one line per button.
 QStringList TestPointinEntry::snapshot() const
 {
     QStringList lines;
-    for (int row = 0; row < TFpointin::RowCount; ++row) {
-        for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
-            const TCuteButton *b = m_w->valueButton(row, i);
+    for (int row = 0; row < PointInputWindow::RowCount; ++row) {
+        for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
+            const CuteButton *b = m_w->valueButton(row, i);
             const QRect g = b->geometry();
             lines << u"%1 %2,%3 %4x%5 face %6 caption %7 %8px"_s.arg(b->objectName())
                          .arg(g.x())
@@ -158,7 +160,8 @@ QStringList TestPointinEntry::snapshot() const
                          .arg(b->font().pixelSize());
         }
     }
-    lines << m_w->apval() << m_w->opval() << m_w->lpval() << m_w->Edit4->text();
+    lines << m_w->valueText(PointInputWindow::Flight) << m_w->valueText(PointInputWindow::Landing)
+          << m_w->valueText(PointInputWindow::Outrun) << named<QLineEdit>(m_w, "Edit4")->text();
     return lines;
 }
 
@@ -181,19 +184,21 @@ void TestPointinEntry::focusChoosesTheValue()
     QFETCH(QString, name);
     QFETCH(int, captionPoints);
     QFETCH(QString, value);
-    TCuteButton *b = button(name);
+    CuteButton *b = button(name);
     const int row = place(b).x();
     // Another value of the row was chosen before.
-    TCuteButton *before = m_w->valueButton(row, place(b).y() == 1 ? 2 : 1);
+    CuteButton *before = m_w->valueButton(row, place(b).y() == 1 ? 2 : 1);
     before->setFocus();
     QVERIFY(before->width() == 73);
 
     focus(name);
-    QVERIFY(isChosen(b, TFpointin::pointsToPixels(captionPoints)));
+    QVERIFY(isChosen(b, PointInputWindow::pointsToPixels(captionPoints)));
     QVERIFY(isNormal(before));
-    const QString texts[] = {m_w->apval(), m_w->opval(), m_w->lpval()};
+    const QString texts[] = {m_w->valueText(PointInputWindow::Flight),
+                             m_w->valueText(PointInputWindow::Landing),
+                             m_w->valueText(PointInputWindow::Outrun)};
     QCOMPARE(texts[row], value);
-    for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
+    for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
         if (m_w->valueButton(row, i) != b)
             QVERIFY2(isNormal(m_w->valueButton(row, i)), qPrintable(u"column %1"_s.arg(i)));
     }
@@ -227,7 +232,7 @@ void TestPointinEntry::marks()
     focus(flight);
     focus(landing);
     focus(outrun);
-    QCOMPARE(m_w->Edit4->text(), shown);
+    QCOMPARE(named<QLineEdit>(m_w, "Edit4")->text(), shown);
     QCOMPARE(m_w->entry().mark(), mark);
 }
 
@@ -239,10 +244,10 @@ void TestPointinEntry::choosingInOneRowLeavesTheOthers()
     QStringList before = snapshot();
     focus(u"Cba40"_s);
     QStringList after = snapshot();
-    // Flight lines (the first 11), apval and Edit4 change; landing, outrun, opval, lpval stay.
+    // Flight lines (the first 11), the flight value and the mark change; the rest stays.
     QCOMPARE(after.mid(11, 26), before.mid(11, 26));
     QCOMPARE(after.mid(38, 2), before.mid(38, 2));
-    QCOMPARE(m_w->apval(), u"4"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"4"_s);
     QVERIFY(isNormal(button(u"Cba20"_s)));
     QVERIFY(isChosen(button(u"cbo15"_s), 48));
     QVERIFY(isChosen(button(u"cbl35"_s), 40));
@@ -276,42 +281,44 @@ void TestPointinEntry::arrowKeysWrapInsideTheRow()
     QFETCH(QString, value);
     focus(from);
     QTest::keyClick(button(from), Qt::Key(key));
-    TCuteButton *target = button(to);
+    CuteButton *target = button(to);
     QCOMPARE(QApplication::focusWidget(), target);
     const int row = place(target).x();
-    const int points = row == TFpointin::Outrun ? 30 : 36;
-    QVERIFY(isChosen(target, TFpointin::pointsToPixels(points)));
+    const int points = row == PointInputWindow::Outrun ? 30 : 36;
+    QVERIFY(isChosen(target, PointInputWindow::pointsToPixels(points)));
     QVERIFY(isNormal(button(from)));
-    const QString texts[] = {m_w->apval(), m_w->opval(), m_w->lpval()};
+    const QString texts[] = {m_w->valueText(PointInputWindow::Flight),
+                             m_w->valueText(PointInputWindow::Landing),
+                             m_w->valueText(PointInputWindow::Outrun)};
     QCOMPARE(texts[row], value);
 }
 
 void TestPointinEntry::tabWalksEveryValueThenConfirm()
 {
     focus(u"Cba00"_s);
-    for (int row = 0; row < TFpointin::RowCount; ++row) {
-        for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
+    for (int row = 0; row < PointInputWindow::RowCount; ++row) {
+        for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
             if (row == 0 && i == 0)
                 continue;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            TCuteButton *expected = m_w->valueButton(row, i);
+            CuteButton *expected = m_w->valueButton(row, i);
             QCOMPARE(QApplication::focusWidget(), expected);
             QVERIFY2(expected->width() == 73, qPrintable(expected->objectName()));
             if (i == 0 && row > 0) {
                 // The row left behind keeps its last value chosen: Cba50, then cbo50.
-                const int last = TFpointin::ColumnCount[row - 1] - 1;
+                const int last = PointInputWindow::ColumnCount[row - 1] - 1;
                 QCOMPARE(m_w->valueButton(row - 1, last)->width(), 73);
             }
         }
     }
-    QCOMPARE(m_w->apval(), u"5"_s);
-    QCOMPARE(m_w->opval(), u"5"_s);
-    QCOMPARE(m_w->lpval(), u"7"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"5"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Landing), u"5"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Outrun), u"7"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), m_w->CuteButton10);
-    QCOMPARE(m_w->CuteButton10->color(), s_blue);
-    QCOMPARE(m_w->CuteButton10->fontColor(), s_white);
-    QCOMPARE(m_w->Edit4->text(), u"3.0"_s);
+    QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton10"));
+    QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->color(), s_blue);
+    QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->fontColor(), s_white);
+    QCOMPARE(named<QLineEdit>(m_w, "Edit4")->text(), u"3.0"_s);
 }
 
 void TestPointinEntry::shiftTabWalksBack()
@@ -319,11 +326,11 @@ void TestPointinEntry::shiftTabWalksBack()
     focus(u"cbo00"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"Cba50"_s));
-    QCOMPARE(m_w->apval(), u"5"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"5"_s);
     focus(u"CuteButton10"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"cbl70"_s));
-    QCOMPARE(m_w->CuteButton10->color(), colors::clBtnFace);
+    QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->color(), colors::clBtnFace);
 }
 
 void TestPointinEntry::enterMovesToTheNextRow_data()
@@ -352,7 +359,7 @@ void TestPointinEntry::enterMovesToTheNextRow()
     if (!nextChosen.isEmpty())
         focus(nextChosen);
     focus(from);
-    TCuteButton *left = button(from);
+    CuteButton *left = button(from);
     const int leftPixels = left->font().pixelSize();
     QTest::keyClick(left, Qt::Key_Return);
 
@@ -360,11 +367,14 @@ void TestPointinEntry::enterMovesToTheNextRow()
     QCOMPARE(left->fontColor(), s_white);
     QCOMPARE(left->width(), 73);
     QCOMPARE(left->font().pixelSize(), leftPixels);
-    TCuteButton *target = button(to);
+    CuteButton *target = button(to);
     QCOMPARE(QApplication::focusWidget(), target);
     const int row = place(target).x();
-    QVERIFY(isChosen(target, TFpointin::pointsToPixels(row == TFpointin::Outrun ? 30 : 36)));
-    QCOMPARE(row == TFpointin::Landing ? m_w->opval() : m_w->lpval(), value);
+    QVERIFY(isChosen(target,
+                     PointInputWindow::pointsToPixels(row == PointInputWindow::Outrun ? 30 : 36)));
+    QCOMPARE(row == PointInputWindow::Landing ? m_w->valueText(PointInputWindow::Landing)
+                                              : m_w->valueText(PointInputWindow::Outrun),
+             value);
 }
 
 void TestPointinEntry::enterInTheOutrunRowGoesToConfirm_data()
@@ -377,17 +387,17 @@ void TestPointinEntry::enterInTheOutrunRowGoesToConfirm_data()
 void TestPointinEntry::enterInTheOutrunRowGoesToConfirm()
 {
     QFETCH(bool, keepChoice);
-    TCuteButton *from = button(u"cbl20"_s);
+    CuteButton *from = button(u"cbl20"_s);
     focus(u"cbl20"_s);
     if (!keepChoice)
-        m_w->buttonrefle3(); // the focus stays, the row shows no choice
+        m_w->resetRow(PointInputWindow::Outrun); // the focus stays, the row shows no choice
     QTest::keyClick(from, Qt::Key_Return);
-    QCOMPARE(QApplication::focusWidget(), m_w->CuteButton10);
-    QCOMPARE(m_w->CuteButton10->color(), s_blue);
+    QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton10"));
+    QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->color(), s_blue);
     QCOMPARE(from->color(), keepChoice ? s_red : colors::clBtnFace);
     QCOMPARE(from->width(), keepChoice ? 73 : 56);
-    for (int i = 0; i < TFpointin::ColumnCount[TFpointin::Outrun]; ++i) {
-        TCuteButton *b = m_w->valueButton(TFpointin::Outrun, i);
+    for (int i = 0; i < PointInputWindow::ColumnCount[PointInputWindow::Outrun]; ++i) {
+        CuteButton *b = m_w->valueButton(PointInputWindow::Outrun, i);
         if (b != from)
             QVERIFY(isNormal(b));
     }
@@ -396,22 +406,22 @@ void TestPointinEntry::enterInTheOutrunRowGoesToConfirm()
 void TestPointinEntry::enterOnFlightZeroRightAfterStart()
 {
     startLikeState();
-    TCuteButton *zero = button(u"Cba00"_s);
+    CuteButton *zero = button(u"Cba00"_s);
     QVERIFY(isNormal(zero));
 
     QTest::keyClick(zero, Qt::Key_Return);
 
-    for (int i = 0; i < TFpointin::ColumnCount[TFpointin::Flight]; ++i)
-        QVERIFY(m_w->valueButton(TFpointin::Flight, i)->color() != s_red);
+    for (int i = 0; i < PointInputWindow::ColumnCount[PointInputWindow::Flight]; ++i)
+        QVERIFY(m_w->valueButton(PointInputWindow::Flight, i)->color() != s_red);
     QCOMPARE(QApplication::focusWidget(), button(u"cbo00"_s));
     QVERIFY(isChosen(button(u"cbo00"_s), 48));
-    QCOMPARE(m_w->opval(), u"0"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Landing), u"0"_s);
     // The Enter click on flight 0 grows it in place, in the normal colours.
     QCOMPARE(zero->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(zero->color(), colors::clBtnFace);
     QCOMPARE(zero->fontColor(), s_darkBlue);
     QCOMPARE(zero->font().pixelSize(), 48);
-    QCOMPARE(m_w->apval(), u"0"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"0"_s);
 }
 
 void TestPointinEntry::confirmedRowTurnsBlueAgainOnFocus()
@@ -426,12 +436,12 @@ void TestPointinEntry::confirmedRowTurnsBlueAgainOnFocus()
 void TestPointinEntry::mousePressChoosesAnUnfocusedButton()
 {
     focus(u"cbl00"_s);
-    TCuteButton *b = button(u"cbl45"_s);
+    CuteButton *b = button(u"cbl45"_s);
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(28, 28));
     QCOMPARE(QApplication::focusWidget(), b);
     QVERIFY(isChosen(b, 40));
-    QCOMPARE(m_w->lpval(), u"4.5"_s);
-    QCOMPARE(m_w->Edit4->text(), u"15.5"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Outrun), u"4.5"_s);
+    QCOMPARE(named<QLineEdit>(m_w, "Edit4")->text(), u"15.5"_s);
 }
 
 void TestPointinEntry::clickOnTheFocusedButton_data()
@@ -452,7 +462,7 @@ void TestPointinEntry::clickOnTheFocusedButton()
     QFETCH(QString, name);
     QFETCH(bool, bySpace);
     QFETCH(bool, afterStart);
-    TCuteButton *b = button(name);
+    CuteButton *b = button(name);
     if (afterStart)
         startLikeState();
     else
@@ -469,7 +479,7 @@ void TestPointinEntry::clickOnTheFocusedButton()
         QCOMPARE(snapshot(), before);
         return;
     }
-    QCOMPARE(m_w->apval(), u"0"_s);
+    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"0"_s);
     QCOMPARE(b->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(b->color(), colors::clBtnFace);
     QStringList after = snapshot();

@@ -1,19 +1,23 @@
 // Following the run, loading competitors, Start and End, confirming and registering.
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
+#include "columnedit.h"
 #include "competition.h"
 #include "competitiongateway.h"
-#include "dbedit.h"
-#include "image.h"
-#include "label.h"
+#include "cutebutton.h"
+#include "fittinglabel.h"
+#include "mainwindow.h"
+#include "markjournal.h"
 #include "openboxes.h"
 #include "panel.h"
+#include "picture.h"
+#include "pointinputwindow.h"
 #include "statements.h"
 #include "station_fixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -60,16 +64,16 @@ void setRunning(bool running)
 
 int chosenColumn(int row)
 {
-    for (int i = 0; i < TFpointin::ColumnCount[row]; ++i) {
-        if (Fpointin->valueButton(row, i)->width() == Fpointin->selWidth)
+    for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
+        if (pointInput()->valueButton(row, i)->width() == PointInputWindow::Look::chosenWidth)
             return i;
     }
     return -1;
 }
 
-TCuteButton *value(int row, int column)
+CuteButton *value(int row, int column)
 {
-    return Fpointin->valueButton(row, column);
+    return pointInput()->valueButton(row, column);
 }
 
 // Counts the paint events a widget receives.
@@ -99,17 +103,24 @@ class TestPointinFlow : public QObject
 
     int attempts() const { return station::gateway()->registrationAttempts() - m_attemptsBefore; }
 
+    // Today's journal file of the station.
+    QString journalFile() const
+    {
+        return m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
+               QDate::currentDate().toString(Qt::ISODate) + u".csv"_s;
+    }
+
     // A poll tick, and its answer.
     bool tick()
     {
-        Fpointin->recallTimerTimer();
+        pointInput()->pollTick();
         return settle();
     }
 
     // はい, and the outcome.
     bool answerYes()
     {
-        QTest::mouseClick(Fpointin->CuteButton4, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
         return settle();
     }
 
@@ -129,11 +140,11 @@ class TestPointinFlow : public QObject
         bounds.retryPauseMs = 1;
         station::gateway()->setBounds(bounds);
         m_attemptsBefore = station::gateway()->registrationAttempts();
-        Fpointin->setSeat(u"A"_s);
-        Fpointin->recallTimer->start();
-        Fpointin->show();
-        QApplication::setActiveWindow(Fpointin);
-        QVERIFY(QTest::qWaitForWindowActive(Fpointin));
+        pointInput()->setSeat(u"A"_s);
+        named<QTimer>(pointInput(), "recallTimer")->start();
+        pointInput()->show();
+        QApplication::setActiveWindow(pointInput());
+        QVERIFY(QTest::qWaitForWindowActive(pointInput()));
         QVERIFY(settle()); // the show's check
     }
 
@@ -142,11 +153,11 @@ class TestPointinFlow : public QObject
     // Start, a value in each row by mouse, then 確定.
     void enterAndConfirm(int flight, int landing, int outrun)
     {
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, flight);
-        choose(TFpointin::Landing, landing);
-        choose(TFpointin::Outrun, outrun);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
+        choose(PointInputWindow::Flight, flight);
+        choose(PointInputWindow::Landing, landing);
+        choose(PointInputWindow::Outrun, outrun);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
     }
 
     QStringList messages() const { return m_station->texts(); }
@@ -159,54 +170,55 @@ private Q_SLOTS:
         Competitor c;
         c.tstno = u"T-3"_s;
         open(c);
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
-        QCOMPARE(Fpointin->Edit2->text(), c.name);
-        QCOMPARE(Fpointin->Edit3->text(), c.team);
-        QCOMPARE(Fpointin->Label9->text(), u"1 本目"_s);
-        QVERIFY(Fpointin->Panel9->isVisible());
-        QCOMPARE(Fpointin->Label26->text(), u"T-3"_s);
-        QCOMPARE(Fpointin->Edit4->text(), u"20.0"_s);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton2));
-        QCOMPARE(Fpointin->Panel10->pos(), QPoint(192, 344));
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), c.name);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit3")->text(), c.team);
+        QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), u"1 本目"_s);
+        QVERIFY(named<Panel>(pointInput(), "Panel9")->isVisible());
+        QCOMPARE(named<QLabel>(pointInput(), "Label26")->text(), u"T-3"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), u"20.0"_s);
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton2")));
+        QCOMPARE(named<Panel>(pointInput(), "Panel10")->pos(), QPoint(192, 344));
         // The not-ready notice stands until a poll finds the run going.
-        QVERIFY(Fpointin->Panel7->isVisible());
+        QVERIFY(named<Panel>(pointInput(), "Panel7")->isVisible());
         QVERIFY(tick());
-        QVERIFY(!Fpointin->Panel7->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel7")->isVisible());
     }
 
     void operatorNotReadyFreezesTheDisplay()
     {
         open();
-        choose(TFpointin::Flight, 3);
+        choose(PointInputWindow::Flight, 3);
         setRunning(false);
         Competitor next;
         next.zek = u"008"_s;
         putUp(next);
         QVERIFY(tick());
-        QVERIFY(Fpointin->Panel7->isVisible());
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
-        QCOMPARE(Fpointin->apval(), u"1.5"_s);
+        QVERIFY(named<Panel>(pointInput(), "Panel7")->isVisible());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
         setRunning(true);
         QVERIFY(tick());
-        QVERIFY(!Fpointin->Panel7->isVisible());
-        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
-        QCOMPARE(Fpointin->apval(), u"0"_s);
+        QVERIFY(!named<Panel>(pointInput(), "Panel7")->isVisible());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
     }
 
     void unchangedBibTouchesNothing()
     {
         open();
-        choose(TFpointin::Landing, 4);
+        choose(PointInputWindow::Landing, 4);
         Competitor same;
         same.name = u"Someone Else"_s;
         same.hon = u"2"_s;
         same.sumi = u"T"_s;
         putUp(same);
         QVERIFY(tick());
-        QCOMPARE(Fpointin->opval(), u"2"_s);
-        QCOMPARE(chosenColumn(TFpointin::Landing), 4);
-        QCOMPARE(Fpointin->Edit2->text(), u"Kasai Noriaki"_s);
-        QCOMPARE(Fpointin->Label9->text(), u"1 本目"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"2"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Landing), 4);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), u"Kasai Noriaki"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), u"1 本目"_s);
     }
 
     void bibStoredWithoutZerosReloadsOnEveryPoll()
@@ -214,12 +226,12 @@ private Q_SLOTS:
         Competitor c;
         c.zek = u"7"_s;
         open(c);
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
-        choose(TFpointin::Flight, 2);
-        QCOMPARE(Fpointin->apval(), u"1"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        choose(PointInputWindow::Flight, 2);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1"_s);
         QVERIFY(tick());
-        QCOMPARE(Fpointin->apval(), u"0"_s);
-        QCOMPARE(chosenColumn(TFpointin::Flight), -1);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Flight), -1);
     }
 
     void rounds_data()
@@ -247,37 +259,40 @@ private Q_SLOTS:
         c.hon = hon;
         putUp(c);
         QVERIFY(tick());
-        QCOMPARE(Fpointin->Edit1->text(), u"012"_s);
-        QCOMPARE(Fpointin->Label9->text(), label);
-        QCOMPARE(Fpointin->Panel7->isVisible(), notReady);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"012"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), label);
+        QCOMPARE(named<Panel>(pointInput(), "Panel7")->isVisible(), notReady);
         // The reference marks are read with every new competitor.
-        QCOMPARE(Fpointin->DBEdit[0]->text(), u"0.5"_s);
-        QCOMPARE(Fpointin->DBEdit[6]->text(), u"2.5"_s);
-        QCOMPARE(Fpointin->DBEdit[11]->text(), u"6.5"_s);
+        QCOMPARE(named<ColumnEdit>(pointInput(), qPrintable(u"DBEdit%1"_s.arg((0) + 1)))->text(),
+                 u"0.5"_s);
+        QCOMPARE(named<ColumnEdit>(pointInput(), qPrintable(u"DBEdit%1"_s.arg((6) + 1)))->text(),
+                 u"2.5"_s);
+        QCOMPARE(named<ColumnEdit>(pointInput(), qPrintable(u"DBEdit%1"_s.arg((11) + 1)))->text(),
+                 u"6.5"_s);
         if (notReady) {
             QVERIFY(tick()); // the run goes on: the notice goes, the competitor stays
-            QVERIFY(!Fpointin->Panel7->isVisible());
-            QCOMPARE(Fpointin->Edit1->text(), u"012"_s);
+            QVERIFY(!named<Panel>(pointInput(), "Panel7")->isVisible());
+            QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"012"_s);
         }
     }
 
     void trialText()
     {
         open();
-        QVERIFY(!Fpointin->Panel9->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel9")->isVisible());
         Competitor c;
         c.zek = u"020"_s;
         c.tstno = u"2 - 1"_s;
         putUp(c);
         QVERIFY(tick());
-        QVERIFY(Fpointin->Panel9->isVisible());
-        QCOMPARE(Fpointin->Label26->text(), u"2 - 1"_s);
-        QCOMPARE(Fpointin->Panel9->x(), 160);
+        QVERIFY(named<Panel>(pointInput(), "Panel9")->isVisible());
+        QCOMPARE(named<QLabel>(pointInput(), "Label26")->text(), u"2 - 1"_s);
+        QCOMPARE(named<Panel>(pointInput(), "Panel9")->x(), 160);
         c.zek = u"021"_s;
         c.tstno.clear();
         putUp(c);
         QVERIFY(tick());
-        QVERIFY(!Fpointin->Panel9->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel9")->isVisible());
     }
 
     void storedDeductionsAreShownAndCount_data()
@@ -311,14 +326,17 @@ private Q_SLOTS:
         c.op = op;
         c.lp = lp;
         open(c);
-        QCOMPARE(chosenColumn(TFpointin::Flight), flight);
-        QCOMPARE(chosenColumn(TFpointin::Landing), landing);
-        QCOMPARE(chosenColumn(TFpointin::Outrun), outrun);
+        QCOMPARE(chosenColumn(PointInputWindow::Flight), flight);
+        QCOMPARE(chosenColumn(PointInputWindow::Landing), landing);
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), outrun);
         // What the rows show is what the value texts hold, and what the mark counts.
-        QCOMPARE(Fpointin->apval(), flight < 0 ? u"0"_s : TFpointin::valueText(flight));
-        QCOMPARE(Fpointin->opval(), landing < 0 ? u"0"_s : TFpointin::valueText(landing));
-        QCOMPARE(Fpointin->lpval(), outrun < 0 ? u"0"_s : TFpointin::valueText(outrun));
-        QCOMPARE(Fpointin->Edit4->text(), mark);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight),
+                 flight < 0 ? u"0"_s : EntryModel::caption(flight));
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing),
+                 landing < 0 ? u"0"_s : EntryModel::caption(landing));
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun),
+                 outrun < 0 ? u"0"_s : EntryModel::caption(outrun));
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), mark);
     }
 
     void registeredCompetitorIsReadBackFromRace_data()
@@ -346,23 +364,24 @@ private Q_SLOTS:
         c.sumi = u"T"_s;
         putUp(c);
         QVERIFY(tick());
-        QCOMPARE(Fpointin->Panel5->isVisible(), registered);
+        QCOMPARE(named<Panel>(pointInput(), "Panel5")->isVisible(), registered);
         if (!registered) {
-            QCOMPARE(Fpointin->apval(), u"0"_s);
+            QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
             return;
         }
-        QCOMPARE(Fpointin->Panel5->color(), TColor(0x0000FFFF));
-        QCOMPARE(Fpointin->Label21->text(), u"Registered"_s);
-        QCOMPARE(Fpointin->Label22->text(), u"登録済みです。"_s);
-        QCOMPARE(Fpointin->apval(), u"2.5"_s);
-        QCOMPARE(Fpointin->opval(), u"1"_s);
-        QCOMPARE(Fpointin->lpval(), u"3.5"_s);
-        QCOMPARE(chosenColumn(TFpointin::Outrun), 7);
-        QCOMPARE(Fpointin->Edit4->text(), u"13.0"_s);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(value(TFpointin::Outrun, 7)));
+        QCOMPARE(named<Panel>(pointInput(), "Panel5")->color(), TColor(0x0000FFFF));
+        QCOMPARE(named<QLabel>(pointInput(), "Label21")->text(), u"Registered"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録済みです。"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"2.5"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"1"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"3.5"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), 7);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), u"13.0"_s);
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(value(PointInputWindow::Outrun, 7)));
         // Start uncovers the confirm button for a new entry.
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        QVERIFY(!Fpointin->Panel5->isVisible());
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
     }
 
     void registeredCompetitorWithoutRaceRow()
@@ -374,10 +393,10 @@ private Q_SLOTS:
         c.sumi = u"T"_s;
         putUp(c);
         QVERIFY(tick());
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->Panel5->isVisible());
-        QCOMPARE(chosenColumn(TFpointin::Flight), -1);
-        QCOMPARE(Fpointin->apval(), u"0"_s);
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+        QCOMPARE(chosenColumn(PointInputWindow::Flight), -1);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
     }
 
     void sumiOtherThanTHidesTheNotice_data()
@@ -395,21 +414,21 @@ private Q_SLOTS:
         c.zek = u"040"_s;
         c.sumi = sumi;
         putUp(c);
-        Fpointin->Panel5->show();
+        named<Panel>(pointInput(), "Panel5")->show();
         QVERIFY(tick());
-        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
     }
 
     void newCompetitorHidesTheQuestion()
     {
         open();
         enterAndConfirm(1, 1, 1);
-        QVERIFY(Fpointin->Panel10->isVisible());
+        QVERIFY(named<Panel>(pointInput(), "Panel10")->isVisible());
         Competitor c;
         c.zek = u"008"_s;
         putUp(c);
         QVERIFY(tick());
-        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
     }
 
@@ -434,7 +453,7 @@ private Q_SLOTS:
         QFETCH(QString, mends);
         open();
         QVERIFY(tick());
-        choose(TFpointin::Flight, 3);
+        choose(PointInputWindow::Flight, 3);
         Competitor c;
         c.zek = zek;
         putUp(c);
@@ -442,12 +461,12 @@ private Q_SLOTS:
             execute(breaks);
         QVERIFY(tick());
         QVERIFY(tick());
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->recallTimer->isActive());
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
         QCOMPARE(messages().size(), 1); // once while the failure lasts
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
-        QCOMPARE(chosenColumn(TFpointin::Flight), 3);
-        QCOMPARE(Fpointin->apval(), u"1.5"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Flight), 3);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"True"_s);
 
         if (!mends.isEmpty())
@@ -456,41 +475,36 @@ private Q_SLOTS:
         c.name = u"Funaki Kazuyoshi"_s;
         putUp(c);
         QVERIFY(tick());
-        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
-        QCOMPARE(Fpointin->Edit2->text(), c.name);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), c.name);
         QCOMPARE(messages().size(), 1);
     }
 
-    void droppedConnectionIsToldOnceAndPollingGoesOn_data()
-    {
-        QTest::addColumn<Route>("route");
-        QTest::newRow("Firebird") << Route::Firebird;
-        QTest::newRow("MariaDB over ODBC") << Route::Odbc;
-    }
+    void droppedConnectionIsToldOnceAndPollingGoesOn_data() { support::serverRows(); }
     void droppedConnectionIsToldOnceAndPollingGoesOn()
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
         open(Competitor(), route);
         QVERIFY(tick());
-        choose(TFpointin::Outrun, 3);
+        choose(PointInputWindow::Outrun, 3);
         Competitor next;
         next.zek = u"008"_s;
         next.name = u"Funaki Kazuyoshi"_s;
         putUp(next);
         dropOtherConnections(route); // the server drops the station's connection
         QVERIFY(tick());
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->recallTimer->isActive());
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
         QCOMPARE(messages().size(), 1);
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
-        QCOMPARE(Fpointin->lpval(), u"1.5"_s); // the entry stays
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"1.5"_s); // the entry stays
 
         QVERIFY(tick()); // connects again and loads the competitor in full
         QCOMPARE(messages().size(), 1);
-        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
-        QCOMPARE(Fpointin->Edit2->text(), next.name);
-        QCOMPARE(Fpointin->Edit4->text(), u"20.0"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), next.name);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), u"20.0"_s);
     }
 
     void failedCheckWhileShowingIsToldOnceTheWindowIsDrawn()
@@ -498,13 +512,14 @@ private Q_SLOTS:
         Competitor c;
         c.zek = u"abc"_s;
         open(c);
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->recallTimer->isActive());
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
         QTRY_COMPARE(messages().size(), 1);
         // The window is made ready all the same.
-        QCOMPARE(Fpointin->Panel10->pos(), QPoint(192, 344));
-        QVERIFY(Fpointin->Panel7->isVisible());
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton2));
+        QCOMPARE(named<Panel>(pointInput(), "Panel10")->pos(), QPoint(192, 344));
+        QVERIFY(named<Panel>(pointInput(), "Panel7")->isVisible());
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton2")));
         QVERIFY(tick());
         QCOMPARE(messages().size(), 1);
     }
@@ -521,8 +536,8 @@ private Q_SLOTS:
         c.zek = u"abc"_s;
         putUp(c);
         messages::setSink({});
-        Fpointin->recallTimer->setInterval(20);
-        PaintCounter counter(Fpointin);
+        named<QTimer>(pointInput(), "recallTimer")->setInterval(20);
+        PaintCounter counter(pointInput());
 
         int step = 0;
         int mostBoxes = 0;
@@ -540,7 +555,7 @@ private Q_SLOTS:
         connect(&driver, &QTimer::timeout, this, [&] {
             const QList<QMessageBox *> boxes = openBoxes();
             mostBoxes = std::max(mostBoxes, int(boxes.size()));
-            if (!Fpointin->isVisible() && step < 5)
+            if (!pointInput()->isVisible() && step < 5)
                 trouble << u"the window went at step %1"_s.arg(step);
             switch (step) {
             case 0: // the show's failure, while ticks go on underneath
@@ -559,10 +574,11 @@ private Q_SLOTS:
                 }
                 break;
             case 2: // loaded as soon as the row is good, drawn, and the window takes input
-                if (Fpointin->Edit1->text() == u"008"_s && counter.paints > paintsAtClose) {
-                    QApplication::setActiveWindow(Fpointin); // as the judge's click would
-                    QTest::mouseClick(value(TFpointin::Landing, 4), Qt::LeftButton);
-                    if (chosenColumn(TFpointin::Landing) != 4)
+                if (named<QLineEdit>(pointInput(), "Edit1")->text() == u"008"_s &&
+                    counter.paints > paintsAtClose) {
+                    QApplication::setActiveWindow(pointInput()); // as the judge's click would
+                    QTest::mouseClick(value(PointInputWindow::Landing, 4), Qt::LeftButton);
+                    if (chosenColumn(PointInputWindow::Landing) != 4)
                         trouble << u"a click on landing 2 chose nothing"_s;
                     c.zek = u"x9"_s;
                     putUp(c);
@@ -577,10 +593,11 @@ private Q_SLOTS:
                 break;
             case 4:
                 if (clock.elapsed() > 300 && counter.paints >= paintsAtClose) {
-                    if (chosenColumn(TFpointin::Landing) != 4)
+                    if (chosenColumn(PointInputWindow::Landing) != 4)
                         trouble << u"the entry was lost"_s;
                     ++step;
-                    QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton); // End
+                    QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"),
+                                      Qt::LeftButton); // End
                 }
                 break;
             default:
@@ -592,10 +609,10 @@ private Q_SLOTS:
             trouble << u"gave up at step %1"_s.arg(step);
             for (QMessageBox *box : openBoxes())
                 box->reject();
-            Fpointin->closeWindow();
+            pointInput()->closeWindow();
         });
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return step == 5 && !Fpointin->isVisible(); }, 20000));
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return step == 5 && !pointInput()->isVisible(); }, 20000));
         driver.stop();
         QVERIFY2(trouble.isEmpty(), qPrintable(trouble.join(u"; "_s)));
         QCOMPARE(step, 5);
@@ -613,25 +630,28 @@ private Q_SLOTS:
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true); // judge A's table holds no competitor: the showing loads nothing
-        Fmain->RbA->setChecked(true);
+        named<QRadioButton>(mainWindow(), "RbA")->setChecked(true);
         auto end = [] {
-            QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton);
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
             settle();
         };
         QVERIFY(claimAndRun([&] {
-            QTest::mouseClick(value(TFpointin::Flight, 6), Qt::LeftButton);
-            QTest::mouseClick(value(TFpointin::Landing, 4), Qt::LeftButton);
-            QTest::mouseClick(value(TFpointin::Outrun, 2), Qt::LeftButton);
+            QTest::mouseClick(value(PointInputWindow::Flight, 6), Qt::LeftButton);
+            QTest::mouseClick(value(PointInputWindow::Landing, 4), Qt::LeftButton);
+            QTest::mouseClick(value(PointInputWindow::Outrun, 2), Qt::LeftButton);
             end();
         }));
         QStringList afterwards;
         QVERIFY(claimAndRun([&] {
-            for (int row = 0; row < TFpointin::RowCount; ++row)
+            for (int row = 0; row < PointInputWindow::RowCount; ++row)
                 afterwards << QString::number(chosenColumn(row));
-            afterwards << Fpointin->apval() << Fpointin->opval() << Fpointin->lpval()
-                       << Fpointin->Edit4->text();
-            QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton); // 確定
-            afterwards << QString::number(Fpointin->Panel10->isVisible());
+            afterwards << pointInput()->valueText(PointInputWindow::Flight)
+                       << pointInput()->valueText(PointInputWindow::Landing)
+                       << pointInput()->valueText(PointInputWindow::Outrun)
+                       << named<QLineEdit>(pointInput(), "Edit4")->text();
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"),
+                              Qt::LeftButton); // 確定
+            afterwards << QString::number(named<Panel>(pointInput(), "Panel10")->isVisible());
             end();
         }));
         QCOMPARE(afterwards, (QStringList{u"-1"_s, u"-1"_s, u"-1"_s, u"0"_s, u"0"_s, u"0"_s,
@@ -648,13 +668,14 @@ private Q_SLOTS:
         c.tstno = u"<img src=x>"_s;
         c.name = u"<i>Kasai</i> &amp; Co"_s;
         open(c);
-        QCOMPARE(Fpointin->Label9->text(), u"<b>1</b> 本目"_s);
-        QCOMPARE(Fpointin->Label26->text(), c.tstno);
-        QCOMPARE(Fpointin->Edit2->text(), c.name);
+        QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), u"<b>1</b> 本目"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label26")->text(), c.tstno);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), c.name);
         // Drawn as text: as wide as its characters, not as a (missing) picture.
-        QVERIFY(Fpointin->Label26->sizeHint().width() >=
-                Fpointin->Label26->fontMetrics().horizontalAdvance(c.tstno));
-        for (QWidget *window : {static_cast<QWidget *>(Fmain), static_cast<QWidget *>(Fpointin)}) {
+        QVERIFY(named<QLabel>(pointInput(), "Label26")->sizeHint().width() >=
+                named<QLabel>(pointInput(), "Label26")->fontMetrics().horizontalAdvance(c.tstno));
+        for (QWidget *window :
+             {static_cast<QWidget *>(mainWindow()), static_cast<QWidget *>(pointInput())}) {
             for (QLabel *label : window->findChildren<QLabel *>()) {
                 if (label->pixmap().isNull())
                     QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
@@ -665,26 +686,26 @@ private Q_SLOTS:
     void endReleasesTheSeatAndCloses()
     {
         open();
-        Fpointin->Panel10->show();
-        QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton);
+        named<Panel>(pointInput(), "Panel10")->show();
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
-        QVERIFY(!Fpointin->recallTimer->isActive());
-        QVERIFY(!Fpointin->Panel10->isVisible());
-        QVERIFY(Fpointin->Edit1->text().isEmpty());
-        QVERIFY(!Fpointin->isVisible());
+        QVERIFY(!named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
+        QVERIFY(named<QLineEdit>(pointInput(), "Edit1")->text().isEmpty());
+        QVERIFY(!pointInput()->isVisible());
     }
 
     void failedEndKeepsTheWindowOpen()
     {
         open();
         execute(u"drop table judgeA"_s);
-        QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(messages().size(), 1);
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->recallTimer->isActive());
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
     }
 
     void lastingPollFailureIsReportedOnce()
@@ -695,9 +716,9 @@ private Q_SLOTS:
         QVERIFY(tick());
         QVERIFY(tick());
         QCOMPARE(messages().size(), 1);
-        QVERIFY(Fpointin->isVisible());
-        QVERIFY(Fpointin->recallTimer->isActive());
-        QCOMPARE(Fpointin->Edit1->text(), u"007"_s);
+        QVERIFY(pointInput()->isVisible());
+        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
         execute(u"create table judgeent (jikko varchar(10))"_s);
         execute(u"insert into judgeent (jikko) values ('1')"_s);
         QVERIFY(tick());
@@ -710,21 +731,21 @@ private Q_SLOTS:
     void diagnosticShowsTheLastJudgeStatement()
     {
         open();
-        QVERIFY(!Fpointin->Edit6->isVisible());
-        QTest::mouseDClick(Fpointin->Image2, Qt::LeftButton);
-        QVERIFY(Fpointin->Edit6->isVisible());
-        QCOMPARE(Fpointin->Edit6->text(), u"select * from judgeA"_s);
+        QVERIFY(!named<QLineEdit>(pointInput(), "Edit6")->isVisible());
+        QTest::mouseDClick(named<Picture>(pointInput(), "Image2"), Qt::LeftButton);
+        QVERIFY(named<QLineEdit>(pointInput(), "Edit6")->isVisible());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit6")->text(), u"select * from judgeA"_s);
     }
 
     void confirmWithAMissingRow()
     {
         open();
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, 2);
-        choose(TFpointin::Landing, 2);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
+        choose(PointInputWindow::Flight, 2);
+        choose(PointInputWindow::Landing, 2);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList{missingPoints});
-        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
     }
 
     void registration_data()
@@ -759,39 +780,41 @@ private Q_SLOTS:
         QFETCH(int, outrun);
         QFETCH(QStringList, statement);
         open();
-        Fpointin->setSeat(letter);
+        pointInput()->setSeat(letter);
         putUp(Competitor(), letter);
-        QTest::mouseClick(Fpointin->CuteButton2, Qt::LeftButton);
-        choose(TFpointin::Flight, flight);
-        choose(TFpointin::Landing, landing);
-        choose(TFpointin::Outrun, outrun);
-        Fpointin->Edit4->setText(u"99.9"_s); // typed by hand: never written
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
-        QVERIFY(Fpointin->Panel10->isVisible());
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton4));
-        QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
+        choose(PointInputWindow::Flight, flight);
+        choose(PointInputWindow::Landing, landing);
+        choose(PointInputWindow::Outrun, outrun);
+        named<QLineEdit>(pointInput(), "Edit4")->setText(u"99.9"_s); // typed by hand: never written
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QVERIFY(named<Panel>(pointInput(), "Panel10")->isVisible());
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton4")));
+        QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::Key_Return);
         QVERIFY(settle());
         const QString table = u"select * from judge"_s + letter;
-        QCOMPARE(readColumn(table, u"ap"_s), TFpointin::valueText(flight));
-        QCOMPARE(readColumn(table, u"op"_s), TFpointin::valueText(landing));
-        QCOMPARE(readColumn(table, u"lp"_s), TFpointin::valueText(outrun));
+        QCOMPARE(readColumn(table, u"ap"_s), EntryModel::caption(flight));
+        QCOMPARE(readColumn(table, u"op"_s), EntryModel::caption(landing));
+        QCOMPARE(readColumn(table, u"lp"_s), EntryModel::caption(outrun));
         QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
         // The statement as written, with the mark the table now holds.
-        QCOMPARE(statements::registration(
-                     letter, TFpointin::valueText(flight), TFpointin::valueText(landing),
-                     TFpointin::valueText(outrun), readColumn(table, u"tp"_s), u"007"_s),
+        QCOMPARE(statements::registration(letter, EntryModel::caption(flight),
+                                          EntryModel::caption(landing), EntryModel::caption(outrun),
+                                          readColumn(table, u"tp"_s), u"007"_s),
                  statement);
-        QVERIFY(Fpointin->Panel5->isVisible());
-        QCOMPARE(Fpointin->Panel5->color(), TColor(0x00FFFF00));
-        QCOMPARE(Fpointin->Label21->text(), u"Registered"_s);
-        QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
-        QVERIFY(!Fpointin->Panel10->isVisible());
-        QCOMPARE(Fpointin->CuteButton10->color(), Fpointin->btnColor);
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+        QCOMPARE(named<Panel>(pointInput(), "Panel5")->color(), TColor(0x00FFFF00));
+        QCOMPARE(named<QLabel>(pointInput(), "Label21")->text(), u"Registered"_s);
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton10")->color(),
+                 PointInputWindow::Look::normalFace);
         QCOMPARE(attempts(), 1);
         QVERIFY(messages().isEmpty());
     }
 
-    void marksLandOnlyOnTheCompetitorShown_data() { routeRows(); }
+    void marksLandOnlyOnTheCompetitorShown_data() { support::routeRows(); }
     void marksLandOnlyOnTheCompetitorShown()
     {
         QFETCH(Route, route);
@@ -806,8 +829,8 @@ private Q_SLOTS:
         QVERIFY(answerYes());
         QCOMPARE(messages(), QStringList{competitorChanged});
         QCOMPARE(attempts(), 1); // no second attempt
-        QVERIFY(!Fpointin->Panel5->isVisible());
-        QVERIFY(!Fpointin->Panel10->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         const QString table = u"select * from judgeA"_s;
         QCOMPARE(readColumn(table, u"sumi"_s), QString());
         QCOMPARE(readColumn(table, u"ap"_s), u"0.5"_s);
@@ -815,42 +838,92 @@ private Q_SLOTS:
 
         // The same marks twice are no changed competitor (MariaDB counts found rows).
         QVERIFY(tick());
-        QCOMPARE(Fpointin->Edit1->text(), u"008"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
         for (int time = 0; time < 2; ++time) {
             enterAndConfirm(2, 3, 4);
             QVERIFY(answerYes());
-            QVERIFY(Fpointin->Panel5->isVisible());
-            QCOMPARE(Fpointin->Label22->text(), u"登録しました。"_s);
+            QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+            QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
         }
         QCOMPARE(messages(), QStringList{competitorChanged});
         QCOMPARE(readColumn(table, u"lp"_s), u"2"_s);
         QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
     }
 
+    // Every outcome is in the station's journal before the window shows it.
+    void journalRecordsEveryOutcome()
+    {
+        open();
+        enterAndConfirm(2, 3, 4);
+        QVERIFY(answerYes());
+        Competitor next;
+        next.zek = u"008"_s;
+        putUp(next);
+        enterAndConfirm(1, 1, 1);
+        QVERIFY(answerYes()); // the operator was quicker: competitor changed
+        QFile file(journalFile());
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        QList<journal::Entry> entries;
+        for (const QStringList &record : journal::records(QString::fromUtf8(file.readAll()))) {
+            journal::Entry e;
+            if (journal::read(record, e))
+                entries << e;
+        }
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE((QStringList{entries[0].seat, entries[0].bib, entries[0].round, entries[0].name,
+                              entries[0].flight, entries[0].landing, entries[0].outrun,
+                              entries[0].mark}),
+                 (QStringList{u"A"_s, u"007"_s, u"1"_s, u"Kasai Noriaki"_s, u"1"_s, u"1.5"_s,
+                              u"2"_s, u"15.5"_s}));
+        QCOMPARE(entries[0].outcome, journal::Outcome::Registered);
+        QCOMPARE(entries[1].outcome, journal::Outcome::CompetitorChanged);
+        QCOMPARE(entries[1].mark, u"18.5"_s);
+    }
+
+    void journalThatCannotBeWrittenIsToldOnce()
+    {
+        open();
+        // A file where the journal's folder should be: nobody can write there, root neither.
+        QFile blocker(QFileInfo(journalFile()).absolutePath());
+        QVERIFY(QDir().mkpath(QFileInfo(blocker.fileName()).absolutePath()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        for (int time = 0; time < 2; ++time) {
+            enterAndConfirm(2, 2, 2 + time);
+            QVERIFY(answerYes());
+            QTRY_COMPARE(messages().size(), 1);
+            QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+        }
+        QVERIFY(messages().first().startsWith(u"採点記録を保存できません"_s));
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"lp"_s), u"1.5"_s);
+    }
+
     void answersFollowTheArrows()
     {
         open();
         enterAndConfirm(1, 1, 1);
-        QCOMPARE(Fpointin->CuteButton4->color(), TColor(0x0000FFFF));
-        QCOMPARE(Fpointin->CuteButton5->color(), TColor(0x00400000));
-        QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Right);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton5));
-        QCOMPARE(Fpointin->CuteButton5->color(), TColor(0x0000FFFF));
-        QCOMPARE(Fpointin->CuteButton5->fontColor(), TColor(0x00A00000));
-        QCOMPARE(Fpointin->CuteButton4->color(), TColor(0x00400000));
-        QCOMPARE(Fpointin->CuteButton4->fontColor(), TColor(0x00808080));
-        QTest::keyClick(Fpointin->CuteButton5, Qt::Key_Return);
-        QVERIFY(!Fpointin->Panel10->isVisible());
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton4")->color(), TColor(0x0000FFFF));
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton5")->color(), TColor(0x00400000));
+        QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton5")));
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton5")->color(), TColor(0x0000FFFF));
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton5")->fontColor(), TColor(0x00A00000));
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton4")->color(), TColor(0x00400000));
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton4")->fontColor(), TColor(0x00808080));
+        QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton5"), Qt::Key_Return);
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
-        QCOMPARE(Fpointin->apval(), u"0.5"_s); // the entry is left as it was
-        QCOMPARE(chosenColumn(TFpointin::Outrun), 1);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight),
+                 u"0.5"_s); // the entry is left as it was
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), 1);
     }
 
     void valueChangedWhileAskingIsWhatIsWritten()
     {
         open();
         enterAndConfirm(1, 1, 1);
-        choose(TFpointin::Landing, 6);
+        choose(PointInputWindow::Landing, 6);
         QVERIFY(answerYes());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"op"_s), u"3"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"tp"_s), u"16.0"_s);
@@ -864,34 +937,35 @@ private Q_SLOTS:
         QVERIFY(answerYes());
         QCOMPARE(messages(), QStringList{notRegistered});
         QCOMPARE(attempts(), 10);
-        QVERIFY(!Fpointin->Panel5->isVisible());
-        QVERIFY(!Fpointin->Panel10->isVisible());
-        QCOMPARE(Fpointin->CuteButton10->color(), Fpointin->btnColor);
-        QCOMPARE(Fpointin->apval(), u"1.5"_s);
-        QCOMPARE(chosenColumn(TFpointin::Outrun), 4);
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
+        QCOMPARE(named<CuteButton>(pointInput(), "CuteButton10")->color(),
+                 PointInputWindow::Look::normalFace);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), 4);
         QCOMPARE(readColumn(u"select * from judgeA_away"_s, u"sumi"_s), QString());
         // Back again: confirming once more writes the marks.
         execute(u"alter table judgeA_away rename to judgeA"_s);
-        QTest::mouseClick(Fpointin->CuteButton10, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
         QVERIFY(answerYes());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"lp"_s), u"2"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"tp"_s), u"15.5"_s);
-        QVERIFY(Fpointin->Panel5->isVisible());
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
     }
 
     void incompleteRowAtYesWritesNothing()
     {
         open();
         enterAndConfirm(1, 1, 1);
-        Fpointin->buttonrefle2(); // as a new competitor's reset would
+        pointInput()->resetRow(PointInputWindow::Landing); // as a new competitor's reset would
         QVERIFY(answerYes());
-        QVERIFY(!Fpointin->Panel10->isVisible());
-        QVERIFY(!Fpointin->Panel5->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
+        QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
         QVERIFY(messages().isEmpty());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
     }
 
-    void wholeFlowFromTheSeatClaim_data() { routeRows(); }
+    void wholeFlowFromTheSeatClaim_data() { support::routeRows(); }
     void wholeFlowFromTheSeatClaim()
     {
         QFETCH(Route, route);
@@ -906,11 +980,12 @@ private Q_SLOTS:
         c.name = u"高梨 沙羅"_s;
         c.team = u"Ørsta IL"_s;
         putUp(c, u"D"_s);
-        Fmain->Rbd->setChecked(true);
+        named<QRadioButton>(mainWindow(), "Rbd")->setChecked(true);
         QStringList shown;
         QVERIFY(claimAndRun([&] {
-            shown << Fpointin->Edit2->text() << Fpointin->Edit3->text();
-            QTest::keyClick(Fpointin->CuteButton2, Qt::Key_Space); // Start
+            shown << named<QLineEdit>(pointInput(), "Edit2")->text()
+                  << named<QLineEdit>(pointInput(), "Edit3")->text();
+            QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::Key_Space); // Start
             QWidget *w = QApplication::focusWidget();
             QTest::keyClick(w, Qt::Key_Right);                            // flight 0.5
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);  // flight 1
@@ -919,12 +994,14 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // outrun 0
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);  // outrun 0.5
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // to 確定
-            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fpointin->CuteButton10));
-            QTest::keyClick(Fpointin->CuteButton10, Qt::Key_Return);
-            QTest::keyClick(Fpointin->CuteButton4, Qt::Key_Return); // はい
+            QCOMPARE(QApplication::focusWidget(),
+                     static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton10")));
+            QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::Key_Return);
+            QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::Key_Return); // はい
             settle();
-            shown << Fpointin->Label22->text();
-            QTest::mouseClick(Fpointin->CuteButton3, Qt::LeftButton); // End
+            shown << named<QLabel>(pointInput(), "Label22")->text();
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"),
+                              Qt::LeftButton); // End
             settle();
         }));
         QCOMPARE(shown, (QStringList{c.name, c.team, u"登録しました。"_s}));

@@ -1,10 +1,12 @@
 // The point input window as it is built, placed at creation and placed at every showing.
-#include "Upointin.h"
-#include "dbedit.h"
+#include "columnedit.h"
 #include "dialogkeys.h"
-#include "image.h"
+#include "fittinglabel.h"
 #include "messages.h"
+#include "named.h"
 #include "panel.h"
+#include "picture.h"
+#include "pointinputwindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +31,7 @@ class TestPointinLayout : public QObject
 
 private:
     QWidget *m_main = nullptr;
-    TFpointin *m_w = nullptr;
+    PointInputWindow *m_w = nullptr;
     QStringList m_messages;
 
     template<class T = QWidget> T *control(const QString &name) const
@@ -84,7 +86,7 @@ void TestPointinLayout::initTestCase()
 void TestPointinLayout::init()
 {
     m_messages.clear();
-    m_w = new TFpointin(m_main);
+    m_w = new PointInputWindow(m_main);
 }
 
 void TestPointinLayout::cleanup()
@@ -190,20 +192,22 @@ void TestPointinLayout::placement()
 
 void TestPointinLayout::labelsGrowWithTheirText()
 {
-    const QRect registered = m_w->Label22->geometry();
-    m_w->Label22->setText(u"登録済みです。登録済みです。"_s);
-    QCOMPARE(m_w->Label22->geometry().right(), registered.right());
-    QVERIFY(m_w->Label22->width() > registered.width());
-    QVERIFY(m_w->Label22->width() >= m_w->Label22->sizeHint().width());
+    const QRect registered = named<FittingLabel>(m_w, "Label22")->geometry();
+    named<FittingLabel>(m_w, "Label22")->setText(u"登録済みです。登録済みです。"_s);
+    QCOMPARE(named<FittingLabel>(m_w, "Label22")->geometry().right(), registered.right());
+    QVERIFY(named<FittingLabel>(m_w, "Label22")->width() > registered.width());
+    QVERIFY(named<FittingLabel>(m_w, "Label22")->width() >=
+            named<FittingLabel>(m_w, "Label22")->sizeHint().width());
 
-    m_w->Label26->setText(u"12 - 345 long trial"_s);
-    QCOMPARE(m_w->Label26->pos(), QPoint(24, 8));
-    QVERIFY(m_w->Label26->width() >= m_w->Label26->sizeHint().width());
+    named<FittingLabel>(m_w, "Label26")->setText(u"12 - 345 long trial"_s);
+    QCOMPARE(named<FittingLabel>(m_w, "Label26")->pos(), QPoint(24, 8));
+    QVERIFY(named<FittingLabel>(m_w, "Label26")->width() >=
+            named<FittingLabel>(m_w, "Label26")->sizeHint().width());
 
     // A shorter text keeps the design box.
-    m_w->Label9->setText(u"試技"_s);
-    QCOMPARE(m_w->Label9->geometry().topLeft(), QPoint(64, 456));
-    QVERIFY(m_w->Label9->width() >= 89);
+    named<FittingLabel>(m_w, "Label9")->setText(u"試技"_s);
+    QCOMPARE(named<FittingLabel>(m_w, "Label9")->geometry().topLeft(), QPoint(64, 456));
+    QVERIFY(named<FittingLabel>(m_w, "Label9")->width() >= 89);
 }
 
 void TestPointinLayout::textAndFont_data()
@@ -304,7 +308,7 @@ void TestPointinLayout::buttons()
     QFETCH(bool, bold);
     QFETCH(TColor, captionColour);
     QFETCH(int, tabOrder);
-    const auto *b = control<TCuteButton>(name);
+    const auto *b = control<CuteButton>(name);
     QVERIFY(b);
     QCOMPARE(b->caption(), caption);
     QCOMPARE(b->color(), face);
@@ -313,7 +317,7 @@ void TestPointinLayout::buttons()
     QCOMPARE(b->font().bold(), bold);
     QCOMPARE(b->property("tollivaneTabOrder").toInt(), tabOrder);
     QVERIFY(!b->flat());
-    QVERIFY(!b->egnoreContClick());
+    QVERIFY(!b->ignoreContinuousClicks());
     QVERIFY(!b->showFocusRect());
 }
 
@@ -327,9 +331,9 @@ void TestPointinLayout::panels_data()
     QTest::addColumn<int>("bevelWidth");
     QTest::addColumn<bool>("border");
 
-    const int none = int(TPanel::Bevel::None);
-    const int raised = int(TPanel::Bevel::Raised);
-    const int lowered = int(TPanel::Bevel::Lowered);
+    const int none = int(Panel::Bevel::None);
+    const int raised = int(Panel::Bevel::Raised);
+    const int lowered = int(Panel::Bevel::Lowered);
     QTest::newRow("flight row black")
         << u"Panel1"_s << colors::clBlack << QString() << raised << none << 1 << false;
     QTest::newRow("confirm panel black")
@@ -356,14 +360,14 @@ void TestPointinLayout::panels()
     QFETCH(int, inner);
     QFETCH(int, bevelWidth);
     QFETCH(bool, border);
-    const auto *p = control<TPanel>(name);
+    const auto *p = control<Panel>(name);
     QVERIFY(p);
     QCOMPARE(p->color(), face);
     QCOMPARE(p->caption(), caption);
     QCOMPARE(int(p->bevelOuter()), outer);
     QCOMPARE(int(p->bevelInner()), inner);
     QCOMPARE(p->bevelWidth(), bevelWidth);
-    QCOMPARE(p->borderStyle() == TPanel::BorderStyle::Single, border);
+    QCOMPARE(p->borderStyle() == Panel::BorderStyle::Single, border);
 }
 
 void TestPointinLayout::visibleAtStart_data()
@@ -399,12 +403,12 @@ void TestPointinLayout::valueButtonsFollowTheNamingRuleInTheNormalLook()
     const int counts[] = {11, 11, 15};
     int seen = 0;
     for (int row = 0; row < 3; ++row) {
-        auto *panel = control<TPanel>(QLatin1String(panels[row]));
-        QCOMPARE(panel->findChildren<TCuteButton *>().size(), counts[row]);
+        auto *panel = control<Panel>(QLatin1String(panels[row]));
+        QCOMPARE(panel->findChildren<CuteButton *>().size(), counts[row]);
         for (int i = 0; i < counts[row]; ++i) {
             const QString name =
                 QLatin1String(prefixes[row]) + u"%1"_s.arg(5 * i, 2, 10, QChar(u'0'));
-            auto *b = panel->findChild<TCuteButton *>(name);
+            auto *b = panel->findChild<CuteButton *>(name);
             QVERIFY2(b, qPrintable(name));
             QCOMPARE(m_w->valueButton(row, i), b);
             QCOMPARE(b->caption(), QLatin1String(captions[i]));
@@ -419,8 +423,8 @@ void TestPointinLayout::valueButtonsFollowTheNamingRuleInTheNormalLook()
         }
     }
     QCOMPARE(seen, 37);
-    QCOMPARE(m_w->btnLeft[14], 904);
-    QCOMPARE(m_w->selLeft[14], 896);
+    QCOMPARE(PointInputWindow::Look::normalLeft(14), 904);
+    QCOMPARE(PointInputWindow::Look::chosenLeft(14), 896);
 }
 
 void TestPointinLayout::labelsAndPicturesLieBelowWindowedControls()
@@ -432,7 +436,7 @@ void TestPointinLayout::labelsAndPicturesLieBelowWindowedControls()
         auto *w = qobject_cast<QWidget *>(children[i]);
         if (!w)
             continue;
-        if (qobject_cast<QLabel *>(w) || qobject_cast<TImage *>(w))
+        if (qobject_cast<QLabel *>(w) || qobject_cast<Picture *>(w))
             lastStatic = i;
         else if (firstWindowed < 0)
             firstWindowed = i;
@@ -475,27 +479,27 @@ void TestPointinLayout::laterPanelsLieAbove()
 
 void TestPointinLayout::showingPlacesNoticesAndFocusesStart()
 {
-    m_w->Edit1->setText(u"123"_s);
-    m_w->Panel7->hide();
+    named<QLineEdit>(m_w, "Edit1")->setText(u"123"_s);
+    named<Panel>(m_w, "Panel7")->hide();
     QVERIFY(showAndActivate());
-    QVERIFY(m_w->Edit1->text().isEmpty());
-    QCOMPARE(m_w->Panel9->pos(), QPoint(160, 450));
-    QCOMPARE(m_w->Panel10->pos(), QPoint(192, 344));
-    QVERIFY(m_w->Panel7->isVisible());
-    QVERIFY(!m_w->Panel10->isVisible());
-    QCOMPARE(QApplication::focusWidget(), m_w->CuteButton2);
-    QCOMPARE(m_w->CuteButton2->color(), colors::clYellow);
+    QVERIFY(named<QLineEdit>(m_w, "Edit1")->text().isEmpty());
+    QCOMPARE(named<Panel>(m_w, "Panel9")->pos(), QPoint(160, 450));
+    QCOMPARE(named<Panel>(m_w, "Panel10")->pos(), QPoint(192, 344));
+    QVERIFY(named<Panel>(m_w, "Panel7")->isVisible());
+    QVERIFY(!named<Panel>(m_w, "Panel10")->isVisible());
+    QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton2"));
+    QCOMPARE(named<CuteButton>(m_w, "CuteButton2")->color(), colors::clYellow);
 
     // Every showing, also after the judge moved on.
-    m_w->Panel10->move(0, 0);
-    m_w->Panel7->hide();
-    m_w->valueButton(TFpointin::Landing, 3)->setFocus();
+    named<Panel>(m_w, "Panel10")->move(0, 0);
+    named<Panel>(m_w, "Panel7")->hide();
+    m_w->valueButton(PointInputWindow::Landing, 3)->setFocus();
     m_w->closeWindow();
     QVERIFY(!m_w->isVisible());
     QVERIFY(showAndActivate());
-    QCOMPARE(m_w->Panel10->pos(), QPoint(192, 344));
-    QVERIFY(m_w->Panel7->isVisible());
-    QCOMPARE(QApplication::focusWidget(), m_w->CuteButton2);
+    QCOMPARE(named<Panel>(m_w, "Panel10")->pos(), QPoint(192, 344));
+    QVERIFY(named<Panel>(m_w, "Panel7")->isVisible());
+    QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton2"));
 }
 
 void TestPointinLayout::neverShownControlsStayHidden()
@@ -564,8 +568,8 @@ void TestPointinLayout::closeWindowEndsExec()
 
 void TestPointinLayout::pictures()
 {
-    QCOMPARE(m_w->Image1->picture().size(), QSize(177, 59));
-    QCOMPARE(m_w->Image2->picture().size(), QSize(95, 49));
+    QCOMPARE(named<Picture>(m_w, "Image1")->picture().size(), QSize(177, 59));
+    QCOMPARE(named<Picture>(m_w, "Image2")->picture().size(), QSize(95, 49));
     for (const char *file : {":/pointin/logo.png", ":/pointin/partner.png"}) {
         const QImage img{QLatin1String(file)};
         QVERIFY2(!img.isNull(), file);
@@ -573,7 +577,7 @@ void TestPointinLayout::pictures()
     }
     // Drawn unscaled from the top-left corner of the frame.
     QVERIFY(showAndActivate());
-    const QImage shown = m_w->Image1->grab().toImage();
+    const QImage shown = named<Picture>(m_w, "Image1")->grab().toImage();
     const QImage logo(u":/pointin/logo.png"_s);
     QCOMPARE(shown.pixelColor(30, 40), logo.pixelColor(30, 40));
     QCOMPARE(shown.pixelColor(100, 20), logo.pixelColor(100, 20));
@@ -581,12 +585,12 @@ void TestPointinLayout::pictures()
 
 void TestPointinLayout::timers()
 {
-    QCOMPARE(m_w->recallTimer->objectName(), u"recallTimer"_s);
-    QCOMPARE(m_w->recallTimer->interval(), 3000);
-    QVERIFY(!m_w->recallTimer->isActive());
-    QVERIFY(!m_w->recallTimer->isSingleShot());
-    QCOMPARE(m_w->Timer1->interval(), 1000);
-    QVERIFY(!m_w->Timer1->isActive());
+    QCOMPARE(named<QTimer>(m_w, "recallTimer")->objectName(), u"recallTimer"_s);
+    QCOMPARE(named<QTimer>(m_w, "recallTimer")->interval(), 3000);
+    QVERIFY(!named<QTimer>(m_w, "recallTimer")->isActive());
+    QVERIFY(!named<QTimer>(m_w, "recallTimer")->isSingleShot());
+    QCOMPARE(named<QTimer>(m_w, "Timer1")->interval(), 1000);
+    QVERIFY(!named<QTimer>(m_w, "Timer1")->isActive());
 }
 
 void TestPointinLayout::referenceMarksShowTheirColumns()
@@ -596,19 +600,25 @@ void TestPointinLayout::referenceMarksShowTheirColumns()
     const int tabOrders[] = {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     QList<std::pair<QString, QString>> row;
     for (int i = 0; i < 12; ++i) {
-        QCOMPARE(m_w->DBEdit[i]->objectName(), u"DBEdit%1"_s.arg(i + 1));
-        QCOMPARE(m_w->DBEdit[i]->dataField(), QLatin1String(fields[i]));
-        QCOMPARE(m_w->DBEdit[i]->property("tollivaneTabOrder").toInt(), tabOrders[i]);
-        QVERIFY(m_w->DBEdit[i]->isReadOnly());
+        QCOMPARE(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))->objectName(),
+                 u"DBEdit%1"_s.arg(i + 1));
+        QCOMPARE(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))->dataField(),
+                 QLatin1String(fields[i]));
+        QCOMPARE(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))
+                     ->property("tollivaneTabOrder")
+                     .toInt(),
+                 tabOrders[i]);
+        QVERIFY(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))->isReadOnly());
         // Names as the server spells them: upper case on Firebird.
         row.append({QString::fromLatin1(fields[11 - i]).toUpper(), QString::number(11 - i)});
     }
     for (int i = 0; i < 12; ++i) {
-        m_w->DBEdit[i]->showRow(row);
-        QCOMPARE(m_w->DBEdit[i]->text(), QString::number(i));
+        named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))->showRow(row);
+        QCOMPARE(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((i) + 1)))->text(),
+                 QString::number(i));
     }
-    m_w->DBEdit[4]->showRow({});
-    QVERIFY(m_w->DBEdit[4]->text().isEmpty());
+    named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((4) + 1)))->showRow({});
+    QVERIFY(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((4) + 1)))->text().isEmpty());
 }
 
 QTEST_MAIN(TestPointinLayout)

@@ -1,8 +1,8 @@
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
 #include "competition.h"
+#include "cutebutton.h"
+#include "mainwindow.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 #include "radiogroup.h"
 #include "station_fixture.h"
 
@@ -45,24 +45,24 @@ class TestSeat : public QObject
     }
 
 private Q_SLOTS:
-    void claimOpensTheWindow_data() { routeRows(); }
+    void claimOpensTheWindow_data() { support::routeRows(); }
     void claimOpensTheWindow()
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
         auto s = station(route);
         QVERIFY(s);
-        Fmain->RbC->setChecked(true);
-        Fpointin->chooseValue(TFpointin::Flight, 5);
+        named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
+        pointInput()->chooseValue(PointInputWindow::Flight, 5);
         bool shownModally = false;
         QString letter;
         bool polling = false;
         QString flight;
         QVERIFY(claimAndRun([&] {
-            shownModally = Fpointin->isVisible() && Fpointin->isModal();
-            letter = Fpointin->Label1->text();
-            polling = Fpointin->recallTimer->isActive();
-            flight = Fpointin->apval();
+            shownModally = pointInput()->isVisible() && pointInput()->isModal();
+            letter = named<QLabel>(pointInput(), "Label1")->text();
+            polling = named<QTimer>(pointInput(), "recallTimer")->isActive();
+            flight = pointInput()->valueText(PointInputWindow::Flight);
         }));
         QVERIFY(shownModally);
         QCOMPARE(letter, u"C"_s);
@@ -70,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(flight, u"0"_s);
         QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), u"True"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
-        QVERIFY(!Fmain->Panel2->isVisible());
+        QVERIFY(!named<Panel>(mainWindow(), "Panel2")->isVisible());
         QVERIFY(s->messages.isEmpty());
     }
 
@@ -83,7 +83,7 @@ private Q_SLOTS:
             const char *name;
             Route route;
         } routes[] = {
-            {"SQLite", Route::Sqlite}, {"Firebird", Route::Firebird}, {"MariaDB", Route::Odbc}};
+            {"SQLite", Route::Sqlite}, {"Firebird", Route::InterBase}, {"MariaDB", Route::Odbc}};
         for (const auto &r : routes) {
             QTest::addRow("%s, True", r.name) << r.route << u"True"_s;
             QTest::addRow("%s, empty", r.name) << r.route << QString();
@@ -98,25 +98,25 @@ private Q_SLOTS:
         auto s = station(route);
         QVERIFY(s);
         execute(u"update judgeC set ent='"_s + ent + u"'"_s);
-        Fmain->RbC->setChecked(true);
-        Fpointin->chooseValue(TFpointin::Flight, 2);
-        Fpointin->chooseValue(TFpointin::Landing, 4);
-        Fpointin->chooseValue(TFpointin::Outrun, 6);
+        named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
+        pointInput()->chooseValue(PointInputWindow::Flight, 2);
+        pointInput()->chooseValue(PointInputWindow::Landing, 4);
+        pointInput()->chooseValue(PointInputWindow::Outrun, 6);
         QTimer guard; // should the window open, it closes again
-        connect(&guard, &QTimer::timeout, Fpointin, [] {
-            if (Fpointin->isVisible())
-                Fpointin->closeWindow();
+        connect(&guard, &QTimer::timeout, pointInput(), [] {
+            if (pointInput()->isVisible())
+                pointInput()->closeWindow();
         });
         guard.start(10);
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
-        QVERIFY(Fmain->Panel2->isVisible());
+        QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), ent);
         // Reset before the seat was tested.
-        QCOMPARE(Fpointin->apval(), u"0"_s);
-        QCOMPARE(Fpointin->opval(), u"0"_s);
-        QCOMPARE(Fpointin->lpval(), u"0"_s);
-        QCOMPARE(Fpointin->entry().column(TFpointin::Outrun), -1);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"0"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"0"_s);
+        QCOMPARE(pointInput()->entry().column(PointInputWindow::Outrun), -1);
         QVERIFY(s->messages.isEmpty());
     }
 
@@ -125,22 +125,23 @@ private Q_SLOTS:
         auto s = station(Route::Sqlite);
         QVERIFY(s);
         execute(u"update judgeB set ent='True'"_s);
-        Fmain->RbB->setChecked(true);
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        named<QRadioButton>(mainWindow(), "RbB")->setChecked(true);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
-        QVERIFY(Fmain->Panel2->isVisible());
+        QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
         // A click on the notice's text is the label's, not the panel's.
-        QTest::mouseClick(Fmain->Label4, Qt::LeftButton, {}, QPoint(10, 5));
+        QTest::mouseClick(named<QLabel>(mainWindow(), "Label4"), Qt::LeftButton, {}, QPoint(10, 5));
         QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
-        QTest::mouseClick(Fmain->Panel2, Qt::LeftButton, {}, QPoint(10, 100));
+        QTest::mouseClick(named<Panel>(mainWindow(), "Panel2"), Qt::LeftButton, {},
+                          QPoint(10, 100));
         QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"False"_s);
-        QVERIFY(Fmain->Panel2->isVisible());
+        QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
         // O.K. only hides the notice.
         execute(u"update judgeB set ent='True'"_s);
-        QTest::mouseClick(Fmain->CuteButton2, Qt::LeftButton);
-        QVERIFY(!Fmain->Panel2->isVisible());
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton2"), Qt::LeftButton);
+        QVERIFY(!named<Panel>(mainWindow(), "Panel2")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
     }
 
@@ -148,15 +149,16 @@ private Q_SLOTS:
     {
         auto s = station(Route::Sqlite);
         QVERIFY(s);
-        Fmain->RbA->setAutoExclusive(false);
-        Fmain->RbA->setChecked(false);
-        QCOMPARE(Fmain->selectedSeat(), QString());
-        Fpointin->chooseValue(TFpointin::Flight, 3);
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        named<QRadioButton>(mainWindow(), "RbA")->setAutoExclusive(false);
+        named<QRadioButton>(mainWindow(), "RbA")->setChecked(false);
+        QCOMPARE(mainWindow()->selectedSeat(), QString());
+        pointInput()->chooseValue(PointInputWindow::Flight, 3);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(s->messages.size(), 1);
         QCOMPARE(s->messages.first().second, noSeat);
-        QCOMPARE(Fpointin->apval(), u"1.5"_s); // nothing else happened
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight),
+                 u"1.5"_s); // nothing else happened
     }
 
     void unreachableDatabase()
@@ -167,18 +169,20 @@ private Q_SLOTS:
             u"G:\\Jump.GDB=127.0.0.1/1:/b.fdb\n[JumpLocal]\nDriver=SQLite\nDatabase=empty.sqlite\n"_s,
             QByteArray());
         QVERIFY(s.start());
-        Fmain->Rbd->setChecked(true);
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        named<QRadioButton>(mainWindow(), "Rbd")->setChecked(true);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(s.messages.size(), 1);
         QCOMPARE(s.messages.first().second, cannotConnect);
-        QCOMPARE(Fpointin->Label1->text(), u"D"_s); // steps done before the failure stay done
-        QVERIFY(!Fpointin->isVisible());
-        QVERIFY(!Fmain->Panel2->isVisible());
+        QCOMPARE(named<QLabel>(pointInput(), "Label1")->text(),
+                 u"D"_s); // steps done before the failure stay done
+        QVERIFY(!pointInput()->isVisible());
+        QVERIFY(!named<Panel>(mainWindow(), "Panel2")->isVisible());
         // The main window stays usable: another profile, another claim.
-        QTest::mouseClick(Fmain->RGdb->item(0), Qt::LeftButton, {}, QPoint(6, 6));
-        QCOMPARE(Fmain->DbType, u"MySQL"_s);
-        QTest::mouseClick(Fmain->CuteButton1, Qt::LeftButton);
+        QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
+                          QPoint(6, 6));
+        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(s.messages.size(), 2);
     }
@@ -187,28 +191,34 @@ private Q_SLOTS:
     {
         auto s = station(Route::Sqlite);
         QVERIFY(s);
-        QApplication::setActiveWindow(Fmain);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbA));
-        QCOMPARE(captionColour(Fmain->RbA), yellow);
-        QCOMPARE(Fpointin->Label1->x(), 830);
-        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x00FF8080));
+        QApplication::setActiveWindow(mainWindow());
+        QTRY_COMPARE(QApplication::focusWidget(),
+                     static_cast<QWidget *>(named<QRadioButton>(mainWindow(), "RbA")));
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbA")), yellow);
+        QCOMPARE(named<QLabel>(pointInput(), "Label1")->x(), 830);
+        QCOMPARE(named<CuteButton>(mainWindow(), "CuteButton1")->color(), TColor(0x00FF8080));
 
-        QTest::keyClick(Fmain->RbA, Qt::Key_Right); // to the confirm button
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->CuteButton1));
-        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x0098F957));
-        QCOMPARE(captionColour(Fmain->RbA), yellow); // still the last seat with the focus
+        QTest::keyClick(named<QRadioButton>(mainWindow(), "RbA"),
+                        Qt::Key_Right); // to the confirm button
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(mainWindow(), "CuteButton1")));
+        QCOMPARE(named<CuteButton>(mainWindow(), "CuteButton1")->color(), TColor(0x0098F957));
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbA")),
+                 yellow); // still the last seat with the focus
 
-        QTest::keyClick(Fmain->CuteButton1, Qt::Key_Right); // to RbB, which becomes selected
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Fmain->RbB));
-        QVERIFY(Fmain->RbB->isChecked());
-        QCOMPARE(Fmain->CuteButton1->color(), TColor(0x00FF8080));
-        QCOMPARE(captionColour(Fmain->RbB), yellow);
-        QCOMPARE(captionColour(Fmain->RbA), silver);
+        QTest::keyClick(named<CuteButton>(mainWindow(), "CuteButton1"),
+                        Qt::Key_Right); // to RbB, which becomes selected
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<QRadioButton>(mainWindow(), "RbB")));
+        QVERIFY(named<QRadioButton>(mainWindow(), "RbB")->isChecked());
+        QCOMPARE(named<CuteButton>(mainWindow(), "CuteButton1")->color(), TColor(0x00FF8080));
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbB")), yellow);
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbA")), silver);
 
         // Selecting without the focus changes no colour.
-        Fmain->RbE->setChecked(true);
-        QCOMPARE(captionColour(Fmain->RbE), silver);
-        QCOMPARE(captionColour(Fmain->RbB), yellow);
+        named<QRadioButton>(mainWindow(), "RbE")->setChecked(true);
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbE")), silver);
+        QCOMPARE(captionColour(named<QRadioButton>(mainWindow(), "RbB")), yellow);
     }
 };
 

@@ -27,6 +27,16 @@ constexpr TColor clFuchsia = 0x00FF00FF;
 constexpr TColor clAqua = 0x00FFFF00;
 constexpr TColor clWhite = 0x00FFFFFF;
 
+// The terminal's own colours.
+constexpr TColor darkBlue = 0x00A00000;     // captions and texts of the point input window
+constexpr TColor veryDarkBlue = 0x00400000; // the answer button without the focus
+constexpr TColor lightBlue = 0x00FF8080;    // the seat's confirm button at rest
+constexpr TColor springGreen = 0x0098F957;  // the seat's confirm button with the focus
+constexpr TColor lightGreen = 0x0080FF80;   // the connection line
+constexpr TColor nearWhite = 0x00FDFDFD;    // the version mark
+constexpr TColor pink = 0x00FF80FF;         // the operator-not-ready notice
+constexpr TColor paleLime = 0x0050F3B1;     // the face of the mark
+
 constexpr TColor clSystemFlag = 0xFF000000;
 constexpr TColor clWindow = 0xFF000005;
 constexpr TColor clWindowText = 0xFF000008;

@@ -6,10 +6,10 @@
 #include <exception>
 
 // Base of the terminal's exceptions: carries a text meant for the user's eyes.
-class TError : public std::exception
+class Error : public std::exception
 {
 public:
-    explicit TError(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
+    explicit Error(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
     const QString &text() const noexcept { return m_text; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 

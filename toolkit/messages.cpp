@@ -92,7 +92,7 @@ void guarded(QWidget *parent, const std::function<void()> &handler)
 {
     try {
         handler();
-    } catch (const TError &e) {
+    } catch (const Error &e) {
         reportError(parent, e.text());
     } catch (const std::exception &e) {
         reportError(parent, QString::fromUtf8(e.what()));

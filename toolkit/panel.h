@@ -1,29 +1,24 @@
 #pragma once
 
+#include "bevel.h"
 #include "colors.h"
 
 #include <QWidget>
 
 // An opaque panel: a face of its own colour, an optional border line, an outer and an inner
 // bevel ring and a caption centred on the face. It holds the other controls of a form.
-class TPanel : public QWidget
+class Panel : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Bevel
-    {
-        None,
-        Lowered,
-        Raised,
-        Space
-    };
+    using Bevel = bevels::Bevel;
     enum class BorderStyle
     {
         None,
         Single
     };
 
-    explicit TPanel(QWidget *parent = nullptr);
+    explicit Panel(QWidget *parent = nullptr);
 
     TColor color() const { return m_color; }
     void setColor(TColor color);

@@ -2,7 +2,7 @@
 
 #include <QRadioButton>
 
-TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, QWidget *parent)
+RadioGroup::RadioGroup(const QString &caption, const QStringList &items, QWidget *parent)
     : QGroupBox(caption, parent)
 {
     for (qsizetype i = 0; i < items.size(); ++i) {
@@ -15,7 +15,7 @@ TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, QWidg
     updateTabStops();
 }
 
-void TRadioGroup::setItemIndex(int index)
+void RadioGroup::setItemIndex(int index)
 {
     if (index < 0 || index >= m_buttons.size()) {
         m_index = -1;
@@ -29,7 +29,7 @@ void TRadioGroup::setItemIndex(int index)
     m_buttons[index]->setChecked(true);
 }
 
-void TRadioGroup::onToggled(int index, bool checked)
+void RadioGroup::onToggled(int index, bool checked)
 {
     if (!checked) {
         // A judge's click cannot take the check off the selected item.
@@ -50,7 +50,7 @@ void TRadioGroup::onToggled(int index, bool checked)
     Q_EMIT clicked();
 }
 
-void TRadioGroup::updateTabStops()
+void RadioGroup::updateTabStops()
 {
     // Only the selected item is a tab stop; with none selected, the first one is.
     for (qsizetype i = 0; i < m_buttons.size(); ++i) {
@@ -59,13 +59,13 @@ void TRadioGroup::updateTabStops()
     }
 }
 
-void TRadioGroup::resizeEvent(QResizeEvent *event)
+void RadioGroup::resizeEvent(QResizeEvent *event)
 {
     QGroupBox::resizeEvent(event);
     layoutItems();
 }
 
-void TRadioGroup::layoutItems()
+void RadioGroup::layoutItems()
 {
     // Items share the space below the caption in equal rows, as the desktop's radio group does.
     const QRect r = contentsRect().adjusted(8, 0, -4, -2);

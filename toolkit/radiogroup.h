@@ -9,11 +9,11 @@ class QRadioButton;
 // A group box of radio items with one selected item or none (item index -1).
 // clicked() comes whenever a new item becomes selected, by the user or by the program;
 // not when the selected item is chosen again and not when the selection is cleared.
-class TRadioGroup : public QGroupBox
+class RadioGroup : public QGroupBox
 {
     Q_OBJECT
 public:
-    TRadioGroup(const QString &caption, const QStringList &items, QWidget *parent = nullptr);
+    RadioGroup(const QString &caption, const QStringList &items, QWidget *parent = nullptr);
 
     int itemIndex() const { return m_index; }
     void setItemIndex(int index);

@@ -3,6 +3,7 @@
 #include "dbengine.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -63,14 +64,14 @@ QString judgeTable(QChar letter)
     return u"judge"_s + letter;
 }
 
-void exec(TDatabase &db, const QString &statement)
+void exec(Database &db, const QString &statement)
 {
-    TQuery query(&db);
+    Query query(&db);
     query.sql().add(statement);
     query.execSQL();
 }
 
-void execIgnoringFailure(TDatabase &db, const QString &statement)
+void execIgnoringFailure(Database &db, const QString &statement)
 {
     try {
         exec(db, statement);
@@ -79,9 +80,9 @@ void execIgnoringFailure(TDatabase &db, const QString &statement)
 }
 
 // The first row of a select, by lower-case column name; empty values when there is no row.
-QHash<QString, QString> firstRow(TDatabase &db, const QString &statement)
+QHash<QString, QString> firstRow(Database &db, const QString &statement)
 {
-    TQuery query(&db);
+    Query query(&db);
     query.sql().add(statement);
     query.open();
     QHash<QString, QString> row;
@@ -91,13 +92,13 @@ QHash<QString, QString> firstRow(TDatabase &db, const QString &statement)
 }
 
 // The smallest bib after the given one ("" for the first); empty when there is none.
-QString bibAfter(TDatabase &db, const QString &bib)
+QString bibAfter(Database &db, const QString &bib)
 {
     return firstRow(db, u"select min(zno) as nxt from entries where zno > "_s + quoted(db, bib))
         .value(u"nxt"_s);
 }
 
-void putUp(TDatabase &db, const QString &bib, const QString &round)
+void putUp(Database &db, const QString &bib, const QString &round)
 {
     const QHash<QString, QString> entry =
         firstRow(db, u"select * from entries where zno="_s + quoted(db, bib));
@@ -109,7 +110,7 @@ void putUp(TDatabase &db, const QString &bib, const QString &round)
     }
 }
 
-void finish(TDatabase &db)
+void finish(Database &db)
 {
     setReady(db, u"0"_s);
     for (const QChar letter : judgeLetters)
@@ -118,7 +119,7 @@ void finish(TDatabase &db)
 
 } // namespace
 
-QString quoted(TDatabase &db, const QString &text)
+QString quoted(Database &db, const QString &text)
 {
     const bool ascii =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
@@ -135,7 +136,52 @@ QString quoted(TDatabase &db, const QString &text)
     return u'\'' + escaped + u'\'';
 }
 
-void create(TDatabase &db)
+Audit audit(Database &db, const QList<journal::Entry> &entries)
+{
+    // The last outcome of each seat, bib and round counts.
+    QMap<std::tuple<QString, QString, QString>, journal::Entry> last;
+    for (const journal::Entry &e : entries)
+        last.insert({e.seat, e.bib, e.round}, e);
+
+    Audit result;
+    for (const journal::Entry &e : std::as_const(last)) {
+        if (e.outcome != journal::Outcome::Registered)
+            continue;
+        const QString who = u"%1 %2 round %3"_s.arg(e.seat, e.bib, e.round);
+        const QHash<QString, QString> judge =
+            firstRow(db, u"select * from "_s + judgeTable(e.seat.at(0)));
+        QStringList wanted = {e.flight, e.landing, e.outrun};
+        QStringList found;
+        QString where;
+        if (judge.value(u"zek"_s) == e.bib && judge.value(u"hon"_s) == e.round) {
+            found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s)};
+            wanted << e.mark << u"T"_s;
+            found << judge.value(u"tp"_s) << judge.value(u"sumi"_s);
+            where = judgeTable(e.seat.at(0));
+        } else if (e.round == u"1" || e.round == u"2") {
+            const QHash<QString, QString> race =
+                firstRow(db, u"select * from race where zno="_s + quoted(db, e.bib));
+            if (race.value(u"zno"_s).isEmpty()) {
+                result.differences << who + u": no race row"_s;
+                ++result.checked;
+                continue;
+            }
+            for (const QChar component : QStringView(u"aol"))
+                found << race.value((e.seat + component + e.round).toLower());
+            where = u"race"_s;
+        } else {
+            ++result.unchecked;
+            continue;
+        }
+        ++result.checked;
+        if (found != wanted)
+            result.differences << u"%1: the journal has %2, %3 has %4"_s.arg(
+                who, wanted.join(u'/'), where, found.join(u'/'));
+    }
+    return result;
+}
+
+void create(Database &db)
 {
     static const QString text = u"varchar(10)"_s;
     static const QString longText = u"varchar(500)"_s;
@@ -178,7 +224,7 @@ void create(TDatabase &db)
                  QStringList(markColumns.size(), u"''"_s).join(u", "_s) + u')');
 }
 
-void seed(TDatabase &db, int competitors)
+void seed(Database &db, int competitors)
 {
     static_assert(std::size(startList) == startListSize);
     competitors = std::clamp(competitors, 1, startListSize);
@@ -196,12 +242,12 @@ void seed(TDatabase &db, int competitors)
     }
 }
 
-void setReady(TDatabase &db, const QString &jikko)
+void setReady(Database &db, const QString &jikko)
 {
     exec(db, u"update judgeent set jikko="_s + quoted(db, jikko));
 }
 
-Step step(TDatabase &db, bool force)
+Step step(Database &db, bool force)
 {
     Step result;
     const QHash<QString, QString> first = firstRow(db, u"select * from judgeA"_s);
@@ -263,7 +309,7 @@ Step step(TDatabase &db, bool force)
     return result;
 }
 
-QString state(TDatabase &db)
+QString state(Database &db)
 {
     db.open();
     QSqlQuery query(QSqlDatabase::database(db.qtConnectionName(), false));

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <QStringView>
 
-class TDatabase;
+#include "markjournal.h"
+
+class Database;
 
 // The competition database as the operator's console keeps it: the tables, a demo start list
 // and the console's part of a run, for the demo and the tests.
@@ -14,16 +16,16 @@ inline constexpr QStringView judgeLetters = u"ABCDE";
 inline constexpr int rounds = 2;
 
 // Drops and creates judgeent, judgeA..judgeE, race and judgep with their single rows.
-void create(TDatabase &db);
+void create(Database &db);
 
 inline constexpr int startListSize = 30;
 
 // Replaces the start list (table entries) with the first `competitors` of the 30 (at least one)
 // and gives each a race row.
-void seed(TDatabase &db, int competitors = startListSize);
+void seed(Database &db, int competitors = startListSize);
 
 // Sets the run state: "0" stops the run, anything else starts it.
-void setReady(TDatabase &db, const QString &jikko);
+void setReady(Database &db, const QString &jikko);
 
 // What one step of the console did.
 struct Step
@@ -40,13 +42,25 @@ struct Step
 // (ent 'True') has registered, or when forced. Before the first competitor the run is started
 // and the first one is put up. The position lives in the judge tables, so steps may come from
 // different processes.
-Step step(TDatabase &db, bool force = false);
+Step step(Database &db, bool force = false);
 
 // The tables as text, one line a row.
-QString state(TDatabase &db);
+QString state(Database &db);
+
+// What the competition database holds of the marks a station's journal says it registered.
+struct Audit
+{
+    int checked = 0;         // (seat, bib, round) whose last outcome was "registered"
+    int unchecked = 0;       // rounds that race does not keep (trials), not current either
+    QStringList differences; // one line each: missing or different marks
+};
+
+// Compares the journal's registered marks with the judge tables (the competitor on a seat's
+// table now) and race (the others: rounds 1 and 2).
+Audit audit(Database &db, const QList<journal::Entry> &entries);
 
 // A text as a literal of the connection's SQL: single-quoted, or on an ODBC server text that
 // is not ASCII as UTF-8 bytes in hex.
-QString quoted(TDatabase &db, const QString &text);
+QString quoted(Database &db, const QString &text);
 
 } // namespace competition

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <QThread>
 
@@ -39,7 +40,7 @@ QStringList defaultParams(const QString &alias)
     return {};
 }
 
-void setParam(TStrings &params, const QString &line)
+void setParam(TextLines &params, const QString &line)
 {
     const QString name = line.section(u'=', 0, 0).trimmed();
     for (qsizetype i = 0; i < params.count(); ++i) {
@@ -52,7 +53,7 @@ void setParam(TStrings &params, const QString &line)
 }
 
 // Returns false after telling what is missing.
-bool configure(TDatabase &db, const QCommandLineParser &args)
+bool configure(Database &db, const QCommandLineParser &args)
 {
     aliases::Route route;
     if (args.isSet(u"sqlite"_s)) {
@@ -96,7 +97,7 @@ void report(const competition::Step &step)
 }
 
 // The console: puts up competitors one after the other until the last of the last round.
-int runOperator(TDatabase &db, int intervalMs, bool automatic, int holdMs)
+int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
 {
     QElapsedTimer onDisplay;
     onDisplay.start();
@@ -119,6 +120,32 @@ int runOperator(TDatabase &db, int intervalMs, bool automatic, int holdMs)
     }
 }
 
+int runAudit(Database &db, const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        err() << "jumpdb: audit needs a readable --journal file" << (path.isEmpty() ? "" : ": ")
+              << path << '\n';
+        return 2;
+    }
+    QList<journal::Entry> entries;
+    for (const QStringList &record : journal::records(QString::fromUtf8(file.readAll()))) {
+        journal::Entry entry;
+        if (journal::read(record, entry))
+            entries << entry;
+    }
+    const competition::Audit audit = competition::audit(db, entries);
+    for (const QString &difference : audit.differences)
+        out() << difference << '\n';
+    out() << audit.checked << " registered marks checked, " << audit.differences.size()
+          << " missing or different";
+    if (audit.unchecked > 0)
+        out() << ", " << audit.unchecked << " of trial rounds not kept in race";
+    out() << '\n';
+    out().flush();
+    return audit.differences.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -137,9 +164,12 @@ int main(int argc, char *argv[])
         "  step      one step of the operator: copy registered marks, next competitor\n"
         "            when every seated judge has registered (or with --force)\n"
         "  operator  run steps every --interval ms until the competition is over\n"
-        "  state     print the tables"_s);
+        "  state     print the tables\n"
+        "  audit     compare a station's mark journal (--journal FILE) with the database;\n"
+        "            exits with 1 when a registered mark is missing or different"_s);
     args.addHelpOption();
-    args.addPositionalArgument(u"command"_s, u"create, seed, ready, step, operator or state"_s);
+    args.addPositionalArgument(u"command"_s,
+                               u"create, seed, ready, step, operator, state or audit"_s);
     args.addOptions({
         {u"alias"_s, u"Alias of the alias file, with the station's parameter list."_s, u"name"_s},
         {u"param"_s, u"Parameter line NAME=value for the alias (repeatable)."_s, u"line"_s},
@@ -155,12 +185,13 @@ int main(int argc, char *argv[])
          u"10000"_s},
         {u"force"_s, u"Step: move on even when marks are missing."_s},
         {u"competitors"_s, u"Seed: how many of the start list (1 to 30)."_s, u"n"_s, u"30"_s},
+        {u"journal"_s, u"Audit: a station's journal file (CSV)."_s, u"file"_s},
     });
     args.process(app);
 
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
-    TDatabase db(u"db"_s);
+    Database db(u"db"_s);
     if (!configure(db, args))
         return 2;
 
@@ -184,6 +215,8 @@ int main(int argc, char *argv[])
                                args.isSet(u"auto"_s), args.value(u"hold"_s).toInt());
         } else if (command == u"state"_s) {
             out() << competition::state(db) << '\n';
+        } else if (command == u"audit"_s) {
+            return runAudit(db, args.value(u"journal"_s));
         } else {
             args.showHelp(2);
         }

@@ -5,11 +5,11 @@
 #include <utility>
 
 // An edit that shows one column of a row read from the database (the reference marks).
-class TDBEdit : public QLineEdit
+class ColumnEdit : public QLineEdit
 {
     Q_OBJECT
 public:
-    explicit TDBEdit(QWidget *parent = nullptr);
+    explicit ColumnEdit(QWidget *parent = nullptr);
 
     QString dataField() const { return m_dataField; }
     void setDataField(const QString &field) { m_dataField = field; }

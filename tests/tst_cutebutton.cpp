@@ -1,13 +1,13 @@
-#include "CuteBtn.h"
+#include "cutebutton.h"
 
 #include "error.h"
 #include "fonts.h"
 #include "messages.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLineEdit>
 #include <QMenu>
-#include <QHash>
 #include <QMetaEnum>
 #include <QSet>
 #include <QTest>
@@ -15,8 +15,8 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using Bevel = TCuteButton::Bevel;
-using Layout = TCuteButton::TextLayout;
+using Bevel = CuteButton::Bevel;
+using Layout = CuteButton::TextLayout;
 
 namespace {
 
@@ -135,8 +135,8 @@ private slots:
 
     void mouseSequence_data();
     void mouseSequence();
-    void egnoreContClick_data();
-    void egnoreContClick();
+    void ignoreContinuousClicks_data();
+    void ignoreContinuousClicks();
     void handlerThrows_data();
     void handlerThrows();
 
@@ -150,8 +150,8 @@ private:
     QMenu *addMenu(int delay);
 
     std::unique_ptr<QWidget> m_host;
-    TCuteButton *m_button = nullptr;
-    TCuteButton *m_other = nullptr;
+    CuteButton *m_button = nullptr;
+    CuteButton *m_other = nullptr;
     QLineEdit *m_edit = nullptr;
     int m_clicks = 0;
     QList<Bevel> m_bevelAtClick;
@@ -172,15 +172,15 @@ void TstCuteButton::init()
 {
     m_host = std::make_unique<QWidget>();
     m_host->setGeometry(100, 100, 300, 120);
-    m_button = new TCuteButton(m_host.get());
+    m_button = new CuteButton(m_host.get());
     m_button->move(10, 10);
-    m_other = new TCuteButton(m_host.get());
+    m_other = new CuteButton(m_host.get());
     m_other->move(150, 10);
     m_edit = new QLineEdit(m_host.get());
     m_edit->setGeometry(10, 60, 100, 24);
     m_clicks = 0;
     m_bevelAtClick.clear();
-    m_button->OnClick = [this](TCuteButton *sender) {
+    m_button->onClick = [this](CuteButton *sender) {
         QCOMPARE(sender, m_button);
         ++m_clicks;
         m_bevelAtClick << sender->bevelOuter();
@@ -213,7 +213,7 @@ QMenu *TstCuteButton::addMenu(int delay)
 
 void TstCuteButton::createdAndMargins()
 {
-    TCuteButton b;
+    CuteButton b;
     QCOMPARE(b.size(), QSize(75, 25));
     QCOMPARE(b.bevelOuter(), Bevel::None);
     QCOMPARE(b.bevelInner(), Bevel::Raised);
@@ -270,7 +270,7 @@ void TstCuteButton::outerBevel()
     QFETCH(QString, actions);
     QFETCH(bool, tabFocusUp);
     QFETCH(Bevel, expected);
-    TCuteButton *b = m_button;
+    CuteButton *b = m_button;
     b->setTabFocusUp(tabFocusUp);
     for (const QString &a : actions.split(u' ', Qt::SkipEmptyParts)) {
         if (a == u"hover") {
@@ -307,12 +307,12 @@ void TstCuteButton::hoverThroughWindowSystem()
     int enters = 0;
     int leaves = 0;
     QPoint enteredAt;
-    m_button->OnMouseEnter = [&](TCuteButton *, TShiftState shift, int x, int y) {
+    m_button->onMouseEnter = [&](CuteButton *, ShiftState shift, int x, int y) {
         ++enters;
         enteredAt = QPoint(x, y);
         QCOMPARE(shift.buttons, Qt::NoButton);
     };
-    m_button->OnMouseLeave = [&](TCuteButton *, TShiftState, int, int) { ++leaves; };
+    m_button->onMouseLeave = [&](CuteButton *, ShiftState, int, int) { ++leaves; };
     QTest::mouseMove(m_host.get(), s_emptySpot);
     QTest::mouseMove(m_button, QPoint(12, 7));
     QTRY_COMPARE(enters, 1);
@@ -323,14 +323,14 @@ void TstCuteButton::hoverThroughWindowSystem()
     QCOMPARE(m_button->bevelOuter(), Bevel::None);
 }
 
-// OnEnter and OnExit follow the window's active control: switching windows changes nothing,
+// onEnter and onExit follow the window's active control: switching windows changes nothing,
 // but a focus move made while the window was in the background counts when it comes back.
 void TstCuteButton::windowSwitchKeepsActiveControl()
 {
     int enters = 0;
     int exits = 0;
-    m_button->OnEnter = [&](TCuteButton *) { ++enters; };
-    m_button->OnExit = [&](TCuteButton *) { ++exits; };
+    m_button->onEnter = [&](CuteButton *) { ++enters; };
+    m_button->onExit = [&](CuteButton *) { ++exits; };
     m_button->setFocus();
     QWidget elsewhere;
     elsewhere.setGeometry(450, 100, 100, 100);
@@ -381,7 +381,7 @@ void TstCuteButton::rings()
     QFETCH(bool, flat);
     QFETCH(int, bevelWidth);
     QFETCH(QString, pixels);
-    TCuteButton *b = m_button;
+    CuteButton *b = m_button;
     b->setColor(s_face);
     b->setBevelHighlightColor(s_light);
     b->setBevelShadowColor(s_dark);
@@ -436,7 +436,7 @@ void TstCuteButton::captionPlacement()
     QFETCH(Layout, layout);
     QFETCH(QString, change);
     QFETCH(QPoint, moved);
-    TCuteButton *b = m_button;
+    CuteButton *b = m_button;
     b->resize(140, 50);
     b->setColor(s_face);
     b->setFontColor(colors::clBlack);
@@ -476,7 +476,7 @@ void TstCuteButton::disabledCaption()
 {
     QFETCH(bool, useDisabledColor);
     QFETCH(TColor, face);
-    TCuteButton *b = m_button;
+    CuteButton *b = m_button;
     b->resize(120, 50);
     b->setColor(s_face);
     b->setDisabledColor(0x00408040);
@@ -532,7 +532,7 @@ void TstCuteButton::spaceKey_data()
         << u"+Space +A -A -Space"_s << false << 0;
     QTest::newRow("another key during auto-repeat cancels")
         << u"+Space -Space* +Space* +A -A -Space"_s << false << 0;
-    QTest::newRow("a key cleared by OnKeyDown does not cancel")
+    QTest::newRow("a key cleared by onKeyDown does not cancel")
         << u"+Space +A -A -Space"_s << true << 1;
     QTest::newRow("space held, '.' pressed -> no click on release")
         << u"+Space +. -. -Space"_s << false << 0;
@@ -558,7 +558,7 @@ void TstCuteButton::spaceKey()
     QFETCH(QString, keys);
     QFETCH(bool, handlerClearsA);
     QFETCH(int, clicks);
-    m_button->OnKeyDown = [&](TCuteButton *, quint16 &key, TShiftState) {
+    m_button->onKeyDown = [&](CuteButton *, quint16 &key, ShiftState) {
         if (handlerClearsA && key == 'A')
             key = 0;
     };
@@ -575,7 +575,7 @@ void TstCuteButton::spaceKey()
     QCOMPARE(m_button->bevelOuter(), Bevel::Raised);
 }
 
-// Enter clicks at once, pressed during the click; OnKeyDown runs first and the button reacts
+// Enter clicks at once, pressed during the click; onKeyDown runs first and the button reacts
 // to the key code it leaves.
 void TstCuteButton::keyboardClick_data()
 {
@@ -584,13 +584,13 @@ void TstCuteButton::keyboardClick_data()
     QTest::addColumn<int>("clicks");
     QTest::newRow("Return") << int(Qt::Key_Return) << u""_s << 1;
     QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << u""_s << 1;
-    QTest::newRow("Return after OnKeyDown moved the focus on")
+    QTest::newRow("Return after onKeyDown moved the focus on")
         << int(Qt::Key_Return) << u"moveFocus"_s << 1;
-    QTest::newRow("Return cleared by OnKeyDown does nothing")
+    QTest::newRow("Return cleared by onKeyDown does nothing")
         << int(Qt::Key_Return) << u"clear"_s << 0;
-    QTest::newRow("Space cleared by OnKeyDown does nothing")
+    QTest::newRow("Space cleared by onKeyDown does nothing")
         << int(Qt::Key_Space) << u"clear"_s << 0;
-    QTest::newRow("A turned into Return by OnKeyDown clicks") << int(Qt::Key_A) << u"enter"_s << 1;
+    QTest::newRow("A turned into Return by onKeyDown clicks") << int(Qt::Key_A) << u"enter"_s << 1;
 }
 
 void TstCuteButton::keyboardClick()
@@ -599,8 +599,8 @@ void TstCuteButton::keyboardClick()
     QFETCH(QString, handler);
     QFETCH(int, clicks);
     int otherClicks = 0;
-    m_other->OnClick = [&](TCuteButton *) { ++otherClicks; };
-    m_button->OnKeyDown = [&](TCuteButton *, quint16 &code, TShiftState) {
+    m_other->onClick = [&](CuteButton *) { ++otherClicks; };
+    m_button->onKeyDown = [&](CuteButton *, quint16 &code, ShiftState) {
         QCOMPARE(m_clicks, 0);
         if (handler == u"moveFocus")
             m_other->setFocus();
@@ -685,13 +685,13 @@ void TstCuteButton::mouseSequence()
     QFETCH(QString, actions);
     QFETCH(QString, log);
     QStringList seen;
-    TCuteButton *b = m_button;
-    b->OnEnter = [&](TCuteButton *) { seen << u"enter"_s; };
-    b->OnMouseDown = [&](TCuteButton *, Qt::MouseButton, TShiftState, int, int) {
+    CuteButton *b = m_button;
+    b->onEnter = [&](CuteButton *) { seen << u"enter"_s; };
+    b->onMouseDown = [&](CuteButton *, Qt::MouseButton, ShiftState, int, int) {
         seen << u"down"_s;
     };
-    b->OnMouseUp = [&](TCuteButton *, Qt::MouseButton, TShiftState, int, int) { seen << u"up"_s; };
-    b->OnClick = [&](TCuteButton *s) {
+    b->onMouseUp = [&](CuteButton *, Qt::MouseButton, ShiftState, int, int) { seen << u"up"_s; };
+    b->onClick = [&](CuteButton *s) {
         const char *bevel = QMetaEnum::fromType<Bevel>().valueToKey(int(s->bevelOuter()));
         seen << u"click:"_s + QLatin1StringView(bevel);
     };
@@ -716,25 +716,25 @@ void TstCuteButton::mouseSequence()
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
 }
 
-void TstCuteButton::egnoreContClick_data()
+void TstCuteButton::ignoreContinuousClicks_data()
 {
     QTest::addColumn<bool>("ignore");
     QTest::addColumn<int>("runs");
-    QTest::newRow("EgnoreContClick drops clicks queued during the handler") << true << 1;
+    QTest::newRow("ignoreContinuousClicks drops clicks queued during the handler") << true << 1;
     QTest::newRow("without it they run after the handler returns") << false << 3;
 }
 
-void TstCuteButton::egnoreContClick()
+void TstCuteButton::ignoreContinuousClicks()
 {
     QFETCH(bool, ignore);
     QFETCH(int, runs);
-    m_button->setEgnoreContClick(ignore);
+    m_button->setIgnoreContinuousClicks(ignore);
     int calls = 0;
     int depth = 0;
     int maxDepth = 0;
     int otherCalls = 0;
-    m_other->OnClick = [&](TCuteButton *) { ++otherCalls; };
-    m_button->OnClick = [&](TCuteButton *) {
+    m_other->onClick = [&](CuteButton *) { ++otherCalls; };
+    m_button->onClick = [&](CuteButton *) {
         maxDepth = qMax(maxDepth, ++depth);
         if (++calls == 1) {
             postClick(m_button);
@@ -756,8 +756,8 @@ void TstCuteButton::egnoreContClick()
 void TstCuteButton::handlerThrows_data()
 {
     QTest::addColumn<bool>("ignore");
-    QTest::newRow("EgnoreContClick on") << true;
-    QTest::newRow("EgnoreContClick off") << false;
+    QTest::newRow("ignoreContinuousClicks on") << true;
+    QTest::newRow("ignoreContinuousClicks off") << false;
 }
 
 void TstCuteButton::handlerThrows()
@@ -768,11 +768,11 @@ void TstCuteButton::handlerThrows()
         QCOMPARE(kind, messages::Kind::Error);
         reports << text;
     });
-    m_button->setEgnoreContClick(ignore);
+    m_button->setIgnoreContinuousClicks(ignore);
     int calls = 0;
-    m_button->OnClick = [&](TCuteButton *) {
+    m_button->onClick = [&](CuteButton *) {
         ++calls;
-        throw TError(u"boom"_s);
+        throw Error(u"boom"_s);
     };
     QTest::mouseClick(m_button, Qt::LeftButton);
     QTest::keyClick(m_button, Qt::Key_Return);
@@ -781,9 +781,9 @@ void TstCuteButton::handlerThrows()
     QCOMPARE(m_button->bevelOuter(), Bevel::Raised);
 
     // An exception the error report does not take still leaves the handler attached.
-    m_button->OnClick = [](TCuteButton *) { throw 42; };
-    QVERIFY_THROWS_EXCEPTION(int, m_button->Click());
-    QVERIFY(m_button->OnClick);
+    m_button->onClick = [](CuteButton *) { throw 42; };
+    QVERIFY_THROWS_EXCEPTION(int, m_button->click());
+    QVERIFY(m_button->onClick);
 }
 
 void TstCuteButton::dropDownAfterDelay_data()
@@ -815,7 +815,7 @@ void TstCuteButton::dropDownAfterDelay()
         QTest::mousePress(m_button, Qt::LeftButton);
         QCOMPARE(QWidget::mouseGrabber(), m_button);
     }
-    QPointer<TCuteButtonTimer> timer = m_button->dropDownTimer();
+    QPointer<DropDownTimer> timer = m_button->dropDownTimer();
     QVERIFY(timer && timer->isActive() && timer->isSingleShot());
     QCOMPARE(timer->interval(), 500);
     if (bySpace) {
@@ -883,4 +883,4 @@ void TstCuteButton::dropDownMenuDestroyed()
 }
 
 QTEST_MAIN(TstCuteButton)
-#include "tst_cutebtn.moc"
+#include "tst_cutebutton.moc"

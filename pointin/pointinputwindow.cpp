@@ -1,9 +1,9 @@
 // The point input window: creation, the placements at creation and at showing, closing.
-#include "Upointin.h"
+#include "pointinputwindow.h"
 
 #include "dialogkeys.h"
+#include "fittinglabel.h"
 #include "fonts.h"
-#include "messages.h"
 #include "panel.h"
 
 #include <QCloseEvent>
@@ -31,7 +31,7 @@ static void initResources()
     Q_INIT_RESOURCE(pointin);
 }
 
-TFpointin::TFpointin(QWidget *parent)
+PointInputWindow::PointInputWindow(QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
                           Qt::WindowMinMaxButtonsHint)
 {
@@ -46,10 +46,10 @@ TFpointin::TFpointin(QWidget *parent)
     bindHandlers();
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
-    FormCreate();
+    placeAtCreation();
 }
 
-TFpointin::~TFpointin()
+PointInputWindow::~PointInputWindow()
 {
     // Without a focused control nothing moves the focus while the controls are destroyed,
     // so no focus handler runs on a half-destroyed window.
@@ -57,70 +57,40 @@ TFpointin::~TFpointin()
         focused->clearFocus();
 }
 
-int TFpointin::pointsToPixels(int points)
+int PointInputWindow::pointsToPixels(int points)
 {
     return (points * 96 + 36) / 72; // rounded to the nearest pixel
 }
 
-void TFpointin::FormCreate()
+// Placements made once, when the window is created.
+void PointInputWindow::placeAtCreation()
 {
-    Panel4->move(328, 392);
-    Panel5->move(328, 392); // over Panel4: the notice covers the confirm button
-    Panel7->setGeometry(200, 344, 633, 185);
-
-    btnWidth = 56;
-    btnHeight = 56;
-    btnTop = 32;
-    btnFontSize = 20;
-    selWidth = 73;
-    selHeight = 73;
-    selTop = 24;
-    selFontSize = 36;
-    btnLeft[0] = 8;
-    selLeft[0] = 0;
-    for (int i = 1; i < MaxColumns; ++i) {
-        btnLeft[i] = i * btnWidth + 8 * i + 8;
-        selLeft[i] = i * btnWidth + 8 * i;
-    }
-    selColor = 0x00FF0000;
-    selFontColor = 0x00FFFFFF;
-    btnColor = colors::clBtnFace;
-    btnFontColor = 0x00A00000;
-
-    // The design size (57) is wider than btnWidth and would count as chosen: start every row
-    // in the normal look so that a row nobody has touched is incomplete.
-    buttonrefle();
-    buttonrefle2();
-    buttonrefle3();
+    m_confirmPanel->move(328, 392);
+    m_notice->move(328, 392); // over the confirm panel: the notice covers the confirm button
+    m_notReadyNotice->setGeometry(200, 344, 633, 185);
+    // The design size (57) is wider than the normal look and would look chosen: every row
+    // starts in the normal look. The mark field keeps its own name until a mark is computed.
+    for (int row = 0; row < RowCount; ++row)
+        resetRow(row);
 }
 
-void TFpointin::setSeat(const QString &letter)
+void PointInputWindow::setSeat(const QString &letter)
 {
     m_seat = letter;
-    Label1->setText(letter);
+    m_seatLetter->setText(letter);
 }
 
-void TFpointin::FormShow()
+void PointInputWindow::placeSeatLetter()
 {
-    Edit1->clear();
-    m_loadedZek.clear();
-    Panel9->move(160, Panel9->y()); // beside the round, Label9
-
-    // The competitor check: loads the current competitor whatever bib was on display. Its
-    // answer comes once the window is on the screen.
-    checkzek(true);
-
-    CuteButton2->setFocus();
-    Panel10->move(192, 344);
-    Panel7->show();
+    m_seatLetter->move(830, m_seatLetter->y());
 }
 
-void TFpointin::setCentreOver(QWidget *window)
+void PointInputWindow::setCentreOver(QWidget *window)
 {
     m_centreOver = window;
 }
 
-void TFpointin::centreOverMainWindow()
+void PointInputWindow::centreOverMainWindow()
 {
     const QRect inner = geometry();
     const QRect outer0 = frameGeometry();
@@ -141,7 +111,7 @@ void TFpointin::centreOverMainWindow()
          area.top() + (area.height() - outer.height()) / 2);
 }
 
-void TFpointin::showEvent(QShowEvent *event)
+void PointInputWindow::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         centreOverMainWindow();
@@ -151,12 +121,12 @@ void TFpointin::showEvent(QShowEvent *event)
         m_drawn = false;
         m_pendingReport.clear();
         m_pollFailureReported = false;
-        messages::guarded(this, [this] { FormShow(); });
+        prepareShowing();
     }
     QDialog::showEvent(event);
 }
 
-void TFpointin::paintEvent(QPaintEvent *event)
+void PointInputWindow::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
     m_drawn = true;
@@ -170,7 +140,7 @@ void TFpointin::paintEvent(QPaintEvent *event)
 }
 
 // A box opened before the window was ever drawn leaves it unpainted behind the box.
-void TFpointin::reportOnceDrawn(const QString &text)
+void PointInputWindow::reportOnceDrawn(const QString &text)
 {
     if (m_drawn) {
         reportPollFailure(text);
@@ -180,9 +150,9 @@ void TFpointin::reportOnceDrawn(const QString &text)
     update();
 }
 
-void TFpointin::reject() {}
+void PointInputWindow::reject() {}
 
-void TFpointin::closeEvent(QCloseEvent *event)
+void PointInputWindow::closeEvent(QCloseEvent *event)
 {
     // QDialog would call reject(); only closeWindow() lets the window go.
     if (m_closing)
@@ -191,7 +161,7 @@ void TFpointin::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
-void TFpointin::closeWindow()
+void PointInputWindow::closeWindow()
 {
     ++m_session; // answers still on their way belong to this showing
     m_closing = true;

@@ -4,11 +4,11 @@
 #include <QWidget>
 
 // A picture drawn unscaled at the top-left corner of its frame.
-class TImage : public QWidget
+class Picture : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TImage(QWidget *parent = nullptr);
+    explicit Picture(QWidget *parent = nullptr);
 
     QPixmap picture() const { return m_picture; }
     void setPicture(const QPixmap &picture);

@@ -1,4 +1,4 @@
-#include "CuteBtn.h"
+#include "cutebutton.h"
 
 #include "keys.h"
 #include "messages.h"
@@ -19,18 +19,18 @@ constexpr Qt::KeyboardModifiers s_shiftKeys =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 constexpr Qt::MouseButtons s_shiftButtons = Qt::LeftButton | Qt::RightButton | Qt::MiddleButton;
 
-TShiftState shiftOf(const QMouseEvent *e)
+ShiftState shiftOf(const QMouseEvent *e)
 {
     return {e->modifiers() & s_shiftKeys, e->buttons() & s_shiftButtons};
 }
 
-TShiftState shiftOf(const QKeyEvent *e)
+ShiftState shiftOf(const QKeyEvent *e)
 {
     return {e->modifiers() & s_shiftKeys, {}};
 }
 
 // What the keyboard and the mouse hold right now, for enter and leave, which carry neither.
-TShiftState currentShift()
+ShiftState currentShift()
 {
     return {QGuiApplication::queryKeyboardModifiers() & s_shiftKeys,
             QGuiApplication::mouseButtons() & s_shiftButtons};
@@ -47,21 +47,6 @@ QChar acceleratorOf(const QString &caption)
         ++i;
     }
     return {};
-}
-
-// Nested one-pixel rings: left and top in the first colour, right and bottom (with the
-// top-right and bottom-left corners) in the second. Shrinks r by the width.
-void frame3D(QPainter &p, QRect &r, const QColor &first, const QColor &second, int width)
-{
-    for (int i = 0; i < width; ++i) {
-        if (r.width() > 0 && r.height() > 0) {
-            p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), first);
-            p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), first);
-            p.fillRect(QRect(r.right(), r.top(), 1, r.height()), second);
-            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), second);
-        }
-        r.adjust(1, 1, -1, -1);
-    }
 }
 
 // Every other pixel of the border inverted, so that drawing it twice removes it.
@@ -93,7 +78,7 @@ void drawFocusRect(QPainter &p, const QRect &r)
 
 // Handlers are copied before the call: a handler may replace itself while it runs.
 template<typename Handler, typename... Args>
-void fire(TCuteButton *button, const Handler &handler, Args &&...args)
+void fire(CuteButton *button, const Handler &handler, Args &&...args)
 {
     if (!handler)
         return;
@@ -103,18 +88,18 @@ void fire(TCuteButton *button, const Handler &handler, Args &&...args)
 
 } // namespace
 
-TCuteButtonTimer::TCuteButtonTimer(TCuteButton *button) : QTimer(button), FCuteButton(button)
+DropDownTimer::DropDownTimer(CuteButton *button) : QTimer(button), button(button)
 {
     setSingleShot(true);
-    connect(this, &QTimer::timeout, this, &TCuteButtonTimer::tick);
+    connect(this, &QTimer::timeout, this, &DropDownTimer::tick);
 }
 
-void TCuteButtonTimer::tick()
+void DropDownTimer::tick()
 {
-    FCuteButton->dropDownTick(this);
+    button->dropDownTick(this);
 }
 
-TCuteButton::TCuteButton(QWidget *owner) : QWidget(owner)
+CuteButton::CuteButton(QWidget *owner) : QWidget(owner)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -130,20 +115,20 @@ TCuteButton::TCuteButton(QWidget *owner) : QWidget(owner)
     }
 }
 
-TCuteButton::~TCuteButton()
+CuteButton::~CuteButton()
 {
     // The base's destructor can still move the focus; this object is gone by then.
     disconnect(m_focusWatch);
 }
 
-QMenu *TCuteButton::dropDownMenu() const
+QMenu *CuteButton::dropDownMenu() const
 {
     return m_dropDownMenu;
 }
 
 // --- properties -------------------------------------------------------------------------
 
-void TCuteButton::setCaption(const QString &caption)
+void CuteButton::setCaption(const QString &caption)
 {
     if (m_caption == caption)
         return;
@@ -152,7 +137,7 @@ void TCuteButton::setCaption(const QString &caption)
     update();
 }
 
-void TCuteButton::setColor(TColor color)
+void CuteButton::setColor(TColor color)
 {
     if (m_color == color)
         return;
@@ -160,7 +145,7 @@ void TCuteButton::setColor(TColor color)
     update();
 }
 
-void TCuteButton::setFontColor(TColor color)
+void CuteButton::setFontColor(TColor color)
 {
     if (m_fontColor == color)
         return;
@@ -168,7 +153,7 @@ void TCuteButton::setFontColor(TColor color)
     update();
 }
 
-void TCuteButton::setAlignment(Qt::Alignment alignment)
+void CuteButton::setAlignment(Qt::Alignment alignment)
 {
     if (m_alignment == alignment)
         return;
@@ -176,7 +161,7 @@ void TCuteButton::setAlignment(Qt::Alignment alignment)
     update();
 }
 
-void TCuteButton::setBevelWidth(int width)
+void CuteButton::setBevelWidth(int width)
 {
     width = qMax(1, width);
     if (m_bevelWidth == width)
@@ -185,7 +170,7 @@ void TCuteButton::setBevelWidth(int width)
     update();
 }
 
-void TCuteButton::setBevelOuter(Bevel b)
+void CuteButton::setBevelOuter(Bevel b)
 {
     if (m_bevelOuter == b)
         return;
@@ -193,7 +178,7 @@ void TCuteButton::setBevelOuter(Bevel b)
     update();
 }
 
-void TCuteButton::setBevelInner(Bevel b)
+void CuteButton::setBevelInner(Bevel b)
 {
     if (m_bevelInner == b)
         return;
@@ -201,7 +186,7 @@ void TCuteButton::setBevelInner(Bevel b)
     update();
 }
 
-void TCuteButton::setBevelHighlightColor(TColor c)
+void CuteButton::setBevelHighlightColor(TColor c)
 {
     if (m_bevelHighlightColor == c)
         return;
@@ -209,7 +194,7 @@ void TCuteButton::setBevelHighlightColor(TColor c)
     update();
 }
 
-void TCuteButton::setBevelShadowColor(TColor c)
+void CuteButton::setBevelShadowColor(TColor c)
 {
     if (m_bevelShadowColor == c)
         return;
@@ -217,7 +202,7 @@ void TCuteButton::setBevelShadowColor(TColor c)
     update();
 }
 
-void TCuteButton::setDisabledColor(TColor c)
+void CuteButton::setDisabledColor(TColor c)
 {
     if (m_disabledColor == c)
         return;
@@ -226,12 +211,12 @@ void TCuteButton::setDisabledColor(TColor c)
         update();
 }
 
-void TCuteButton::setDropDownDelay(int ms)
+void CuteButton::setDropDownDelay(int ms)
 {
     m_dropDownDelay = ms;
 }
 
-void TCuteButton::setDropDownMenu(QMenu *menu)
+void CuteButton::setDropDownMenu(QMenu *menu)
 {
     if (m_dropDownMenu == menu)
         return;
@@ -239,12 +224,12 @@ void TCuteButton::setDropDownMenu(QMenu *menu)
     update();
 }
 
-void TCuteButton::setEgnoreContClick(bool on)
+void CuteButton::setIgnoreContinuousClicks(bool on)
 {
-    m_egnoreContClick = on;
+    m_ignoreContinuousClicks = on;
 }
 
-void TCuteButton::setFlat(bool on)
+void CuteButton::setFlat(bool on)
 {
     if (m_flat == on)
         return;
@@ -252,7 +237,7 @@ void TCuteButton::setFlat(bool on)
     setBevelInner(on ? Bevel::None : Bevel::Raised);
 }
 
-void TCuteButton::setLayout(TextLayout layout)
+void CuteButton::setLayout(TextLayout layout)
 {
     if (m_layout == layout)
         return;
@@ -260,7 +245,7 @@ void TCuteButton::setLayout(TextLayout layout)
     update();
 }
 
-void TCuteButton::setMarginX(int x)
+void CuteButton::setMarginX(int x)
 {
     x = qMax(-1, x);
     if (m_marginX == x)
@@ -269,7 +254,7 @@ void TCuteButton::setMarginX(int x)
     update();
 }
 
-void TCuteButton::setMarginY(int y)
+void CuteButton::setMarginY(int y)
 {
     y = qMax(-1, y);
     if (m_marginY == y)
@@ -278,7 +263,7 @@ void TCuteButton::setMarginY(int y)
     update();
 }
 
-void TCuteButton::setShowFocusRect(bool on)
+void CuteButton::setShowFocusRect(bool on)
 {
     if (m_showFocusRect == on)
         return;
@@ -286,12 +271,12 @@ void TCuteButton::setShowFocusRect(bool on)
     update();
 }
 
-void TCuteButton::setTabFocusUp(bool on)
+void CuteButton::setTabFocusUp(bool on)
 {
     m_tabFocusUp = on;
 }
 
-void TCuteButton::setUseDisabledColor(bool on)
+void CuteButton::setUseDisabledColor(bool on)
 {
     if (m_useDisabledColor == on)
         return;
@@ -302,7 +287,7 @@ void TCuteButton::setUseDisabledColor(bool on)
 
 // The accelerator answers to Alt+letter, and to the plain letter when the focused control
 // of the window does not take it as text (Qt asks it through ShortcutOverride first).
-void TCuteButton::updateAccelerator()
+void CuteButton::updateAccelerator()
 {
     for (int *id : {&m_altShortcut, &m_plainShortcut}) {
         if (*id)
@@ -318,17 +303,7 @@ void TCuteButton::updateAccelerator()
 
 // --- painting ---------------------------------------------------------------------------
 
-void TCuteButton::drawBevel(QPainter &p, QRect &r, Bevel bevel) const
-{
-    const QColor light = colors::toQColor(m_bevelHighlightColor, palette());
-    const QColor dark = colors::toQColor(m_bevelShadowColor, palette());
-    if (bevel == Bevel::Lowered)
-        frame3D(p, r, dark, light, m_bevelWidth);
-    else if (bevel == Bevel::Raised)
-        frame3D(p, r, light, dark, m_bevelWidth);
-}
-
-void TCuteButton::paintEvent(QPaintEvent *)
+void CuteButton::paintEvent(QPaintEvent *)
 {
     static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
 
@@ -337,8 +312,10 @@ void TCuteButton::paintEvent(QPaintEvent *)
     QRect r = rect();
     const TColor face = m_useDisabledColor && !isEnabled() ? m_disabledColor : m_color;
     p.fillRect(r, colors::toQColor(face, pal));
-    drawBevel(p, r, m_bevelOuter);
-    drawBevel(p, r, m_bevelInner);
+    const QColor light = colors::toQColor(m_bevelHighlightColor, pal);
+    const QColor dark = colors::toQColor(m_bevelShadowColor, pal);
+    r = bevels::draw(p, r, m_bevelOuter, m_bevelWidth, light, dark);
+    r = bevels::draw(p, r, m_bevelInner, m_bevelWidth, light, dark);
 
     // The caption's place does not depend on the bevels shown, only on Flat.
     const int inset = m_flat ? m_bevelWidth : 2 * m_bevelWidth;
@@ -377,28 +354,28 @@ void TCuteButton::paintEvent(QPaintEvent *)
 
 // --- click ------------------------------------------------------------------------------
 
-void TCuteButton::Click()
+void CuteButton::click()
 {
-    if (FMenuDropped) {
-        FMenuDropped = false;
+    if (m_menuDropped) {
+        m_menuDropped = false;
         return;
     }
-    if (!m_egnoreContClick) {
-        fire(this, OnClick);
+    if (!m_ignoreContinuousClicks) {
+        fire(this, onClick);
         return;
     }
     // Clicks queued on this button while its handler runs reach an empty handler and are
     // lost; the handler comes back whatever happens, also when it throws.
     struct Reattach
     {
-        QPointer<TCuteButton> button;
+        QPointer<CuteButton> button;
         NotifyEvent handler;
         ~Reattach()
         {
             if (button)
-                button->OnClick = std::move(handler);
+                button->onClick = std::move(handler);
         }
-    } reattach{this, std::exchange(OnClick, nullptr)};
+    } reattach{this, std::exchange(onClick, nullptr)};
     if (reattach.handler) {
         fire(this, reattach.handler);
         QCoreApplication::processEvents();
@@ -406,25 +383,25 @@ void TCuteButton::Click()
 }
 
 // Enter and the accelerator: pressed for the time of the click, then back up.
-void TCuteButton::pressClick()
+void CuteButton::pressClick()
 {
-    QPointer<TCuteButton> self(this);
+    QPointer<CuteButton> self(this);
     setBevelOuter(Bevel::Lowered);
     if (m_dropDownMenu && m_dropDownDelay == 0)
-        DropDown();
+        dropDown();
     else
-        Click();
+        click();
     if (self)
         setBevelOuter(restingBevel());
 }
 
 // --- keyboard ---------------------------------------------------------------------------
 
-bool TCuteButton::keyDown(quint16 &key, TShiftState shift, bool autoRepeat)
+bool CuteButton::keyDown(quint16 &key, ShiftState shift, bool autoRepeat)
 {
     const quint16 pressed = key;
-    QPointer<TCuteButton> self(this);
-    fire(this, OnKeyDown, key, shift);
+    QPointer<CuteButton> self(this);
+    fire(this, onKeyDown, key, shift);
     if (!self || !isEnabled())
         return false;
     if (pressed != 0 && key == 0)
@@ -433,13 +410,13 @@ bool TCuteButton::keyDown(quint16 &key, TShiftState shift, bool autoRepeat)
     case keys::vkSpace:
         // A held Space can go on repeating after another key cancelled it (X11 does so
         // after a modifier): only a new press presses the button again.
-        if (autoRepeat && !FSpaceDown)
+        if (autoRepeat && !m_spaceDown)
             return true;
-        FSpaceDown = true;
+        m_spaceDown = true;
         setBevelOuter(Bevel::Lowered);
         if (m_dropDownMenu) {
-            FDropByKey = true;
-            StartDropDown();
+            m_dropByKey = true;
+            startDropDown();
         }
         return true;
     case keys::vkReturn:
@@ -447,31 +424,31 @@ bool TCuteButton::keyDown(quint16 &key, TShiftState shift, bool autoRepeat)
         return true;
     default:
         // Any other key cancels a held Space, also one without a key code of its own.
-        if (FSpaceDown) {
-            FSpaceDown = false;
+        if (m_spaceDown) {
+            m_spaceDown = false;
             setBevelOuter(restingBevel());
         }
         return false;
     }
 }
 
-bool TCuteButton::keyUp(quint16 &key, TShiftState shift)
+bool CuteButton::keyUp(quint16 &key, ShiftState shift)
 {
-    QPointer<TCuteButton> self(this);
-    fire(this, OnKeyUp, key, shift);
+    QPointer<CuteButton> self(this);
+    fire(this, onKeyUp, key, shift);
     if (!self)
         return false;
     discardDropDownTimer();
-    if (!FSpaceDown || key != keys::vkSpace)
+    if (!m_spaceDown || key != keys::vkSpace)
         return false;
-    FSpaceDown = false;
-    Click();
+    m_spaceDown = false;
+    click();
     if (self)
         setBevelOuter(restingBevel());
     return true;
 }
 
-void TCuteButton::keyPressEvent(QKeyEvent *event)
+void CuteButton::keyPressEvent(QKeyEvent *event)
 {
     quint16 key = keys::fromQtKey(event->key());
     const quint16 pressed = key;
@@ -479,11 +456,11 @@ void TCuteButton::keyPressEvent(QKeyEvent *event)
     event->setAccepted(handled || (pressed != 0 && key == 0));
 }
 
-void TCuteButton::keyReleaseEvent(QKeyEvent *event)
+void CuteButton::keyReleaseEvent(QKeyEvent *event)
 {
     // X11 repeats a held key as release and press pairs; only the real release counts.
     if (event->isAutoRepeat()) {
-        event->setAccepted(event->key() == Qt::Key_Space && FSpaceDown);
+        event->setAccepted(event->key() == Qt::Key_Space && m_spaceDown);
         return;
     }
     quint16 key = keys::fromQtKey(event->key());
@@ -492,9 +469,9 @@ void TCuteButton::keyReleaseEvent(QKeyEvent *event)
 
 // --- mouse ------------------------------------------------------------------------------
 
-void TCuteButton::mouseDown(Qt::MouseButton button, TShiftState shift, int x, int y)
+void CuteButton::mouseDown(Qt::MouseButton button, ShiftState shift, int x, int y)
 {
-    QPointer<TCuteButton> self(this);
+    QPointer<CuteButton> self(this);
     setFocus(Qt::MouseFocusReason);
     if (!self)
         return;
@@ -504,22 +481,22 @@ void TCuteButton::mouseDown(Qt::MouseButton button, TShiftState shift, int x, in
         // An explicit grab, so that the drop-down timer can tell the press is still held.
         grabMouse();
     }
-    fire(this, OnMouseDown, button, shift, x, y);
+    fire(this, onMouseDown, button, shift, x, y);
     if (self && left && m_dropDownMenu) {
-        FDropByKey = false;
-        StartDropDown();
+        m_dropByKey = false;
+        startDropDown();
     }
 }
 
-void TCuteButton::mouseUp(Qt::MouseButton button, TShiftState shift, int x, int y)
+void CuteButton::mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y)
 {
-    QPointer<TCuteButton> self(this);
+    QPointer<CuteButton> self(this);
     if (button == Qt::LeftButton) {
         m_pressedInside = false;
         const bool active = m_tabFocusUp && window()->focusWidget() == this;
         setBevelOuter(rect().contains(x, y) || active ? Bevel::Raised : Bevel::None);
     }
-    fire(this, OnMouseUp, button, shift, x, y);
+    fire(this, onMouseUp, button, shift, x, y);
     if (!self)
         return;
     discardDropDownTimer();
@@ -527,7 +504,7 @@ void TCuteButton::mouseUp(Qt::MouseButton button, TShiftState shift, int x, int 
         releaseMouse();
 }
 
-void TCuteButton::mousePressEvent(QMouseEvent *event)
+void CuteButton::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         m_pressedInside = true;
@@ -538,7 +515,7 @@ void TCuteButton::mousePressEvent(QMouseEvent *event)
 
 // Qt delivers the second press of a double click as this event only. It presses the button
 // like any press but never clicks.
-void TCuteButton::mouseDoubleClickEvent(QMouseEvent *event)
+void CuteButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         m_pressedInside = false;
@@ -547,70 +524,70 @@ void TCuteButton::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
 }
 
-void TCuteButton::mouseReleaseEvent(QMouseEvent *event)
+void CuteButton::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const bool left = event->button() == Qt::LeftButton;
-    const bool click = left && std::exchange(m_pressedInside, false) && rect().contains(at);
+    const bool clicked = left && std::exchange(m_pressedInside, false) && rect().contains(at);
     // The capture ends before the click, so that a window opened by the handler gets the mouse.
     if (left && QWidget::mouseGrabber() == this)
         releaseMouse();
-    QPointer<TCuteButton> self(this);
-    if (click)
-        Click();
+    QPointer<CuteButton> self(this);
+    if (clicked)
+        click();
     if (self)
         mouseUp(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
 
 // Qt sends no enter or leave events while a drag is going on, so there is no drag to check.
-void TCuteButton::enterEvent(QEnterEvent *event)
+void CuteButton::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
     if (!isEnabled())
         return;
     m_hovered = true;
     const QPoint at = mapFromGlobal(QCursor::pos());
-    MouseEnter(currentShift(), at.x(), at.y());
+    mouseEntered(currentShift(), at.x(), at.y());
 }
 
-void TCuteButton::leaveEvent(QEvent *event)
+void CuteButton::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
     if (!std::exchange(m_hovered, false))
         return;
     const QPoint at = mapFromGlobal(QCursor::pos());
-    MouseLeave(currentShift(), at.x(), at.y());
+    mouseLeft(currentShift(), at.x(), at.y());
 }
 
-void TCuteButton::MouseEnter(TShiftState shift, int x, int y)
+void CuteButton::mouseEntered(ShiftState shift, int x, int y)
 {
-    QPointer<TCuteButton> self(this);
-    fire(this, OnMouseEnter, shift, x, y);
+    QPointer<CuteButton> self(this);
+    fire(this, onMouseEnter, shift, x, y);
     if (self)
         setBevelOuter(shift.buttons & Qt::LeftButton ? Bevel::Lowered : Bevel::Raised);
 }
 
-void TCuteButton::MouseLeave(TShiftState shift, int x, int y)
+void CuteButton::mouseLeft(ShiftState shift, int x, int y)
 {
-    QPointer<TCuteButton> self(this);
-    fire(this, OnMouseLeave, shift, x, y);
+    QPointer<CuteButton> self(this);
+    fire(this, onMouseLeave, shift, x, y);
     if (self && !(hasFocus() && m_tabFocusUp))
         setBevelOuter(Bevel::None);
 }
 
 // --- focus ------------------------------------------------------------------------------
 
-// OnEnter and OnExit follow the window's active control, as on the desktop: a window
+// onEnter and onExit follow the window's active control, as on the desktop: a window
 // losing activation, or a menu popping up, leaves the active control where it is.
-void TCuteButton::focusInEvent(QFocusEvent *event)
+void CuteButton::focusInEvent(QFocusEvent *event)
 {
     QWidget::focusInEvent(event);
     if (!m_entered)
         enterFocus();
 }
 
-void TCuteButton::focusOutEvent(QFocusEvent *event)
+void CuteButton::focusOutEvent(QFocusEvent *event)
 {
     QWidget::focusOutEvent(event);
     const bool stays = (event->reason() == Qt::ActiveWindowFocusReason ||
@@ -620,26 +597,26 @@ void TCuteButton::focusOutEvent(QFocusEvent *event)
         leaveFocus();
 }
 
-void TCuteButton::enterFocus()
+void CuteButton::enterFocus()
 {
     m_entered = true;
     if (m_tabFocusUp)
         setBevelOuter(Bevel::Raised);
-    fire(this, OnEnter);
+    fire(this, onEnter);
 }
 
-void TCuteButton::leaveFocus()
+void CuteButton::leaveFocus()
 {
     m_entered = false;
-    QPointer<TCuteButton> self(this);
-    fire(this, OnExit);
+    QPointer<CuteButton> self(this);
+    fire(this, onExit);
     if (self)
         setBevelOuter(Bevel::None);
 }
 
 // --- other events -----------------------------------------------------------------------
 
-void TCuteButton::changeEvent(QEvent *event)
+void CuteButton::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
@@ -647,12 +624,12 @@ void TCuteButton::changeEvent(QEvent *event)
     // A disabled control gets no mouse input: the pointer no longer counts as over it.
     if (!isEnabled() && std::exchange(m_hovered, false)) {
         const QPoint at = mapFromGlobal(QCursor::pos());
-        MouseLeave(currentShift(), at.x(), at.y());
+        mouseLeft(currentShift(), at.x(), at.y());
     }
     update();
 }
 
-bool TCuteButton::event(QEvent *event)
+bool CuteButton::event(QEvent *event)
 {
     if (event->type() == QEvent::Shortcut) {
         const int id = static_cast<QShortcutEvent *>(event)->shortcutId();
@@ -668,61 +645,61 @@ bool TCuteButton::event(QEvent *event)
 
 // --- drop-down --------------------------------------------------------------------------
 
-void TCuteButton::StartDropDown()
+void CuteButton::startDropDown()
 {
     if (m_dropDownDelay <= 0) {
-        DropDown();
+        dropDown();
         return;
     }
     if (m_dropDownTimer)
         return; // key repeat does not re-arm it
-    m_dropDownTimer = new TCuteButtonTimer(this);
+    m_dropDownTimer = new DropDownTimer(this);
     m_dropDownTimer->setInterval(m_dropDownDelay);
     m_dropDownTimer->start();
 }
 
-void TCuteButton::discardDropDownTimer()
+void CuteButton::discardDropDownTimer()
 {
     delete std::exchange(m_dropDownTimer, nullptr);
 }
 
-void TCuteButton::dropDownTick(TCuteButtonTimer *timer)
+void CuteButton::dropDownTick(DropDownTimer *timer)
 {
     if (m_dropDownTimer == timer)
         m_dropDownTimer = nullptr;
     timer->stop();
     timer->deleteLater();
-    if (FDropByKey) {
-        DropDown();
+    if (m_dropByKey) {
+        dropDown();
         return;
     }
     if (QWidget::mouseGrabber() != this)
         return;
-    QPointer<TCuteButton> self(this);
-    DropDown();
+    QPointer<CuteButton> self(this);
+    dropDown();
     if (self && QWidget::mouseGrabber() == this)
         releaseMouse();
 }
 
-void TCuteButton::DropDown()
+void CuteButton::dropDown()
 {
     if (!m_dropDownMenu)
         return;
     const QPoint at = mapToGlobal(QPoint(0, height()));
-    FMenuDropped = true;
-    QPointer<TCuteButton> self(this);
+    m_menuDropped = true;
+    QPointer<CuteButton> self(this);
     QCoreApplication::processEvents();
     if (self && m_dropDownMenu)
         m_dropDownMenu->exec(at);
     if (!self)
         return;
     // The menu took the key or mouse release: finish the press as if it had come here.
-    if (FDropByKey) {
+    if (m_dropByKey) {
         quint16 key = keys::vkSpace;
         keyUp(key, {});
     } else {
         mouseUp(Qt::LeftButton, {}, 0, 0);
     }
     if (self)
-        FMenuDropped = false;
+        m_menuDropped = false;
 }

@@ -3,26 +3,52 @@
 // The station runs on a demo competition of its own in a temporary folder (the user's settings
 // and alias file are not touched): the main window, the point input window with a competitor,
 // and the point input window with each notice shown alone.
-#include "CuteBtn.h"
-#include "Umain.h"
-#include "Upointin.h"
 #include "competition.h"
 #include "competitiongateway.h"
+#include "cutebutton.h"
 #include "dbengine.h"
+#include "mainwindow.h"
 #include "messages.h"
 #include "panel.h"
+#include "pointinputwindow.h"
 #include "radiogroup.h"
 #include "station.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <cstdio>
 
 namespace {
+
+MainWindow *mainWindow()
+{
+    return station::mainWindow();
+}
+
+PointInputWindow *pointInput()
+{
+    return station::pointInputWindow();
+}
+
+// A control by its form name.
+QWidget *named(QWidget *window, const char *name)
+{
+    return window->findChild<QWidget *>(QLatin1String(name));
+}
+
+// Runs the event loop until the condition holds, at most ten seconds.
+template<class Condition> bool waitFor(Condition condition)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
 
 bool save(QWidget *w, const QString &dir, const char *name)
 {
@@ -57,13 +83,13 @@ int main(int argc, char *argv[])
     demoEnvironment(temp);
 
     station::create();
-    Fmain->show();
+    mainWindow()->show();
     CompetitionGateway *gateway = station::gateway();
-    if (!QTest::qWaitFor([gateway] { return !Fmain->connecting() && gateway->connected(); })) {
+    if (!waitFor([gateway] { return !mainWindow()->connecting() && gateway->connected(); })) {
         std::printf("the demo database did not open\n");
         return 1;
     }
-    TDatabase console(QStringLiteral("console")); // the operator's side
+    Database console(QStringLiteral("console")); // the operator's side
     console.setAliasName(gateway->alias());
     for (const QString &line : gateway->params())
         console.params().add(line);
@@ -71,43 +97,50 @@ int main(int argc, char *argv[])
     competition::seed(console);
     competition::step(console); // the first competitor, the run going
 
-    bool ok = save(Fmain, dir, "main");
-    Fmain->Panel2->show();
-    ok = save(Fmain, dir, "main-registered-notice") && ok;
-    Fmain->Panel2->hide();
+    bool ok = save(mainWindow(), dir, "main");
+    QWidget *seatTaken = named(mainWindow(), "Panel2");
+    seatTaken->show();
+    ok = save(mainWindow(), dir, "main-registered-notice") && ok;
+    seatTaken->hide();
 
-    Fpointin->setSeat(QStringLiteral("A"));
-    Fpointin->show();
-    const auto answered = [gateway] { return gateway->idle() && !Fpointin->pollInFlight(); };
-    ok = QTest::qWaitFor(answered) && ok;
-    Fpointin->recallTimerTimer();
-    ok = QTest::qWaitFor(answered) && ok;
-    ok = save(Fpointin, dir, "pointin") && ok;
+    pointInput()->setSeat(QStringLiteral("A"));
+    pointInput()->show();
+    const auto answered = [gateway] { return gateway->idle() && !pointInput()->pollInFlight(); };
+    ok = waitFor(answered) && ok;
+    pointInput()->pollTick();
+    ok = waitFor(answered) && ok;
+    ok = save(pointInput(), dir, "pointin") && ok;
 
     const struct
     {
         QWidget *notice;
         const char *name;
     } notices[] = {
-        {Fpointin->Panel5, "pointin-panel5"},
-        {Fpointin->Panel7, "pointin-panel7"},
-        {Fpointin->Panel9, "pointin-panel9"},
-        {Fpointin->Panel10, "pointin-panel10"},
+        {named(pointInput(), "Panel5"), "pointin-panel5"},
+        {named(pointInput(), "Panel7"), "pointin-panel7"},
+        {named(pointInput(), "Panel9"), "pointin-panel9"},
+        {named(pointInput(), "Panel10"), "pointin-panel10"},
     };
     for (const auto &n : notices) {
         for (const auto &other : notices)
             other.notice->setVisible(other.notice == n.notice);
-        ok = save(Fpointin, dir, n.name) && ok;
+        ok = save(pointInput(), dir, n.name) && ok;
     }
     for (const auto &n : notices)
         n.notice->hide();
 
     // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
-    Fpointin->Cba15Enter();
-    Fpointin->cbonext();
-    Fpointin->cbo20Enter();
-    Fpointin->cbl05Enter();
-    ok = save(Fpointin, dir, "pointin-entry") && ok;
+    pointInput()->chooseValue(PointInputWindow::Flight, 3);
+    pointInput()->moveToNextRow(PointInputWindow::Flight);
+    pointInput()->chooseValue(PointInputWindow::Landing, 4);
+    pointInput()->chooseValue(PointInputWindow::Outrun, 1);
+    ok = save(pointInput(), dir, "pointin-entry") && ok;
+
+    // The health line while polls fail: the station's alias now resolves nowhere.
+    gateway->setConnection(QStringLiteral("Offline"), {});
+    pointInput()->pollTick();
+    ok = waitFor(answered) && ok;
+    ok = save(pointInput(), dir, "pointin-offline") && ok;
 
     station::destroy();
     return ok ? 0 : 1;

@@ -1,28 +1,28 @@
-#include "label.h"
+#include "fittinglabel.h"
 
 #include <QEvent>
 
-TLabel::TLabel(QWidget *parent) : QLabel(parent)
+FittingLabel::FittingLabel(QWidget *parent) : QLabel(parent)
 {
     // Captions carry values from the database: shown as they stand, never as markup.
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-void TLabel::setDesignGeometry(const QRect &rect)
+void FittingLabel::setDesignGeometry(const QRect &rect)
 {
     m_designSize = rect.size();
     setGeometry(rect);
     fitText();
 }
 
-void TLabel::setText(const QString &text)
+void FittingLabel::setText(const QString &text)
 {
     QLabel::setText(text);
     fitText();
 }
 
-void TLabel::fitText()
+void FittingLabel::fitText()
 {
     const QSize hint = sizeHint();
     const QSize size(qMax(m_designSize.width(), hint.width()),
@@ -36,7 +36,7 @@ void TLabel::fitText()
     setGeometry(QRect(QPoint(left, now.top()), size));
 }
 
-void TLabel::changeEvent(QEvent *event)
+void FittingLabel::changeEvent(QEvent *event)
 {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange)

@@ -1,23 +1,23 @@
-#include "image.h"
+#include "picture.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-TImage::TImage(QWidget *parent) : QWidget(parent) {}
+Picture::Picture(QWidget *parent) : QWidget(parent) {}
 
-void TImage::setPicture(const QPixmap &picture)
+void Picture::setPicture(const QPixmap &picture)
 {
     m_picture = picture;
     update();
 }
 
-void TImage::paintEvent(QPaintEvent *)
+void Picture::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawPixmap(0, 0, m_picture);
 }
 
-void TImage::mouseDoubleClickEvent(QMouseEvent *event)
+void Picture::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mouseDoubleClickEvent(event);

@@ -6,11 +6,11 @@
 // size is the least size, and a longer text or a font with larger metrics than the design
 // font widens it around its alignment (the left edge, the centre or the right edge stays).
 // Its background is its parent's.
-class TLabel : public QLabel
+class FittingLabel : public QLabel
 {
     Q_OBJECT
 public:
-    explicit TLabel(QWidget *parent = nullptr);
+    explicit FittingLabel(QWidget *parent = nullptr);
 
     // Places the label; the size is the least size from now on.
     void setDesignGeometry(const QRect &rect);

@@ -1,13 +1,10 @@
 // The seat claim and release of the main window.
-#include "Umain.h"
+#include "mainwindow.h"
 
-#include "Upointin.h"
 #include "competitiongateway.h"
 #include "messages.h"
 #include "panel.h"
-
-#include <QLabel>
-#include <QTimer>
+#include "pointinputwindow.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +15,7 @@ const QString s_cannotConnect =
 
 } // namespace
 
-void TFmain::CuteButton1Click()
+void MainWindow::claimSeat()
 {
     const QString seat = selectedSeat();
     if (seat.isEmpty()) {
@@ -40,21 +37,21 @@ void TFmain::CuteButton1Click()
     });
 }
 
-void TFmain::claimAnswered(const QString &error, bool claimed)
+void MainWindow::claimAnswered(const QString &error, bool claimed)
 {
     if (!error.isEmpty()) {
         messages::show(this, s_cannotConnect);
         return;
     }
     if (!claimed) {
-        Panel2->show();
+        m_seatTakenNotice->show();
         return;
     }
-    m_pointInput->recallTimer->start();
+    m_pointInput->startPolling();
     m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }
 
-void TFmain::Panel2Click()
+void MainWindow::releaseSelectedSeat()
 {
     const QString letter = selectedSeat();
     if (letter.isEmpty() || !m_gateway)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bevel.h"
 #include "colors.h"
 
 #include <QPointer>
@@ -10,23 +11,23 @@
 
 class QMenu;
 class QPainter;
-class TCuteButton;
+class CuteButton;
 
 // The held modifiers and mouse buttons of an event.
-struct TShiftState
+struct ShiftState
 {
     Qt::KeyboardModifiers keys;
     Qt::MouseButtons buttons;
-    bool operator==(const TShiftState &) const = default;
+    bool operator==(const ShiftState &) const = default;
 };
 
 // One-shot timer that opens a button's drop-down menu after a held press.
-class TCuteButtonTimer : public QTimer
+class DropDownTimer : public QTimer
 {
     Q_OBJECT
 public:
-    explicit TCuteButtonTimer(TCuteButton *button);
-    TCuteButton *FCuteButton;
+    explicit DropDownTimer(CuteButton *button);
+    CuteButton *button;
     // The tick: tests call it to stand for the timer firing.
     void tick();
 };
@@ -34,18 +35,11 @@ public:
 // The custom-drawn push button behind every command and value button. It paints itself
 // entirely: a face, an outer and an inner bevel ring (rest, hover, focus, press) and a
 // one-line caption, engraved while disabled.
-class TCuteButton : public QWidget
+class CuteButton : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Bevel
-    {
-        None,
-        Lowered,
-        Raised,
-        Space
-    };
-    Q_ENUM(Bevel)
+    using Bevel = bevels::Bevel;
     enum class TextLayout
     {
         Top,
@@ -54,15 +48,14 @@ public:
     };
     Q_ENUM(TextLayout)
 
-    using NotifyEvent = std::function<void(TCuteButton *sender)>;
-    using KeyEvent = std::function<void(TCuteButton *sender, quint16 &key, TShiftState shift)>;
-    using MouseEvent = std::function<void(TCuteButton *sender, Qt::MouseButton button,
-                                          TShiftState shift, int x, int y)>;
-    using MouseMoveEvent =
-        std::function<void(TCuteButton *sender, TShiftState shift, int x, int y)>;
+    using NotifyEvent = std::function<void(CuteButton *sender)>;
+    using KeyEvent = std::function<void(CuteButton *sender, quint16 &key, ShiftState shift)>;
+    using MouseEvent = std::function<void(CuteButton *sender, Qt::MouseButton button,
+                                          ShiftState shift, int x, int y)>;
+    using MouseMoveEvent = std::function<void(CuteButton *sender, ShiftState shift, int x, int y)>;
 
-    explicit TCuteButton(QWidget *owner = nullptr);
-    ~TCuteButton() override;
+    explicit CuteButton(QWidget *owner = nullptr);
+    ~CuteButton() override;
 
     // Base properties.
     QString caption() const { return m_caption; }
@@ -89,8 +82,8 @@ public:
     void setDropDownDelay(int ms);
     QMenu *dropDownMenu() const;
     void setDropDownMenu(QMenu *menu);
-    bool egnoreContClick() const { return m_egnoreContClick; }
-    void setEgnoreContClick(bool on);
+    bool ignoreContinuousClicks() const { return m_ignoreContinuousClicks; }
+    void setIgnoreContinuousClicks(bool on);
     bool flat() const { return m_flat; }
     void setFlat(bool on);
     TextLayout layout() const { return m_layout; }
@@ -107,28 +100,28 @@ public:
     void setUseDisabledColor(bool on);
 
     // Events. Exceptions thrown by a handler go to the default error report.
-    NotifyEvent OnClick;
-    NotifyEvent OnEnter;
-    NotifyEvent OnExit;
-    KeyEvent OnKeyDown;
-    KeyEvent OnKeyUp;
-    MouseEvent OnMouseDown;
-    MouseEvent OnMouseUp;
-    MouseMoveEvent OnMouseEnter;
-    MouseMoveEvent OnMouseLeave;
+    NotifyEvent onClick;
+    NotifyEvent onEnter;
+    NotifyEvent onExit;
+    KeyEvent onKeyDown;
+    KeyEvent onKeyUp;
+    MouseEvent onMouseDown;
+    MouseEvent onMouseUp;
+    MouseMoveEvent onMouseEnter;
+    MouseMoveEvent onMouseLeave;
 
     // The click notification: what a mouse click, Enter, Space and the accelerator raise.
-    virtual void Click();
-    virtual void StartDropDown();
-    virtual void DropDown();
+    virtual void click();
+    virtual void startDropDown();
+    virtual void dropDown();
 
-    TCuteButtonTimer *dropDownTimer() const { return m_dropDownTimer; }
+    DropDownTimer *dropDownTimer() const { return m_dropDownTimer; }
 
     QSize sizeHint() const override { return QSize(75, 25); }
 
 protected:
-    virtual void MouseEnter(TShiftState shift, int x, int y);
-    virtual void MouseLeave(TShiftState shift, int x, int y);
+    virtual void mouseEntered(ShiftState shift, int x, int y);
+    virtual void mouseLeft(ShiftState shift, int x, int y);
 
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -144,23 +137,22 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    friend class TCuteButtonTimer;
+    friend class DropDownTimer;
     void setBevelOuter(Bevel b);
     void setBevelInner(Bevel b);
-    void dropDownTick(TCuteButtonTimer *timer);
+    void dropDownTick(DropDownTimer *timer);
 
-    // The button's own handling behind the Qt events; DropDown replays key-up and release.
-    bool keyDown(quint16 &key, TShiftState shift, bool autoRepeat);
-    bool keyUp(quint16 &key, TShiftState shift);
-    void mouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
-    void mouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
+    // The button's own handling behind the Qt events; dropDown replays key-up and release.
+    bool keyDown(quint16 &key, ShiftState shift, bool autoRepeat);
+    bool keyUp(quint16 &key, ShiftState shift);
+    void mouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
     void pressClick();
     void discardDropDownTimer();
     void enterFocus();
     void leaveFocus();
     void updateAccelerator();
     Bevel restingBevel() const { return m_tabFocusUp ? Bevel::Raised : Bevel::None; }
-    void drawBevel(QPainter &p, QRect &r, Bevel bevel) const;
 
     // Property storage and private state.
     TColor m_bevelShadowColor = colors::clBtnShadow;
@@ -168,18 +160,18 @@ private:
     TColor m_disabledColor = colors::clGray;
     int m_dropDownDelay = 0;
     QPointer<QMenu> m_dropDownMenu;
-    bool FMenuDropped = false;
-    bool m_egnoreContClick = false;
+    bool m_menuDropped = false;
+    bool m_ignoreContinuousClicks = false;
     bool m_flat = false;
-    bool FSpaceDown = false;
+    bool m_spaceDown = false;
     bool m_tabFocusUp = true;
     TextLayout m_layout = TextLayout::Center;
     bool m_showFocusRect = false;
     bool m_useDisabledColor = false;
-    bool FDropByKey = false;
+    bool m_dropByKey = false;
     int m_marginX = -1;
     int m_marginY = -1;
-    TCuteButtonTimer *m_dropDownTimer = nullptr;
+    DropDownTimer *m_dropDownTimer = nullptr;
 
     QString m_caption;
     TColor m_color = colors::clBtnFace;
@@ -190,7 +182,7 @@ private:
     Bevel m_bevelInner = Bevel::Raised;
     bool m_pressedInside = false; // left press on the button, waiting for the release
     bool m_hovered = false;
-    // The button is its window's active control: OnEnter ran, OnExit not yet.
+    // The button is its window's active control: onEnter ran, onExit not yet.
     bool m_entered = false;
     QMetaObject::Connection m_focusWatch;
     int m_altShortcut = 0;

@@ -1,5 +1,5 @@
 // The database connection profiles of the main window.
-#include "Umain.h"
+#include "mainwindow.h"
 
 #include "competitiongateway.h"
 #include "profiles.h"
@@ -17,8 +17,8 @@ using profiles::Location;
 
 // A failed connection is not reported here: the seat claim reports it. The status line and
 // the remembered location follow the answer: the location tried last.
-void TFmain::connectProfile(const QString &alias, const QStringList &params,
-                            const QStringList &fallback, int lineShown)
+void MainWindow::connectProfile(const QString &alias, const QStringList &params,
+                                const QStringList &fallback, int lineShown)
 {
     if (!m_gateway)
         return;
@@ -30,35 +30,35 @@ void TFmain::connectProfile(const QString &alias, const QStringList &params,
             --m_connecting;
             if (serial != m_profileSerial)
                 return; // the judge chose another profile meanwhile
-            if (DbType == u"Interbase") {
+            if (m_dbType == u"Interbase") {
                 const bool server =
                     result.params.value(0) == profiles::interbaseServerName(Location::Server);
-                DbDir = server ? u"server"_s : u"local"_s;
+                m_dbDir = server ? u"server"_s : u"local"_s;
             }
-            linfo->setText(result.params.value(lineShown));
-            linfo->adjustSize();
+            m_connectionLine->setText(result.params.value(lineShown));
+            m_connectionLine->adjustSize();
         });
 }
 
-void TFmain::RGdbiClick()
+void MainWindow::interbaseProfileChosen()
 {
-    DbType = u"Interbase"_s;
-    RGdb->setItemIndex(-1);
-    const bool server = RGdbi->itemIndex() == 1;
+    m_dbType = u"Interbase"_s;
+    m_mysqlProfiles->setItemIndex(-1);
+    const bool server = m_interbaseProfiles->itemIndex() == 1;
     const auto chosen = server ? Location::Server : Location::Local;
     const auto other = server ? Location::Local : Location::Server;
-    DbDir = server ? u"server"_s : u"local"_s;
+    m_dbDir = server ? u"server"_s : u"local"_s;
     // The other location once, when the chosen one cannot be reached; its failure is
     // ignored too.
     connectProfile(QString::fromUtf16(profiles::interbaseAlias), profiles::interbaseParams(chosen),
                    profiles::interbaseParams(other), 0);
 }
 
-void TFmain::RGdbClick()
+void MainWindow::mysqlProfileChosen()
 {
-    RGdbi->setItemIndex(-1);
-    const auto location = RGdb->itemIndex() == 0 ? Location::Local : Location::Server;
-    DbType = u"MySQL"_s;
-    DbDir = location == Location::Local ? u"local"_s : u"server"_s;
+    m_interbaseProfiles->setItemIndex(-1);
+    const auto location = m_mysqlProfiles->itemIndex() == 0 ? Location::Local : Location::Server;
+    m_dbType = u"MySQL"_s;
+    m_dbDir = location == Location::Local ? u"local"_s : u"server"_s;
     connectProfile(profiles::mysqlAlias(location), profiles::mysqlParams(location), {}, 2);
 }

@@ -1,12 +1,12 @@
-#include "dbedit.h"
+#include "columnedit.h"
 
-TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent)
+ColumnEdit::ColumnEdit(QWidget *parent) : QLineEdit(parent)
 {
     // Shows the data only; nothing is written back.
     setReadOnly(true);
 }
 
-void TDBEdit::showRow(const QList<std::pair<QString, QString>> &row)
+void ColumnEdit::showRow(const QList<std::pair<QString, QString>> &row)
 {
     QString value;
     for (const auto &[column, text] : row) {
