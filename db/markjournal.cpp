@@ -37,6 +37,16 @@ QString quoted(const QString &field)
     return u'"' + escaped + u'"';
 }
 
+// Local time with its offset always written out ("+00:00", never "Z"), so that every line
+// reads the same whoever looks at it.
+QString timeText(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return time.toString(u"yyyy-MM-ddTHH:mm:ss"_s) + (offset < 0 ? u'-' : u'+') +
+           u"%1:%2"_s.arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
 bool syncToDisk(QFile &file)
 {
     if (!file.flush())
@@ -74,7 +84,7 @@ QString folder()
 QString line(const Entry &e)
 {
     const QStringList values = {
-        e.time.toOffsetFromUtc(e.time.offsetFromUtc()).toString(Qt::ISODate),
+        timeText(e.time),
         e.seat,
         e.bib,
         e.round,

@@ -69,6 +69,15 @@ private Q_SLOTS:
         QCOMPARE(read.mark, u"16.0"_s);
     }
 
+    void utcIsWrittenAsAnOffset()
+    {
+        journal::Entry e = entry(journal::Outcome::Registered, u"A"_s);
+        e.time = QDateTime(QDate(2026, 12, 8), QTime(5, 3, 27), QTimeZone::utc());
+        QVERIFY(journal::line(e).startsWith(u"2026-12-08T05:03:27+00:00,"_s));
+        e.time = QDateTime(QDate(2026, 12, 8), QTime(5, 3, 27), QTimeZone(-(3 * 3600 + 1800)));
+        QVERIFY(journal::line(e).startsWith(u"2026-12-08T05:03:27-03:30,"_s));
+    }
+
     void oneFileADayWithItsHeader()
     {
         QTemporaryDir dir;
