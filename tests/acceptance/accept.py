@@ -20,6 +20,7 @@ with CI=true, that is a failure).
 
 import argparse
 import fcntl
+import glob
 import hashlib
 import os
 import random
@@ -240,6 +241,30 @@ class Run:
                                      expected or self.route.expected_settings_after(t.seat))
         self.log("every station released its seat and closed normally")
 
+    def audit_journals(self, seats, jumps):
+        """Each station's mark journal holds every jump it registered, and jumpdb audit finds
+        all of them in the database."""
+        for seat in seats:
+            folder = os.path.join(self.workdir, f"station{seat}", "data", "VELMOR", "Tollivane",
+                                  "journal")
+            files = sorted(glob.glob(os.path.join(folder, "*.csv")))
+            if not files:
+                raise Failure(f"station {seat} kept no mark journal in {folder}")
+            checked = 0
+            for path in files:
+                env = {**os.environ, **self.route.jumpdb_env()}
+                result = subprocess.run([self.args.jumpdb, "audit", "--journal", path,
+                                         *self.route.jumpdb_args()], env=env,
+                                        capture_output=True, text=True, timeout=120)
+                if result.returncode != 0:
+                    raise Failure(f"jumpdb audit of station {seat}'s journal {path}:\n"
+                                  f"{result.stdout}{result.stderr}")
+                checked += int(result.stdout.strip().splitlines()[-1].split()[0])
+            if checked != jumps:
+                raise Failure(f"station {seat}: the audit checked {checked} marks, "
+                              f"expected {jumps}")
+        self.log(f"jumpdb audit: every journal matches the database ({jumps} marks a seat)")
+
     def check_settings_file(self, seat, expected):
         values = read_settings(self.settings_path(seat))
         want = {"dbtype": expected[0], "dbdir": expected[1]}
@@ -371,6 +396,7 @@ def scenario_flow(run):
     if run.db.rows("judgeent", ["jikko"]) != [{"jikko": "0"}]:
         raise Failure("judgeent.jikko is not 0 after the competition")
     run.finish_stations()
+    run.audit_journals(SEATS, 2 * competitors)
 
 
 def scenario_faults(run):

@@ -243,6 +243,7 @@ class Station:
             "DISPLAY": self.display.name,
             "QT_QPA_PLATFORM": "xcb",
             "XDG_CONFIG_HOME": self.home,
+            "XDG_DATA_HOME": os.path.join(self.home, "data"),  # the station's mark journal
             "XDG_RUNTIME_DIR": runtime,
         })
         env.update(self.extra_env)
