@@ -52,15 +52,7 @@ Site::~Site() = default;
 
 QString Site::label() const
 {
-    switch (m_route) {
-    case Route::Sqlite:
-        return u"SQLite"_s;
-    case Route::InterBase:
-        return u"Firebird"_s;
-    case Route::Odbc:
-        return u"MariaDB/ODBC"_s;
-    }
-    return QString();
+    return support::label(m_route);
 }
 
 QStringList Site::environment() const
