@@ -3,6 +3,7 @@
 #   ./setup.sh demo   install what is missing, build, and run the terminal on a demo competition
 #   ./setup.sh test   install what is missing, build, start the database servers, run all tests
 #                     (once normally and once under AddressSanitizer + UBSan)
+#   ./setup.sh package install what is missing, build, and make tollivane_<version>_amd64.deb here
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -71,11 +72,23 @@ run_tests() {
         ctest --test-dir build-asan --output-on-failure -j1 --label-exclude acceptance
 }
 
+run_package() {
+    # dpkg-shlibdeps and file compute the package's library dependencies.
+    install_packages "${packages[@]}" dpkg-dev file
+    # Only the two programs go in: building the tests and benchmarks first is not needed.
+    cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+    cmake --build build-package -j"$(nproc)" --target tollivane jumpdb
+    (cd build-package && cpack -G DEB)
+    mv build-package/tollivane_*_*.deb "$top/"
+    ls -l "$top"/tollivane_*_*.deb
+}
+
 case "${1:-}" in
 demo) run_demo ;;
 test) run_tests ;;
+package) run_package ;;
 *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|package" >&2
     exit 2
     ;;
 esac
