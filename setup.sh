@@ -8,26 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
 
-packages=(cmake g++ make qt6-base-dev libqt6sql6-ibase libqt6sql6-odbc libqt6sql6-sqlite
-          unixodbc odbc-mariadb fonts-ipafont-gothic fontconfig)
-test_packages=(python3 xvfb xauth xdotool imagemagick iproute2 firebird3.0-server
-               firebird3.0-utils mariadb-server mariadb-client)
-
-as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
-
-install_packages() {
-    local missing=()
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "== installing: ${missing[*]}"
-    # Firebird asks for the SYSDBA password; the profiles carry this one.
-    echo "firebird3.0-server shared/firebird/sysdba_password/first_install password pewtergum" \
-        | as_root debconf-set-selections
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=scripts/lib.sh
+. "$top/scripts/lib.sh"
 
 install_fonts() {
     # The windows ask for "ＭＳ Ｐゴシック"; fontconfig maps it to IPA's P gothic.
@@ -46,7 +28,7 @@ build() { # folder, extra cmake options...
 }
 
 run_demo() {
-    install_packages "${packages[@]}"
+    install_packages "${BASE_PACKAGES[@]}"
     install_fonts
     build build
     local data=${XDG_DATA_HOME:-$HOME/.local/share}/tollivane-demo
@@ -55,7 +37,7 @@ run_demo() {
 }
 
 run_tests() {
-    install_packages "${packages[@]}" "${test_packages[@]}"
+    install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${SERVER_PACKAGES[@]}"
     install_fonts
     build build
     scripts/servers.sh start

@@ -29,38 +29,23 @@ trap cleanup EXIT
 
 export FONTCONFIG_FILE=$root/resources/fontconfig/fonts.conf
 unset TOLLIVANE_ALIASES QT_QPA_PLATFORM
+# shellcheck source=scripts/lib.sh
+. "$root/scripts/lib.sh"
 # The passwords the servers were set up with.
 eval "$("$root/scripts/servers.sh" env)"
 unset TOLLIVANE_ALIASES
 
-port_answers() { timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null; }
-# Firebird listens where "localhost" resolves first: ::1 or 127.0.0.1, depending on /etc/hosts.
-localhost_answers() { # port
-    local address
-    for address in $(getent ahosts localhost | awk '$2 == "STREAM" { print $1 }'); do
-        port_answers "$address" "$1" && return 0
-    done
-    return 1
-}
-# MariaDB listens on 127.0.0.1 (bind-address), whatever localhost resolves to.
-my_host=127.0.0.1
-
 args=()
-fb_data=/var/lib/firebird/3.0/data
-fb_db=localhost:$fb_data/tollivane_bench.fdb
-if localhost_answers 3050; then
-    fb() { isql-fb -q -bail -user SYSDBA -password "$TOLLIVANE_FIREBIRD_PASSWORD" "$@" >/dev/null 2>>"$state/isql.log"; }
-    if echo 'select 1 from rdb$database;' | fb "$fb_db" ||
-        echo "create database '$fb_db' default character set UTF8;" | fb; then
-        args+=(--firebird "$fb_db")
-    else
-        echo "run.sh: no Firebird database $fb_db: $(cat "$state/isql.log")" >&2
-    fi
+fb_db=$FIREBIRD_DATA/tollivane_bench.fdb
+# firebird_database says why when it fails; the bench then goes on without that route.
+if firebird_answers && firebird_database "$fb_db" "$TOLLIVANE_FIREBIRD_PASSWORD"; then
+    args+=(--firebird "localhost:$fb_db")
 fi
-if port_answers "$my_host" 3306; then
-    if mariadb --protocol=tcp -h "$my_host" -u "$TOLLIVANE_ODBC_USER" -p"$TOLLIVANE_ODBC_PASSWORD" \
-        -e 'create database if not exists JumpBench character set utf8mb4' 2>"$state/mariadb.log"; then
-        printf '[JumpBench]\nDriver = MariaDB Unicode\nServer = %s\nPort = 3306\nDatabase = JumpBench\nCharSet = utf8mb4\n' "$my_host" >"$state/odbc.ini"
+if mariadb_port_answers; then
+    if mariadb --protocol=tcp -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$TOLLIVANE_ODBC_USER" \
+        -p"$TOLLIVANE_ODBC_PASSWORD" -e 'create database if not exists JumpBench character set utf8mb4' \
+        2>"$state/mariadb.log"; then
+        odbc_source JumpBench JumpBench >"$state/odbc.ini"
         export ODBCINI=$state/odbc.ini
         args+=(--odbc-dsn JumpBench)
     else
@@ -72,9 +57,9 @@ if command -v Xvfb >/dev/null; then
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$state/display" \
         >"$state/xvfb.log" 2>&1 &
     xvfb=$!
-    for _ in $(seq 50); do [[ -s $state/display ]] && break; sleep 0.1; done
-    [[ -s $state/display ]] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(head -1 "$state/display")
+    wait_until 5 test -s "$state/display" || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
+    DISPLAY=:$(head -1 "$state/display")
+    export DISPLAY
 else
     export QT_QPA_PLATFORM=offscreen
 fi

@@ -768,7 +768,9 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--route", choices=sorted(ROUTES), required=True)
     parser.add_argument("--scenario", choices=sorted(SCENARIOS), default="flow")
-    parser.add_argument("--competitors", type=int, default=3,
+    # CTest's command lines carry no --competitors or --seed: both can come from the environment.
+    parser.add_argument("--competitors", type=int,
+                        default=os.environ.get("TOLLIVANE_ACCEPT_COMPETITORS", "3"),
                         help="flow: competitors in each of the two rounds (1 to 30)")
     parser.add_argument("--tollivane", required=True)
     parser.add_argument("--jumpdb", required=True)
