@@ -56,7 +56,7 @@ run_tests() {
 
 run_package() {
     # dpkg-shlibdeps and file compute the package's library dependencies.
-    install_packages "${packages[@]}" dpkg-dev file
+    install_packages "${BASE_PACKAGES[@]}" dpkg-dev file
     # Only the two programs go in: building the tests and benchmarks first is not needed.
     cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
     cmake --build build-package -j"$(nproc)" --target tollivane jumpdb
