@@ -93,7 +93,7 @@ Arguments parse(const QStringList &args)
             o.idleReps = 1;
             o.idleSeconds = 2;
             o.idleSettleMs = 500;
-            o.hangSeconds = 4;
+            o.hangSeconds = 8; // longer than a registration's bound
             o.hangReps = 1;
         } else if (arg == u"--reps") {
             count(o.reps);

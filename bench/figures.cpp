@@ -20,7 +20,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QProperty>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -312,14 +311,15 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
     clickValue(PointInputWindow::Outrun, 3);
     const QSqlDatabase db = station.rawConnection();
 
-    // The handler starts Timer1 as soon as the update has returned, committed: the moment the
-    // row is in the table, before the banner goes up.
+    // The gateway says so as soon as the worker has committed the row, before the window
+    // records the outcome and puts the banner up.
     qint64 committedNs = 0;
-    const QPropertyNotifier committed =
-        named<QTimer>(pointInput(), "Timer1")->bindableActive().addNotifier([&] {
-            if (named<QTimer>(pointInput(), "Timer1")->isActive() && committedNs == 0)
-                committedNs = nowNs();
-        });
+    QObject watcher;
+    QObject::connect(station::gateway(), &CompetitionGateway::registrationFinished, &watcher,
+                     [&committedNs](gateway::Registration outcome) {
+                         if (outcome == gateway::Registration::Registered && committedNs == 0)
+                             committedNs = nowNs();
+                     });
 
     Runs toCommit;
     Runs toBanner;
@@ -332,7 +332,6 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
             const int flight = 1 + i % 2;
             clickValue(PointInputWindow::Flight, flight);
             named<Panel>(pointInput(), "Panel5")->hide();
-            named<QTimer>(pointInput(), "Timer1")->stop();
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"),
                               Qt::LeftButton); // 確定
             check(named<Panel>(pointInput(), "Panel10")->isVisible(), u"確定 asked nothing"_s);
@@ -369,8 +368,10 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
         toCommit.add(commits, raws);
         toBanner.add(banners, raws);
     }
-    return {pairedRow(registrationFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s, toCommit, 1.5),
-            pairedRow(bannerFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s, toBanner, 1.5)};
+    return {pairedRow(registrationFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s,
+                      toCommit, 1.5),
+            pairedRow(bannerFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s, toBanner,
+                      1.5)};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -479,7 +480,8 @@ Row measureHang(Site &site, const Options &options)
         QTimer clicks;
         QObject::connect(&clicks, &QTimer::timeout, &probe, [&probe] { probe.post(); });
         clicks.start(50);
-        QTimer::singleShot(options.hangSeconds * 500, pointInput(), [] {
+        // はい a second into the hang: its outcome comes well before the path is back.
+        QTimer::singleShot(1000, pointInput(), [] {
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"),
                               Qt::LeftButton); // Start
             for (int row = 0; row < PointInputWindow::RowCount; ++row)
@@ -492,6 +494,7 @@ Row measureHang(Site &site, const Options &options)
         QTimer::singleShot(options.hangSeconds * 1000, &hang, &QEventLoop::quit);
         hang.exec();
         clicks.stop();
+        check(!pointInput()->registering(), u"はい had no outcome within the hang"_s);
         named<QTimer>(pointInput(), "recallTimer")->stop();
         const QStringList told = station.messages();
         relay.release();

@@ -396,7 +396,8 @@ void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> ru
         statements::registration(run->letter, run->marks.flight, run->marks.landing,
                                  run->marks.outrun, run->marks.mark, run->zek);
     auto rows = std::make_shared<int>(0);
-    auto finish = [run](Registration outcome) {
+    auto finish = [this, run](Registration outcome) {
+        Q_EMIT registrationFinished(outcome);
         if (!run->hasContext || run->context)
             run->done(outcome);
     };

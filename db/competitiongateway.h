@@ -162,6 +162,13 @@ public:
     static const QStringList &referenceColumns();
 
     bool idle() const; // nothing in flight or waiting
+
+Q_SIGNALS:
+    // A registration has its outcome (the write is committed when it says Registered); sent
+    // before the requester's answer.
+    void registrationFinished(gateway::Registration outcome);
+
+public:
     // Registration attempts made so far (every try of every registration).
     int registrationAttempts() const { return m_registrationAttempts; }
     // Worker threads still running, abandoned ones included (all gateways of the process),

@@ -120,7 +120,9 @@ void PointInputWindow::showHealth()
     }
     if (m_healthLine->text() != text)
         m_healthLine->setText(text);
-    fonts::setTextColour(m_healthLine, colour);
+    // A palette change restyles the label: only when the colour changes.
+    if (m_healthLine->palette().color(QPalette::WindowText) != colors::toQColor(colour))
+        fonts::setTextColour(m_healthLine, colour);
 }
 
 void PointInputWindow::reportPollFailure(const QString &text)

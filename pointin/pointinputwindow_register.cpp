@@ -49,10 +49,7 @@ void PointInputWindow::answerYes()
         m_name->text(),
         {valueText(Flight), valueText(Landing), valueText(Outrun), m_entry.markText()}};
     m_registering = true;
-    hideQuestion();
-    m_confirmButton->setColor(Look::normalFace);
-    showRegistering();
-    showHealth();
+    // Sent first: the worker writes while the window draws the registering notice.
     m_gateway->registerMarks(m_seat, sent.zek, sent.marks, this,
                              [this, sent, session = m_session](gateway::Registration outcome) {
                                  m_registering = false;
@@ -61,6 +58,10 @@ void PointInputWindow::answerYes()
                                  if (session == m_session)
                                      registrationAnswered(outcome, sent);
                              });
+    hideQuestion();
+    m_confirmButton->setColor(Look::normalFace);
+    showRegistering();
+    showHealth();
 }
 
 void PointInputWindow::answerNo()
