@@ -84,16 +84,8 @@ QString folder()
 QString line(const Entry &e)
 {
     const QStringList values = {
-        timeText(e.time),
-        e.seat,
-        e.bib,
-        e.round,
-        e.name,
-        e.flight,
-        e.landing,
-        e.outrun,
-        e.mark,
-        outcomeText(e.outcome)};
+        timeText(e.time), e.seat,    e.bib,    e.round, e.name,
+        e.flight,         e.landing, e.outrun, e.mark,  outcomeText(e.outcome)};
     QStringList fields;
     for (const QString &value : values)
         fields << quoted(value);
