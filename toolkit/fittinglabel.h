@@ -14,7 +14,8 @@ public:
 
     // Places the label; the size is the least size from now on.
     void setDesignGeometry(const QRect &rect);
-    // Hides QLabel::setText: the label fits the new text.
+    // Hides QLabel::setText, which is not virtual: set the text through this class (not a
+    // QLabel pointer) for the label to fit it.
     void setText(const QString &text);
     void fitText();
 
