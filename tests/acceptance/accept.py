@@ -215,7 +215,7 @@ class Run:
             steps.append("確定 again by mouse")
             t.wait_question(True)
         t.answer_yes(rng, steps)
-        t.wait_registered()
+        t.wait_registered(lambda: self.db.judge(t.seat)["zek"] != bib)
         self.check_registered(t.seat, bib, round_, columns)
         self.record(round_, bib, t.seat, columns)
         t.say(f"bib {bib} round {round_}: {'/'.join(value_text(c) for c in columns)} "
@@ -514,7 +514,7 @@ def scenario_faults(run):
     c.click(CONFIRM)
     c.wait_question(True)
     c.answer_yes(rng, steps)
-    c.wait_registered()
+    c.wait_registered(lambda: run.db.judge("C")["zek"] != bib)
     run.check_registered("C", bib, round_, columns)
     run.record(round_, bib, "C", columns)
     last["C"] = image.rgb

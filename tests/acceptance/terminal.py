@@ -233,15 +233,30 @@ class Terminal:
         what = "the question 指定したデータを登録してよろしいですか？" + ("" if shown else " to go")
         self.st.wait_for(lambda: self.no_boxes() or self.question_shown() == shown, timeout, what)
 
-    def wait_registered(self, timeout=10):
+    def wait_registered(self, moved_on, timeout=10):
+        """`moved_on()` tells whether the operator has put up the next competitor, which it does
+        only once every seat has registered."""
+        asked = [time.monotonic()]
+
         def done():
             self.no_boxes()
             if self.question_shown():
                 return False
             # The operator may end the run at once after the last marks; the not-ready notice
             # then covers the banner. The tables tell whether the marks are in.
-            return self.banner() == "registered" or self.not_ready_shown()
-        self.st.wait_for(done, timeout, "the banner Registered / 登録しました。")
+            if self.banner() == "registered" or self.not_ready_shown():
+                return True
+            # The last seat's banner lasts until its next poll, which may come a moment after
+            # the operator moved on: too short to be seen. Asked now and then: it is slow.
+            if time.monotonic() - asked[0] < 1:
+                return False
+            asked[0] = time.monotonic()
+            return moved_on()
+        try:
+            self.st.wait_for(done, timeout, "the banner Registered / 登録しました。")
+        except Failure as e:
+            shown = "the question" if self.question_shown() else f"banner {self.banner()!r}"
+            raise Failure(f"{e} (the window shows {shown})") from None
 
     # --- entering marks ------------------------------------------------------------------------
 
