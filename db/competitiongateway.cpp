@@ -86,8 +86,6 @@ public:
             error = QString::fromUtf8(e.what());
         }
         const bool connected = m_db && m_db->connected();
-        if (!connected)
-            m_serverId = -1;
         post([requestId = job.requestId, error, connected](CompetitionGateway *front) {
             front->finished(requestId, error, connected);
         });
@@ -124,10 +122,11 @@ private:
         if (m_db->connected())
             return;
         m_db->open();
-        m_serverId = m_db->serverConnectionId();
         // Known before the work starts, so that work that hangs can be cancelled.
-        post([worker = this, id = m_serverId, driver = m_db->driverName()](
-                 CompetitionGateway *front) { front->workerConnected(worker, id, driver); });
+        const Kill connection{m_db->driverName(), m_db->serverConnectionId(), alias, params};
+        post([worker = this, connection](CompetitionGateway *front) {
+            front->workerConnected(worker, connection);
+        });
     }
 
     void cancel(const QList<Kill> &kills)
@@ -155,7 +154,6 @@ private:
 
     std::shared_ptr<Link> m_link;
     std::unique_ptr<Database> m_db;
-    qint64 m_serverId = -1;
 };
 
 namespace {
@@ -196,9 +194,13 @@ PollResult pollTables(Database &db, const QString &letter, const QString &shownB
     Query reference(&db);
     for (const QString &column : CompetitionGateway::referenceColumns())
         reference.addRequiredField(column);
-    readRow(reference, CompetitionGateway::referenceStatement());
-    for (const QString &column : CompetitionGateway::referenceColumns())
-        result.reference.append({column, reference.fieldAsString(column)});
+    auto readReference = [&] {
+        readRow(reference, statements::reference());
+        result.reference.clear();
+        for (const QString &column : CompetitionGateway::referenceColumns())
+            result.reference.append({column, reference.fieldAsString(column)});
+    };
+    readReference();
 
     if (c.registered()) {
         // Read again: a table that went back to the bib on display shows no registered marks.
@@ -212,7 +214,7 @@ PollResult pollTables(Database &db, const QString &letter, const QString &shownB
         }
     }
     if (c.hon == u"4")
-        readRow(reference, CompetitionGateway::referenceStatement());
+        readReference();
     result.state = PollResult::State::NewCompetitor;
     return result;
 }
@@ -276,12 +278,12 @@ bool CompetitionGateway::idle() const
 
 QString CompetitionGateway::judgeTableStatement(const QString &letter)
 {
-    return u"select * from judge"_s + letter;
+    return statements::judgeTable(letter);
 }
 
 QString CompetitionGateway::referenceStatement()
 {
-    return u"select * from judgep"_s;
+    return statements::reference();
 }
 
 const QStringList &CompetitionGateway::referenceColumns()
@@ -468,13 +470,18 @@ void CompetitionGateway::dispatch()
         }
         if (!m_worker)
             startWorker();
-        r->cancels = m_toCancel;
-        m_inFlight = r;
-        m_timer->start(timeout);
         Job job;
         job.requestId = r->id;
         std::tie(job.alias, job.params) =
             r->connection ? *r->connection : std::pair{m_alias, m_params};
+        // Only where the abandoned connection was: an id names another one on another server.
+        r->cancels.clear();
+        for (const Kill &kill : std::as_const(m_toCancel)) {
+            if (kill.alias == job.alias && kill.params == job.params)
+                r->cancels.append(kill);
+        }
+        m_inFlight = r;
+        m_timer->start(timeout);
         job.cancels = r->cancels;
         job.work = r->work;
         job.commit = r->commit;
@@ -503,6 +510,8 @@ void CompetitionGateway::finished(quint64 requestId, const QString &error, bool 
         return; // the late answer of an abandoned request
     m_timer->stop();
     m_connected = connected;
+    if (!connected)
+        m_workerConnection.reset(); // the next connection has an id of its own
     std::shared_ptr<Request> r = std::exchange(m_inFlight, nullptr);
     if (error.isEmpty()) {
         for (const Kill &done : std::as_const(r->cancels))
@@ -512,12 +521,10 @@ void CompetitionGateway::finished(quint64 requestId, const QString &error, bool 
     deliver(r, error);
 }
 
-void CompetitionGateway::workerConnected(Worker *worker, qint64 serverId, const QString &driver)
+void CompetitionGateway::workerConnected(Worker *worker, const Kill &connection)
 {
-    if (worker != m_worker)
-        return;
-    m_workerServerId = serverId;
-    m_workerDriver = driver;
+    if (worker == m_worker)
+        m_workerConnection = connection;
 }
 
 void CompetitionGateway::timedOut()
@@ -546,8 +553,7 @@ void CompetitionGateway::startWorker()
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_workerServerId = -1;
-    m_workerDriver.clear();
+    m_workerConnection.reset();
     ++s_runningWorkers;
     m_thread->start();
 }
@@ -566,11 +572,13 @@ void CompetitionGateway::abandonWorker()
 {
     if (!m_worker)
         return;
-    const Kill kill{m_workerDriver, m_workerServerId};
+    const std::optional<Kill> kill = m_workerConnection;
     retireWorker(true);
-    if (kill.id < 0 || m_toCancel.contains(kill))
+    if (!kill || kill->id < 0 || m_toCancel.contains(*kill))
         return;
-    // The server may still run the hung work: a fresh connection cancels it first thing.
-    m_toCancel.append(kill);
-    submit(Priority::Cancel, {}, {}, nullptr);
+    // The server may still run the hung work: the next request's fresh connection cancels it
+    // first thing; with none waiting, a request of its own does.
+    m_toCancel.append(*kill);
+    if (m_waiting.empty())
+        submit(Priority::Cancel, {}, {}, nullptr);
 }

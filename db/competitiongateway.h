@@ -91,11 +91,14 @@ class Worker;
 struct Link;
 struct Request;
 
-// A connection abandoned while the server may still run its work.
+// A connection abandoned while the server may still run its work: its id means something
+// only on the server that gave it, reached through the same alias and parameters.
 struct Kill
 {
     QString driver;
     qint64 id = -1;
+    QString alias;
+    QStringList params;
     bool operator==(const Kill &) const = default;
 };
 
@@ -193,7 +196,7 @@ private:
     void deliver(const std::shared_ptr<gateway::Request> &r, const QString &error);
     QString timeoutText() const;
     void finished(quint64 requestId, const QString &error, bool connected);
-    void workerConnected(gateway::Worker *worker, qint64 serverId, const QString &driver);
+    void workerConnected(gateway::Worker *worker, const gateway::Kill &connection);
     void timedOut();
     void startWorker();
     void retireWorker(bool abandoned);
@@ -212,7 +215,6 @@ private:
     std::shared_ptr<gateway::Link> m_link;
     gateway::Worker *m_worker = nullptr; // the worker of the current connection, or none
     QThread *m_thread = nullptr;
-    qint64 m_workerServerId = -1;
-    QString m_workerDriver;
+    std::optional<gateway::Kill> m_workerConnection; // how to cancel the worker's work
     QList<gateway::Kill> m_toCancel; // connections abandoned while the server ran their work
 };

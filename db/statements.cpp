@@ -13,6 +13,16 @@ QString literal(const QString &text)
     return u'\'' + escaped + u'\'';
 }
 
+QString judgeTable(const QString &letter)
+{
+    return u"select * from judge"_s + letter;
+}
+
+QString reference()
+{
+    return u"select * from judgep"_s;
+}
+
 QString claimSeat(const QString &letter)
 {
     return u"update judge"_s + letter + u" set ent='True' where ent='False'"_s;
@@ -35,7 +45,7 @@ namespace {
 bool seatIsFree(Database &db, const QString &letter)
 {
     Query query(&db);
-    query.sql().add(u"select * from judge"_s + letter);
+    query.sql().add(judgeTable(letter));
     query.open();
     return query.fieldAsString(u"ent"_s) == u"False";
 }

@@ -14,6 +14,10 @@ namespace statements {
 // A single-quoted literal of the text, with its quotes doubled.
 QString literal(const QString &text);
 
+// Reads a judge's table, and the reference row (judgep).
+QString judgeTable(const QString &letter);
+QString reference();
+
 // Takes a free seat: the update changes the row only while it still says 'False'.
 QString claimSeat(const QString &letter);
 QString releaseSeat(const QString &letter);
