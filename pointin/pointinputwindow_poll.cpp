@@ -86,11 +86,10 @@ void PointInputWindow::pollAnswered(const CompetitionGateway::Answer<gateway::Po
     m_notReadyNotice->hide();
     if (result.state == State::NewCompetitor)
         loadCompetitor(result);
-    if (fromShow) {
-        // The not-ready notice stays from the showing until a poll finds the run going.
-        m_startButton->setFocus();
+    // The not-ready notice stays from the showing until a poll finds the run going. The focus
+    // stays where the judge put it meanwhile, unless a competitor was loaded.
+    if (fromShow)
         m_notReadyNotice->show();
-    }
 }
 
 void PointInputWindow::answered(bool good)
@@ -222,7 +221,8 @@ void PointInputWindow::start()
 
 void PointInputWindow::end()
 {
-    if (m_ending || !m_gateway)
+    // After a registration's outcome: the judge is told it before the window closes.
+    if (m_ending || m_registering || !m_gateway)
         return;
     m_ending = true;
     // The window closes once the seat is free; a failure leaves it open and polling.

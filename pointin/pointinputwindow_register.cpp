@@ -119,7 +119,9 @@ void PointInputWindow::record(gateway::Registration outcome, const Registering &
 void PointInputWindow::registrationAnswered(gateway::Registration outcome, const Registering &sent)
 {
     using gateway::Registration;
-    if (outcome == Registration::Registered && sent.zek == m_loadedZek) {
+    // A poll may have loaded the next competitor meanwhile: the notice is then theirs.
+    const bool stillShown = sent.zek == m_loadedZek;
+    if (outcome == Registration::Registered && stillShown) {
         m_registeredTimer->start();
         m_notice->setColor(colors::clAqua);
         m_notice->show();
@@ -127,7 +129,8 @@ void PointInputWindow::registrationAnswered(gateway::Registration outcome, const
         m_noticeJapanese->setText(u"登録しました。"_s);
         return;
     }
-    m_notice->hide();
+    if (stillShown)
+        m_notice->hide();
     if (outcome == Registration::CompetitorChanged)
         messages::show(this, u"選手が変わったため、登録できませんでした。"_s);
     else if (outcome == Registration::Failed)

@@ -850,6 +850,42 @@ private Q_SLOTS:
         QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
     }
 
+    // A poll that loads the next competitor before the registration's outcome: the outcome is
+    // told, and the new competitor's notice stays.
+    void lateOutcomeLeavesTheNextCompetitorsNotice()
+    {
+        open();
+        enterAndConfirm(2, 3, 4);
+        Competitor next;
+        next.zek = u"008"_s;
+        next.sumi = u"T"_s;
+        putUp(next);
+        pointInput()->pollTick(); // on its way first; はい waits behind it
+        QVERIFY(answerYes());
+        QCOMPARE(messages(), QStringList{competitorChanged});
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録済みです。"_s);
+    }
+
+    // End while the marks are on their way does nothing: the outcome is told first.
+    void endWaitsForTheRegistrationsOutcome()
+    {
+        open();
+        enterAndConfirm(3, 2, 4);
+        execute(u"alter table judgeA rename to judgeA_away"_s);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
+        QVERIFY(settle());
+        QCOMPARE(messages(), QStringList{notRegistered});
+        QVERIFY(pointInput()->isVisible());
+        execute(u"alter table judgeA_away rename to judgeA"_s);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
+        QVERIFY(settle());
+        QVERIFY(!pointInput()->isVisible());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
+    }
+
     // Every outcome is in the station's journal before the window shows it.
     void journalRecordsEveryOutcome()
     {
