@@ -24,7 +24,7 @@ FB_RUN=/run/firebird3.0
 FB_PIDFILE=$FB_RUN/tollivane-firebird.pid
 
 MY_RUN=/run/mysqld
-MY_PIDFILE=$MY_RUN/mysqld.pid
+MY_PIDFILE=$MY_RUN/tollivane-mariadb.pid
 MY_DATABASES=(Jump JumpTest)
 
 say() { echo "servers.sh: $*" >&2; }
