@@ -143,6 +143,9 @@ bool read(const QStringList &f, Entry &e)
     e.time = QDateTime::fromString(f[0], Qt::ISODate);
     if (!e.time.isValid())
         return false;
+    // A seat names a table: one of the five letters, nothing else.
+    if (f[1].size() != 1 || f[1].at(0) < u'A' || f[1].at(0) > u'E')
+        return false;
     e.seat = f[1];
     e.bib = f[2];
     e.round = f[3];
@@ -158,6 +161,17 @@ bool read(const QStringList &f, Entry &e)
         }
     }
     return false;
+}
+
+QList<Entry> entries(const QString &text)
+{
+    QList<Entry> result;
+    for (const QStringList &record : records(text)) {
+        Entry entry;
+        if (read(record, entry))
+            result << entry;
+    }
+    return result;
 }
 
 QString Writer::fileFor(const QDate &day) const

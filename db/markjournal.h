@@ -43,6 +43,8 @@ QString line(const Entry &entry);
 // entry from one record; read gives false for a record that is no entry (the header).
 QList<QStringList> records(const QString &text);
 bool read(const QStringList &fields, Entry &entry);
+// The entries of a journal file's text, in order.
+QList<Entry> entries(const QString &text);
 
 // Appends entries to the day's file in a folder; every line is on the disk when append
 // returns. Returns false when it could not write (a full disk, a read-only folder), with

@@ -87,14 +87,28 @@ void PointInputWindow::showRegistering()
     m_notice->show();
 }
 
+namespace {
+
+journal::Outcome journalOutcome(gateway::Registration outcome)
+{
+    switch (outcome) {
+    case gateway::Registration::Registered:
+        return journal::Outcome::Registered;
+    case gateway::Registration::CompetitorChanged:
+        return journal::Outcome::CompetitorChanged;
+    case gateway::Registration::Failed:
+        break;
+    }
+    return journal::Outcome::Failed;
+}
+
+} // namespace
+
 // The journal holds the outcome before the window shows it.
 void PointInputWindow::record(gateway::Registration outcome, const Registering &sent)
 {
     if (!m_journal)
         return;
-    static constexpr journal::Outcome outcomes[] = {journal::Outcome::Registered,
-                                                    journal::Outcome::CompetitorChanged,
-                                                    journal::Outcome::Failed};
     journal::Entry entry;
     entry.time = QDateTime::currentDateTime();
     entry.seat = m_seat;
@@ -105,7 +119,7 @@ void PointInputWindow::record(gateway::Registration outcome, const Registering &
     entry.landing = sent.marks.landing;
     entry.outrun = sent.marks.outrun;
     entry.mark = sent.marks.mark;
-    entry.outcome = outcomes[int(outcome)];
+    entry.outcome = journalOutcome(outcome);
     if (m_journal->append(entry) || m_journalFailureTold)
         return;
     m_journalFailureTold = true;

@@ -69,6 +69,26 @@ private Q_SLOTS:
         QCOMPARE(read.mark, u"16.0"_s);
     }
 
+    // Lines a hand or a broken disk may leave: none is an entry, none stops the reading.
+    void recordsThatAreNoEntry_data()
+    {
+        QTest::addColumn<QString>("line");
+        const QString good = u"2026-12-08T14:03:27+09:00,C,007,1,Kasai,1.5,0.5,2,16.0,registered"_s;
+        QTest::newRow("no seat") << QString(good).replace(u",C,"_s, u",,"_s);
+        QTest::newRow("seat F") << QString(good).replace(u",C,"_s, u",F,"_s);
+        QTest::newRow("two letters") << QString(good).replace(u",C,"_s, u",AB,"_s);
+        QTest::newRow("no time") << good.mid(good.indexOf(u','));
+        QTest::newRow("unknown outcome") << QString(good).replace(u"registered"_s, u"maybe"_s);
+    }
+    void recordsThatAreNoEntry()
+    {
+        QFETCH(QString, line);
+        const QString good = u"2026-12-08T14:03:27+09:00,C,007,1,Kasai,1.5,0.5,2,16.0,registered"_s;
+        const QList<journal::Entry> read = journal::entries(line + u"\r\n"_s + good);
+        QCOMPARE(read.size(), 1);
+        QCOMPARE(read[0].seat, u"C"_s);
+    }
+
     void utcIsWrittenAsAnOffset()
     {
         journal::Entry e = entry(journal::Outcome::Registered, u"A"_s);

@@ -899,12 +899,7 @@ private Q_SLOTS:
         QVERIFY(answerYes()); // the operator was quicker: competitor changed
         QFile file(journalFile());
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-        QList<journal::Entry> entries;
-        for (const QStringList &record : journal::records(QString::fromUtf8(file.readAll()))) {
-            journal::Entry e;
-            if (journal::read(record, e))
-                entries << e;
-        }
+        const QList<journal::Entry> entries = journal::entries(QString::fromUtf8(file.readAll()));
         QCOMPARE(entries.size(), 2);
         QCOMPARE((QStringList{entries[0].seat, entries[0].bib, entries[0].round, entries[0].name,
                               entries[0].flight, entries[0].landing, entries[0].outrun,

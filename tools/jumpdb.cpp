@@ -128,13 +128,8 @@ int runAudit(Database &db, const QString &path)
               << path << '\n';
         return 2;
     }
-    QList<journal::Entry> entries;
-    for (const QStringList &record : journal::records(QString::fromUtf8(file.readAll()))) {
-        journal::Entry entry;
-        if (journal::read(record, entry))
-            entries << entry;
-    }
-    const competition::Audit audit = competition::audit(db, entries);
+    const competition::Audit audit =
+        competition::audit(db, journal::entries(QString::fromUtf8(file.readAll())));
     for (const QString &difference : audit.differences)
         out() << difference << '\n';
     out() << audit.checked << " registered marks checked, " << audit.differences.size()
