@@ -35,7 +35,6 @@ public:
 
     // The letter of the selected seat button, or an empty text when none is selected.
     QString selectedSeat() const;
-    QRadioButton *seatButton(int index) const { return m_seats[index]; } // 0..4 for A..E
 
     // 確認: claims the selected seat and shows the point input window.
     void claimSeat();

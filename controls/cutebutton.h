@@ -10,7 +10,6 @@
 #include <functional>
 
 class QMenu;
-class QPainter;
 class CuteButton;
 
 // The held modifiers and mouse buttons of an event.

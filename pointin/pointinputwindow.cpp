@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -85,11 +84,6 @@ void PointInputWindow::placeSeatLetter()
     m_seatLetter->move(830, m_seatLetter->y());
 }
 
-void PointInputWindow::setCentreOver(QWidget *window)
-{
-    m_centreOver = window;
-}
-
 void PointInputWindow::centreOverMainWindow()
 {
     const QRect inner = geometry();
@@ -99,7 +93,7 @@ void PointInputWindow::centreOverMainWindow()
     if (frame.isNull())
         frame = s_designFrame;
     const QSize outer = size().grownBy(frame);
-    QWidget *over = m_centreOver ? m_centreOver.data() : parentWidget();
+    QWidget *over = parentWidget();
     QRect area;
     if (over && over->isVisible())
         area = over->window()->frameGeometry();

@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QDialog>
-#include <QPointer>
 
 #include <array>
 
@@ -69,7 +68,6 @@ public:
     // Where every registration outcome is recorded before the window shows it.
     void setJournal(journal::Writer *journal) { m_journal = journal; }
     void setSeat(const QString &letter);
-    QString seat() const { return m_seat; }
     // Where the main window puts the seat letter whenever a seat button takes the focus.
     void placeSeatLetter();
 
@@ -89,7 +87,6 @@ public:
     // Polling: started by the seat claim; a tick asks the gateway whether the competitor
     // changed, unless a poll is still on its way.
     void startPolling();
-    bool polling() const;
     void pollTick();
     // Something is waiting for the gateway: a poll, or a registration.
     bool pollInFlight() const { return m_pollInFlight; }
@@ -97,8 +94,6 @@ public:
 
     // Closes the window for real (End); exec() returns.
     void closeWindow();
-    // The window to centre over at every showing; the parent widget when none is set.
-    void setCentreOver(QWidget *window);
     // Escape and the window manager's close request change nothing.
     void reject() override;
 
@@ -181,7 +176,6 @@ private:
     QDateTime m_lastGoodAnswer;        // the database answered a poll or a registration
     QDateTime m_failingSince;          // no answer since then
     QString m_pendingReport;           // a failure to tell once the window is drawn
-    QPointer<QWidget> m_centreOver;
 
     // The controls the window changes after building (object names in the comments).
     FittingLabel *m_seatLetter = nullptr;            // Label1

@@ -34,11 +34,6 @@ void PointInputWindow::startPolling()
     m_pollTimer->start();
 }
 
-bool PointInputWindow::polling() const
-{
-    return m_pollTimer->isActive();
-}
-
 void PointInputWindow::pollTick()
 {
     // A tick that finds a poll still on its way does nothing.

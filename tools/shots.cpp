@@ -5,13 +5,10 @@
 // and the point input window with each notice shown alone.
 #include "competition.h"
 #include "competitiongateway.h"
-#include "cutebutton.h"
 #include "dbengine.h"
 #include "mainwindow.h"
 #include "messages.h"
-#include "panel.h"
 #include "pointinputwindow.h"
-#include "radiogroup.h"
 #include "station.h"
 
 #include <QApplication>
