@@ -44,8 +44,7 @@ struct Request
     QPointer<QObject> context;
     bool hasContext = false;
     int timeoutMs = 0;
-    std::optional<QElapsedTimer> started; // with withinMs: a bound over several requests
-    int withinMs = 0;
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};          // a bound over several requests
     std::optional<std::pair<QString, QStringList>> connection; // else the gateway's
     std::shared_ptr<std::atomic<int>> commit = std::make_shared<std::atomic<int>>(Waiting);
     QList<Kill> cancels;
@@ -233,7 +232,7 @@ struct RegistrationRun
     QPointer<QObject> context;
     bool hasContext = false;
     std::function<void(Registration)> done;
-    QElapsedTimer clock;
+    QDeadlineTimer deadline;
     int attempts = 0;
 };
 
@@ -323,10 +322,10 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
             [fallback, done](const QString &second) {
                 done({fallback, second.isEmpty()});
             },
-            context, timeout, std::nullopt, 0, std::pair{alias, fallback});
+            context, timeout, QDeadlineTimer(QDeadlineTimer::Forever), std::pair{alias, fallback});
     };
-    submit(Priority::Write, {}, std::move(afterFirst), context, timeout, std::nullopt, 0,
-           std::pair{alias, params});
+    submit(Priority::Write, {}, std::move(afterFirst), context, timeout,
+           QDeadlineTimer(QDeadlineTimer::Forever), std::pair{alias, params});
 }
 
 void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
@@ -386,7 +385,7 @@ void CompetitionGateway::registerMarks(const QString &letter, const QString &zek
     run->context = context;
     run->hasContext = context != nullptr;
     run->done = std::move(done);
-    run->clock.start();
+    run->deadline = QDeadlineTimer(m_bounds.registrationMs);
     registrationAttempt(run);
 }
 
@@ -414,7 +413,7 @@ void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> ru
                 finish(*rows > 0 ? Registration::Registered : Registration::CompetitorChanged);
                 return;
             }
-            const qint64 left = m_bounds.registrationMs - run->clock.elapsed();
+            const qint64 left = run->deadline.remainingTime();
             if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
                 finish(Registration::Failed);
                 return;
@@ -422,14 +421,14 @@ void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> ru
             QTimer::singleShot(m_bounds.retryPauseMs, this,
                                [this, run] { registrationAttempt(run); });
         },
-        nullptr, 0, run->clock, m_bounds.registrationMs);
+        nullptr, 0, run->deadline);
 }
 
 // --- the queue -----------------------------------------------------------------------------
 
 void CompetitionGateway::submit(Priority priority, Work work,
                                 std::function<void(const QString &)> done, QObject *context,
-                                int timeoutMs, std::optional<QElapsedTimer> started, int withinMs,
+                                int timeoutMs, QDeadlineTimer deadline,
                                 std::optional<std::pair<QString, QStringList>> connection)
 {
     auto r = std::make_shared<Request>();
@@ -440,8 +439,7 @@ void CompetitionGateway::submit(Priority priority, Work work,
     r->context = context;
     r->hasContext = context != nullptr;
     r->timeoutMs = timeoutMs;
-    r->started = started;
-    r->withinMs = withinMs;
+    r->deadline = deadline;
     r->connection = std::move(connection);
     // In order within a priority; cancels before writes before reads.
     auto at = std::find_if(m_waiting.begin(), m_waiting.end(),
@@ -458,8 +456,8 @@ void CompetitionGateway::dispatch()
         if (r->hasContext && !r->context)
             continue; // nobody waits for it any more
         int timeout = r->timeoutMs > 0 ? r->timeoutMs : m_bounds.statementMs;
-        if (r->started) {
-            const qint64 left = r->withinMs - r->started->elapsed();
+        if (!r->deadline.isForever()) {
+            const qint64 left = r->deadline.remainingTime();
             if (left <= 0) {
                 // Its time ran out while it waited: it fails without running.
                 QMetaObject::invokeMethod(

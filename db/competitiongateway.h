@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -190,7 +190,7 @@ private:
     using Work = gateway::Work;
     void submit(Priority priority, Work work, std::function<void(const QString &error)> done,
                 QObject *context, int timeoutMs = 0,
-                std::optional<QElapsedTimer> started = std::nullopt, int withinMs = 0,
+                QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
                 std::optional<std::pair<QString, QStringList>> connection = std::nullopt);
     void dispatch();
     void deliver(const std::shared_ptr<gateway::Request> &r, const QString &error);
