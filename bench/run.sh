@@ -31,19 +31,16 @@ export FONTCONFIG_FILE=$root/resources/fontconfig/fonts.conf
 unset TOLLIVANE_ALIASES QT_QPA_PLATFORM
 # shellcheck source=scripts/lib.sh
 . "$root/scripts/lib.sh"
-# The passwords the servers were set up with.
-eval "$("$root/scripts/servers.sh" env)"
-unset TOLLIVANE_ALIASES
 
 args=()
 fb_db=$FIREBIRD_DATA/tollivane_bench.fdb
 # firebird_database says why when it fails; the bench then goes on without that route.
-if firebird_answers && firebird_database "$fb_db" "$TOLLIVANE_FIREBIRD_PASSWORD"; then
+if firebird_answers && firebird_database "$fb_db"; then
     args+=(--firebird "localhost:$fb_db")
 fi
 if mariadb_port_answers; then
-    if mariadb --protocol=tcp -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u "$TOLLIVANE_ODBC_USER" \
-        -p"$TOLLIVANE_ODBC_PASSWORD" -e 'create database if not exists JumpBench character set utf8mb4' \
+    if mariadb --protocol=tcp -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u root \
+        -p"$MARIADB_PASSWORD" -e 'create database if not exists JumpBench character set utf8mb4' \
         2>"$state/mariadb.log"; then
         odbc_source JumpBench JumpBench >"$state/odbc.ini"
         export ODBCINI=$state/odbc.ini
