@@ -2,7 +2,6 @@
 // lives in the model; the buttons are drawn from it.
 #include "pointinputwindow.h"
 
-
 #include "keys.h"
 
 #include <QLineEdit>
