@@ -36,23 +36,6 @@ run_demo() {
     scripts/demo.sh "$top/build" "$data"
 }
 
-# The dropping-host test makes a network namespace, which needs root; the others run as the
-# user who called.
-ROOT_ONLY_TEST=tst_dbtimeouts
-
-run_suite() { # build folder, ctest options...
-    local dir=$1 rc=0
-    shift
-    if [[ $(id -u) -eq 0 ]]; then
-        ctest --test-dir "$dir" --output-on-failure -j1 "$@"
-        return
-    fi
-    ctest --test-dir "$dir" --output-on-failure -j1 -E "^$ROOT_ONLY_TEST\$" "$@" || rc=$?
-    sudo --preserve-env ctest --test-dir "$dir" --output-on-failure -R "^$ROOT_ONLY_TEST\$" || rc=$?
-    sudo chown -R "$(id -u):$(id -g)" "$dir/Testing"
-    return $rc
-}
-
 run_tests() {
     install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${SERVER_PACKAGES[@]}"
     install_fonts
@@ -64,14 +47,14 @@ run_tests() {
     # Every package and server the tests need is there now: a test that skips has failed.
     export CI=true
     echo "== tests"
-    run_suite build
+    ctest --test-dir build --output-on-failure -j1
     # The acceptance runs drive the real program from outside; they run once, above.
     echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     build build-asan -DTOLLIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        run_suite build-asan --label-exclude acceptance
+        ctest --test-dir build-asan --output-on-failure -j1 --label-exclude acceptance
 }
 
 run_package() {

@@ -11,7 +11,7 @@ BASE_PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-ibase libqt6sql6-odbc libq
     unixodbc odbc-mariadb fonts-ipafont-gothic fontconfig)
 # The acceptance tests (Xvfb, xdotool, screenshots) and the benchmarks' display.
 # shellcheck disable=SC2034
-TEST_PACKAGES=(python3 xvfb xauth xdotool imagemagick iproute2)
+TEST_PACKAGES=(python3 xvfb xauth xdotool imagemagick)
 # The database servers, the command-line clients the scripts and tests use on them, and the
 # drivers the terminal reaches them with.
 # shellcheck disable=SC2034
