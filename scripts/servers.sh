@@ -145,6 +145,11 @@ cmd_start() {
     start_mariadb
     setup_mariadb
     write_config
+    # unixODBC takes a user data source file it cannot write for none at all and falls back to
+    # /etc/odbc.ini, so the files belong to whoever asked for them through sudo.
+    if [[ -n ${SUDO_UID:-} ]]; then
+        chown "$SUDO_UID:${SUDO_GID:-$SUDO_UID}" "$STATE" "$STATE/odbc.ini" "$STATE/aliases.ini"
+    fi
     ODBCINI=$STATE/odbc.ini isql -b JumpTest root "$MARIADB_PASSWORD" </dev/null >/dev/null ||
         die "ODBC data source JumpTest does not connect"
     say "ready; eval \"\$($0 env)\" for the tests"
