@@ -1,6 +1,6 @@
-#include "logos.h"
+#include "app/logos.h"
 
-#include "fonts.h"
+#include "toolkit/fonts.h"
 
 #include <QLinearGradient>
 #include <QPainter>

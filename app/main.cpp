@@ -1,6 +1,5 @@
-#include "competitiongateway.h"
-#include "mainwindow.h"
-#include "station.h"
+#include "app/mainwindow.h"
+#include "app/station.h"
 
 #include <QApplication>
 
@@ -19,7 +18,7 @@ int main(int argc, char *argv[])
     station::destroy();
     // A connection that hangs on the network still holds a worker thread: the program does not
     // wait for it (the settings are written, no statement is pending that the judge waits for).
-    if (CompetitionGateway::runningWorkers() > 0) {
+    if (station::workersLeftBehind()) {
         std::fflush(nullptr);
         std::_Exit(rc);
     }

@@ -1,14 +1,14 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "cutebutton.h"
-#include "dialogkeys.h"
-#include "fonts.h"
-#include "inifile.h"
-#include "logos.h"
-#include "messages.h"
-#include "panel.h"
-#include "pointinputwindow.h"
-#include "radiogroup.h"
+#include "app/logos.h"
+#include "controls/cutebutton.h"
+#include "pointin/pointinputwindow.h"
+#include "toolkit/dialogkeys.h"
+#include "toolkit/fonts.h"
+#include "toolkit/inifile.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
+#include "toolkit/radiogroup.h"
 
 #include <QCloseEvent>
 #include <QLabel>

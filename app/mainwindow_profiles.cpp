@@ -1,9 +1,9 @@
 // The database connection profiles of the main window.
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "competitiongateway.h"
-#include "profiles.h"
-#include "radiogroup.h"
+#include "db/competitiongateway.h"
+#include "db/profiles.h"
+#include "toolkit/radiogroup.h"
 
 #include <QLabel>
 

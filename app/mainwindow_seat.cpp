@@ -1,10 +1,10 @@
 // The seat claim and release of the main window.
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "competitiongateway.h"
-#include "messages.h"
-#include "panel.h"
-#include "pointinputwindow.h"
+#include "db/competitiongateway.h"
+#include "pointin/pointinputwindow.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
 
 using namespace Qt::StringLiterals;
 

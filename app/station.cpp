@@ -1,9 +1,9 @@
-#include "station.h"
+#include "app/station.h"
 
-#include "competitiongateway.h"
-#include "mainwindow.h"
-#include "markjournal.h"
-#include "pointinputwindow.h"
+#include "app/mainwindow.h"
+#include "db/competitiongateway.h"
+#include "journal/markjournal.h"
+#include "pointin/pointinputwindow.h"
 
 namespace station {
 
@@ -51,6 +51,11 @@ PointInputWindow *pointInputWindow()
 CompetitionGateway *gateway()
 {
     return s_gateway;
+}
+
+bool workersLeftBehind()
+{
+    return CompetitionGateway::runningWorkers() > 0;
 }
 
 } // namespace station

@@ -13,4 +13,6 @@ void destroy();
 MainWindow *mainWindow();
 PointInputWindow *pointInputWindow();
 CompetitionGateway *gateway();
+// Worker threads still hanging on the network once the objects are destroyed.
+bool workersLeftBehind();
 } // namespace station

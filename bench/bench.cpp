@@ -4,9 +4,9 @@
 //                   [--odbc-dsn NAME] [--figures poll,hang,startup,idle] [--reps N] [--ticks N]
 //                   [--registrations N] [--idle-reps N] [--idle-seconds N] [--terminal PATH]
 //                   [--no-real]
-#include "error.h"
 #include "figures.h"
 #include "process.h"
+#include "toolkit/error.h"
 #include "xwatch.h"
 
 #include <QApplication>

@@ -3,14 +3,14 @@
 //   hwm <kB>     the seat is claimed and the point input window is open; peak resident memory
 // Then it presses End and ends; with --stay it follows the run until it is killed. Anything
 // that goes wrong is said as "error <text>" and ends it with status 2.
-#include "competitiongateway.h"
-#include "cutebutton.h"
-#include "mainwindow.h"
-#include "messages.h"
-#include "pointinputwindow.h"
-#include "radiogroup.h"
+#include "app/mainwindow.h"
+#include "app/station.h"
+#include "controls/cutebutton.h"
+#include "db/competitiongateway.h"
+#include "pointin/pointinputwindow.h"
 #include "report.h"
-#include "station.h"
+#include "toolkit/messages.h"
+#include "toolkit/radiogroup.h"
 
 #include <QApplication>
 #include <QTimer>

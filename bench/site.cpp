@@ -1,8 +1,8 @@
 #include "site.h"
 
-#include "competition.h"
-#include "dbengine.h"
-#include "profiles.h"
+#include "db/dbengine.h"
+#include "db/profiles.h"
+#include "tools/competition.h"
 
 #include <QDir>
 #include <QFile>

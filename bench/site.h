@@ -3,7 +3,7 @@
 // One database route as a judge's PC would have it: an alias file and a settings folder of the
 // bench's own, and a connection of the operator's console to set the competition up.
 
-#include "routes.h"
+#include "support/routes.h"
 
 #include <QString>
 #include <QStringList>

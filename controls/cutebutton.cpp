@@ -1,7 +1,7 @@
-#include "cutebutton.h"
+#include "controls/cutebutton.h"
 
-#include "keys.h"
-#include "messages.h"
+#include "toolkit/keys.h"
+#include "toolkit/messages.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
-#include "aliases.h"
+#include "db/aliases.h"
 
-#include "dbengine.h"
-#include "inifile.h"
+#include "db/dbengine.h"
+#include "toolkit/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "competitiongateway.h"
+#include "db/competitiongateway.h"
 
-#include "dbengine.h"
-#include "statements.h"
+#include "db/dbengine.h"
+#include "db/statements.h"
 
 #include <QMutex>
 #include <QThread>

@@ -1,7 +1,7 @@
-#include "dbengine.h"
+#include "db/dbengine.h"
 
-#include "odbctext.h"
-#include "reachable.h"
+#include "db/odbctext.h"
+#include "db/reachable.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aliases.h"
-#include "error.h"
+#include "db/aliases.h"
+#include "toolkit/error.h"
 
 #include <QList>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "odbctext.h"
+#include "db/odbctext.h"
 
 #include <QStringList>
 #include <QVariant>

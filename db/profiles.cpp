@@ -1,4 +1,4 @@
-#include "profiles.h"
+#include "db/profiles.h"
 
 namespace profiles {
 

@@ -1,4 +1,4 @@
-#include "reachable.h"
+#include "db/reachable.h"
 
 #include <QElapsedTimer>
 

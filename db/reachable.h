@@ -1,5 +1,10 @@
 #pragma once
 
+#ifndef TOLLIVANE_DB_INTERNALS
+#error                                                                                             \
+    "db/reachable.h is internal to the db layer: reach the database through db/competitiongateway.h"
+#endif
+
 #include <QString>
 
 #include <functional>

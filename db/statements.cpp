@@ -1,6 +1,6 @@
-#include "statements.h"
+#include "db/statements.h"
 
-#include "dbengine.h"
+#include "db/dbengine.h"
 
 using namespace Qt::StringLiterals;
 

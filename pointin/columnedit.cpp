@@ -1,4 +1,4 @@
-#include "columnedit.h"
+#include "pointin/columnedit.h"
 
 ColumnEdit::ColumnEdit(QWidget *parent) : QLineEdit(parent)
 {

@@ -1,4 +1,4 @@
-#include "entrymodel.h"
+#include "pointin/entrymodel.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,10 +1,10 @@
 // The point input window: creation, the placements at creation and at showing, closing.
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
 
-#include "dialogkeys.h"
-#include "fittinglabel.h"
-#include "fonts.h"
-#include "panel.h"
+#include "toolkit/dialogkeys.h"
+#include "toolkit/fittinglabel.h"
+#include "toolkit/fonts.h"
+#include "toolkit/panel.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

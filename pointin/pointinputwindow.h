@@ -1,9 +1,9 @@
 #pragma once
 
-#include "colors.h"
-#include "competitiongateway.h"
-#include "cutebutton.h"
-#include "entrymodel.h"
+#include "controls/cutebutton.h"
+#include "db/competitiongateway.h"
+#include "pointin/entrymodel.h"
+#include "toolkit/colors.h"
 
 #include <QDateTime>
 #include <QDialog>

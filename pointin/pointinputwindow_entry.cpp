@@ -1,8 +1,8 @@
 // Deduction entry: choosing a value by focus, the mark, and Enter from row to row. The entry
 // lives in the model; the buttons are drawn from it.
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
 
-#include "keys.h"
+#include "toolkit/keys.h"
 
 #include <QLineEdit>
 

@@ -1,14 +1,14 @@
 // The controls of the point input window, built from tables.
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
 
-#include "fittinglabel.h"
+#include "toolkit/fittinglabel.h"
 
-#include "columnedit.h"
-#include "dialogkeys.h"
-#include "fonts.h"
-#include "messages.h"
-#include "panel.h"
-#include "picture.h"
+#include "pointin/columnedit.h"
+#include "toolkit/dialogkeys.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
+#include "toolkit/picture.h"
 
 #include <QLineEdit>
 #include <QTimer>

@@ -1,11 +1,11 @@
 // Following the run: the showing, the poll, loading a competitor, Start and End.
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
 
-#include "columnedit.h"
-#include "fittinglabel.h"
-#include "fonts.h"
-#include "messages.h"
-#include "panel.h"
+#include "pointin/columnedit.h"
+#include "toolkit/fittinglabel.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // Confirming the marks and writing them to the judge table.
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
 
-#include "fittinglabel.h"
-#include "markjournal.h"
-#include "messages.h"
-#include "panel.h"
+#include "journal/markjournal.h"
+#include "toolkit/fittinglabel.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,14 +1,14 @@
 #include "station_fixture.h"
 
-#include "competitiongateway.h"
-#include "mainwindow.h"
-#include "pointinputwindow.h"
-#include "radiogroup.h"
-#include "station.h"
+#include "app/mainwindow.h"
+#include "app/station.h"
+#include "db/competitiongateway.h"
+#include "pointin/pointinputwindow.h"
+#include "toolkit/radiogroup.h"
 
-#include "aliases.h"
-#include "competition.h"
-#include "dbengine.h"
+#include "db/aliases.h"
+#include "db/dbengine.h"
+#include "tools/competition.h"
 
 #include <QApplication>
 #include <QDir>

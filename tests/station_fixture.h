@@ -3,10 +3,10 @@
 // One station as the program starts it (main window, point input window, gateway), with a
 // settings folder and an alias file of the test's own, and message boxes recorded.
 
-#include "messages.h"
-#include "named.h"
-#include "routes.h"
-#include "station.h"
+#include "app/station.h"
+#include "support/named.h"
+#include "support/routes.h"
+#include "toolkit/messages.h"
 
 #include <QList>
 #include <QPair>

@@ -1,8 +1,8 @@
-#include "cutebutton.h"
+#include "controls/cutebutton.h"
 
-#include "error.h"
-#include "fonts.h"
-#include "messages.h"
+#include "toolkit/error.h"
+#include "toolkit/fonts.h"
+#include "toolkit/messages.h"
 
 #include <QApplication>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "aliases.h"
-#include "dbengine.h"
-#include "profiles.h"
+#include "db/aliases.h"
+#include "db/dbengine.h"
+#include "db/profiles.h"
 
 #include <QDir>
 #include <QFile>

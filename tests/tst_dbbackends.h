@@ -4,8 +4,8 @@
 // scripts/servers.sh starts; `eval "$(scripts/servers.sh env)"` gives their locations. In CI
 // a server that is not there fails the test instead of skipping it.
 
-#include "dbengine.h"
-#include "routes.h"
+#include "db/dbengine.h"
+#include "support/routes.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,6 +1,6 @@
 // The competition tables and the simulated console, on every route the terminal meets.
-#include "competition.h"
-#include "dbengine.h"
+#include "db/dbengine.h"
+#include "tools/competition.h"
 #include "tst_dbbackends.h"
 
 #include <QProcess>

@@ -1,5 +1,5 @@
-#include "dbengine.h"
-#include "statements.h"
+#include "db/dbengine.h"
+#include "db/statements.h"
 #include "tst_dbbackends.h"
 
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 // How long a failed connection attempt holds the station, on both server routes: with the
 // server down (nothing listens) and with a port that drops every connection request, as a host
 // behind a dead link does. Nothing leaves the machine, and no privilege is needed.
-#include "dbengine.h"
-#include "reachable.h"
-#include "routes.h"
+#include "db/dbengine.h"
+#include "db/reachable.h"
+#include "support/routes.h"
 #include "tst_dbbackends.h"
 
 #include <QElapsedTimer>

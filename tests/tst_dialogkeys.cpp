@@ -1,4 +1,4 @@
-#include "dialogkeys.h"
+#include "toolkit/dialogkeys.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
 // The judge's entry without any window: choices, looks, value texts and the mark.
-#include "entrymodel.h"
+#include "pointin/entrymodel.h"
 
 #include <QTest>
 

@@ -1,15 +1,15 @@
 // The station against a server that hangs and against a row lock held by another program:
 // the windows answer, the judge is told within the bounds, nothing lands behind the judge's
 // back, and the station carries on once the path or the lock is back.
-#include "competition.h"
-#include "competitiongateway.h"
-#include "cutebutton.h"
-#include "dbengine.h"
-#include "mainwindow.h"
-#include "panel.h"
-#include "pointinputwindow.h"
-#include "relay.h"
+#include "app/mainwindow.h"
+#include "controls/cutebutton.h"
+#include "db/competitiongateway.h"
+#include "db/dbengine.h"
+#include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
+#include "support/relay.h"
+#include "toolkit/panel.h"
+#include "tools/competition.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
-#include "competitiongateway.h"
-#include "cutebutton.h"
-#include "mainwindow.h"
-#include "named.h"
-#include "panel.h"
-#include "pointinputwindow.h"
-#include "radiogroup.h"
+#include "app/mainwindow.h"
+#include "controls/cutebutton.h"
+#include "db/competitiongateway.h"
+#include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
+#include "support/named.h"
+#include "toolkit/panel.h"
+#include "toolkit/radiogroup.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // The mark journal: its lines, read back, and a folder that cannot be written.
-#include "markjournal.h"
+#include "journal/markjournal.h"
 
 #include <QFile>
 #include <QTemporaryDir>

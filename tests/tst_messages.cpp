@@ -1,6 +1,6 @@
 // The terminal's message boxes: texts as they stand, and never two boxes at once.
-#include "messages.h"
-#include "openboxes.h"
+#include "support/openboxes.h"
+#include "toolkit/messages.h"
 
 #include <QApplication>
 #include <QLabel>

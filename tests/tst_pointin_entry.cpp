@@ -1,8 +1,8 @@
 // Choosing deductions in the point input window by focus, mouse and keys, and the mark.
-#include "messages.h"
-#include "named.h"
-#include "panel.h"
-#include "pointinputwindow.h"
+#include "pointin/pointinputwindow.h"
+#include "support/named.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>

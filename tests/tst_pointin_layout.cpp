@@ -1,12 +1,12 @@
 // The point input window as it is built, placed at creation and placed at every showing.
-#include "columnedit.h"
-#include "dialogkeys.h"
-#include "fittinglabel.h"
-#include "messages.h"
-#include "named.h"
-#include "panel.h"
-#include "picture.h"
-#include "pointinputwindow.h"
+#include "pointin/columnedit.h"
+#include "pointin/pointinputwindow.h"
+#include "support/named.h"
+#include "toolkit/dialogkeys.h"
+#include "toolkit/fittinglabel.h"
+#include "toolkit/messages.h"
+#include "toolkit/panel.h"
+#include "toolkit/picture.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
-#include "competition.h"
-#include "cutebutton.h"
-#include "mainwindow.h"
-#include "panel.h"
-#include "pointinputwindow.h"
-#include "radiogroup.h"
+#include "app/mainwindow.h"
+#include "controls/cutebutton.h"
+#include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
+#include "toolkit/panel.h"
+#include "toolkit/radiogroup.h"
+#include "tools/competition.h"
 
 #include <QApplication>
 #include <QLabel>

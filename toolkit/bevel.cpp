@@ -1,4 +1,4 @@
-#include "bevel.h"
+#include "toolkit/bevel.h"
 
 #include <QPainter>
 

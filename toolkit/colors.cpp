@@ -1,4 +1,4 @@
-#include "colors.h"
+#include "toolkit/colors.h"
 
 #include <QGuiApplication>
 

@@ -1,4 +1,4 @@
-#include "fittinglabel.h"
+#include "toolkit/fittinglabel.h"
 
 #include <QEvent>
 

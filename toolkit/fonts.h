@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colors.h"
+#include "toolkit/colors.h"
 
 #include <QFont>
 #include <QString>

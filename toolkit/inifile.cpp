@@ -1,4 +1,4 @@
-#include "inifile.h"
+#include "toolkit/inifile.h"
 
 #include <QDir>
 #include <QFile>

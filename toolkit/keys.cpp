@@ -1,4 +1,4 @@
-#include "keys.h"
+#include "toolkit/keys.h"
 
 #include <Qt>
 

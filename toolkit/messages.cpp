@@ -1,6 +1,6 @@
-#include "messages.h"
+#include "toolkit/messages.h"
 
-#include "error.h"
+#include "toolkit/error.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "panel.h"
+#include "toolkit/panel.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bevel.h"
-#include "colors.h"
+#include "toolkit/bevel.h"
+#include "toolkit/colors.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "picture.h"
+#include "toolkit/picture.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "radiogroup.h"
+#include "toolkit/radiogroup.h"
 
 #include <QRadioButton>
 

@@ -1,6 +1,6 @@
-#include "competition.h"
+#include "tools/competition.h"
 
-#include "dbengine.h"
+#include "db/dbengine.h"
 
 #include <QHash>
 #include <QMap>

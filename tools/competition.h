@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 
-#include "markjournal.h"
+#include "journal/markjournal.h"
 
 class Database;
 

@@ -1,8 +1,8 @@
 // jumpdb: sets up a competition database and plays the operator's console for the demo and
 // the tests.
-#include "competition.h"
-#include "dbengine.h"
-#include "profiles.h"
+#include "db/dbengine.h"
+#include "db/profiles.h"
+#include "tools/competition.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -3,13 +3,13 @@
 // The station runs on a demo competition of its own in a temporary folder (the user's settings
 // and alias file are not touched): the main window, the point input window with a competitor,
 // and the point input window with each notice shown alone.
-#include "competition.h"
-#include "competitiongateway.h"
-#include "dbengine.h"
-#include "mainwindow.h"
-#include "messages.h"
-#include "pointinputwindow.h"
-#include "station.h"
+#include "app/mainwindow.h"
+#include "app/station.h"
+#include "db/competitiongateway.h"
+#include "db/dbengine.h"
+#include "pointin/pointinputwindow.h"
+#include "toolkit/messages.h"
+#include "tools/competition.h"
 
 #include <QApplication>
 #include <QDir>

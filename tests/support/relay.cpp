@@ -1,4 +1,4 @@
-#include "relay.h"
+#include "support/relay.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "routes.h"
+#include "support/routes.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 // What the C++ tests and the benchmarks share: the database routes a station can take, and
 // the CI switch that turns a missing server from a skip into a failure.
 
-#include "aliases.h"
+#include "db/aliases.h"
 
 #include <QMetaType>
 #include <QString>

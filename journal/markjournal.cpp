@@ -1,4 +1,4 @@
-#include "markjournal.h"
+#include "journal/markjournal.h"
 
 #include <QDir>
 #include <QFile>
