@@ -200,7 +200,7 @@ void MainWindow::createSeats()
     ok->onClick = [this](CuteButton *) { m_seatTakenNotice->hide(); };
     // A click on the notice itself (not its text or button) frees the selected seat.
     connect(m_seatTakenNotice, &Panel::clicked, this,
-            [this] { messages::guarded(this, [this] { releaseSelectedSeat(); }); });
+            [this] { messages::guarded(this, [this] { releaseRefusedSeat(); }); });
 }
 
 void MainWindow::createProfileGroups()

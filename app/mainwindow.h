@@ -56,8 +56,8 @@ private:
     void connectProfile(const QString &alias, const QStringList &params,
                         const QStringList &fallback, int lineShown);
     void seatFocused(QRadioButton *seat);
-    void claimAnswered(const QString &error, bool claimed);
-    void releaseSelectedSeat();
+    void claimAnswered(const QString &seat, const QString &error, bool claimed);
+    void releaseRefusedSeat();
 
     CompetitionGateway *m_gateway = nullptr;
     PointInputWindow *m_pointInput = nullptr;
@@ -67,6 +67,7 @@ private:
     bool m_claiming = false;
     int m_connecting = 0;
     int m_profileSerial = 0; // only the latest profile's answer changes the window
+    QString m_refusedSeat;   // the seat the yellow notice stands for
 
     Panel *m_seatPanel = nullptr;              // Panel1
     Panel *m_seatTakenNotice = nullptr;        // Panel2

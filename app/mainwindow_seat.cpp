@@ -31,19 +31,21 @@ void MainWindow::claimSeat()
     m_claiming = true;
     // Of two stations claiming the same seat at the same moment, one gets it and the other is
     // refused like any taken seat.
-    m_gateway->claimSeat(seat, this, [this](const CompetitionGateway::Answer<bool> &answer) {
+    m_gateway->claimSeat(seat, this, [this, seat](const CompetitionGateway::Answer<bool> &answer) {
         m_claiming = false;
-        claimAnswered(answer.error, answer.value.value_or(false));
+        claimAnswered(seat, answer.error, answer.value.value_or(false));
     });
 }
 
-void MainWindow::claimAnswered(const QString &error, bool claimed)
+void MainWindow::claimAnswered(const QString &seat, const QString &error, bool claimed)
 {
     if (!error.isEmpty()) {
         messages::show(this, s_cannotConnect);
         return;
     }
     if (!claimed) {
+        // The notice frees this seat, whichever the judge selects while it stands.
+        m_refusedSeat = seat;
         m_seatTakenNotice->show();
         return;
     }
@@ -51,13 +53,13 @@ void MainWindow::claimAnswered(const QString &error, bool claimed)
     m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }
 
-void MainWindow::releaseSelectedSeat()
+void MainWindow::releaseRefusedSeat()
 {
-    const QString letter = selectedSeat();
-    if (letter.isEmpty() || !m_gateway)
+    if (m_refusedSeat.isEmpty() || !m_gateway)
         return;
     m_gateway->releaseSeat(
-        letter, this, [this](const CompetitionGateway::Answer<CompetitionGateway::Done> &answer) {
+        m_refusedSeat, this,
+        [this](const CompetitionGateway::Answer<CompetitionGateway::Done> &answer) {
             if (!answer.ok())
                 messages::reportError(this, answer.error);
         });

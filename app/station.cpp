@@ -21,13 +21,17 @@ void create()
     s_gateway = new CompetitionGateway;
     s_mainWindow->setGateway(s_gateway);
     s_mainWindow->setPointInput(s_pointInputWindow);
-    s_pointInputWindow->setGateway(s_gateway);
+    s_pointInputWindow->session().setRequests(s_gateway);
     s_journal = new journal::Writer;
-    s_pointInputWindow->setJournal(s_journal);
+    s_pointInputWindow->session().setJournal(s_journal);
 }
 
 void destroy()
 {
+    // Registrations still on their way are answered (and recorded) while the windows listen;
+    // nothing of the station's that has not begun committing commits after this.
+    if (s_gateway)
+        s_gateway->shutDown();
     delete s_pointInputWindow;
     delete s_mainWindow;
     delete s_gateway; // leaves a worker that hangs on the network behind, never waits for it

@@ -246,9 +246,9 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
         QList<double> raws;
         int loads = 0;
         for (int i = 0; i < options.ticks; ++i) {
+            // The same bib in the other round is another competitor: the tick loads it.
             if (c.newCompetitor)
-                named<QLineEdit>(pointInput(), "Edit1")
-                    ->setText(u"000"_s); // so the tick finds another bib on the table
+                site.exec(i % 2 ? u"update judgeA set hon='2'"_s : u"update judgeA set hon='1'"_s);
             const auto tick = [&] {
                 quiesce();
                 // From the tick to its answer shown: the worker's statements and both hops.
@@ -360,7 +360,7 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
                 statements::registration(u"A"_s, EntryModel::caption(3),
                                          pointInput()->valueText(PointInputWindow::Landing),
                                          pointInput()->valueText(PointInputWindow::Outrun),
-                                         u"15.5"_s, u"001"_s)
+                                         u"15.5"_s, u"001"_s, u"1"_s)
                     .join(u'\n');
             raws << microsecondsOf([&] { rawWrite(db, update); });
         }

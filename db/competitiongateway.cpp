@@ -2,158 +2,37 @@
 
 #include "db/dbengine.h"
 #include "db/statements.h"
+#include "db/statementworker.h"
 
-#include <QMutex>
-#include <QThread>
+#include <QDeadlineTimer>
+#include <QPointer>
 #include <QTimer>
 
-#include <atomic>
-
 using namespace Qt::StringLiterals;
+using Result = StatementWorker::Result;
 
 namespace gateway {
 
 namespace {
 
-std::atomic<int> s_runningWorkers = 0;
-std::atomic<int> s_abandonedWorkers = 0;
-
-// Where a write stands: the worker commits only if it gets there before the window gives up.
-enum CommitState : int
+struct Pending : Unresolved
 {
-    Waiting,
-    Committing,
-    GivenUp
+    Pending(statements::SentMarks sent, std::shared_ptr<const StatementWorker::Unsettled> unsettled)
+        : sent(std::move(sent)), unsettled(std::move(unsettled))
+    {
+    }
+    statements::SentMarks sent;
+    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
 };
 
 } // namespace
 
-// The gateway as its workers reach it: gone once the gateway is destroyed.
-struct Link
+bool sameCompetitor(const Shown &shown, const QString &zek, const QString &hon)
 {
-    QMutex mutex;
-    CompetitionGateway *front = nullptr;
-};
-
-struct Request
-{
-    quint64 id = 0;
-    int priority = 0;
-    Work work;
-    std::function<void(const QString &error)> done;
-    QPointer<QObject> context;
-    bool hasContext = false;
-    int timeoutMs = 0;
-    QDeadlineTimer deadline{QDeadlineTimer::Forever};          // a bound over several requests
-    std::optional<std::pair<QString, QStringList>> connection; // else the gateway's
-    std::shared_ptr<std::atomic<int>> commit = std::make_shared<std::atomic<int>>(Waiting);
-    QList<Kill> cancels;
-    bool extended = false;
-};
-
-struct Job
-{
-    quint64 requestId = 0;
-    QString alias;
-    QStringList params;
-    QList<Kill> cancels;
-    Work work;
-    std::shared_ptr<std::atomic<int>> commit;
-};
-
-// Runs requests on its own thread with its own connection; a worker whose request hung is
-// retired once the driver returns, and nothing else is given to it.
-class Worker : public QObject
-{
-public:
-    explicit Worker(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
-
-    void execute(const Job &job)
-    {
-        QString error;
-        try {
-            connectFor(job.alias, job.params);
-            cancel(job.cancels);
-            job.work(*m_db, [commit = job.commit] {
-                int expected = Waiting;
-                return commit->compare_exchange_strong(expected, Committing);
-            });
-        } catch (const DbError &e) {
-            error = e.text().isEmpty() ? u"The statement failed"_s : e.text();
-        } catch (const std::exception &e) {
-            // Not the database's: a fault of ours, told as it is rather than losing the thread.
-            error = QString::fromUtf8(e.what());
-        }
-        const bool connected = m_db && m_db->connected();
-        post([requestId = job.requestId, error, connected](CompetitionGateway *front) {
-            front->finished(requestId, error, connected);
-        });
-    }
-
-    void retire(bool abandoned)
-    {
-        m_db.reset(); // closes the connection; after a hang, only once the driver returned
-        if (abandoned)
-            --s_abandonedWorkers;
-        --s_runningWorkers;
-        QThread::currentThread()->quit();
-    }
-
-private:
-    template<class F> void post(F f)
-    {
-        const QMutexLocker lock(&m_link->mutex);
-        if (CompetitionGateway *front = m_link->front)
-            QMetaObject::invokeMethod(
-                front, [front, f] { f(front); }, Qt::QueuedConnection);
-    }
-
-    void connectFor(const QString &alias, const QStringList &params)
-    {
-        if (!m_db)
-            m_db = std::make_unique<Database>(u"db"_s);
-        if (alias != m_db->aliasName() || params != m_db->params().lines()) {
-            m_db->setAliasName(alias); // closes
-            m_db->params().clear();
-            for (const QString &line : params)
-                m_db->params().add(line);
-        }
-        if (m_db->connected())
-            return;
-        m_db->open();
-        // Known before the work starts, so that work that hangs can be cancelled.
-        const Kill connection{m_db->driverName(), m_db->serverConnectionId(), alias, params};
-        post([worker = this, connection](CompetitionGateway *front) {
-            front->workerConnected(worker, connection);
-        });
-    }
-
-    void cancel(const QList<Kill> &kills)
-    {
-        for (const Kill &kill : kills) {
-            QString statement;
-            if (kill.driver == u"QODBC"_s && m_db->driverName() == u"QODBC"_s)
-                statement = u"kill "_s + QString::number(kill.id);
-            else if (kill.driver == u"QIBASE"_s && m_db->driverName() == u"QIBASE"_s)
-                statement = u"delete from mon$attachments where mon$attachment_id = "_s +
-                            QString::number(kill.id);
-            if (statement.isEmpty())
-                continue;
-            Query query(m_db.get());
-            query.sql().add(statement);
-            try {
-                query.execSQL();
-            } catch (const DbError &) {
-                if (!m_db->connected())
-                    throw; // the server is gone: try again with the next request
-                // Already gone ("unknown thread id"): nothing left to cancel.
-            }
-        }
-    }
-
-    std::shared_ptr<Link> m_link;
-    std::unique_ptr<Database> m_db;
-};
+    if (zek != shown.zek)
+        return false;
+    return hon == shown.round || hon == u"X" || shown.round == u"X";
+}
 
 namespace {
 
@@ -165,28 +44,30 @@ void readRow(Query &query, const QString &statement)
     query.open();
 }
 
-PollResult pollTables(Database &db, const QString &letter, const QString &shownBib, bool checkOnly)
+PollResult pollTables(Database &db, const QString &letter, const std::optional<Shown> &shown,
+                      bool checkOnly)
 {
     PollResult result;
     Query query(&db);
     if (!checkOnly) {
-        readRow(query, u"select jikko from judgeent"_s);
+        readRow(query, statements::runState());
         if (query.fieldAsString(u"jikko"_s) == u"0")
             return result;
     }
-    readRow(query, CompetitionGateway::judgeTableStatement(letter));
+    readRow(query, statements::judgeTable(letter));
     Competitor &c = result.competitor;
     c.zek = query.fieldAsString(u"zek"_s);
-    if (c.zek == shownBib) {
+    c.hon = query.fieldAsString(u"hon"_s);
+    // Nothing shown yet: an empty bib loads nothing, any other does.
+    if (shown ? sameCompetitor(*shown, c.zek, c.hon) : c.zek.isEmpty()) {
         result.state = PollResult::State::Unchanged;
         return result;
     }
-    c.hon = query.fieldAsString(u"hon"_s);
     c.tstno = query.fieldAsString(u"tstno"_s);
     c.sumi = query.fieldAsString(u"sumi"_s);
     c.stored = {query.fieldAsString(u"ap"_s), query.fieldAsString(u"op"_s),
                 query.fieldAsString(u"lp"_s)};
-    c.bib = QString::asprintf("%.3d", query.fieldAsInteger(u"zek"_s));
+    c.bib = statements::bibShown(c.zek);
     c.name = query.fieldAsString(u"name"_s);
     c.team = query.fieldAsString(u"team"_s);
 
@@ -203,13 +84,13 @@ PollResult pollTables(Database &db, const QString &letter, const QString &shownB
 
     if (c.registered()) {
         // Read again: a table that went back to the bib on display shows no registered marks.
-        readRow(query, CompetitionGateway::judgeTableStatement(letter));
-        if (query.fieldAsString(u"zek"_s) != shownBib) {
-            readRow(query, u"select * from race where zno='"_s + c.bib + u"'"_s);
-            result.registeredMarks =
-                std::array<QString, 3>{query.fieldAsString(letter + u'a' + c.hon),
-                                       query.fieldAsString(letter + u'o' + c.hon),
-                                       query.fieldAsString(letter + u'l' + c.hon)};
+        readRow(query, statements::judgeTable(letter));
+        if (!shown || query.fieldAsString(u"zek"_s) != shown->zek) {
+            readRow(query, statements::raceRow(c.bib));
+            std::array<QString, 3> marks;
+            for (int row = 0; row < int(marks.size()); ++row)
+                marks[row] = query.fieldAsString(statements::raceColumn(letter, row, c.hon));
+            result.registeredMarks = marks;
         }
     }
     if (c.hon == u"4")
@@ -218,61 +99,70 @@ PollResult pollTables(Database &db, const QString &letter, const QString &shownB
     return result;
 }
 
+// What the row read back says of marks whose commit was never answered.
+Registration outcomeOf(statements::Found found)
+{
+    switch (found) {
+    case statements::Found::Yes:
+        return Registration::Registered;
+    case statements::Found::No:
+        return Registration::Failed;
+    case statements::Found::Unknowable:
+        break;
+    }
+    return Registration::Unverifiable;
+}
+
+template<class T> Answer<T> answerOf(const StatementWorker::Answer &a, T value)
+{
+    return a.ok() ? Answer<T>{std::move(value), {}} : Answer<T>{{}, a.error};
+}
+
 } // namespace
 
 } // namespace gateway
 
 using namespace gateway;
 
-struct RegistrationRun
+// A registration on its way: what it writes, its bound, and where it stands.
+struct CompetitionGateway::Run
 {
-    QString letter;
-    QString zek;
-    Marks marks;
+    statements::SentMarks sent;
     QPointer<QObject> context;
     bool hasContext = false;
-    std::function<void(Registration)> done;
+    std::function<void(const RegistrationOutcome &)> done;
     QDeadlineTimer deadline;
     int attempts = 0;
+    // A commit whose answer never came: from then on the run only finds out what landed.
+    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
+    StatementWorker::Ticket ticket; // the request on its way
+    bool over = false;
 };
 
 CompetitionGateway::CompetitionGateway(QObject *parent)
-    : QObject(parent), m_timer(new QTimer(this)), m_link(std::make_shared<Link>())
+    : QObject(parent), m_worker(new StatementWorker(this))
 {
-    m_link->front = this;
-    m_timer->setSingleShot(true);
-    connect(m_timer, &QTimer::timeout, this, [this] { timedOut(); });
+    setBounds(m_bounds);
 }
 
 CompetitionGateway::~CompetitionGateway()
 {
-    {
-        const QMutexLocker lock(&m_link->mutex);
-        m_link->front = nullptr;
-    }
-    if (!m_worker)
-        return;
-    QThread *thread = m_thread;
-    const bool busy = m_inFlight != nullptr;
-    retireWorker(busy);
-    // An idle worker closes its connection at once; one that hangs is left behind.
-    if (!busy)
-        thread->wait(500);
+    shutDown();
 }
 
 int CompetitionGateway::runningWorkers()
 {
-    return s_runningWorkers;
+    return StatementWorker::runningThreads();
 }
 
 int CompetitionGateway::abandonedWorkers()
 {
-    return s_abandonedWorkers;
+    return StatementWorker::abandonedThreads();
 }
 
 bool CompetitionGateway::idle() const
 {
-    return !m_inFlight && m_waiting.empty();
+    return m_worker->idle();
 }
 
 QString CompetitionGateway::judgeTableStatement(const QString &letter)
@@ -295,9 +185,34 @@ const QStringList &CompetitionGateway::referenceColumns()
 
 void CompetitionGateway::setConnection(const QString &alias, const QStringList &params)
 {
-    m_alias = alias;
-    m_params = params;
-    m_connected = false;
+    m_worker->setTarget({alias, params});
+}
+
+QString CompetitionGateway::alias() const
+{
+    return m_worker->target().alias;
+}
+
+QStringList CompetitionGateway::params() const
+{
+    return m_worker->target().params;
+}
+
+bool CompetitionGateway::connected() const
+{
+    return m_worker->connected();
+}
+
+void CompetitionGateway::setBounds(const Bounds &bounds)
+{
+    m_bounds = bounds;
+    m_worker->setBounds(
+        {bounds.statementMs, bounds.lockWaitMs, bounds.backoffMaxMs, bounds.abandonedPerTarget});
+}
+
+void CompetitionGateway::setBeforeCommit(std::function<void()> hook)
+{
+    m_worker->setBeforeCommit(std::move(hook));
 }
 
 // --- requests ------------------------------------------------------------------------------
@@ -307,276 +222,216 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
                                         std::function<void(const ProfileResult &)> done)
 {
     setConnection(alias, params);
+    const int serial = ++m_profileSerial;
     // A connection attempt has bounds of its own (ODBC's login timeout, the TCP check before
     // a Firebird attach); the request gives them room to answer with the engine's text.
-    const int timeout = m_bounds.statementMs + 1000;
-    auto afterFirst = [this, alias, params, fallback, context, done,
-                       timeout](const QString &error) {
-        if (error.isEmpty() || fallback.isEmpty()) {
-            done({params, error.isEmpty()});
+    StatementWorker::Request first;
+    first.priority = StatementWorker::Priority::Write;
+    first.context = context;
+    first.target = StatementWorker::Target{alias, params};
+    first.timeoutMs = m_bounds.statementMs + 1000;
+    first.done = [this, alias, params, fallback, context, done, serial,
+                  timeout = first.timeoutMs](const StatementWorker::Answer &a) {
+        // The judge chose another profile meanwhile: this one's fallback would take the
+        // connection away from it.
+        if (a.ok() || fallback.isEmpty() || serial != m_profileSerial) {
+            done({params, a.ok()});
             return;
         }
         setConnection(alias, fallback);
-        submit(
-            Priority::Cancel, {},
-            [fallback, done](const QString &second) {
-                done({fallback, second.isEmpty()});
-            },
-            context, timeout, QDeadlineTimer(QDeadlineTimer::Forever), std::pair{alias, fallback});
+        StatementWorker::Request second;
+        second.priority = StatementWorker::Priority::Write;
+        second.context = context;
+        second.target = StatementWorker::Target{alias, fallback};
+        second.timeoutMs = timeout;
+        second.done = [fallback, done](const StatementWorker::Answer &b) {
+            done({fallback, b.ok()});
+        };
+        m_worker->submit(std::move(second));
     };
-    submit(Priority::Write, {}, std::move(afterFirst), context, timeout,
-           QDeadlineTimer(QDeadlineTimer::Forever), std::pair{alias, params});
+    m_worker->submit(std::move(first));
 }
 
 void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
                                    std::function<void(const Answer<bool> &)> done)
 {
     auto claimed = std::make_shared<bool>(false);
-    submit(
-        Priority::Write,
-        [letter, claimed](Database &db, const std::function<bool()> &mayCommit) {
-            *claimed = statements::claim(db, letter, mayCommit);
-        },
-        [claimed, done](const QString &error) {
-            done(error.isEmpty() ? Answer<bool>{*claimed, {}} : Answer<bool>{{}, error});
-        },
-        context);
+    StatementWorker::Request r;
+    r.priority = StatementWorker::Priority::Write;
+    r.context = context;
+    r.work = [letter, claimed](Database &db, const StatementWorker::MayCommit &mayCommit) {
+        *claimed = statements::claim(db, letter, mayCommit);
+    };
+    r.done = [claimed, done](const StatementWorker::Answer &a) { done(answerOf(a, *claimed)); };
+    m_worker->submit(std::move(r));
 }
 
 void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
                                      std::function<void(const Answer<Done> &)> done)
 {
-    submit(
-        Priority::Write,
-        [letter](Database &db, const std::function<bool()> &mayCommit) {
-            statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
-        },
-        [done](const QString &error) {
-            done(error.isEmpty() ? Answer<Done>{Done{}, {}} : Answer<Done>{{}, error});
-        },
-        context);
+    StatementWorker::Request r;
+    r.priority = StatementWorker::Priority::Write;
+    r.context = context;
+    r.work = [letter](Database &db, const StatementWorker::MayCommit &mayCommit) {
+        statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
+    };
+    r.done = [done](const StatementWorker::Answer &a) { done(answerOf(a, Done{})); };
+    m_worker->submit(std::move(r));
 }
 
-void CompetitionGateway::poll(const QString &letter, const QString &shownBib, bool checkOnly,
-                              QObject *context,
+void CompetitionGateway::poll(const QString &letter, const std::optional<Shown> &shown,
+                              bool checkOnly, QObject *context,
                               std::function<void(const Answer<PollResult> &)> done)
 {
     auto result = std::make_shared<PollResult>();
-    submit(
-        Priority::Read,
-        [letter, shownBib, checkOnly, result](Database &db, const std::function<bool()> &) {
-            *result = pollTables(db, letter, shownBib, checkOnly);
-        },
-        [result, done](const QString &error) {
-            done(error.isEmpty() ? Answer<PollResult>{std::move(*result), {}}
-                                 : Answer<PollResult>{{}, error});
-        },
-        context);
+    StatementWorker::Request r;
+    r.context = context;
+    r.work = [letter, shown, checkOnly, result](Database &db, const StatementWorker::MayCommit &) {
+        *result = pollTables(db, letter, shown, checkOnly);
+    };
+    r.done = [result, done](const StatementWorker::Answer &a) {
+        done(answerOf(a, std::move(*result)));
+    };
+    m_worker->submit(std::move(r));
 }
 
-void CompetitionGateway::registerMarks(const QString &letter, const QString &zek,
+// --- the registration ----------------------------------------------------------------------
+
+void CompetitionGateway::registerMarks(const QString &letter, const Shown &competitor,
                                        const Marks &marks, QObject *context,
-                                       std::function<void(Registration)> done)
+                                       std::function<void(const RegistrationOutcome &)> done)
 {
-    auto run = std::make_shared<RegistrationRun>();
-    run->letter = letter;
-    run->zek = zek;
-    run->marks = marks;
+    auto run = std::make_shared<Run>();
+    run->sent = {letter,
+                 competitor.zek,
+                 competitor.round,
+                 {marks.flight, marks.landing, marks.outrun},
+                 marks.mark};
     run->context = context;
     run->hasContext = context != nullptr;
     run->done = std::move(done);
     run->deadline = QDeadlineTimer(m_bounds.registrationMs);
-    registrationAttempt(run);
+    m_runs.append(run);
+    attempt(run);
 }
 
-void CompetitionGateway::registrationAttempt(std::shared_ptr<RegistrationRun> run)
+void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
 {
-    ++run->attempts;
-    ++m_registrationAttempts;
-    const QStringList lines =
-        statements::registration(run->letter, run->marks.flight, run->marks.landing,
-                                 run->marks.outrun, run->marks.mark, run->zek);
+    const statements::SentMarks &s = run->sent;
+    const QStringList lines = statements::registration(s.letter, s.deductions[0], s.deductions[1],
+                                                       s.deductions[2], s.mark, s.bib, s.round);
     auto rows = std::make_shared<int>(0);
-    auto finish = [this, run](Registration outcome) {
-        Q_EMIT registrationFinished(outcome);
-        if (!run->hasContext || run->context)
-            run->done(outcome);
+    StatementWorker::Request r;
+    r.priority = StatementWorker::Priority::Write;
+    r.deadline = run->deadline;
+    r.work = [lines, rows](Database &db, const StatementWorker::MayCommit &mayCommit) {
+        *rows = statements::write(db, lines, mayCommit);
     };
-    submit(
-        Priority::Write,
-        [lines, rows](Database &db, const std::function<bool()> &mayCommit) {
-            *rows = statements::write(db, lines, mayCommit);
-        },
-        [this, run, rows, finish](const QString &error) {
-            if (error.isEmpty()) {
-                // No row held the bib: another competitor is up, and trying again cannot help.
-                finish(*rows > 0 ? Registration::Registered : Registration::CompetitorChanged);
-                return;
-            }
-            const qint64 left = run->deadline.remainingTime();
-            if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
-                finish(Registration::Failed);
-                return;
-            }
-            QTimer::singleShot(m_bounds.retryPauseMs, this,
-                               [this, run] { registrationAttempt(run); });
-        },
-        nullptr, 0, run->deadline);
-}
-
-// --- the queue -----------------------------------------------------------------------------
-
-void CompetitionGateway::submit(Priority priority, Work work,
-                                std::function<void(const QString &)> done, QObject *context,
-                                int timeoutMs, QDeadlineTimer deadline,
-                                std::optional<std::pair<QString, QStringList>> connection)
-{
-    auto r = std::make_shared<Request>();
-    r->id = m_nextId++;
-    r->priority = int(priority);
-    r->work = work ? std::move(work) : [](Database &, const std::function<bool()> &) {};
-    r->done = std::move(done);
-    r->context = context;
-    r->hasContext = context != nullptr;
-    r->timeoutMs = timeoutMs;
-    r->deadline = deadline;
-    r->connection = std::move(connection);
-    // In order within a priority; cancels before writes before reads.
-    auto at = std::find_if(m_waiting.begin(), m_waiting.end(),
-                           [&r](const auto &w) { return w->priority > r->priority; });
-    m_waiting.insert(at, std::move(r));
-    dispatch();
-}
-
-void CompetitionGateway::dispatch()
-{
-    while (!m_inFlight && !m_waiting.empty()) {
-        std::shared_ptr<Request> r = m_waiting.front();
-        m_waiting.pop_front();
-        if (r->hasContext && !r->context)
-            continue; // nobody waits for it any more
-        int timeout = r->timeoutMs > 0 ? r->timeoutMs : m_bounds.statementMs;
-        if (!r->deadline.isForever()) {
-            const qint64 left = r->deadline.remainingTime();
-            if (left <= 0) {
-                // Its time ran out while it waited: it fails without running.
-                QMetaObject::invokeMethod(
-                    this, [this, r] { deliver(r, timeoutText()); }, Qt::QueuedConnection);
-                continue;
-            }
-            timeout = int(std::min<qint64>(timeout, left));
+    r.done = [this, run, rows](const StatementWorker::Answer &a) {
+        if (run->over)
+            return;
+        if (a.attempted) {
+            ++run->attempts;
+            ++m_registrationAttempts;
         }
-        if (!m_worker)
-            startWorker();
-        Job job;
-        job.requestId = r->id;
-        std::tie(job.alias, job.params) =
-            r->connection ? *r->connection : std::pair{m_alias, m_params};
-        // Only where the abandoned connection was: an id names another one on another server.
-        r->cancels.clear();
-        for (const Kill &kill : std::as_const(m_toCancel)) {
-            if (kill.alias == job.alias && kill.params == job.params)
-                r->cancels.append(kill);
+        if (a.result == Result::Unknown) {
+            run->unsettled = a.unsettled;
+            settle(run);
+            return;
         }
-        m_inFlight = r;
-        m_timer->start(timeout);
-        job.cancels = r->cancels;
-        job.work = r->work;
-        job.commit = r->commit;
-        Worker *worker = m_worker;
-        QMetaObject::invokeMethod(
-            worker, [worker, job] { worker->execute(job); }, Qt::QueuedConnection);
-    }
+        if (a.ok()) {
+            // No row held the competitor: another is up, and trying again cannot help.
+            finish(run, {*rows > 0 ? Registration::Registered : Registration::CompetitorChanged});
+            return;
+        }
+        const qint64 left = run->deadline.remainingTime();
+        if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
+            finish(run, {Registration::Failed});
+            return;
+        }
+        QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
+            if (!run->over)
+                attempt(run);
+        });
+    };
+    run->ticket = m_worker->submit(std::move(r));
 }
 
-void CompetitionGateway::deliver(const std::shared_ptr<Request> &r, const QString &error)
+// The commit went out and no answer came: the row, read back once the connection it went on
+// is gone, tells what landed.
+void CompetitionGateway::settle(const std::shared_ptr<Run> &run)
 {
-    if (r->hasContext && !r->context)
-        return;
-    if (r->done)
-        r->done(error);
-}
-
-QString CompetitionGateway::timeoutText() const
-{
-    return u"The database did not answer within %1 ms"_s.arg(m_bounds.statementMs);
-}
-
-void CompetitionGateway::finished(quint64 requestId, const QString &error, bool connected)
-{
-    if (!m_inFlight || m_inFlight->id != requestId)
-        return; // the late answer of an abandoned request
-    m_timer->stop();
-    m_connected = connected;
-    if (!connected)
-        m_workerConnection.reset(); // the next connection has an id of its own
-    std::shared_ptr<Request> r = std::exchange(m_inFlight, nullptr);
-    if (error.isEmpty()) {
-        for (const Kill &done : std::as_const(r->cancels))
-            m_toCancel.removeAll(done);
-    }
-    dispatch();
-    deliver(r, error);
-}
-
-void CompetitionGateway::workerConnected(Worker *worker, const Kill &connection)
-{
-    if (worker == m_worker)
-        m_workerConnection = connection;
-}
-
-void CompetitionGateway::timedOut()
-{
-    std::shared_ptr<Request> r = m_inFlight;
-    if (!r)
-        return;
-    int expected = Waiting;
-    if (!r->commit->compare_exchange_strong(expected, GivenUp) && !r->extended) {
-        // The worker is committing right now: the commit gets one more period to answer.
-        r->extended = true;
-        m_timer->start(m_bounds.statementMs);
+    if (run->deadline.hasExpired()) {
+        finish(run, {Registration::Unknown, std::make_shared<Pending>(run->sent, run->unsettled)});
         return;
     }
-    m_inFlight.reset();
-    m_connected = false;
-    abandonWorker();
-    dispatch();
-    deliver(r, timeoutText());
+    auto found = std::make_shared<statements::Found>(statements::Found::No);
+    StatementWorker::Request r;
+    r.deadline = run->deadline;
+    r.work = [sent = run->sent, found](Database &db, const StatementWorker::MayCommit &) {
+        *found = statements::registered(db, sent);
+    };
+    r.done = [this, run, found](const StatementWorker::Answer &a) {
+        if (run->over)
+            return;
+        if (!a.ok()) {
+            QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
+                if (!run->over)
+                    settle(run);
+            });
+            return;
+        }
+        finish(run, {outcomeOf(*found)});
+    };
+    run->ticket = m_worker->settle(run->unsettled, std::move(r));
 }
 
-void CompetitionGateway::startWorker()
+void CompetitionGateway::finish(const std::shared_ptr<Run> &run, const RegistrationOutcome &outcome)
 {
-    m_thread = new QThread;
-    m_worker = new Worker(m_link);
-    m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_workerConnection.reset();
-    ++s_runningWorkers;
-    m_thread->start();
+    run->over = true;
+    m_runs.removeOne(run);
+    Q_EMIT registrationFinished(outcome.outcome);
+    if (!run->hasContext || run->context)
+        run->done(outcome);
 }
 
-void CompetitionGateway::retireWorker(bool abandoned)
+void CompetitionGateway::resolve(const std::shared_ptr<Unresolved> &unresolved, QObject *context,
+                                 std::function<void(const RegistrationOutcome &)> done)
 {
-    Worker *worker = std::exchange(m_worker, nullptr);
-    m_thread = nullptr;
-    if (abandoned)
-        ++s_abandonedWorkers;
-    QMetaObject::invokeMethod(
-        worker, [worker, abandoned] { worker->retire(abandoned); }, Qt::QueuedConnection);
-}
-
-void CompetitionGateway::abandonWorker()
-{
-    if (!m_worker)
+    const auto pending = std::dynamic_pointer_cast<Pending>(unresolved);
+    if (!pending || !pending->unsettled) {
+        // Nothing left to find it out with (the program closed before it was known).
+        QTimer::singleShot(0, context, [done] { done({Registration::Unverifiable}); });
         return;
-    const std::optional<Kill> kill = m_workerConnection;
-    retireWorker(true);
-    if (!kill || kill->id < 0 || m_toCancel.contains(*kill))
-        return;
-    // The server may still run the hung work: the next request's fresh connection cancels it
-    // first thing; with none waiting, a request of its own does.
-    m_toCancel.append(*kill);
-    if (m_waiting.empty())
-        submit(Priority::Cancel, {}, {}, nullptr);
+    }
+    auto found = std::make_shared<statements::Found>(statements::Found::No);
+    StatementWorker::Request r;
+    r.context = context;
+    r.work = [sent = pending->sent, found](Database &db, const StatementWorker::MayCommit &) {
+        *found = statements::registered(db, sent);
+    };
+    r.done = [unresolved, found, done](const StatementWorker::Answer &a) {
+        if (!a.ok()) {
+            done({Registration::Unknown, unresolved});
+            return;
+        }
+        done({outcomeOf(*found)});
+    };
+    m_worker->settle(pending->unsettled, std::move(r));
+}
+
+void CompetitionGateway::shutDown()
+{
+    // Answered now, while the windows still listen: afterwards nothing of theirs commits.
+    m_worker->giveUp();
+    const QList<std::shared_ptr<Run>> runs = m_runs;
+    for (const std::shared_ptr<Run> &run : runs) {
+        const bool neverLands = !run->unsettled && run->ticket.giveUp();
+        if (neverLands) {
+            finish(run, {Registration::Failed});
+            continue;
+        }
+        // Its commit went out: kept for the journal, which says the outcome is not known.
+        finish(run, {Registration::Unknown, std::make_shared<Pending>(run->sent, run->unsettled)});
+    }
 }

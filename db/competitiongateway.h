@@ -1,29 +1,23 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QThread;
-class QTimer;
-class Database;
-struct RegistrationRun;
+class StatementWorker;
 
 namespace gateway {
 
 // The competitor on a judge's table, as read.
 struct Competitor
 {
-    QString zek; // the bib as read: what a registration is conditioned on
+    QString zek; // the bib as read: what the station compares and a registration names
     QString bib; // the bib as shown: the number with at least three digits
     QString hon, tstno, name, team, sumi;
     std::array<QString, 3> stored; // ap, op, lp: the deductions stored for this judge
@@ -31,13 +25,22 @@ struct Competitor
     bool registered() const { return sumi == u"T" && (hon == u"1" || hon == u"2"); }
 };
 
+// The competitor a station shows, as read: a bib and a round. Round "X" (the operator is not
+// ready) is no round: a change to or from it is the same competitor.
+struct Shown
+{
+    QString zek;
+    QString round;
+};
+bool sameCompetitor(const Shown &shown, const QString &zek, const QString &hon);
+
 // One answer to a poll of the run and the judge's table.
 struct PollResult
 {
     enum class State
     {
         NotReady,     // jikko "0"
-        Unchanged,    // the judge table holds the bib on display
+        Unchanged,    // the competitor on display: competitor.zek and .hon as read now
         NewCompetitor // everything below is filled
     };
     State state = State::NotReady;
@@ -57,8 +60,28 @@ struct Marks
 enum class Registration
 {
     Registered,
-    CompetitorChanged, // the row holds another bib: nothing written
-    Failed             // not written within the attempts and the time allowed
+    CompetitorChanged, // the row holds another bib or round: nothing written
+    Failed,            // not written, and never will be
+    Unknown,           // the commit was sent and no answer came; resolve() finds out what landed
+    Unverifiable       // unknown, and no longer to be found out: the operator moved on from a round
+                       // that race does not keep
+};
+
+// A registration whose outcome is not known yet: what the gateway needs to find it out.
+struct Unresolved
+{
+    virtual ~Unresolved() = default;
+};
+
+struct RegistrationOutcome
+{
+    RegistrationOutcome(Registration outcome = Registration::Failed,
+                        std::shared_ptr<Unresolved> unresolved = {})
+        : outcome(outcome), unresolved(std::move(unresolved))
+    {
+    }
+    Registration outcome;
+    std::shared_ptr<Unresolved> unresolved; // for resolve(), when Unknown
 };
 
 struct ProfileResult
@@ -82,37 +105,48 @@ struct Bounds
     int registrationMs = 5000; // from はい to its outcome, every attempt included
     int retryPauseMs = 100;
     int attempts = 10;
+    int lockWaitMs = 1000;      // a write waits this long for a row another program holds
+    int backoffMaxMs = 3000;    // between connection attempts after failures
+    int abandonedPerTarget = 2; // workers left waiting on one server
 };
 
-// Runs on a worker; mayCommit() tells a write whether the window still waits for it.
-using Work = std::function<void(Database &, const std::function<bool()> &mayCommit)>;
-
-class Worker;
-struct Link;
-struct Request;
-
-// A connection abandoned while the server may still run its work: its id means something
-// only on the server that gave it, reached through the same alias and parameters.
-struct Kill
+struct Done
 {
-    QString driver;
-    qint64 id = -1;
-    QString alias;
-    QStringList params;
-    bool operator==(const Kill &) const = default;
 };
 
 } // namespace gateway
 
-// Every statement of the terminal, run on a worker thread with a connection of its own, so
-// that the windows answer the judge whatever the server or the network does. Requests are
-// answered on the UI thread, one at a time and in order (registrations, seat claims and
-// releases before waiting polls). A request not answered within Bounds::statementMs has
-// failed: its connection is abandoned (never reused, never waited for), its work on the
-// server is cancelled where the server allows it, and a late answer is dropped. Writes run in
-// a short transaction that the worker commits only while the window still waits for it, so
-// an abandoned write never lands.
-class CompetitionGateway : public QObject
+// What a judge's session asks of the competition database. The gateway answers it; the
+// session's tests answer it themselves.
+class JudgeRequests
+{
+public:
+    virtual ~JudgeRequests() = default;
+
+    // Whether the last request found the connection open.
+    virtual bool connected() const = 0;
+    // The run state (unless checkOnly) and, while the run goes, the judge's table; a
+    // competitor other than `shown` (nothing shown: any bib but an empty one) is read in full.
+    virtual void poll(const QString &letter, const std::optional<gateway::Shown> &shown,
+                      bool checkOnly, QObject *context,
+                      std::function<void(const gateway::Answer<gateway::PollResult> &)> done) = 0;
+    // Writes the marks onto the row while it holds the competitor, with retries, within the
+    // bounds. Always answers, unless the context is gone.
+    virtual void registerMarks(const QString &letter, const gateway::Shown &competitor,
+                               const gateway::Marks &marks, QObject *context,
+                               std::function<void(const gateway::RegistrationOutcome &)> done) = 0;
+    // One more try to find out what became of an unknown registration.
+    virtual void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
+                         std::function<void(const gateway::RegistrationOutcome &)> done) = 0;
+    virtual void releaseSeat(const QString &letter, QObject *context,
+                             std::function<void(const gateway::Answer<gateway::Done> &)> done) = 0;
+};
+
+// The terminal's requests of the competition database: the seat, the run, the competitor, the
+// registration. They run on the statement worker, so that the windows answer the judge
+// whatever the server or the network does; each answers on the UI thread, unless its context
+// is gone by then.
+class CompetitionGateway : public QObject, public JudgeRequests
 {
     Q_OBJECT
 public:
@@ -123,25 +157,24 @@ public:
     using ProfileResult = gateway::ProfileResult;
     using Bounds = gateway::Bounds;
     template<class T> using Answer = gateway::Answer<T>;
-    struct Done
-    {
-    };
+    using Done = gateway::Done;
 
     explicit CompetitionGateway(QObject *parent = nullptr);
     ~CompetitionGateway() override;
 
     // The connection: an alias and its parameter list (a profile of the main window).
     void setConnection(const QString &alias, const QStringList &params);
-    QString alias() const { return m_alias; }
-    QStringList params() const { return m_params; }
-    // Whether the last request found the connection open.
-    bool connected() const { return m_connected; }
+    QString alias() const;
+    QStringList params() const;
+    bool connected() const override;
 
-    void setBounds(const Bounds &bounds) { m_bounds = bounds; }
+    void setBounds(const Bounds &bounds);
     const Bounds &bounds() const { return m_bounds; }
+    // Runs on the worker just before a write commits (tests: the path fails at that moment).
+    void setBeforeCommit(std::function<void()> hook);
 
-    // Each request answers `done` on the UI thread, unless `context` is gone by then.
-    // Connects with the parameters, and when that fails with the fallback (if any).
+    // Connects with the parameters, and when that fails with the fallback (if any), unless
+    // another profile was chosen meanwhile.
     void connectProfile(const QString &alias, const QStringList &params,
                         const QStringList &fallback, QObject *context,
                         std::function<void(const ProfileResult &)> done);
@@ -149,14 +182,19 @@ public:
     void claimSeat(const QString &letter, QObject *context,
                    std::function<void(const Answer<bool> &)> done);
     void releaseSeat(const QString &letter, QObject *context,
-                     std::function<void(const Answer<Done> &)> done);
-    // The run state (unless checkOnly) and, while the run goes, the judge's table; a bib
-    // other than shownBib is read in full.
-    void poll(const QString &letter, const QString &shownBib, bool checkOnly, QObject *context,
-              std::function<void(const Answer<PollResult> &)> done);
-    // Writes the marks onto the row while it holds `zek`, with retries, within the bounds.
-    void registerMarks(const QString &letter, const QString &zek, const Marks &marks,
-                       QObject *context, std::function<void(Registration)> done);
+                     std::function<void(const Answer<Done> &)> done) override;
+    void poll(const QString &letter, const std::optional<gateway::Shown> &shown, bool checkOnly,
+              QObject *context, std::function<void(const Answer<PollResult> &)> done) override;
+    void registerMarks(const QString &letter, const gateway::Shown &competitor, const Marks &marks,
+                       QObject *context,
+                       std::function<void(const gateway::RegistrationOutcome &)> done) override;
+    void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
+                 std::function<void(const gateway::RegistrationOutcome &)> done) override;
+
+    // The program closes: nothing that has not begun committing commits any more, and every
+    // registration still on its way is answered now (Failed, or Unknown when its commit was
+    // on its way).
+    void shutDown();
 
     // The statements as the diagnostic display shows them.
     static QString judgeTableStatement(const QString &letter);
@@ -166,55 +204,28 @@ public:
 
     bool idle() const; // nothing in flight or waiting
 
-Q_SIGNALS:
-    // A registration has its outcome (the write is committed when it says Registered); sent
-    // before the requester's answer.
-    void registrationFinished(gateway::Registration outcome);
-
-public:
-    // Registration attempts made so far (every try of every registration).
+    // Registration attempts made so far (every try of every registration that reached the
+    // database or was refused by it).
     int registrationAttempts() const { return m_registrationAttempts; }
     // Worker threads still running, abandoned ones included (all gateways of the process),
     // and of them those abandoned on a request that did not answer in time.
     static int runningWorkers();
     static int abandonedWorkers();
 
-private:
-    friend class gateway::Worker;
-    enum class Priority
-    {
-        Cancel,
-        Write,
-        Read
-    };
-    using Work = gateway::Work;
-    void submit(Priority priority, Work work, std::function<void(const QString &error)> done,
-                QObject *context, int timeoutMs = 0,
-                QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
-                std::optional<std::pair<QString, QStringList>> connection = std::nullopt);
-    void dispatch();
-    void deliver(const std::shared_ptr<gateway::Request> &r, const QString &error);
-    QString timeoutText() const;
-    void finished(quint64 requestId, const QString &error, bool connected);
-    void workerConnected(gateway::Worker *worker, const gateway::Kill &connection);
-    void timedOut();
-    void startWorker();
-    void retireWorker(bool abandoned);
-    void abandonWorker();
-    void registrationAttempt(std::shared_ptr<RegistrationRun> run);
+Q_SIGNALS:
+    // A registration has its outcome (the write is committed when it says Registered); sent
+    // before the requester's answer.
+    void registrationFinished(gateway::Registration outcome);
 
-    QString m_alias;
-    QStringList m_params;
-    bool m_connected = false;
+private:
+    struct Run;
+    void attempt(const std::shared_ptr<Run> &run);
+    void settle(const std::shared_ptr<Run> &run);
+    void finish(const std::shared_ptr<Run> &run, const gateway::RegistrationOutcome &outcome);
+
+    StatementWorker *m_worker;
     Bounds m_bounds;
-    quint64 m_nextId = 1;
     int m_registrationAttempts = 0;
-    std::deque<std::shared_ptr<gateway::Request>> m_waiting;
-    std::shared_ptr<gateway::Request> m_inFlight;
-    QTimer *m_timer;
-    std::shared_ptr<gateway::Link> m_link;
-    gateway::Worker *m_worker = nullptr; // the worker of the current connection, or none
-    QThread *m_thread = nullptr;
-    std::optional<gateway::Kill> m_workerConnection; // how to cancel the worker's work
-    QList<gateway::Kill> m_toCancel; // connections abandoned while the server ran their work
+    int m_profileSerial = 0;            // a fallback applies only while its profile is the latest
+    QList<std::shared_ptr<Run>> m_runs; // registrations on their way
 };

@@ -1,10 +1,14 @@
 #include "db/dbengine.h"
 
+#include "db/alarm.h"
+#include "db/firebirdclient.h"
 #include "db/odbctext.h"
 #include "db/reachable.h"
+#include "db/statements.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -58,6 +62,18 @@ bool isWholeNumber(QStringView text)
 }
 
 } // namespace
+
+int toInteger(const QString &text)
+{
+    QStringView digits(text);
+    while (digits.startsWith(u' '))
+        digits = digits.mid(1);
+    bool ok = false;
+    const int value = isWholeNumber(digits) ? digits.toInt(&ok) : 0;
+    if (!ok)
+        throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
+    return value;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -154,6 +170,7 @@ QString Database::driverName() const
 
 void Database::begin()
 {
+    checkInterruption();
     open();
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.transaction()) {
@@ -161,6 +178,7 @@ void Database::begin()
         dropIfLost();
         throw DbError(text);
     }
+    m_inTransaction = true;
 }
 
 void Database::commit()
@@ -172,31 +190,22 @@ void Database::commit()
         dropIfLost();
         throw DbError(text);
     }
+    m_inTransaction = false;
 }
 
 void Database::rollback()
 {
     if (m_open)
         QSqlDatabase::database(m_connectionName, false).rollback();
+    m_inTransaction = false;
 }
 
-qint64 Database::serverConnectionId()
+void Database::checkInterruption()
 {
-    open();
-    const QString driver = driverName();
-    QString statement;
-    if (driver == u"QIBASE"_s)
-        statement = u"select current_connection as id from rdb$database"_s;
-    else if (driver == u"QODBC"_s)
-        statement = u"select connection_id() as id"_s;
-    else
-        return -1;
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    if (!query.exec(statement) || !query.next())
-        return -1;
-    bool ok = false;
-    const qint64 id = query.value(0).toLongLong(&ok);
-    return ok ? id : -1;
+    if (!m_interrupted || !m_interrupted())
+        return;
+    close();
+    throw DbError(u"The request was given up"_s);
 }
 
 void Database::open()
@@ -232,15 +241,19 @@ void Database::openRoute(const aliases::Route &route)
         break;
     }
     case aliases::Driver::Odbc:
-        // QODBC puts "DSN=" in front itself; the driver's own timeout bounds a silent host.
-        // OPTION=2 (found rows): MariaDB then counts the rows an UPDATE matched, not only the
-        // rows it changed, as the other routes do.
+        // QODBC puts "DSN=" in front itself. The driver's own timeouts bound a silent host and
+        // a server that stops answering once connected. OPTION=2 (found rows): MariaDB then
+        // counts the rows an UPDATE matched, not only the rows it changed, as the other routes
+        // do.
         db.setDatabaseName(route.database +
-                           u";CONN_TIMEOUT=%1;OPTION=2"_s.arg(connectTimeoutSeconds));
+                           u";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2;OPTION=2"_s
+                               .arg(connectTimeoutSeconds)
+                               .arg(answerTimeoutSeconds));
         break;
     case aliases::Driver::Sqlite:
         db.setDatabaseName(route.database);
-        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(connectTimeoutSeconds * 1000));
+        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(
+            m_lockWaitMs > 0 ? m_lockWaitMs : connectTimeoutSeconds * 1000));
         break;
     }
 
@@ -254,6 +267,9 @@ void Database::openRoute(const aliases::Route &route)
         // Readers then never hold up the stations' writes.
         QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
     }
+    const QString lockWait = statements::lockWaitSetting(driver, m_lockWaitMs);
+    if (m_lockWaitMs > 0 && !lockWait.isEmpty())
+        QSqlQuery(lockWait, db).finish(); // a server without the setting waits as it always did
 }
 
 // A server that was stopped leaves the connection dead for good. After a failed statement a
@@ -264,10 +280,8 @@ void Database::dropIfLost()
     if (!m_open)
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    const QString probe =
-        db.driverName() == u"QIBASE"_s ? u"select 1 from rdb$database"_s : u"select 1"_s;
     QSqlQuery query(db);
-    if (!db.isOpen() || !query.exec(probe))
+    if (!db.isOpen() || !query.exec(statements::probe(db.driverName())))
         close();
 }
 
@@ -338,6 +352,7 @@ void Query::open()
 {
     close();
     Database &database = connection();
+    database.checkInterruption();
     database.open();
 
     QSqlRecord row = readFirstRow(database, m_sql.text());
@@ -374,15 +389,7 @@ QString Query::fieldAsString(const QString &name) const
 
 int Query::fieldAsInteger(const QString &name) const
 {
-    const QString text = fieldAsString(name);
-    QStringView digits(text);
-    while (digits.startsWith(u' '))
-        digits = digits.mid(1);
-    bool ok = false;
-    const int value = isWholeNumber(digits) ? digits.toInt(&ok) : 0;
-    if (!ok)
-        throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
-    return value;
+    return toInteger(fieldAsString(name));
 }
 
 std::optional<QString> Query::fieldIfAny(const QString &name) const
@@ -410,9 +417,20 @@ QStringList Query::fieldNames() const
 int Query::execSQL()
 {
     Database &database = connection();
+    database.checkInterruption();
     database.open();
-    QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
-    if (!query.exec(m_sql.text())) {
+    QSqlDatabase db = QSqlDatabase::database(database.qtConnectionName(), false);
+    QSqlQuery query(db);
+    // Qt's Firebird driver starts every transaction to wait for a row lock without limit: a
+    // write in a transaction is cancelled through the client once the bound has passed.
+    std::optional<Alarm> lockWait;
+    if (database.m_inTransaction && database.m_lockWaitMs > 0 && db.driverName() == u"QIBASE"_s) {
+        const quint32 attachment = firebird::attachment(db.driver()->handle());
+        lockWait.emplace(database.m_lockWaitMs, [attachment] { firebird::cancel(attachment); });
+    }
+    const bool executed = query.exec(m_sql.text());
+    lockWait.reset();
+    if (!executed) {
         const QString text = errorText(query.lastError(), u"The statement failed"_s);
         query.finish();
         database.dropIfLost();

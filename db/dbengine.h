@@ -20,6 +20,10 @@ public:
     using Error::Error;
 };
 
+// A text as a whole number, as a query's field reads it (blanks in front ignored); raises
+// DbError when it is none.
+int toInteger(const QString &text);
+
 // A statement or parameter list held as text lines. Changing it tells the owner.
 class TextLines
 {
@@ -70,9 +74,16 @@ public:
     void commit();
     void rollback(); // never raises: a connection that is gone has nothing to roll back
 
-    // The server's number for this connection, for cancelling its work from another
-    // connection; -1 where the server has none (SQLite).
-    qint64 serverConnectionId();
+    // How long a statement waits for a row or table lock that another program holds before
+    // it fails; applied from the next open (and to each write of a transaction on Firebird,
+    // whose driver waits without limit). 0: the server's own setting.
+    void setLockWaitMs(int ms) { m_lockWaitMs = ms; }
+    // Asked before every statement: once it says true, no further statement runs (each
+    // raises DbError) and the connection is closed; for work whose requester has gone.
+    void setInterruption(std::function<bool()> interrupted)
+    {
+        m_interrupted = std::move(interrupted);
+    }
     void open();  // raises DbError when the database cannot be reached; never asks for a login
     void close(); // closes the results of its queries too; harmless when closed
 
@@ -84,14 +95,22 @@ public:
     QString qtConnectionName() const { return m_connectionName; }
 
     // Bounds of a connection attempt to a host that does not answer: the ODBC driver's own
-    // connect timeout, and the TCP check made before a Firebird attach.
-    static constexpr int connectTimeoutSeconds = 3;
+    // connect timeout, and the TCP check made before a Firebird attach. Below the gateway's
+    // 3 s, so that a failed attempt answers before the gateway gives up on it.
+    static constexpr int connectTimeoutSeconds = 2;
     static constexpr int reachabilityTimeoutMs = 2000;
+    // The ODBC driver's bound on waiting for any answer of the server once connected.
+    static constexpr int answerTimeoutSeconds = 3;
 
 private:
     friend class Query;
     void openRoute(const aliases::Route &route);
     void dropIfLost();
+    void checkInterruption();
+
+    int m_lockWaitMs = 0;
+    bool m_inTransaction = false;
+    std::function<bool()> m_interrupted;
 
     QString m_databaseName;
     QString m_connectionName;

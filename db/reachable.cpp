@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -26,37 +27,69 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Waits for a connect in progress: empty text when it completed, else why not.
-QString waitConnected(int fd, int remainingMs)
+// Connects to every address at once and waits for the first that answers, so that an
+// address that drops every packet (a broken IPv6 route) does not use up the bound before a
+// good one is tried. Empty text when one answered, else why none did.
+QString firstAnswering(const addrinfo *addresses, int remainingMs)
 {
-    pollfd p{fd, POLLOUT, 0};
-    int ready;
-    do {
-        ready = ::poll(&p, 1, remainingMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready == 0)
-        return u"Connection timed out"_s;
-    if (ready < 0)
-        return systemText(errno);
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-        return systemText(errno);
-    return error ? systemText(error) : QString();
-}
-
-// One address: empty text when it answered, else why not. Waits at most remainingMs.
-QString tryAddress(const addrinfo &address, int remainingMs)
-{
-    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                            address.ai_protocol);
-    if (fd < 0)
-        return systemText(errno);
-    QString why;
-    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0)
-        why = errno == EINPROGRESS ? waitConnected(fd, remainingMs) : systemText(errno);
-    ::close(fd);
-    return why;
+    std::vector<pollfd> pending;
+    QString why = u"Host not found"_s;
+    for (const addrinfo *a = addresses; a; a = a->ai_next) {
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            why = systemText(errno);
+            continue;
+        }
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+            ::close(fd);
+            for (const pollfd &p : pending)
+                ::close(p.fd);
+            return QString();
+        }
+        if (errno != EINPROGRESS) {
+            why = systemText(errno);
+            ::close(fd);
+            continue;
+        }
+        pending.push_back({fd, POLLOUT, 0});
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool answered = false;
+    while (!pending.empty() && !answered) {
+        const qint64 left = remainingMs - clock.elapsed();
+        if (left <= 0) {
+            why = u"Connection timed out"_s;
+            break;
+        }
+        const int ready = ::poll(pending.data(), pending.size(), int(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            why = ready == 0 ? u"Connection timed out"_s : systemText(errno);
+            break;
+        }
+        for (auto it = pending.begin(); it != pending.end();) {
+            if (!it->revents) {
+                ++it;
+                continue;
+            }
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (::getsockopt(it->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+            if (error == 0)
+                answered = true;
+            else
+                why = systemText(error);
+            ::close(it->fd);
+            it = pending.erase(it);
+        }
+    }
+    for (const pollfd &p : pending)
+        ::close(p.fd);
+    return answered ? QString() : why;
 }
 
 Lookup systemLookup()
@@ -144,18 +177,7 @@ QString tcpConnect(const QString &host, quint16 port, int timeoutMs)
     const QString unresolved = lookUp(host, port, timeoutMs, &addresses);
     if (!unresolved.isEmpty())
         return unresolved;
-
-    QString why = u"Host not found"_s;
-    for (const addrinfo *a = addresses; a; a = a->ai_next) {
-        const qint64 remaining = timeoutMs - clock.elapsed();
-        if (remaining <= 0) {
-            why = u"Connection timed out"_s;
-            break;
-        }
-        why = tryAddress(*a, int(remaining));
-        if (why.isEmpty())
-            break;
-    }
+    const QString why = firstAnswering(addresses, int(timeoutMs - clock.elapsed()));
     ::freeaddrinfo(addresses);
     return why;
 }

@@ -2,6 +2,8 @@
 
 #include "db/dbengine.h"
 
+#include <QThread>
+
 using namespace Qt::StringLiterals;
 
 namespace statements {
@@ -13,6 +15,13 @@ QString literal(const QString &text)
     return u'\'' + escaped + u'\'';
 }
 
+// --- the competition --------------------------------------------------------------------
+
+QString runState()
+{
+    return u"select jikko from judgeent"_s;
+}
+
 QString judgeTable(const QString &letter)
 {
     return u"select * from judge"_s + letter;
@@ -21,6 +30,17 @@ QString judgeTable(const QString &letter)
 QString reference()
 {
     return u"select * from judgep"_s;
+}
+
+QString raceRow(const QString &bibShown)
+{
+    return u"select * from race where zno="_s + literal(bibShown);
+}
+
+QString raceColumn(const QString &letter, int row, const QString &round)
+{
+    static constexpr char16_t components[] = {u'a', u'o', u'l'};
+    return letter + components[row] + round;
 }
 
 QString claimSeat(const QString &letter)
@@ -34,19 +54,28 @@ QString releaseSeat(const QString &letter)
 }
 
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
-                         const QString &outrun, const QString &mark, const QString &bib)
+                         const QString &outrun, const QString &mark, const QString &bib,
+                         const QString &round)
 {
     return {u"update judge"_s + letter + u" set ap='"_s + flight + u"',op='"_s + landing + u"',"_s,
-            u"lp='"_s + outrun + u"',tp='"_s + mark + u"',sumi='T' where zek="_s + literal(bib)};
+            u"lp='"_s + outrun + u"',tp='"_s + mark + u"',sumi='T' where zek="_s + literal(bib) +
+                u" and hon="_s + literal(round)};
 }
 
 namespace {
 
+void readRow(Query &query, const QString &statement)
+{
+    query.close();
+    query.sql().clear();
+    query.sql().add(statement);
+    query.open();
+}
+
 bool seatIsFree(Database &db, const QString &letter)
 {
     Query query(&db);
-    query.sql().add(judgeTable(letter));
-    query.open();
+    readRow(query, judgeTable(letter));
     return query.fieldAsString(u"ent"_s) == u"False";
 }
 
@@ -88,6 +117,143 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
             return false;
         throw;
     }
+}
+
+QString bibShown(const QString &bibAsRead)
+{
+    return QString::asprintf("%.3d", toInteger(bibAsRead.trimmed()));
+}
+
+Found registered(Database &db, const SentMarks &sent)
+{
+    Query query(&db);
+    readRow(query, judgeTable(sent.letter));
+    if (query.fieldAsString(u"zek"_s) == sent.bib && query.fieldAsString(u"hon"_s) == sent.round) {
+        const bool same = query.fieldAsString(u"ap"_s) == sent.deductions[0] &&
+                          query.fieldAsString(u"op"_s) == sent.deductions[1] &&
+                          query.fieldAsString(u"lp"_s) == sent.deductions[2] &&
+                          query.fieldAsString(u"tp"_s) == sent.mark;
+        return same ? Found::Yes : Found::No;
+    }
+    // The operator moved on: the console keeps rounds 1 and 2 in race.
+    if (sent.round != u"1" && sent.round != u"2")
+        return Found::Unknowable;
+    readRow(query, raceRow(bibShown(sent.bib)));
+    for (int row = 0; row < int(sent.deductions.size()); ++row) {
+        if (query.fieldIfAny(raceColumn(sent.letter, row, sent.round)) != sent.deductions[row])
+            return Found::No;
+    }
+    return Found::Yes;
+}
+
+// --- connections ---------------------------------------------------------------------------
+
+namespace {
+
+const QString firebird = u"QIBASE"_s;
+const QString odbc = u"QODBC"_s;
+
+// The columns that tell a connection from a later one with the same number, as texts.
+QString firebirdMarks()
+{
+    return u"mon$user as usr, mon$remote_address as address, mon$remote_pid as process, "
+           u"cast(mon$timestamp as varchar(30)) as started from mon$attachments"_s;
+}
+
+QString firebirdCondition(const ServerConnection &c)
+{
+    return u" where mon$attachment_id = %1 and mon$user = %2 and mon$remote_address = %3 and "
+           u"mon$remote_pid = %4 and cast(mon$timestamp as varchar(30)) = %5"_s.arg(
+               QString::number(c.id), literal(c.marks.value(0)), literal(c.marks.value(1)),
+               literal(c.marks.value(2)), literal(c.marks.value(3)));
+}
+
+QString mariadbCondition(const ServerConnection &c)
+{
+    return u" where id = %1 and user = %2 and host = %3"_s.arg(
+        QString::number(c.id), literal(c.marks.value(0)), literal(c.marks.value(1)));
+}
+
+} // namespace
+
+std::optional<ServerConnection> identify(Database &db)
+{
+    const QString driver = db.driverName();
+    Query query(&db);
+    ServerConnection c;
+    c.driver = driver;
+    try {
+        if (driver == firebird) {
+            readRow(query, u"select mon$attachment_id as id, "_s + firebirdMarks() +
+                               u" where mon$attachment_id = current_connection"_s);
+            c.marks = {query.fieldAsString(u"usr"_s), query.fieldAsString(u"address"_s),
+                       query.fieldAsString(u"process"_s), query.fieldAsString(u"started"_s)};
+        } else if (driver == odbc) {
+            readRow(query, u"select id, user as usr, host from information_schema.processlist "
+                           u"where id = connection_id()"_s);
+            c.marks = {query.fieldAsString(u"usr"_s), query.fieldAsString(u"host"_s)};
+        } else {
+            return std::nullopt;
+        }
+        bool ok = false;
+        c.id = query.fieldAsString(u"id"_s).toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+    } catch (const DbError &) {
+        if (!db.connected())
+            throw;
+        return std::nullopt; // a server without these lists: nothing can be cancelled there
+    }
+    return c;
+}
+
+bool stillOpen(Database &db, const ServerConnection &c)
+{
+    Query query(&db);
+    if (c.driver == firebird)
+        readRow(query, u"select count(*) as n from mon$attachments"_s + firebirdCondition(c));
+    else
+        readRow(query, u"select count(*) as n from information_schema.processlist"_s +
+                           mariadbCondition(c));
+    return query.fieldAsString(u"n"_s).toInt() > 0;
+}
+
+bool end(Database &db, const ServerConnection &c)
+{
+    if (c.driver != db.driverName())
+        return false; // its number means nothing on another kind of server
+    Query query(&db);
+    if (c.driver == firebird) {
+        query.sql().add(u"delete from mon$attachments"_s + firebirdCondition(c));
+        return query.execSQL() > 0;
+    }
+    // KILL takes no condition: the check comes just before it.
+    if (!stillOpen(db, c))
+        return false;
+    query.sql().add(u"kill "_s + QString::number(c.id));
+    try {
+        query.execSQL();
+    } catch (const DbError &) {
+        if (!db.connected())
+            throw;
+        return false; // gone between the check and the kill ("unknown thread id")
+    }
+    return true;
+}
+
+QString lockWaitSetting(const QString &driver, int lockWaitMs)
+{
+    if (driver != odbc)
+        return QString();
+    // Whole seconds; 0 is "no wait" (MariaDB 10.3 and later). Table locks are bounded too.
+    const int seconds = (lockWaitMs + 999) / 1000;
+    return u"set session innodb_lock_wait_timeout = %1, lock_wait_timeout = %2"_s.arg(seconds).arg(
+        qMax(1, seconds));
+}
+
+QString probe(const QString &driver)
+{
+    return driver == firebird ? u"select 1 from rdb$database"_s : u"select 1"_s;
 }
 
 } // namespace statements

@@ -8,29 +8,38 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 class Database;
 
-// The texts of the terminal's statements on a judge's own table (judgeA to judgeE). The seat
-// letter is always one of "A" to "E"; values that come from the database are quoted.
+// Every SQL text of the terminal, and the small pieces of work that run them. The seat letter
+// is always one of "A" to "E"; values that come from the database are quoted.
 namespace statements {
 
 // A single-quoted literal of the text, with its quotes doubled.
 QString literal(const QString &text);
 
-// Reads a judge's table, and the reference row (judgep).
+// --- the competition --------------------------------------------------------------------
+
+// Reads the run state, a judge's table, the reference row (judgep), a competitor's race row.
+QString runState();
 QString judgeTable(const QString &letter);
 QString reference();
+QString raceRow(const QString &bibShown);
+// The race column of a judge's deduction in a round: "Ba2" (judge B, flight, round 2).
+QString raceColumn(const QString &letter, int row, const QString &round);
 
 // Takes a free seat: the update changes the row only while it still says 'False'.
 QString claimSeat(const QString &letter);
 QString releaseSeat(const QString &letter);
 
 // The marks as two lines. The update lands only while the row still holds the competitor the
-// judge saw (its bib as read from the row).
+// judge saw: its bib and its round as read from the row.
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
-                         const QString &outrun, const QString &mark, const QString &bib);
+                         const QString &outrun, const QString &mark, const QString &bib,
+                         const QString &round);
 
 // Runs an update in a transaction that is committed only when mayCommit() says so (the window
 // still waits for it); otherwise, or when it matched no row, it is rolled back. Returns the
@@ -43,5 +52,60 @@ int write(Database &db, const QStringList &lines, const std::function<bool()> &m
 // only when mayCommit() says so (else nothing changes and the claim counts as not taken).
 // Raises on a database failure.
 bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit);
+
+// What a registration wrote, to find it again.
+struct SentMarks
+{
+    QString letter;
+    QString bib;                       // as read from the judge's table
+    QString round;                     // as read from the judge's table
+    std::array<QString, 3> deductions; // flight, landing, outrun
+    QString mark;
+};
+
+enum class Found
+{
+    Yes,       // every value as sent
+    No,        // the row or race shows other values, or none
+    Unknowable // the operator moved on from a round that race does not keep
+};
+
+// Whether the marks are in the database: on the judge's table while it still holds the
+// competitor (bib, round, ap, op, lp and tp as sent; sumi says nothing), else in race (rounds
+// 1 and 2, where the operator's console keeps them).
+Found registered(Database &db, const SentMarks &sent);
+
+// The bib as shown and as race keys it: the number with at least three digits ("7" -> "007",
+// blanks around it ignored). Raises DbError when the text is no whole number.
+QString bibShown(const QString &bibAsRead);
+
+// --- connections ---------------------------------------------------------------------------
+
+// The server's own record of a connection, so that another connection can find it again: its
+// number, and what tells it from a connection that gets the same number later (after a server
+// restart or a restore): Firebird's user, client address, client process and start time;
+// MariaDB's user and client address with its port.
+struct ServerConnection
+{
+    QString driver; // the Qt driver: QIBASE or QODBC
+    qint64 id = -1;
+    QStringList marks;
+    bool operator==(const ServerConnection &) const = default;
+};
+
+// This connection as its server lists it; nothing where the server keeps no list (SQLite) or
+// when it cannot be read.
+std::optional<ServerConnection> identify(Database &db);
+// From another connection to the same server: whether that connection is still there.
+bool stillOpen(Database &db, const ServerConnection &connection);
+// Ends that connection on the server, rolling back what it left open, but only while the
+// number still belongs to it. Returns whether it was there.
+bool end(Database &db, const ServerConnection &connection);
+
+// What a new connection is told first: how long a statement waits for a row lock another
+// program holds. An empty text where the driver has no such setting.
+QString lockWaitSetting(const QString &driver, int lockWaitMs);
+// A statement that any open connection answers: tells a dead connection from a failing one.
+QString probe(const QString &driver);
 
 } // namespace statements

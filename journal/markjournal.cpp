@@ -2,11 +2,22 @@
 
 #include <QDir>
 #include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -24,17 +35,34 @@ const struct
     {Outcome::Registered, u"registered"},
     {Outcome::Failed, u"failed"},
     {Outcome::CompetitorChanged, u"competitor changed"},
+    {Outcome::Unknown, u"unknown"},
 };
 
-QString quoted(const QString &field)
+// A value a spreadsheet would take for a formula, apostrophes it was given already included.
+const QRegularExpression &formulaLike()
 {
-    const bool needsQuotes = field.contains(u',') || field.contains(u'"') ||
-                             field.contains(u'\n') || field.contains(u'\r');
+    static const QRegularExpression pattern(u"^'*[=+\\-@]"_s);
+    return pattern;
+}
+
+QString cell(QString value)
+{
+    value.replace(u"\r\n"_s, u" "_s);
+    value.replace(u'\r', u' ');
+    value.replace(u'\n', u' ');
+    if (formulaLike().match(value).hasMatch())
+        value.prepend(u'\'');
+    const bool needsQuotes = value.contains(u',') || value.contains(u'"');
     if (!needsQuotes)
-        return field;
-    QString escaped = field;
-    escaped.replace(u'"', u"\"\""_s);
-    return u'"' + escaped + u'"';
+        return value;
+    value.replace(u'"', u"\"\""_s);
+    return u'"' + value + u'"';
+}
+
+QString valueOf(const QString &cell)
+{
+    static const QRegularExpression guarded(u"^'+[=+\\-@]"_s);
+    return guarded.match(cell).hasMatch() ? cell.mid(1) : cell;
 }
 
 // Local time with its offset always written out ("+00:00", never "Z"), so that every line
@@ -47,15 +75,61 @@ QString timeText(const QDateTime &time)
            u"%1:%2"_s.arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
-bool syncToDisk(QFile &file)
+// The file's bytes on the disk, not only in the system's cache.
+bool syncFile(QFile &file)
 {
     if (!file.flush())
         return false;
 #ifdef Q_OS_WIN
-    return ::_commit(file.handle()) == 0;
+    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()))) != 0;
 #else
     return ::fsync(file.handle()) == 0;
 #endif
+}
+
+// A new file's entry in its folder on the disk too; Windows keeps it with the file itself.
+bool syncFolder(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    return true;
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#endif
+}
+
+// The fields of one line; a quote left open ends with the line.
+QStringList fieldsOf(QStringView line)
+{
+    QStringList fields;
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (inQuotes) {
+            if (c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                inQuotes = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            inQuotes = true;
+        } else if (c == u',') {
+            fields << std::exchange(field, QString());
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
 }
 
 } // namespace
@@ -88,50 +162,18 @@ QString line(const Entry &e)
         e.flight,         e.landing, e.outrun, e.mark,  outcomeText(e.outcome)};
     QStringList fields;
     for (const QString &value : values)
-        fields << quoted(value);
+        fields << cell(value);
     return fields.join(u',');
 }
 
 QList<QStringList> records(const QString &text)
 {
     QList<QStringList> result;
-    QStringList record;
-    QString field;
-    bool inQuotes = false;
-    bool any = false; // the record has begun
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (inQuotes) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                inQuotes = false;
-            } else {
-                field += c;
-            }
-            continue;
-        }
-        if (c == u'"') {
-            inQuotes = true;
-            any = true;
-        } else if (c == u',') {
-            record << std::exchange(field, QString());
-            any = true;
-        } else if (c == u'\n' || c == u'\r') {
-            if (any || !field.isEmpty()) {
-                record << std::exchange(field, QString());
-                result << std::exchange(record, QStringList());
-            }
-            any = false;
-        } else {
-            field += c;
-            any = true;
-        }
-    }
-    if (any || !field.isEmpty()) {
-        record << field;
-        result << record;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.trimmed().isEmpty())
+            result << fieldsOf(line);
     }
     return result;
 }
@@ -147,13 +189,13 @@ bool read(const QStringList &f, Entry &e)
     if (f[1].size() != 1 || f[1].at(0) < u'A' || f[1].at(0) > u'E')
         return false;
     e.seat = f[1];
-    e.bib = f[2];
-    e.round = f[3];
-    e.name = f[4];
-    e.flight = f[5];
-    e.landing = f[6];
-    e.outrun = f[7];
-    e.mark = f[8];
+    e.bib = valueOf(f[2]);
+    e.round = valueOf(f[3]);
+    e.name = valueOf(f[4]);
+    e.flight = valueOf(f[5]);
+    e.landing = valueOf(f[6]);
+    e.outrun = valueOf(f[7]);
+    e.mark = valueOf(f[8]);
     for (const auto &o : s_outcomes) {
         if (f[9] == QString::fromUtf16(o.text)) {
             e.outcome = o.outcome;
@@ -163,43 +205,174 @@ bool read(const QStringList &f, Entry &e)
     return false;
 }
 
-QList<Entry> entries(const QString &text)
+Reading readAll(const QString &text)
 {
-    QList<Entry> result;
+    Reading reading;
     for (const QStringList &record : records(text)) {
         Entry entry;
         if (read(record, entry))
-            result << entry;
+            reading.entries << entry;
+        else if (record != columns())
+            ++reading.unreadable;
     }
-    return result;
+    return reading;
 }
 
-QString Writer::fileFor(const QDate &day) const
+// --- writing -------------------------------------------------------------------------------
+
+QString File::fileFor(const QDate &day) const
 {
     return m_folder + u'/' + day.toString(Qt::ISODate) + u".csv"_s;
 }
 
-bool Writer::append(const Entry &entry)
+bool File::append(const Entry &entry)
 {
     if (!QDir().mkpath(m_folder)) {
         m_error = u"Cannot create the folder %1"_s.arg(m_folder);
         return false;
     }
     QFile file(fileFor(entry.time.date()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    const bool created = !file.exists();
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
         m_error = file.errorString();
         return false;
     }
     QByteArray bytes;
-    if (file.size() == 0)
+    if (file.size() == 0) {
         bytes = columns().join(u',').toUtf8() + "\r\n";
+    } else {
+        // A line cut short (a crash, a full disk) is ended first, so that the next line
+        // never joins it.
+        char last = 0;
+        if (!file.seek(file.size() - 1) || !file.getChar(&last)) {
+            m_error = file.errorString();
+            return false;
+        }
+        if (last != '\n')
+            bytes = "\r\n";
+    }
     bytes += line(entry).toUtf8() + "\r\n";
-    if (file.write(bytes) != bytes.size() || !syncToDisk(file)) {
+    if (file.write(bytes) != bytes.size() || !syncFile(file)) {
         m_error = file.errorString();
+        return false;
+    }
+    if (created && !syncFolder(m_folder)) {
+        m_error = u"Cannot store the folder %1 on the disk"_s.arg(m_folder);
         return false;
     }
     m_error.clear();
     return true;
+}
+
+struct Writer::Shared
+{
+    struct Item
+    {
+        Entry entry;
+        std::function<void(bool ok, const QString &error)> report;
+    };
+
+    explicit Shared(QString folder) : file(std::move(folder))
+    {
+        write = [this](const Entry &entry, QString *error) {
+            const bool ok = file.append(entry);
+            *error = file.error();
+            return ok;
+        };
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return stopping || !items.empty(); });
+            if (items.empty())
+                return;
+            Item item = std::move(items.front());
+            items.pop_front();
+            busy = true;
+            lock.unlock();
+            QString error;
+            const bool ok = write(item.entry, &error);
+            lock.lock();
+            busy = false;
+            if (receiver)
+                QMetaObject::invokeMethod(
+                    receiver, [report = std::move(item.report), ok, error] { report(ok, error); },
+                    Qt::QueuedConnection);
+            changed.notify_all();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Item> items;
+    bool busy = false;
+    bool stopping = false;
+    QObject *receiver = nullptr; // on the owner's thread; null once the owner is gone
+    File file;                   // the writing thread's only
+    Writer::Write write;
+};
+
+Writer::Writer(QString folder) : m_shared(std::make_shared<Shared>(std::move(folder)))
+{
+    m_shared->receiver = new QObject;
+    std::thread([shared = m_shared] { shared->run(); }).detach();
+}
+
+Writer::Writer(Write write) : Writer(QString())
+{
+    m_shared->write = std::move(write);
+}
+
+Writer::~Writer()
+{
+    QObject *receiver = nullptr;
+    {
+        std::unique_lock lock(m_shared->mutex);
+        m_shared->stopping = true;
+        m_shared->changed.notify_all();
+        m_shared->changed.wait_for(lock, std::chrono::seconds(2),
+                                   [this] { return m_shared->items.empty() && !m_shared->busy; });
+        receiver = std::exchange(m_shared->receiver, nullptr);
+    }
+    delete receiver;
+}
+
+QString Writer::fileFor(const QDate &day) const
+{
+    return m_shared->file.fileFor(day);
+}
+
+void Writer::append(const Entry &entry, QObject *context,
+                    std::function<void(const Written &)> written, int waitMs)
+{
+    // Told once: when the line is on the disk, or when the wait is over, whichever is first.
+    struct Told
+    {
+        bool told = false;
+        QPointer<QObject> context;
+        std::function<void(const Written &)> written;
+        void tell(const Written &w)
+        {
+            if (std::exchange(told, true) || !context)
+                return;
+            written(w);
+        }
+    };
+    auto told = std::make_shared<Told>(Told{false, context, std::move(written)});
+    QObject *receiver = nullptr;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        receiver = m_shared->receiver;
+        m_shared->items.push_back({entry, [told](bool ok, const QString &error) {
+                                       told->tell({ok, true, error});
+                                   }});
+        m_shared->changed.notify_all();
+    }
+    QTimer::singleShot(waitMs, receiver, [told, waitMs] {
+        told->tell({false, false, u"the disk did not take the line within %1 ms"_s.arg(waitMs)});
+    });
 }
 
 } // namespace journal

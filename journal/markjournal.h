@@ -5,31 +5,37 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
+class QObject;
+
 // The station's own record of every registration outcome, kept on its disk so that it can be
 // shown afterwards that each confirmed mark reached the competition database (jumpdb audit).
 // One UTF-8 CSV file a day, named after the local date, with a header line; every line is on
-// the disk (fsync) before the window shows the outcome.
+// the disk before the window shows the outcome, unless the disk takes longer than a second.
 namespace journal {
 
 enum class Outcome
 {
     Registered,
     Failed,
-    CompetitorChanged
+    CompetitorChanged,
+    Unknown // the commit was sent and its answer never came; a later line tells, if known
 };
 
 struct Entry
 {
     QDateTime time; // local time; written with its UTC offset
     QString seat;
-    QString bib; // as read from the judge's table
-    QString round;
+    QString bib;   // as read from the judge's table
+    QString round; // as the judge's table held it
     QString name;
     QString flight, landing, outrun, mark;
     Outcome outcome = Outcome::Registered;
 };
 
-QString outcomeText(Outcome outcome); // "registered", "failed", "competitor changed"
+QString outcomeText(Outcome outcome); // "registered", "failed", "competitor changed", "unknown"
 // The columns of the header line, in order.
 QStringList columns();
 
@@ -37,22 +43,31 @@ QStringList columns();
 // ~/.local/share), on Windows the local application data folder.
 QString folder();
 
-// The CSV line of an entry (standard quoting, no line break at its end).
+// The CSV line of an entry (standard quoting, no line break at its end). A line break inside
+// a value is written as a blank, so that a line never spans two; a value that a spreadsheet
+// would take for a formula (=, +, -, @ first) gets an apostrophe in front, which reading
+// takes off again.
 QString line(const Entry &entry);
-// The records of a CSV text (a quoted field may hold commas, quotes and line breaks), and an
-// entry from one record; read gives false for a record that is no entry (the header).
+// The records of a CSV text, one a line; an unbalanced quote ends with its line.
 QList<QStringList> records(const QString &text);
+// An entry from one record; false for a record that is no entry (the header, a cut line).
 bool read(const QStringList &fields, Entry &entry);
-// The entries of a journal file's text, in order.
-QList<Entry> entries(const QString &text);
 
-// Appends entries to the day's file in a folder; every line is on the disk when append
-// returns. Returns false when it could not write (a full disk, a read-only folder), with
-// the reason in error().
-class Writer
+// What a journal file's text holds.
+struct Reading
+{
+    QList<Entry> entries; // in order
+    int unreadable = 0;   // lines that are neither the header nor an entry
+};
+Reading readAll(const QString &text);
+
+// Appends entries to the day's file in a folder, on the calling thread: every line is on the
+// disk when append returns. Returns false when it could not write (a full disk, a read-only
+// folder), with the reason in error().
+class File
 {
 public:
-    explicit Writer(QString folder = journal::folder()) : m_folder(std::move(folder)) {}
+    explicit File(QString folder = journal::folder()) : m_folder(std::move(folder)) {}
     bool append(const Entry &entry);
     QString error() const { return m_error; }
     QString fileFor(const QDate &day) const;
@@ -60,6 +75,39 @@ public:
 private:
     QString m_folder;
     QString m_error;
+};
+
+// Appends entries on a thread of its own, in order, so that a slow disk (a USB stick, a home
+// folder on the network) never holds the window: the caller is told once the line is on the
+// disk, or once waitMs have passed without it (the line is still written when the disk
+// answers).
+class Writer
+{
+public:
+    struct Written
+    {
+        bool ok = false;    // on the disk
+        bool inTime = true; // false: not on the disk within the wait
+        QString error;      // why not
+    };
+
+    explicit Writer(QString folder = journal::folder());
+    // Writes with the function given instead of a file (tests: a disk that takes its time).
+    using Write = std::function<bool(const Entry &entry, QString *error)>;
+    explicit Writer(Write write);
+    // Waits a moment for lines still on their way; a disk that hangs is left behind.
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    // `written` runs on the calling thread (it needs an event loop), unless context is gone.
+    void append(const Entry &entry, QObject *context, std::function<void(const Written &)> written,
+                int waitMs = 1000);
+    QString fileFor(const QDate &day) const;
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> m_shared;
 };
 
 } // namespace journal

@@ -1,13 +1,18 @@
-// The point input window: creation, the placements at creation and at showing, closing.
+// The point input window: creation, the placements at creation and at showing, closing, and
+// the judge's keys and clicks passed on to the session.
 #include "pointin/pointinputwindow.h"
 
 #include "toolkit/dialogkeys.h"
 #include "toolkit/fittinglabel.h"
 #include "toolkit/fonts.h"
+#include "toolkit/keys.h"
+#include "toolkit/messages.h"
 #include "toolkit/panel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -43,6 +48,7 @@ PointInputWindow::PointInputWindow(QWidget *parent)
 
     createControls();
     bindHandlers();
+    followSession();
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
     placeAtCreation();
@@ -54,6 +60,7 @@ PointInputWindow::~PointInputWindow()
     // so no focus handler runs on a half-destroyed window.
     if (QWidget *focused = focusWidget())
         focused->clearFocus();
+    m_session.disconnect(this);
 }
 
 int PointInputWindow::pointsToPixels(int points)
@@ -70,18 +77,23 @@ void PointInputWindow::placeAtCreation()
     // The design size (57) is wider than the normal look and would look chosen: every row
     // starts in the normal look. The mark field keeps its own name until a mark is computed.
     for (int row = 0; row < RowCount; ++row)
-        resetRow(row);
+        drawRow(row);
 }
 
 void PointInputWindow::setSeat(const QString &letter)
 {
-    m_seat = letter;
+    m_session.setSeat(letter);
     m_seatLetter->setText(letter);
 }
 
 void PointInputWindow::placeSeatLetter()
 {
     m_seatLetter->move(830, m_seatLetter->y());
+}
+
+void PointInputWindow::startPolling()
+{
+    m_pollTimer->start();
 }
 
 void PointInputWindow::centreOverMainWindow()
@@ -109,13 +121,16 @@ void PointInputWindow::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         centreOverMainWindow();
-        ++m_session;
-        m_pollInFlight = false;
-        m_ending = false;
         m_drawn = false;
         m_pendingReport.clear();
-        m_pollFailureReported = false;
-        prepareShowing();
+        m_trialPanel->move(160, m_trialPanel->y()); // beside the round
+        m_bib->clear();
+        // The competitor check: loads the current competitor whatever bib was on display. Its
+        // answer comes once the window is on the screen.
+        m_session.begin();
+        drawOperatorReady();
+        m_startButton->setFocus();
+        m_questionPanel->move(192, 344);
     }
     QDialog::showEvent(event);
 }
@@ -129,15 +144,15 @@ void PointInputWindow::paintEvent(QPaintEvent *event)
     // After this paint, from the event loop: the window is on the screen and drawn.
     QTimer::singleShot(0, this, [this, text = std::exchange(m_pendingReport, QString())] {
         if (isVisible())
-            reportPollFailure(text);
+            messages::reportError(this, text);
     });
 }
 
 // A box opened before the window was ever drawn leaves it unpainted behind the box.
-void PointInputWindow::reportOnceDrawn(const QString &text)
+void PointInputWindow::reportFailure(const QString &text)
 {
     if (m_drawn) {
-        reportPollFailure(text);
+        messages::reportError(this, text);
         return;
     }
     m_pendingReport = text;
@@ -157,8 +172,64 @@ void PointInputWindow::closeEvent(QCloseEvent *event)
 
 void PointInputWindow::closeWindow()
 {
-    ++m_session; // answers still on their way belong to this showing
+    m_pollTimer->stop();
+    m_bib->clear();
+    m_session.finish();
     m_closing = true;
     done(QDialog::Rejected);
     m_closing = false;
+}
+
+// --- the judge's keys and clicks -----------------------------------------------------------
+
+void PointInputWindow::moveToNextRow(int row)
+{
+    m_session.confirmRow(row);
+    const int next = row + 1;
+    // The next row's chosen value takes the focus again, else its first value.
+    const int column = entry().column(next);
+    m_valueButtons[next][column >= 0 ? column : 0]->setFocus();
+}
+
+// Enter on a value button; the button's own Enter click comes after it.
+void PointInputWindow::rowKeyDown(int row, quint16 key)
+{
+    if (key != keys::vkReturn)
+        return;
+    if (row != Outrun) {
+        moveToNextRow(row);
+        return;
+    }
+    m_session.confirmRow(Outrun);
+    m_confirmButton->setFocus();
+}
+
+void PointInputWindow::flightZeroClicked()
+{
+    // Right after Start flight 0 holds the focus in the normal look; a click chooses it by
+    // growing it in place (left edge and colours kept).
+    m_session.growFlightZero();
+}
+
+void PointInputWindow::answerYes()
+{
+    m_session.answerYes();
+    if (m_session.registering())
+        m_confirmButton->setColor(Look::normalFace);
+}
+
+// The focused answer is yellow, the other dark.
+void PointInputWindow::answerFocused(CuteButton *answer)
+{
+    CuteButton *other = answer == m_yesButton ? m_noButton : m_yesButton;
+    answer->setColor(colors::clYellow);
+    answer->setFontColor(colors::darkBlue);
+    other->setColor(colors::veryDarkBlue);
+    other->setFontColor(colors::clGray);
+}
+
+void PointInputWindow::showDiagnostic()
+{
+    m_diagnostic->show();
+    m_diagnostic->setText(CompetitionGateway::judgeTableStatement(m_session.seat()));
 }

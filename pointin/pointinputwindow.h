@@ -1,30 +1,25 @@
 #pragma once
 
 #include "controls/cutebutton.h"
-#include "db/competitiongateway.h"
 #include "pointin/entrymodel.h"
+#include "pointin/judgesession.h"
 #include "toolkit/colors.h"
 
-#include <QDateTime>
 #include <QDialog>
 
 #include <array>
 
 class ColumnEdit;
-namespace journal {
-class Writer;
-}
 class FittingLabel;
 class Panel;
 class Picture;
 class QLineEdit;
 class QTimer;
 
-// The point input window: the judge's scoring terminal, shown modally with exec(). It has no
-// close box and ignores Escape; only closeWindow() (End) closes it. It reads and writes the
-// competition database through the gateway only, and never waits for it: requests go out,
-// answers come back as events. Its controls carry the form's names as object names
-// ("CuteButton10", "Panel7", "Cba05").
+// The point input window: the judge's scoring terminal, shown modally with exec(). It draws
+// the judge session under it and passes the judge's clicks and keys to it; it runs no
+// statement and decides no flow. It has no close box and ignores Escape; only End closes it.
+// Its controls carry the form's names as object names ("CuteButton10", "Panel7", "Cba05").
 class PointInputWindow : public QDialog
 {
     Q_OBJECT
@@ -63,34 +58,33 @@ public:
     explicit PointInputWindow(QWidget *parent = nullptr);
     ~PointInputWindow() override;
 
-    // The station's gateway, and the seat it claimed (shown large in the top right corner).
-    void setGateway(CompetitionGateway *gateway) { m_gateway = gateway; }
-    // Where every registration outcome is recorded before the window shows it.
-    void setJournal(journal::Writer *journal) { m_journal = journal; }
+    JudgeSession &session() { return m_session; }
+    const JudgeSession &session() const { return m_session; }
+
+    // The seat the station claimed, shown large in the top right corner.
     void setSeat(const QString &letter);
     // Where the main window puts the seat letter whenever a seat button takes the focus.
     void placeSeatLetter();
 
     // The judge's entry, and the value texts a registration writes ("0" for a row without a
     // choice).
-    const EntryModel &entry() const { return m_entry; }
-    QString valueText(int row) const { return m_entry.valueText(row); }
+    const EntryModel &entry() const { return m_session.entry(); }
+    QString valueText(int row) const { return entry().valueText(row); }
     // The judge chooses a value, as a focus on its button does.
-    void chooseValue(int row, int column);
-    void resetRow(int row);
+    void chooseValue(int row, int column) { m_session.choose(row, column); }
+    void resetRow(int row) { m_session.resetRow(row); }
     // Empties the entry: no row shows a choice, every value text is "0".
-    void clearEntry();
+    void clearEntry() { m_session.clearEntry(); }
     // Enter on a row: its choice turns red and the next row's choice (or its first value)
     // takes the focus.
     void moveToNextRow(int row);
 
-    // Polling: started by the seat claim; a tick asks the gateway whether the competitor
-    // changed, unless a poll is still on its way.
+    // Polling: started by the seat claim; a tick asks whether the competitor changed, unless
+    // a poll is still on its way.
     void startPolling();
-    void pollTick();
-    // Something is waiting for the gateway: a poll, or a registration.
-    bool pollInFlight() const { return m_pollInFlight; }
-    bool registering() const { return m_registering; }
+    void pollTick() { m_session.tick(); }
+    bool pollInFlight() const { return m_session.pollInFlight(); }
+    bool registering() const { return m_session.registering(); }
 
     // Closes the window for real (End); exec() returns.
     void closeWindow();
@@ -112,70 +106,35 @@ private:
     void createControls();
     void createValueButtons();
     void bindHandlers();
+    void followSession();
     void placeAtCreation();
     void centreOverMainWindow();
 
-    // The entry (pointinputwindow_entry.cpp).
+    // Drawing the session (pointinputwindow_draw.cpp).
     void drawRow(int row);
+    void drawMark();
+    void drawCompetitor();
+    void drawRound();
+    void drawNotice();
+    void drawOperatorReady();
+    void drawQuestion();
+    void drawHealth();
+    void focusValue(int row, int column);
     int chosenCaptionPoints(int row, int column) const;
     void setCaptionPoints(CuteButton *button, int points);
-    void showStored(int row, int column);
-    void confirmRow(int row);
+
+    // The judge's keys and clicks (pointinputwindow.cpp).
     void rowKeyDown(int row, quint16 key);
     void flightZeroClicked();
-    void showMark();
-
-    // Following the run (pointinputwindow_poll.cpp).
-    void prepareShowing();
-    void checkCompetitor(bool checkOnly);
-    void pollAnswered(const CompetitionGateway::Answer<gateway::PollResult> &answer, bool fromShow);
-    void loadCompetitor(const gateway::PollResult &result);
-    void showRegisteredMarks(const std::array<QString, RowCount> &marks);
-    void showRound(const QString &round);
-    void focusValue(int row, int column);
-    void reportPollFailure(const QString &text);
-    void reportOnceDrawn(const QString &text);
-    void start();
-    void end();
-    void showDiagnostic();
-
-    // Confirming and registering (pointinputwindow_register.cpp).
-    void confirm();
     void answerYes();
-    void answerNo();
     void answerFocused(CuteButton *answer);
-    void hideQuestion();
-    void showRegistering();
-    // What はい sent: the competitor on display and the marks.
-    struct Registering
-    {
-        QString zek, round, name;
-        gateway::Marks marks;
-    };
-    void registrationAnswered(gateway::Registration outcome, const Registering &sent);
-    void record(gateway::Registration outcome, const Registering &sent);
+    void showDiagnostic();
+    void reportFailure(const QString &text);
 
-    // The connection's health line: the last good answer, or since when none came.
-    void answered(bool good);
-    void showHealth();
-
-    CompetitionGateway *m_gateway = nullptr;
-    QString m_seat;
-    EntryModel m_entry;
-    int m_session = 0;           // answers of an earlier showing are dropped
-    bool m_pollInFlight = false; // at most one poll at a time
-    bool m_registering = false;  // はい is waiting for its outcome
-    bool m_ending = false;       // End is waiting for the seat's release
+    JudgeSession m_session;
     bool m_closing = false;
-    bool m_drawn = false;               // painted since it was last shown
-    bool m_pollFailureReported = false; // a lasting poll failure is reported once
-    QString m_loadedZek;                // the bib of the competitor on display, as read
-    QString m_loadedRound;              // its round, as read
-    journal::Writer *m_journal = nullptr;
-    bool m_journalFailureTold = false; // a journal that cannot be written is told once
-    QDateTime m_lastGoodAnswer;        // the database answered a poll or a registration
-    QDateTime m_failingSince;          // no answer since then
-    QString m_pendingReport;           // a failure to tell once the window is drawn
+    bool m_drawn = false;    // painted since it was last shown
+    QString m_pendingReport; // a failure to tell once the window is drawn
 
     // The controls the window changes after building (object names in the comments).
     FittingLabel *m_seatLetter = nullptr;            // Label1

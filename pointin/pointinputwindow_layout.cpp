@@ -356,6 +356,7 @@ void PointInputWindow::createControls()
     attach(this, m_healthLine, "healthLine");
     m_healthLine->lower(); // a label: below every windowed control
     attach(this, m_bib, "Edit1");
+    m_bib->setReadOnly(true); // the bib comes from the operator's console only
     attach(this, m_name, "Edit2");
     attach(this, m_team, "Edit3");
     attach(this, m_markField, "Edit4");
@@ -400,7 +401,7 @@ void PointInputWindow::bindHandlers()
     for (int row = 0; row < RowCount; ++row) {
         for (int i = 0; i < ColumnCount[row]; ++i) {
             CuteButton *b = m_valueButtons[row][i];
-            b->onEnter = [this, row, i](CuteButton *) { chooseValue(row, i); };
+            b->onEnter = [this, row, i](CuteButton *) { m_session.choose(row, i); };
             b->onKeyDown = [this, row](CuteButton *, quint16 &key, ShiftState) {
                 rowKeyDown(row, key);
             };
@@ -413,10 +414,10 @@ void PointInputWindow::bindHandlers()
         b->onEnter = [](CuteButton *self) { self->setColor(colors::clYellow); };
         b->onExit = [](CuteButton *self) { self->setColor(colors::clWhite); };
     }
-    m_startButton->onClick = [this](CuteButton *) { start(); };
-    m_endButton->onClick = [this](CuteButton *) { end(); };
+    m_startButton->onClick = [this](CuteButton *) { m_session.start(); };
+    m_endButton->onClick = [this](CuteButton *) { m_session.end(); };
 
-    m_confirmButton->onClick = [this](CuteButton *) { confirm(); };
+    m_confirmButton->onClick = [this](CuteButton *) { m_session.confirm(); };
     m_confirmButton->onEnter = [](CuteButton *self) {
         self->setColor(Look::chosenFace);
         self->setFontColor(Look::chosenCaption);
@@ -426,10 +427,31 @@ void PointInputWindow::bindHandlers()
         self->setFontColor(Look::normalCaption);
     };
     m_yesButton->onClick = [this](CuteButton *) { answerYes(); };
-    m_noButton->onClick = [this](CuteButton *) { answerNo(); };
+    m_noButton->onClick = [this](CuteButton *) { m_session.answerNo(); };
     for (CuteButton *answer : {m_yesButton, m_noButton})
         answer->onEnter = [this](CuteButton *self) { answerFocused(self); };
 
-    connect(m_pollTimer, &QTimer::timeout, this, on([this] { pollTick(); }));
+    connect(m_pollTimer, &QTimer::timeout, this, on([this] { m_session.tick(); }));
     connect(m_diagnosticPicture, &Picture::doubleClicked, this, on([this] { showDiagnostic(); }));
+}
+
+// The window draws what the session tells it changed.
+void PointInputWindow::followSession()
+{
+    JudgeSession *s = &m_session;
+    connect(s, &JudgeSession::entryChanged, this, [this](int row) {
+        drawRow(row);
+        drawMark();
+    });
+    connect(s, &JudgeSession::competitorLoaded, this, &PointInputWindow::drawCompetitor);
+    connect(s, &JudgeSession::roundChanged, this, &PointInputWindow::drawRound);
+    connect(s, &JudgeSession::noticeChanged, this, &PointInputWindow::drawNotice);
+    connect(s, &JudgeSession::operatorReadyChanged, this, &PointInputWindow::drawOperatorReady);
+    connect(s, &JudgeSession::questionChanged, this, &PointInputWindow::drawQuestion);
+    connect(s, &JudgeSession::healthChanged, this, &PointInputWindow::drawHealth);
+    connect(s, &JudgeSession::focusValue, this, &PointInputWindow::focusValue);
+    connect(s, &JudgeSession::pollFailed, this, &PointInputWindow::reportFailure);
+    connect(s, &JudgeSession::told, this,
+            [this](const QString &text) { messages::show(this, text); });
+    connect(s, &JudgeSession::closing, this, &PointInputWindow::closeWindow);
 }

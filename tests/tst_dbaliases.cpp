@@ -65,6 +65,9 @@ private Q_SLOTS:
         QTest::newRow("InterBase Local location mapped to the server's database")
             << jumpSection << u"Jump"_s << interbase(profiles::Location::Local) << Driver::InterBase
             << fdb << u"SYSDBA"_s << u"pewtergum"_s;
+        QTest::newRow("a byte-order mark before the first section")
+            << u"\uFEFF"_s + jumpSection << u"Jump"_s << interbase(profiles::Location::Local)
+            << Driver::InterBase << fdb << u"SYSDBA"_s << u"pewtergum"_s;
         QTest::newRow("InterBase Server location mapped to a host with a port")
             << jumpSection << u"Jump"_s << interbase(profiles::Location::Server)
             << Driver::InterBase << u"scorer/3051:/srv/jump.fdb"_s << u"SYSDBA"_s << u"pewtergum"_s;

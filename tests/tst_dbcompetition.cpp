@@ -1,8 +1,10 @@
 // The competition tables and the simulated console, on every route the terminal meets.
 #include "db/dbengine.h"
+#include "journal/markjournal.h"
 #include "tools/competition.h"
 #include "tst_dbbackends.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -35,6 +37,25 @@ void registerMarks(Database &db, QChar letter, const QString &ap, const QString 
 {
     exec(db, u"update judge"_s + letter + u" set ap='"_s + ap + u"',op='"_s + op + u"',\nlp='"_s +
                  lp + u"',tp='x',sumi='T'"_s);
+}
+
+// A journal line of judge B in round 1: "flight landing outrun mark"; the later ones after
+// midnight.
+QString line(const QString &bib, const QString &marks, journal::Outcome outcome, int day = 0)
+{
+    const QStringList m = marks.split(u' ');
+    journal::Entry e;
+    e.time = QDateTime(QDate(2026, 12, 8 + day), QTime(23, 59, 50).addSecs(day * 20));
+    e.seat = u"B"_s;
+    e.bib = bib;
+    e.round = u"1"_s;
+    e.name = u"Test"_s;
+    e.flight = m[0];
+    e.landing = m[1];
+    e.outrun = m[2];
+    e.mark = m[3];
+    e.outcome = outcome;
+    return journal::line(e);
 }
 
 } // namespace
@@ -101,9 +122,8 @@ private Q_SLOTS:
             mark(u"001"_s, u"3"_s, u"3"_s, u"3"_s, u"11.0"_s, journal::Outcome::Failed),
             mark(u"001"_s, u"1.5"_s, u"2"_s, u"0.5"_s, u"16.0"_s, journal::Outcome::Registered),
             mark(u"002"_s, u"1"_s, u"1"_s, u"1"_s, u"17.0"_s, journal::Outcome::Registered),
-            // The last outcome counts: a failure after a registration is not checked.
-            mark(u"003"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Registered),
-            mark(u"003"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Failed),
+            // A failed attempt after a registration leaves the registered marks to check.
+            mark(u"002"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Failed),
         };
         if (!change.isEmpty())
             exec(*db, change);
@@ -111,6 +131,84 @@ private Q_SLOTS:
         QCOMPARE(audit.checked, 2);
         QVERIFY2(audit.differences.size() == differences,
                  qPrintable(audit.differences.join(u'\n')));
+    }
+
+    // jumpdb audit over the journals of a competition that crossed midnight: 001 was copied
+    // into race, 002 is still on judge B's table.
+    void auditOfSeveralJournals_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        const QString first = line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered);
+        const QString second = line(u"002"_s, u"1 1 1 17.0"_s, journal::Outcome::Registered, 1);
+        QTest::newRow("two days, all there")
+            << QStringList{first} << QStringList{second} << QString() << 0
+            << u"2 registered marks checked, 0 missing or different"_s;
+        QTest::newRow("a mark changed in race")
+            << QStringList{first} << QStringList{second}
+            << u"update race set Bo1='3' where zno='001'"_s << 1
+            << u"B 001 round 1: the journal has 1.5/2/0.5, race has 1.5/3/0.5"_s;
+        QTest::newRow("the bib as the table stored it: 1 is race's 001")
+            << QStringList{line(u"1"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered)}
+            << QStringList{second} << QString() << 0 << u"0 missing or different"_s;
+        QTest::newRow("a failed attempt after a registration keeps it checked")
+            << QStringList{first, line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Failed)}
+            << QStringList{second} << u"update race set Ba1='' where zno='001'"_s << 1
+            << u"B 001 round 1: the journal has 1.5/2/0.5, race has /2/0.5"_s;
+        QTest::newRow("an outcome never learnt, landed")
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Unknown)}
+            << QStringList{second} << QString() << 0 << u"0 missing or different"_s;
+        QTest::newRow("an outcome never learnt, not there")
+            << QStringList{line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Unknown)}
+            << QStringList{second} << QString() << 1
+            << u"B 001 round 1: the station never learnt whether 3/3/3 landed, race has "
+               "1.5/2/0.5"_s;
+        QTest::newRow("a line that is no entry")
+            << QStringList{first, u"2026-12-08T23:59:58+09:00,B,0"_s} << QStringList{second}
+            << QString() << 2 << u"1 journal lines unreadable"_s;
+    }
+    void auditOfSeveralJournals()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(QString, change);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const QString file = m_backends.dir() + u"/audit.sqlite"_s;
+        QFile::remove(file);
+        {
+            Database db(u"audit"_s);
+            db.setRoute({aliases::Driver::Sqlite, file, {}, {}});
+            competition::create(db);
+            competition::seed(db, 3);
+            seat(db, u'B');
+            competition::step(db, true); // 001 up
+            registerMarks(db, u'B', u"1.5"_s, u"2"_s, u"0.5"_s);
+            competition::step(db); // copied into race; 002 up
+            registerMarks(db, u'B', u"1"_s, u"1"_s, u"1"_s);
+            exec(db, u"update judgeB set tp='17.0'"_s);
+            if (!change.isEmpty())
+                exec(db, change);
+        }
+        QStringList args{u"audit"_s, u"--sqlite"_s, file};
+        for (const auto &[name, lines] :
+             {std::pair{u"2026-12-08.csv"_s, before}, std::pair{u"2026-12-09.csv"_s, after}}) {
+            QFile journal(m_backends.dir() + u'/' + name);
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            journal.write(
+                (journal::columns().join(u',') + u"\r\n"_s + lines.join(u"\r\n"_s) + u"\r\n"_s)
+                    .toUtf8());
+            args << u"--journal"_s << journal.fileName();
+        }
+        QProcess jumpdb;
+        jumpdb.start(QStringLiteral(JUMPDB), args);
+        QVERIFY(jumpdb.waitForFinished(30000));
+        const QString output = QString::fromUtf8(jumpdb.readAllStandardOutput());
+        QVERIFY2(output.contains(says), qPrintable(output));
+        QCOMPARE(jumpdb.exitCode(), exitCode);
     }
 
     void tablesServeTheTerminal_data() { support::routeRows(); }

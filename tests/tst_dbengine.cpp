@@ -97,6 +97,29 @@ private Q_SLOTS:
         QCOMPARE(query.fieldAsString(u"ent"_s), u"false"_s);
     }
 
+    // A connection's number may belong to another connection later (a server restarted, a
+    // database restored): the server ends a connection only while all its marks are the same.
+    void endingAConnectionTakesItsOwnMarks_data() { support::serverRows(); }
+    void endingAConnectionTakesItsOwnMarks()
+    {
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto victim = m_backends.connection(route);
+        auto other = m_backends.connection(route);
+        victim->open();
+        const std::optional<statements::ServerConnection> id = statements::identify(*victim);
+        QVERIFY(id && id->id > 0 && !id->marks.isEmpty());
+        QVERIFY(statements::stillOpen(*other, *id));
+        for (qsizetype mark = 0; mark < id->marks.size(); ++mark) {
+            statements::ServerConnection later = *id;
+            later.marks[mark] += u"0"_s;
+            QVERIFY(!statements::end(*other, later));
+        }
+        QVERIFY(statements::stillOpen(*other, *id));
+        QVERIFY(statements::end(*other, *id));
+        QTRY_VERIFY(!statements::stillOpen(*other, *id));
+    }
+
     void missingTableRaisesTheEngineText_data() { support::routeRows(); }
     void missingTableRaisesTheEngineText()
     {

@@ -230,6 +230,41 @@ private Q_SLOTS:
         QCOMPARE(lookupEnded.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
+    // A name with an address that drops every packet before one that answers (a broken IPv6
+    // route before a good IPv4 one): the good one is reached within the bound.
+    void everyAddressIsTriedWithinTheBound()
+    {
+        const DroppingPort dropping;
+        QVERIFY(dropping.port() != 0);
+        QTcpServer listening;
+        QVERIFY(listening.listen(QHostAddress::LocalHost));
+        const std::string good = std::to_string(listening.serverPort());
+        const std::string dropped = std::to_string(dropping.port());
+        reachable::setLookup([good, dropped](const std::string &, const std::string &,
+                                             const addrinfo &hints, addrinfo **result) {
+            addrinfo *first = nullptr;
+            addrinfo *second = nullptr;
+            if (::getaddrinfo("127.0.0.1", dropped.c_str(), &hints, &first) != 0)
+                return EAI_FAIL;
+            if (::getaddrinfo("127.0.0.1", good.c_str(), &hints, &second) != 0) {
+                ::freeaddrinfo(first);
+                return EAI_FAIL;
+            }
+            addrinfo *last = first;
+            while (last->ai_next)
+                last = last->ai_next;
+            last->ai_next = second;
+            *result = first;
+            return 0;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const QString why = reachable::tcpConnect(u"scoring-server"_s, 3050, 1000);
+        reachable::setLookup({});
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        QVERIFY2(clock.elapsed() < 500, qPrintable(u"took %1 ms"_s.arg(clock.elapsed())));
+    }
+
     void droppingHost_data()
     {
         QTest::addColumn<Route>("route");

@@ -5,16 +5,22 @@
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
+#include "journal/markjournal.h"
 #include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
 #include "support/relay.h"
+#include "support/resources.h"
 #include "toolkit/panel.h"
+#include "toolkit/radiogroup.h"
 #include "tools/competition.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +37,8 @@ CompetitionGateway::Bounds testBounds()
     bounds.statementMs = 500;
     bounds.registrationMs = 900;
     bounds.retryPauseMs = 20;
+    bounds.lockWaitMs = 200;
+    bounds.backoffMaxMs = 200;
     return bounds;
 }
 
@@ -111,6 +119,28 @@ class TestGateway : public QObject
     }
 
     QStringList messages() const { return m_station->texts(); }
+
+    // Whether another program holds judge A's row: an update of it from a connection of the
+    // test's own gives up on the lock.
+    static bool rowLocked()
+    {
+        Database probe(u"probe"_s);
+        probe.setAliasName(station::gateway()->alias());
+        for (const QString &line : station::gateway()->params())
+            probe.params().add(line);
+        probe.setLockWaitMs(100);
+        Query update(&probe);
+        update.sql().add(u"update judgeA set tstno=tstno"_s);
+        try {
+            probe.begin();
+            update.execSQL();
+        } catch (const DbError &) {
+            probe.rollback();
+            return true;
+        }
+        probe.rollback();
+        return false;
+    }
 
 private Q_SLOTS:
     void cleanup()
@@ -264,6 +294,159 @@ private Q_SLOTS:
         QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
         QVERIFY(CompetitionGateway::runningWorkers() > 0);
         relay.release(); // cleanup waits for the worker to end
+    }
+
+    // A path that accepts connections and never answers, for as long as it likes: what the
+    // station holds stays the same after the first polls, and it follows the run again within
+    // two polls of the path coming back.
+    void aLongSilentPathHoldsABoundedAmount_data() { support::serverRows(); }
+    void aLongSilentPathHoldsABoundedAmount()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        const bool firebird = route == Route::InterBase;
+        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
+        operatorGoesDirect(true);
+        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        dropOtherConnections(route); // the station's next poll opens a connection anew
+        relay.hold();
+        auto poll = [] {
+            pointInput()->pollTick();
+            return settle();
+        };
+        for (int tick = 0; tick < 6; ++tick)
+            QVERIFY(poll());
+        const int threads = support::threadCount();
+        const int files = support::openFileCount();
+        for (int tick = 0; tick < 60; ++tick)
+            QVERIFY(poll());
+        QVERIFY2(support::threadCount() <= threads + 2,
+                 qPrintable(u"threads %1 -> %2"_s.arg(threads).arg(support::threadCount())));
+        QVERIFY2(support::openFileCount() <= files + 2,
+                 qPrintable(u"files %1 -> %2"_s.arg(files).arg(support::openFileCount())));
+        QVERIFY(CompetitionGateway::abandonedWorkers() <= testBounds().abandonedPerTarget);
+
+        putUp(u"008"_s);
+        relay.release();
+        for (int tick = 0;
+             tick < 2 && !named<QLineEdit>(pointInput(), "Edit1")->text().endsWith(u'8'); ++tick) {
+            QTest::qWait(testBounds().backoffMaxMs);
+            QVERIFY(poll());
+        }
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+    }
+
+    // The commit reaches the server and its answer is lost: the window says it is checking,
+    // and once the server answers again the row tells what landed.
+    void anAnswerLostAfterTheCommitIsFoundOut_data() { support::serverRows(); }
+    void anAnswerLostAfterTheCommitIsFoundOut()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        const bool firebird = route == Route::InterBase;
+        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
+        operatorGoesDirect(true);
+        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        station::gateway()->setBeforeCommit([&relay] { relay.holdAnswers(); });
+        QVERIFY(confirm(2, 3, 4) >= 0);
+        station::gateway()->setBeforeCommit({});
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録を確認中です。"_s);
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
+        QCOMPARE(judgeRow(), u"007 1 1.5 2 15.5 T"_s); // it did land
+
+        relay.release(); // the lost answers arrive, their workers close
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 10000);
+        QTest::qWait(testBounds().backoffMaxMs);
+        pointInput()->pollTick();
+        QVERIFY(settle());
+        QTRY_COMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
+        QFile file(m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
+                   QDate::currentDate().toString(Qt::ISODate) + u".csv"_s);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<journal::Outcome> recorded;
+        for (const journal::Entry &e : journal::readAll(QString::fromUtf8(file.readAll())).entries)
+            recorded << e.outcome;
+        QCOMPARE(recorded, (QList<journal::Outcome>{journal::Outcome::Unknown,
+                                                    journal::Outcome::Registered}));
+    }
+
+    // Another program holds the judge's row and ends without letting it go: once its process
+    // is gone, the judge's next confirmation lands.
+    void aLockHeldByAnotherProgramEndsWithIt_data() { support::serverRows(); }
+    void aLockHeldByAnotherProgramEndsWithIt()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        QVERIFY(open(routeAliases(route), route));
+        const aliases::Route server = support::serverRoute(route);
+        QProcess holder;
+        if (route == Route::InterBase) {
+            holder.start(u"isql-fb"_s, {u"-user"_s, server.userName, u"-password"_s,
+                                        server.password, server.database});
+            holder.write("update judgeA set tstno=tstno;\n");
+        } else {
+            holder.start(u"isql"_s, {u"-v"_s, server.database, server.userName, server.password});
+            holder.write("start transaction\nupdate judgeA set tstno=tstno\n");
+        }
+        QVERIFY2(holder.waitForStarted(), qPrintable(holder.errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(rowLocked(), 10000);
+        for (const int value : {2, 4}) {
+            QVERIFY(confirm(value, value, value) >= 0);
+            QCOMPARE(messages().last(), notRegistered);
+        }
+        holder.kill(); // its transaction ends with its process, not with a rollback
+        QVERIFY(holder.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [this] {
+                if (confirm(6, 6, 6) < 0)
+                    return false;
+                return named<QLabel>(pointInput(), "Label22")->text() == u"登録しました。"_s;
+            }(),
+            5000);
+        QCOMPARE(judgeRow(), u"007 3 3 3 11.0 T"_s);
+    }
+
+    // The program closes while a seat claim waits on a hung path: the claim never commits.
+    void closingGivesUpAClaimThatHasNotCommitted()
+    {
+        REQUIRE_ROUTE(Route::Odbc);
+        Relay relay(u"127.0.0.1"_s, 3306);
+        operatorGoesDirect(true);
+        m_station = std::make_unique<Station>(relayedAliases(Route::Odbc, relay.port()),
+                                              routeSettings(Route::Odbc));
+        QVERIFY(m_station->start());
+        competition::create(operatorConnection());
+        relay.hold();
+        named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
+        QTest::qWait(50);
+        m_station.reset(); // the program closes
+        relay.release();
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::runningWorkers(), 0, 15000);
+        Database server(u"server"_s);
+        server.setRoute(support::serverRoute(Route::Odbc));
+        Query seat(&server);
+        seat.sql().add(u"select * from judgeC"_s);
+        seat.open();
+        QCOMPARE(seat.fieldAsString(u"ent"_s), u"False"_s);
+    }
+
+    // The marks land only on the bib and the round the window shows.
+    void registrationNamesBibAndRound()
+    {
+        QVERIFY(open(sqliteAliases(), Route::Sqlite));
+        CompetitionGateway *gateway = station::gateway();
+        execute(u"update judgeA set hon='2'"_s); // 007 opens round 2; no poll saw it yet
+        QList<gateway::Registration> outcomes;
+        const gateway::Marks marks{u"1"_s, u"1"_s, u"1"_s, u"17.0"_s};
+        for (const QString &round : {u"1"_s, u"2"_s})
+            gateway->registerMarks(u"A"_s, {u"007"_s, round}, marks, nullptr,
+                                   [&](const auto &o) { outcomes << o.outcome; });
+        QVERIFY(settle());
+        QCOMPARE(outcomes, (QList<gateway::Registration>{gateway::Registration::CompetitorChanged,
+                                                         gateway::Registration::Registered}));
+        QCOMPARE(judgeRow(), u"007 1 1 1 17.0 T"_s);
     }
 };
 

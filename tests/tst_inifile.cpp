@@ -50,6 +50,9 @@ private Q_SLOTS:
         QTest::newRow("comment line is no key") << QByteArray("[Tollvn]\n;DbType=MySQL\n")
                                                 << u"Tollvn"_s << u"DbType"_s << u"default"_s;
         QTest::newRow("empty file") << QByteArray() << u"Tollvn"_s << u"DbType"_s << u"default"_s;
+        QTest::newRow("a byte-order mark before the first section")
+            << QByteArray("\xEF\xBB\xBF[Tollvn]\r\nDbType=MySQL\r\n") << u"Tollvn"_s << u"DbType"_s
+            << u"MySQL"_s;
         QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[\x01=\n\x80\x81", 10)
                                         << u"Tollvn"_s << u"DbType"_s << u"default"_s;
         QTest::newRow("empty value is a value")
@@ -90,6 +93,9 @@ private Q_SLOTS:
             << QByteArray("[Tollvn]\nDbdir=local\nDbType=MySQL\n\n[X]\na=b\n");
         QTest::newRow("new section after a last line without line break")
             << QByteArray("[X]\na=b") << QByteArray("[X]\na=b\n[Tollvn]\nDbType=MySQL\n");
+        QTest::newRow("a byte-order mark is kept in front")
+            << QByteArray("\xEF\xBB\xBF[Tollvn]\nDbType=Interbase\n")
+            << QByteArray("\xEF\xBB\xBF[Tollvn]\nDbType=MySQL\n");
         QTest::newRow("garbage lines are kept byte for byte")
             << QByteArray("\xff\xfe\x01junk\n[Tollvn]\n")
             << QByteArray("\xff\xfe\x01junk\n[Tollvn]\nDbType=MySQL\n");

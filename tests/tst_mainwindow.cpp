@@ -4,6 +4,7 @@
 #include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
 #include "support/named.h"
+#include "support/relay.h"
 #include "toolkit/panel.h"
 #include "toolkit/radiogroup.h"
 
@@ -159,6 +160,33 @@ private Q_SLOTS:
             QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 1);
             QVERIFY(station::gateway()->connected());
         }
+    }
+
+    // The InterBase location answers slowly and the judge picks MySQL meanwhile: InterBase's
+    // fallback to its other location takes nothing away from the profile now chosen.
+    void aSlowFallbackLeavesTheProfileTheJudgeChose()
+    {
+        Relay silent(u"127.0.0.1"_s, 9);
+        silent.hold(); // connections are accepted, nothing answers
+        const QString location = u"127.0.0.1/%1:/nowhere.fdb"_s.arg(silent.port());
+        Station station(u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB="_s + location +
+                            u"\nG:\\Jump.GDB="_s + location +
+                            u"\n[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
+                        QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n"));
+        QVERIFY(station.start());
+        CompetitionGateway::Bounds bounds;
+        bounds.statementMs = 300;
+        station::gateway()->setBounds(bounds);
+        QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdbi")->item(0), Qt::LeftButton, {},
+                          QPoint(6, 6));
+        QVERIFY(mainWindow()->connecting());
+        QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
+                          QPoint(6, 6));
+        QVERIFY(settle(20000));
+        QCOMPARE(station::gateway()->alias(), u"JumpLocal"_s);
+        QVERIFY(station::gateway()->connected());
+        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpLocal"_s);
     }
 
     void mysqlServerDownIsNotReported()

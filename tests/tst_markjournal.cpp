@@ -2,9 +2,13 @@
 #include "journal/markjournal.h"
 
 #include <QFile>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimeZone>
+
+#include <atomic>
 
 using namespace Qt::StringLiterals;
 
@@ -38,38 +42,52 @@ private Q_SLOTS:
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("readBack");
         QTest::newRow("registered")
             << int(journal::Outcome::Registered) << u"Kasai Noriaki"_s
-            << u"2026-12-08T14:03:27+09:00,C,007,1,Kasai Noriaki,1.5,0.5,2,16.0,registered"_s;
+            << u"2026-12-08T14:03:27+09:00,C,007,1,Kasai Noriaki,1.5,0.5,2,16.0,registered"_s
+            << u"Kasai Noriaki"_s;
         QTest::newRow("failed, a comma and quotes in the name")
             << int(journal::Outcome::Failed) << u"Kasai, \"Nori\""_s
-            << u"2026-12-08T14:03:27+09:00,C,007,1,\"Kasai, \"\"Nori\"\"\",1.5,0.5,2,16.0,failed"_s;
-        QTest::newRow("competitor changed, Japanese and a line break")
-            << int(journal::Outcome::CompetitorChanged) << u"高梨 沙羅\n(JPN)"_s
-            << u"2026-12-08T14:03:27+09:00,C,007,1,\"高梨 沙羅\n(JPN)\",1.5,0.5,2,16.0,"
-               "competitor changed"_s;
+            << u"2026-12-08T14:03:27+09:00,C,007,1,\"Kasai, \"\"Nori\"\"\",1.5,0.5,2,16.0,failed"_s
+            << u"Kasai, \"Nori\""_s;
+        QTest::newRow("competitor changed, a line break in the name is a blank")
+            << int(journal::Outcome::CompetitorChanged) << u"高梨 沙羅\r\n(JPN)"_s
+            << u"2026-12-08T14:03:27+09:00,C,007,1,高梨 沙羅 (JPN),1.5,0.5,2,16.0,"
+               "competitor changed"_s
+            << u"高梨 沙羅 (JPN)"_s;
+        QTest::newRow("unknown, a formula for a name is text to a spreadsheet")
+            << int(journal::Outcome::Unknown) << u"=HYPERLINK(\"x\")"_s
+            << u"2026-12-08T14:03:27+09:00,C,007,1,\"'=HYPERLINK(\"\"x\"\")\",1.5,0.5,2,16.0,"
+               "unknown"_s
+            << u"=HYPERLINK(\"x\")"_s;
+        QTest::newRow("an apostrophe of the name's own is kept")
+            << int(journal::Outcome::Registered) << u"'@home"_s
+            << u"2026-12-08T14:03:27+09:00,C,007,1,''@home,1.5,0.5,2,16.0,registered"_s
+            << u"'@home"_s;
     }
     void lines()
     {
         QFETCH(int, outcome);
         QFETCH(QString, name);
         QFETCH(QString, line);
+        QFETCH(QString, readBack);
         const journal::Entry written = entry(journal::Outcome(outcome), name);
         QCOMPARE(journal::line(written), line);
         // Read back from a file of two records after the header.
         const QString file = journal::columns().join(u',') + u"\r\n"_s + line + u"\r\n"_s + line;
-        const QList<QStringList> records = journal::records(file);
-        QCOMPARE(records.size(), 3);
-        journal::Entry read;
-        QVERIFY(!journal::read(records[0], read)); // the header is no entry
-        QVERIFY(journal::read(records[2], read));
-        QCOMPARE(read.name, name);
+        const journal::Reading reading = journal::readAll(file);
+        QCOMPARE(reading.entries.size(), 2);
+        QCOMPARE(reading.unreadable, 0);
+        const journal::Entry &read = reading.entries[1];
+        QCOMPARE(read.name, readBack);
         QCOMPARE(int(read.outcome), outcome);
         QCOMPARE(read.time, written.time);
         QCOMPARE(read.mark, u"16.0"_s);
     }
 
-    // Lines a hand or a broken disk may leave: none is an entry, none stops the reading.
+    // Lines a hand or a broken disk may leave: none is an entry, each is counted, none stops
+    // the reading of the next line.
     void recordsThatAreNoEntry_data()
     {
         QTest::addColumn<QString>("line");
@@ -79,14 +97,16 @@ private Q_SLOTS:
         QTest::newRow("two letters") << QString(good).replace(u",C,"_s, u",AB,"_s);
         QTest::newRow("no time") << good.mid(good.indexOf(u','));
         QTest::newRow("unknown outcome") << QString(good).replace(u"registered"_s, u"maybe"_s);
+        QTest::newRow("cut inside an open quote") << good.left(40) + u",\"Kas"_s;
     }
     void recordsThatAreNoEntry()
     {
         QFETCH(QString, line);
         const QString good = u"2026-12-08T14:03:27+09:00,C,007,1,Kasai,1.5,0.5,2,16.0,registered"_s;
-        const QList<journal::Entry> read = journal::entries(line + u"\r\n"_s + good);
-        QCOMPARE(read.size(), 1);
-        QCOMPARE(read[0].seat, u"C"_s);
+        const journal::Reading read = journal::readAll(line + u"\r\n"_s + good);
+        QCOMPARE(read.entries.size(), 1);
+        QCOMPARE(read.entries[0].seat, u"C"_s);
+        QCOMPARE(read.unreadable, 1);
     }
 
     void utcIsWrittenAsAnOffset()
@@ -101,15 +121,33 @@ private Q_SLOTS:
     void oneFileADayWithItsHeader()
     {
         QTemporaryDir dir;
-        journal::Writer writer(dir.filePath(u"journal"_s));
-        QVERIFY(writer.append(entry(journal::Outcome::Failed, u"A"_s)));
-        QVERIFY(writer.append(entry(journal::Outcome::Registered, u"A"_s)));
+        journal::File journal(dir.filePath(u"journal"_s));
+        QVERIFY(journal.append(entry(journal::Outcome::Failed, u"A"_s)));
+        QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
         QFile file(dir.filePath(u"journal/2026-12-08.csv"_s));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 4); // header, two entries, nothing after the last break
         QCOMPARE(lines[0], "time,seat,bib,round,name,flight,landing,outrun,mark,outcome\r");
         QVERIFY(lines[2].endsWith(",registered\r"));
+    }
+
+    // A crash or a full disk cut the last line short: the next line starts a line of its own.
+    void aLineCutShortIsNotJoined()
+    {
+        QTemporaryDir dir;
+        journal::File journal(dir.filePath(u"journal"_s));
+        QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
+        QFile file(journal.fileFor(QDate(2026, 12, 8)));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("2026-12-08T14:03:30+09:00,C,008,1,\"Fun");
+        file.close();
+        QVERIFY(journal.append(entry(journal::Outcome::Failed, u"B"_s)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const journal::Reading reading = journal::readAll(QString::fromUtf8(file.readAll()));
+        QCOMPARE(reading.entries.size(), 2);
+        QCOMPARE(reading.entries[1].name, u"B"_s);
+        QCOMPARE(reading.unreadable, 1);
     }
 
     void aFolderThatCannotBeWritten()
@@ -119,9 +157,37 @@ private Q_SLOTS:
         QFile blocker(dir.filePath(u"journal"_s));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        journal::Writer writer(dir.filePath(u"journal"_s));
-        QVERIFY(!writer.append(entry(journal::Outcome::Registered, u"A"_s)));
-        QVERIFY(!writer.error().isEmpty());
+        journal::File journal(dir.filePath(u"journal"_s));
+        QVERIFY(!journal.append(entry(journal::Outcome::Registered, u"A"_s)));
+        QVERIFY(!journal.error().isEmpty());
+    }
+
+    // The writer is told when the line is on the disk, or when the wait is over while the disk
+    // still holds it: then the line is written all the same, in order.
+    void aSlowDiskHoldsNobodyLongerThanTheWait()
+    {
+        std::atomic<bool> diskAnswers = false;
+        QStringList written;
+        QMutex mutex;
+        journal::Writer writer([&](const journal::Entry &e, QString *) {
+            while (!diskAnswers)
+                QThread::msleep(5);
+            const QMutexLocker lock(&mutex);
+            written << e.name;
+            return true;
+        });
+        QList<journal::Writer::Written> told;
+        QObject context;
+        for (const QString &name : {u"first"_s, u"second"_s})
+            writer.append(
+                entry(journal::Outcome::Registered, name), &context,
+                [&told](const journal::Writer::Written &w) { told << w; }, 50);
+        QTRY_COMPARE(told.size(), 2);
+        QVERIFY(!told[0].ok && !told[0].inTime && !told[0].error.isEmpty());
+        diskAnswers = true;
+        QTRY_COMPARE(written, (QStringList{u"first"_s, u"second"_s}));
+        QTest::qWait(20);
+        QCOMPARE(told.size(), 2); // told once each
     }
 };
 

@@ -120,15 +120,18 @@ private Q_SLOTS:
         QVERIFY(s->messages.isEmpty());
     }
 
-    void noticePanelReleasesTheSelectedSeat()
+    // The notice frees the seat it was shown for, whichever seat the judge selects meanwhile.
+    void noticePanelReleasesTheRefusedSeat()
     {
         auto s = station(Route::Sqlite);
         QVERIFY(s);
         execute(u"update judgeB set ent='True'"_s);
+        execute(u"update judgeC set ent='True'"_s); // another station's seat
         named<QRadioButton>(mainWindow(), "RbB")->setChecked(true);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
+        named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
         // A click on the notice's text is the label's, not the panel's.
         QTest::mouseClick(named<QLabel>(mainWindow(), "Label4"), Qt::LeftButton, {}, QPoint(10, 5));
         QVERIFY(settle());
@@ -137,6 +140,7 @@ private Q_SLOTS:
                           QPoint(10, 100));
         QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"False"_s);
+        QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), u"True"_s);
         QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
         // O.K. only hides the notice.
         execute(u"update judgeB set ent='True'"_s);

@@ -69,10 +69,17 @@ IniFile::Lines IniFile::load() const
         result.readable = false;
         return result;
     }
-    const QByteArray all = f.read(maxSize + 1);
+    QByteArray all = f.read(maxSize + 1);
     if (all.size() > maxSize) {
         result.readable = false;
         return result;
+    }
+    // Windows editors start a UTF-8 file with a byte-order mark: not part of the first line,
+    // and kept when the file is written again.
+    static const QByteArray byteOrderMark("\xEF\xBB\xBF");
+    if (all.startsWith(byteOrderMark)) {
+        result.byteOrderMark = byteOrderMark;
+        all.remove(0, byteOrderMark.size());
     }
     qsizetype start = 0;
     while (start < all.size()) {
@@ -160,6 +167,7 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))
         return false;
+    out.write(file.byteOrderMark);
     for (const QByteArray &line : std::as_const(file.lines))
         out.write(line);
     return out.commit();

@@ -27,7 +27,8 @@ private:
     struct Lines
     {
         bool readable = true;
-        QList<QByteArray> lines; // each with its line ending, if any
+        QByteArray byteOrderMark; // the file's, if it has one
+        QList<QByteArray> lines;  // each with its line ending, if any
     };
     Lines load() const;
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <span>
 
 using namespace Qt::StringLiterals;
@@ -136,31 +137,78 @@ QString quoted(Database &db, const QString &text)
     return u'\'' + escaped + u'\'';
 }
 
+namespace {
+
+QStringList marksOf(const journal::Entry &e)
+{
+    return {e.flight, e.landing, e.outrun};
+}
+
+// What a station's journal says should be in the database for one seat, bib and round: the
+// marks last registered, and marks whose outcome the station never learnt (either may be in).
+struct Expected
+{
+    std::optional<journal::Entry> registered;
+    std::optional<journal::Entry> unknown;
+};
+
+QMap<std::tuple<QString, QString, QString>, Expected> expected(QList<journal::Entry> entries)
+{
+    // Several files (a day that crossed midnight, every station of a competition): in time.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto &a, const auto &b) { return a.time < b.time; });
+    QMap<std::tuple<QString, QString, QString>, Expected> result;
+    for (const journal::Entry &e : std::as_const(entries)) {
+        Expected &x = result[{e.seat, e.bib, e.round}];
+        switch (e.outcome) {
+        case journal::Outcome::Registered:
+            x.registered = e;
+            x.unknown.reset();
+            break;
+        case journal::Outcome::Unknown:
+            x.unknown = e;
+            break;
+        case journal::Outcome::Failed:
+        case journal::Outcome::CompetitorChanged:
+            // Found out later: those marks never landed. A failed new attempt leaves the marks
+            // registered before in place.
+            if (x.unknown && marksOf(*x.unknown) == marksOf(e))
+                x.unknown.reset();
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
 Audit audit(Database &db, const QList<journal::Entry> &entries)
 {
-    // The last outcome of each seat, bib and round counts.
-    QMap<std::tuple<QString, QString, QString>, journal::Entry> last;
-    for (const journal::Entry &e : entries)
-        last.insert({e.seat, e.bib, e.round}, e);
-
     Audit result;
-    for (const journal::Entry &e : std::as_const(last)) {
-        if (e.outcome != journal::Outcome::Registered)
+    const auto all = expected(entries);
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        const Expected &x = it.value();
+        if (!x.registered && !x.unknown)
             continue;
+        const journal::Entry &e = x.unknown ? *x.unknown : *x.registered;
         const QString who = u"%1 %2 round %3"_s.arg(e.seat, e.bib, e.round);
         const QHash<QString, QString> judge =
             firstRow(db, u"select * from "_s + judgeTable(e.seat.at(0)));
-        QStringList wanted = {e.flight, e.landing, e.outrun};
         QStringList found;
         QString where;
+        bool withMark = false;
         if (judge.value(u"zek"_s) == e.bib && judge.value(u"hon"_s) == e.round) {
-            found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s)};
-            wanted << e.mark << u"T"_s;
-            found << judge.value(u"tp"_s) << judge.value(u"sumi"_s);
+            found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s),
+                     judge.value(u"tp"_s), judge.value(u"sumi"_s)};
             where = judgeTable(e.seat.at(0));
+            withMark = true;
         } else if (e.round == u"1" || e.round == u"2") {
+            // Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
+            bool number = false;
+            const int bib = e.bib.trimmed().toInt(&number);
+            const QString zno = number ? QString::asprintf("%.3d", bib) : e.bib;
             const QHash<QString, QString> race =
-                firstRow(db, u"select * from race where zno="_s + quoted(db, e.bib));
+                firstRow(db, u"select * from race where zno="_s + quoted(db, zno));
             if (race.value(u"zno"_s).isEmpty()) {
                 result.differences << who + u": no race row"_s;
                 ++result.checked;
@@ -174,9 +222,22 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
             continue;
         }
         ++result.checked;
-        if (found != wanted)
+        auto wanted = [withMark](const journal::Entry &w) {
+            QStringList marks = marksOf(w);
+            if (withMark)
+                marks << w.mark << u"T"_s;
+            return marks;
+        };
+        if ((x.registered && found == wanted(*x.registered)) ||
+            (x.unknown && found == wanted(*x.unknown)))
+            continue;
+        if (x.registered)
             result.differences << u"%1: the journal has %2, %3 has %4"_s.arg(
-                who, wanted.join(u'/'), where, found.join(u'/'));
+                who, wanted(*x.registered).join(u'/'), where, found.join(u'/'));
+        else
+            result.differences
+                << u"%1: the station never learnt whether %2 landed, %3 has %4"_s.arg(
+                       who, wanted(*x.unknown).join(u'/'), where, found.join(u'/'));
     }
     return result;
 }

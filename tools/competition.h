@@ -47,16 +47,20 @@ Step step(Database &db, bool force = false);
 // The tables as text, one line a row.
 QString state(Database &db);
 
-// What the competition database holds of the marks a station's journal says it registered.
+// What the competition database holds of the marks the stations' journals say were
+// registered.
 struct Audit
 {
-    int checked = 0;         // (seat, bib, round) whose last outcome was "registered"
+    int checked = 0;         // (seat, bib, round) registered, or whose outcome was not known
     int unchecked = 0;       // rounds that race does not keep (trials), not current either
     QStringList differences; // one line each: missing or different marks
 };
 
-// Compares the journal's registered marks with the judge tables (the competitor on a seat's
-// table now) and race (the others: rounds 1 and 2).
+// Compares the journals' marks with the judge tables (the competitor on a seat's table now)
+// and race (the others: rounds 1 and 2). For each seat, bib and round, in time order over all
+// entries: the marks last registered must be there, also when another outcome followed (a
+// failed attempt changes nothing); marks whose outcome the station never learnt may be there
+// instead, and must be when nothing was registered before them.
 Audit audit(Database &db, const QList<journal::Entry> &entries);
 
 // A text as a literal of the connection's SQL: single-quoted, or on an ODBC server text that

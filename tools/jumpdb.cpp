@@ -120,25 +120,43 @@ int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
     }
 }
 
-int runAudit(Database &db, const QString &path)
+int runAudit(Database &db, const QStringList &paths)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        err() << "jumpdb: audit needs a readable --journal file" << (path.isEmpty() ? "" : ": ")
-              << path << '\n';
+    if (paths.isEmpty()) {
+        err() << "jumpdb: audit needs at least one --journal file\n";
         return 2;
     }
-    const competition::Audit audit =
-        competition::audit(db, journal::entries(QString::fromUtf8(file.readAll())));
+    QList<journal::Entry> entries;
+    int unreadable = 0;
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err() << "jumpdb: cannot read the journal " << path << ": " << file.errorString()
+                  << '\n';
+            return 2;
+        }
+        const journal::Reading reading = journal::readAll(QString::fromUtf8(file.readAll()));
+        entries << reading.entries;
+        unreadable += reading.unreadable;
+        if (reading.unreadable > 0)
+            err() << "jumpdb: " << path << ": " << reading.unreadable
+                  << " lines are no journal entry\n";
+    }
+    const competition::Audit audit = competition::audit(db, entries);
     for (const QString &difference : audit.differences)
         out() << difference << '\n';
     out() << audit.checked << " registered marks checked, " << audit.differences.size()
           << " missing or different";
     if (audit.unchecked > 0)
         out() << ", " << audit.unchecked << " of trial rounds not kept in race";
+    if (unreadable > 0)
+        out() << ", " << unreadable << " journal lines unreadable";
     out() << '\n';
     out().flush();
-    return audit.differences.isEmpty() ? 0 : 1;
+    err().flush();
+    if (!audit.differences.isEmpty())
+        return 1;
+    return unreadable > 0 ? 2 : 0;
 }
 
 } // namespace
@@ -160,8 +178,9 @@ int main(int argc, char *argv[])
         "            when every seated judge has registered (or with --force)\n"
         "  operator  run steps every --interval ms until the competition is over\n"
         "  state     print the tables\n"
-        "  audit     compare a station's mark journal (--journal FILE) with the database;\n"
-        "            exits with 1 when a registered mark is missing or different"_s);
+        "  audit     compare the stations' mark journals (--journal FILE, repeatable) with\n"
+        "            the database; exits with 1 when a registered mark is missing or\n"
+        "            different, with 2 when a journal line cannot be read"_s);
     args.addHelpOption();
     args.addPositionalArgument(u"command"_s,
                                u"create, seed, ready, step, operator, state or audit"_s);
@@ -180,7 +199,7 @@ int main(int argc, char *argv[])
          u"10000"_s},
         {u"force"_s, u"Step: move on even when marks are missing."_s},
         {u"competitors"_s, u"Seed: how many of the start list (1 to 30)."_s, u"n"_s, u"30"_s},
-        {u"journal"_s, u"Audit: a station's journal file (CSV)."_s, u"file"_s},
+        {u"journal"_s, u"Audit: a station's journal file (CSV; repeatable)."_s, u"file"_s},
     });
     args.process(app);
 
@@ -211,7 +230,7 @@ int main(int argc, char *argv[])
         } else if (command == u"state"_s) {
             out() << competition::state(db) << '\n';
         } else if (command == u"audit"_s) {
-            return runAudit(db, args.value(u"journal"_s));
+            return runAudit(db, args.values(u"journal"_s));
         } else {
             args.showHelp(2);
         }

@@ -46,6 +46,7 @@ struct Relay::State
     int wake[2] = {-1, -1};
     quint16 port = 0;
     std::atomic<bool> held = false;
+    std::atomic<bool> answersHeld = false;
     std::atomic<bool> stopping = false;
     std::vector<std::pair<int, int>> pairs; // client, upstream: only the relay thread uses it
     std::thread thread;
@@ -56,9 +57,11 @@ struct Relay::State
             std::vector<pollfd> fds{{wake[0], POLLIN, 0}};
             if (!held) {
                 fds.push_back({listener, POLLIN, 0});
+                // Answers held: the server's side is not read, so what it sends waits there.
+                const short answers = answersHeld ? 0 : POLLIN;
                 for (const auto &[client, upstream] : pairs) {
                     fds.push_back({client, POLLIN, 0});
-                    fds.push_back({upstream, POLLIN, 0});
+                    fds.push_back({upstream, answers, 0});
                 }
             }
             if (::poll(fds.data(), fds.size(), 200) <= 0)
@@ -166,8 +169,15 @@ void Relay::hold()
     m_state->poke();
 }
 
+void Relay::holdAnswers()
+{
+    m_state->answersHeld = true;
+    m_state->poke();
+}
+
 void Relay::release()
 {
     m_state->held = false;
+    m_state->answersHeld = false;
     m_state->poke();
 }

@@ -7,7 +7,8 @@
 // A TCP relay between a station and a database server, on a thread of its own. hold() makes
 // it a hung path: connections stay open, nothing is forwarded either way, new connections
 // are not served (the kernel still completes their handshake); release() forwards what waited
-// and serves again, as a cable that comes back does.
+// and serves again, as a cable that comes back does. holdAnswers() forwards what the station
+// sends and keeps back what the server answers: a request arrives, its answer is lost.
 class Relay
 {
 public:
@@ -17,6 +18,7 @@ public:
 
     quint16 port() const;
     void hold();
+    void holdAnswers();
     void release();
 
 private:

@@ -1,0 +1,58 @@
+#include "db/firebirdclient.h"
+
+#include <QMetaType>
+
+#include <cstdint>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace firebird {
+
+namespace {
+
+// The client's C interface, as its ibase.h declares it on 64-bit systems: a status vector of
+// pointer-sized words, attachments as 32-bit handles.
+using Status = std::intptr_t;
+using CancelOperation = Status (*)(Status *, quint32 *, unsigned short);
+constexpr unsigned short cancelRaise = 3; // fb_cancel_raise
+
+// The call from the client library the InterBase driver has loaded; none when it is not loaded.
+CancelOperation cancelOperation()
+{
+#ifdef Q_OS_WIN
+    HMODULE client = ::GetModuleHandleW(L"fbclient.dll");
+    FARPROC found = client ? ::GetProcAddress(client, "fb_cancel_operation") : nullptr;
+#else
+    void *client = ::dlopen("libfbclient.so.2", RTLD_NOW | RTLD_NOLOAD);
+    void *found = client ? ::dlsym(client, "fb_cancel_operation") : nullptr;
+    if (client)
+        ::dlclose(client); // the driver keeps it loaded
+#endif
+    return reinterpret_cast<CancelOperation>(found);
+}
+
+} // namespace
+
+quint32 attachment(const QVariant &driverHandle)
+{
+    // The driver hands out isc_db_handle, an unsigned int on 64-bit systems.
+    if (driverHandle.metaType() != QMetaType::fromType<unsigned int>())
+        return 0;
+    return *static_cast<const unsigned int *>(driverHandle.constData());
+}
+
+bool cancel(quint32 attachment)
+{
+    static const CancelOperation call = cancelOperation();
+    if (!call || attachment == 0)
+        return false;
+    Status status[20] = {};
+    call(status, &attachment, cancelRaise);
+    return true;
+}
+
+} // namespace firebird

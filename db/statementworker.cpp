@@ -1,0 +1,589 @@
+#include "db/statementworker.h"
+
+#include "db/dbengine.h"
+
+#include <QDateTime>
+#include <QMutex>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+
+using namespace Qt::StringLiterals;
+
+namespace work {
+
+using Target = StatementWorker::Target;
+using Answer = StatementWorker::Answer;
+using Result = StatementWorker::Result;
+
+namespace {
+
+std::atomic<int> s_runningThreads = 0;
+std::atomic<int> s_abandonedThreads = 0;
+
+// Where a write stands: the worker commits only if it gets there before the requester gives up.
+enum CommitState : int
+{
+    Waiting,
+    Committing,
+    GivenUp
+};
+
+QString keyOf(const Target &target)
+{
+    return target.alias + u'\n' + target.params.join(u'\n');
+}
+
+// Abandoned workers by target, for the whole process: they outlive the worker that left them.
+struct Abandoned
+{
+    QMutex mutex;
+    QHash<QString, int> count;
+};
+
+Abandoned &abandonedByTarget()
+{
+    static Abandoned abandoned;
+    return abandoned;
+}
+
+int abandonedOn(const QString &key)
+{
+    Abandoned &a = abandonedByTarget();
+    const QMutexLocker lock(&a.mutex);
+    return a.count.value(key);
+}
+
+void countAbandoned(const QString &key, int change)
+{
+    Abandoned &a = abandonedByTarget();
+    const QMutexLocker lock(&a.mutex);
+    if ((a.count[key] += change) <= 0)
+        a.count.remove(key);
+}
+
+} // namespace
+
+struct Job
+{
+    quint64 id = 0;
+    StatementWorker::Priority priority = StatementWorker::Priority::Read;
+    StatementWorker::Work work;
+    std::function<void(const Answer &)> done;
+    QPointer<QObject> context;
+    bool hasContext = false;
+    Target target;
+    int timeoutMs = 0;
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};
+    std::atomic<int> commit = Waiting;
+    std::atomic<bool> finished = false; // the worker returned from it, in time or not
+    std::function<void()> beforeCommit;
+};
+
+class Runner;
+
+// The lane as its workers reach it: gone once the statement worker is destroyed.
+struct Link
+{
+    QMutex mutex;
+    StatementWorker *front = nullptr;
+    Lane *lane = nullptr;
+};
+
+// Requests served one at a time by one worker thread and its connection.
+class Lane
+{
+public:
+    // bestEffort: the cancel lane. Its worker is let go when it has nothing to do, and the
+    // connections it leaves behind are not cancelled in turn.
+    Lane(StatementWorker &front, bool bestEffort);
+    ~Lane();
+
+    StatementWorker::Ticket submit(std::shared_ptr<Job> job);
+    void giveUpAll();
+    bool idle() const { return !m_inFlight && m_waiting.empty() && m_undelivered == 0; }
+
+    // From the worker thread, through the link.
+    void finished(Runner *runner, quint64 jobId, const QString &error, bool connected);
+    void connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c);
+
+private:
+    void dispatch();
+    void timedOut();
+    void startRunner();
+    void retireRunner(bool abandoned);
+    void deliver(const std::shared_ptr<Job> &job, const Answer &answer);
+    void deliverLater(const std::shared_ptr<Job> &job, const Answer &answer);
+    QString timeoutText() const;
+
+    StatementWorker &m_front;
+    bool m_bestEffort;
+    std::shared_ptr<Link> m_link;
+    std::deque<std::shared_ptr<Job>> m_waiting;
+    std::shared_ptr<Job> m_inFlight;
+    QTimer m_timer;
+    Runner *m_runner = nullptr;
+    QThread *m_thread = nullptr;
+    Target m_runnerTarget;
+    bool m_runnerOpen = false;
+    std::optional<statements::ServerConnection> m_runnerConnection;
+    quint64 m_nextId = 1;
+    int m_undelivered = 0; // answers on their way through the event loop
+};
+
+// Runs jobs on its own thread with its own connection. Once abandoned it is given nothing
+// more: it retires as soon as the driver returns.
+class Runner : public QObject
+{
+public:
+    Runner(std::shared_ptr<Link> link, int lockWaitMs)
+        : m_link(std::move(link)), m_lockWaitMs(lockWaitMs)
+    {
+    }
+
+    void execute(const std::shared_ptr<Job> &job)
+    {
+        QString error;
+        try {
+            if (!m_db) {
+                m_db = std::make_unique<Database>(u"db"_s);
+                m_db->setLockWaitMs(m_lockWaitMs);
+            }
+            // A request given up while the driver hung runs no statement once it returns.
+            m_db->setInterruption([job] { return job->commit.load() == GivenUp; });
+            connectFor(job->target);
+            job->work(*m_db, [job] {
+                int expected = Waiting;
+                if (!job->commit.compare_exchange_strong(expected, Committing))
+                    return false;
+                if (job->beforeCommit)
+                    job->beforeCommit();
+                return true;
+            });
+        } catch (const DbError &e) {
+            error = e.text().isEmpty() ? u"The statement failed"_s : e.text();
+        } catch (const std::exception &e) {
+            // Not the database's: a fault of ours, told as it is rather than losing the thread.
+            error = QString::fromUtf8(e.what());
+        }
+        job->finished = true;
+        const bool connected = m_db && m_db->connected();
+        post([this, id = job->id, error, connected](Lane &lane) {
+            lane.finished(this, id, error, connected);
+        });
+    }
+
+    void retire(const QString &abandonedOn)
+    {
+        m_db.reset(); // closes the connection; after a hang, only once the driver returned
+        if (!abandonedOn.isNull()) {
+            countAbandoned(abandonedOn, -1);
+            --s_abandonedThreads;
+        }
+        --s_runningThreads;
+        QThread::currentThread()->quit();
+    }
+
+private:
+    template<class F> void post(F f)
+    {
+        const QMutexLocker lock(&m_link->mutex);
+        if (StatementWorker *front = m_link->front) {
+            Lane *lane = m_link->lane;
+            QMetaObject::invokeMethod(
+                front, [lane, f] { f(*lane); }, Qt::QueuedConnection);
+        }
+    }
+
+    void connectFor(const Target &target)
+    {
+        if (target.alias != m_db->aliasName() || target.params != m_db->params().lines()) {
+            m_db->setAliasName(target.alias); // closes
+            m_db->params().clear();
+            for (const QString &line : target.params)
+                m_db->params().add(line);
+        }
+        if (m_db->connected())
+            return;
+        m_db->open();
+        // Known before the work starts, so that work that hangs can be cancelled on the server.
+        const std::optional<statements::ServerConnection> c = statements::identify(*m_db);
+        post([this, c](Lane &lane) { lane.connectedAs(this, c); });
+    }
+
+    std::shared_ptr<Link> m_link;
+    int m_lockWaitMs;
+    std::unique_ptr<Database> m_db;
+};
+
+Lane::Lane(StatementWorker &front, bool bestEffort)
+    : m_front(front), m_bestEffort(bestEffort), m_link(std::make_shared<Link>())
+{
+    m_link->front = &front;
+    m_link->lane = this;
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, &front, [this] { timedOut(); });
+}
+
+Lane::~Lane()
+{
+    {
+        const QMutexLocker lock(&m_link->mutex);
+        m_link->front = nullptr;
+    }
+    // What has not begun committing never commits once the program goes.
+    for (const std::shared_ptr<Job> &job : m_waiting)
+        job->commit = GivenUp;
+    bool busy = false;
+    if (m_inFlight) {
+        int expected = Waiting;
+        m_inFlight->commit.compare_exchange_strong(expected, GivenUp);
+        busy = true;
+    }
+    if (!m_runner)
+        return;
+    QThread *thread = m_thread;
+    retireRunner(busy);
+    // An idle worker closes its connection at once; one that hangs is left behind.
+    if (!busy)
+        thread->wait(500);
+}
+
+StatementWorker::Ticket Lane::submit(std::shared_ptr<Job> job)
+{
+    job->id = m_nextId++;
+    StatementWorker::Ticket ticket;
+    ticket.m_job = job;
+    // In order within a priority; writes before reads.
+    auto at = std::find_if(m_waiting.begin(), m_waiting.end(),
+                           [&job](const auto &w) { return w->priority > job->priority; });
+    m_waiting.insert(at, std::move(job));
+    dispatch();
+    return ticket;
+}
+
+void Lane::giveUpAll()
+{
+    for (const std::shared_ptr<Job> &job : m_waiting)
+        job->commit = GivenUp;
+    if (m_inFlight) {
+        int expected = Waiting;
+        m_inFlight->commit.compare_exchange_strong(expected, GivenUp);
+    }
+}
+
+void Lane::dispatch()
+{
+    while (!m_inFlight && !m_waiting.empty()) {
+        std::shared_ptr<Job> job = m_waiting.front();
+        m_waiting.pop_front();
+        if ((job->hasContext && !job->context) || job->commit == GivenUp) {
+            job->commit = GivenUp; // nobody waits for it any more
+            continue;
+        }
+        int timeout = job->timeoutMs > 0 ? job->timeoutMs : m_front.bounds().statementMs;
+        if (!job->deadline.isForever()) {
+            const qint64 left = job->deadline.remainingTime();
+            if (left <= 0) {
+                // Its time ran out while it waited: it fails without running.
+                job->commit = GivenUp;
+                deliverLater(job, {Result::Failed, timeoutText(), {}, false});
+                continue;
+            }
+            timeout = int(std::min<qint64>(timeout, left));
+        }
+        // Polls back off after failed connections; what the judge asks for is always tried.
+        const bool backsOff = job->priority == StatementWorker::Priority::Read &&
+                              (!m_runner || !m_runnerOpen || !(m_runnerTarget == job->target));
+        // The cancel lane runs only once the server answered again: no cap holds it back.
+        const QString offline = m_front.offlineReason(job->target, backsOff, !m_bestEffort);
+        if (!offline.isEmpty()) {
+            job->commit = GivenUp;
+            deliverLater(job, {Result::Failed, offline, {}, false});
+            continue;
+        }
+        if (!m_runner)
+            startRunner();
+        if (!(m_runnerTarget == job->target)) {
+            m_runnerTarget = job->target;
+            m_runnerOpen = false;
+            m_runnerConnection.reset();
+        }
+        m_inFlight = job;
+        m_timer.start(timeout);
+        Runner *runner = m_runner;
+        QMetaObject::invokeMethod(
+            runner, [runner, job] { runner->execute(job); }, Qt::QueuedConnection);
+    }
+}
+
+void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool connected)
+{
+    if (runner != m_runner || !m_inFlight || m_inFlight->id != jobId)
+        return; // the late answer of an abandoned worker: it retires now
+    m_timer.stop();
+    std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
+    m_runnerOpen = connected;
+    if (!connected)
+        m_runnerConnection.reset(); // the next connection has a number of its own
+    Answer answer;
+    if (!error.isEmpty()) {
+        answer.error = error;
+        answer.result = Result::Failed;
+        if (job->commit == Committing) {
+            // The commit was sent and failed on its way back: it may have landed.
+            answer.result = Result::Unknown;
+            answer.unsettled = std::make_shared<StatementWorker::Unsettled>(
+                StatementWorker::Unsettled{job->target, m_runnerConnection, job});
+        }
+    }
+    if (!m_bestEffort)
+        m_front.m_connected = connected;
+    m_front.connectionAnswered(job->target, connected);
+    if (m_bestEffort && m_waiting.empty())
+        retireRunner(false); // cancels are rare: no connection is kept for them
+    dispatch();
+    deliver(job, answer);
+}
+
+void Lane::connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c)
+{
+    if (runner == m_runner) {
+        m_runnerOpen = true;
+        m_runnerConnection = c;
+    }
+}
+
+void Lane::timedOut()
+{
+    std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
+    if (!job)
+        return;
+    Answer answer{Result::Failed, timeoutText(), {}, true};
+    int expected = Waiting;
+    if (!job->commit.compare_exchange_strong(expected, GivenUp)) {
+        // The commit is on its way and its answer did not come.
+        answer.result = Result::Unknown;
+        answer.unsettled = std::make_shared<StatementWorker::Unsettled>(
+            StatementWorker::Unsettled{job->target, m_runnerConnection, job});
+    }
+    const std::optional<statements::ServerConnection> connection = m_runnerConnection;
+    if (!m_bestEffort)
+        m_front.m_connected = false;
+    retireRunner(true);
+    m_front.connectionAnswered(job->target, false);
+    if (!m_bestEffort)
+        m_front.abandoned(job->target, connection);
+    dispatch();
+    deliver(job, answer);
+}
+
+void Lane::startRunner()
+{
+    m_thread = new QThread;
+    m_runner = new Runner(m_link, m_front.bounds().lockWaitMs);
+    m_runner->moveToThread(m_thread);
+    QObject::connect(m_thread, &QThread::finished, m_runner, &QObject::deleteLater);
+    QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_runnerOpen = false;
+    m_runnerConnection.reset();
+    ++s_runningThreads;
+    m_thread->start();
+}
+
+void Lane::retireRunner(bool abandoned)
+{
+    Runner *runner = std::exchange(m_runner, nullptr);
+    m_thread = nullptr;
+    m_runnerOpen = false;
+    m_runnerConnection.reset();
+    QString key;
+    if (abandoned) {
+        key = keyOf(m_runnerTarget);
+        countAbandoned(key, +1);
+        ++s_abandonedThreads;
+    }
+    QMetaObject::invokeMethod(
+        runner, [runner, key] { runner->retire(key); }, Qt::QueuedConnection);
+}
+
+void Lane::deliver(const std::shared_ptr<Job> &job, const Answer &answer)
+{
+    if (job->hasContext && !job->context)
+        return;
+    if (job->done)
+        job->done(answer);
+}
+
+// A failure found before anything ran still answers as an event: the requester is never
+// answered from inside its own request.
+void Lane::deliverLater(const std::shared_ptr<Job> &job, const Answer &answer)
+{
+    ++m_undelivered;
+    QMetaObject::invokeMethod(
+        &m_front,
+        [this, job, answer] {
+            --m_undelivered;
+            deliver(job, answer);
+        },
+        Qt::QueuedConnection);
+}
+
+QString Lane::timeoutText() const
+{
+    return u"The database did not answer within %1 ms"_s.arg(m_front.bounds().statementMs);
+}
+
+} // namespace work
+
+using namespace work;
+
+bool StatementWorker::Ticket::giveUp()
+{
+    if (!m_job)
+        return true;
+    int expected = Waiting;
+    return m_job->commit.compare_exchange_strong(expected, GivenUp) ||
+           m_job->commit.load() == GivenUp;
+}
+
+StatementWorker::StatementWorker(QObject *parent)
+    : QObject(parent), m_requests(std::make_unique<Lane>(*this, false)),
+      m_cancels(std::make_unique<Lane>(*this, true))
+{
+}
+
+StatementWorker::~StatementWorker() = default;
+
+int StatementWorker::runningThreads()
+{
+    return s_runningThreads;
+}
+
+int StatementWorker::abandonedThreads()
+{
+    return s_abandonedThreads;
+}
+
+void StatementWorker::setTarget(const Target &target)
+{
+    m_target = target;
+    m_connected = false;
+}
+
+bool StatementWorker::idle() const
+{
+    return m_requests->idle();
+}
+
+bool StatementWorker::connected() const
+{
+    return m_connected;
+}
+
+void StatementWorker::giveUp()
+{
+    m_givenUp = true;
+    m_requests->giveUpAll();
+    m_cancels->giveUpAll();
+}
+
+StatementWorker::Ticket StatementWorker::submit(Request request)
+{
+    if (m_givenUp)
+        return {};
+    auto job = std::make_shared<Job>();
+    job->priority = request.priority;
+    job->work = request.work ? std::move(request.work) : [](Database &, const MayCommit &) {};
+    job->done = std::move(request.done);
+    job->context = request.context;
+    job->hasContext = request.context != nullptr;
+    job->target = request.target.value_or(m_target);
+    job->timeoutMs = request.timeoutMs;
+    job->deadline = request.deadline;
+    job->beforeCommit = m_beforeCommit;
+    return m_requests->submit(std::move(job));
+}
+
+StatementWorker::Ticket StatementWorker::settle(const std::shared_ptr<const Unsettled> &unsettled,
+                                                Request readBack)
+{
+    readBack.priority = Priority::Write;
+    readBack.target = unsettled->target;
+    readBack.work = [unsettled, readRow = std::move(readBack.work)](Database &db,
+                                                                    const MayCommit &mayCommit) {
+        if (const auto &c = unsettled->connection) {
+            // Ended on the server, its transaction is over: committed or rolled back for good.
+            if (statements::stillOpen(db, *c)) {
+                statements::end(db, *c);
+                for (int wait = 0; wait < 20 && statements::stillOpen(db, *c); ++wait)
+                    QThread::msleep(50);
+                if (statements::stillOpen(db, *c))
+                    throw DbError(u"The connection of an unanswered commit is still open"_s);
+            }
+        } else if (!unsettled->job->finished) {
+            // Without the server's list, only the worker's return tells that it is over.
+            throw DbError(u"An unanswered commit is still on its way"_s);
+        }
+        readRow(db, mayCommit);
+    };
+    return submit(std::move(readBack));
+}
+
+QString StatementWorker::offlineReason(const Target &target, bool backsOff, bool capped) const
+{
+    const QString key = work::keyOf(target);
+    const int waiting = work::abandonedOn(key);
+    if (capped && waiting >= m_bounds.abandonedPerTarget)
+        return u"The database does not answer: %1 earlier connections still wait for it"_s.arg(
+            waiting);
+    const auto backoff = m_backoff.constFind(key);
+    if (backsOff && backoff != m_backoff.cend() && !backoff->until.hasExpired())
+        return u"The database did not answer; it is asked again at %1"_s.arg(
+            QDateTime::currentDateTime()
+                .addMSecs(backoff->until.remainingTime())
+                .toString(u"HH:mm:ss"_s));
+    return QString();
+}
+
+void StatementWorker::connectionAnswered(const Target &target, bool connected)
+{
+    const QString key = work::keyOf(target);
+    if (!connected) {
+        // A connection lost once is tried again at the next poll; from the second failure in a
+        // row polls wait longer each time, up to the bound.
+        Backoff &b = m_backoff[key];
+        b.until = QDeadlineTimer(b.nextMs);
+        b.nextMs = qMin(b.nextMs > 0 ? 2 * b.nextMs : 500, m_bounds.backoffMaxMs);
+        return;
+    }
+    m_backoff.remove(key);
+    // The server answers again: now a cancel can reach it.
+    for (const statements::ServerConnection &c : m_toCancel.take(key)) {
+        auto job = std::make_shared<Job>();
+        job->priority = Priority::Write;
+        job->target = target;
+        job->work = [c](Database &db, const MayCommit &) { statements::end(db, c); };
+        job->done = [c](const Answer &answer) {
+            if (answer.ok())
+                return;
+            std::fprintf(stderr, "tollivane: could not cancel connection %lld on the server: %s\n",
+                         static_cast<long long>(c.id), qPrintable(answer.error));
+        };
+        m_cancels->submit(std::move(job));
+    }
+}
+
+void StatementWorker::abandoned(const Target &target,
+                                const std::optional<statements::ServerConnection> &c)
+{
+    if (!c)
+        return;
+    QList<statements::ServerConnection> &list = m_toCancel[work::keyOf(target)];
+    if (!list.contains(*c))
+        list.append(*c);
+}

@@ -1,0 +1,175 @@
+// Drawing the judge session: the rows and the mark, the competitor, the notices, the question
+// and the connection's health. Nothing here changes the session.
+#include "pointin/pointinputwindow.h"
+
+#include "pointin/columnedit.h"
+#include "toolkit/fittinglabel.h"
+#include "toolkit/fonts.h"
+#include "toolkit/panel.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+void PointInputWindow::setCaptionPoints(CuteButton *button, int points)
+{
+    // Setting a font, even an equal one, makes Qt resolve it again: costly on 37 buttons.
+    const int pixels = pointsToPixels(points);
+    if (button->font().pixelSize() == pixels)
+        return;
+    QFont f = button->font();
+    f.setPixelSize(pixels);
+    button->setFont(f);
+}
+
+int PointInputWindow::chosenCaptionPoints(int row, int column) const
+{
+    if (row == Outrun)
+        return 30;
+    // Flight 2.5, 3.5 and 4.5
+    if (row == Flight && (column == 5 || column == 7 || column == 9))
+        return 28;
+    return Look::chosenPoints;
+}
+
+// The row's buttons as the entry says: one enlarged at most, in the look it was chosen with.
+void PointInputWindow::drawRow(int row)
+{
+    const EntryModel::RowState &state = entry().row(row);
+    for (int i = 0; i < ColumnCount[row]; ++i) {
+        CuteButton *b = m_valueButtons[row][i];
+        if (i != state.column) {
+            b->setColor(Look::normalFace);
+            b->setFontColor(Look::normalCaption);
+            b->setGeometry(Look::normalLeft(i), Look::normalTop, Look::normalWidth,
+                           Look::normalHeight);
+            setCaptionPoints(b, Look::normalPoints);
+            continue;
+        }
+        const bool grown = state.look == EntryModel::Look::Grown;
+        TColor face = grown ? Look::normalFace : Look::chosenFace;
+        if (state.confirmed)
+            face = Look::confirmedFace;
+        b->setColor(face);
+        b->setFontColor(grown ? Look::normalCaption : Look::chosenCaption);
+        // Grown in place: the normal left edge kept, larger to the right and downwards.
+        b->setGeometry(grown ? Look::normalLeft(i) : Look::chosenLeft(i), Look::chosenTop,
+                       Look::chosenWidth, Look::chosenHeight);
+        setCaptionPoints(b, state.look == EntryModel::Look::Chosen ? chosenCaptionPoints(row, i)
+                                                                   : Look::chosenPoints);
+    }
+}
+
+void PointInputWindow::drawMark()
+{
+    m_markField->setText(entry().markText());
+}
+
+void PointInputWindow::drawCompetitor()
+{
+    const JudgeSession::Competitor &c = *m_session.competitor();
+    m_trialPanel->setVisible(!c.tstno.isEmpty());
+    if (!c.tstno.isEmpty())
+        m_trialText->setText(c.tstno);
+    m_bib->setText(c.bib);
+    m_name->setText(c.name);
+    m_team->setText(c.team);
+    m_startButton->setFocus();
+    const QString reference = CompetitionGateway::referenceStatement();
+    if (m_diagnostic->text() != reference)
+        m_diagnostic->setText(reference);
+    for (ColumnEdit *edit : m_referenceEdits)
+        edit->showRow(c.reference);
+    drawMark();
+    drawRound();
+}
+
+void PointInputWindow::drawRound()
+{
+    // Round X: the operator is not ready; the round on display stays.
+    const QString round = m_session.competitor()->round;
+    if (round != u"X")
+        m_round->setText(round == u"3" ? u"試技"_s : round + u" 本目"_s);
+}
+
+void PointInputWindow::drawNotice()
+{
+    using Notice = JudgeSession::Notice;
+    struct Text
+    {
+        Notice notice;
+        TColor face;
+        const char16_t *english;
+        const char16_t *japanese;
+    };
+    static constexpr Text texts[] = {
+        {Notice::Registering, colors::clYellow, u"Now registering ", u"登録中です。"},
+        {Notice::Registered, colors::clAqua, u"Registered", u"登録しました。"},
+        {Notice::AlreadyRegistered, colors::clYellow, u"Registered", u"登録済みです。"},
+        {Notice::Checking, colors::clYellow, u"Checking", u"登録を確認中です。"},
+    };
+    const Notice notice = m_session.notice();
+    m_notice->setVisible(notice != Notice::None);
+    for (const Text &t : texts) {
+        if (t.notice != notice)
+            continue;
+        m_notice->setColor(t.face);
+        m_noticeEnglish->setText(QString::fromUtf16(t.english));
+        m_noticeJapanese->setText(QString::fromUtf16(t.japanese));
+    }
+    if (notice == Notice::Registered)
+        m_registeredTimer->start();
+    drawHealth();
+}
+
+void PointInputWindow::drawOperatorReady()
+{
+    m_notReadyNotice->setVisible(!m_session.operatorReady());
+}
+
+void PointInputWindow::drawQuestion()
+{
+    if (m_session.asking()) {
+        m_questionPanel->show();
+        m_yesButton->setFocus();
+        return;
+    }
+    // Hiding the focused answer would pass the focus on to the next control, and a value
+    // button taking it would be chosen: the window itself keeps the focus instead.
+    if (m_questionPanel->isAncestorOf(QApplication::focusWidget()))
+        setFocus(Qt::OtherFocusReason);
+    m_questionPanel->hide();
+}
+
+void PointInputWindow::drawHealth()
+{
+    const JudgeSession::Health &health = m_session.health();
+    QString text;
+    TColor colour = colors::darkBlue;
+    if (health.registering) {
+        text = u"… 登録中 Registering"_s;
+        colour = colors::clBlue;
+    } else if (health.failingSince.isValid()) {
+        text = u"× 未接続 Offline since "_s + health.failingSince.toString(u"HH:mm:ss"_s);
+        colour = colors::clRed;
+    } else if (health.lastGoodAnswer.isValid()) {
+        text = u"● 接続中 Connected "_s + health.lastGoodAnswer.toString(u"HH:mm:ss"_s);
+    }
+    if (m_healthLine->text() != text)
+        m_healthLine->setText(text);
+    // A palette change restyles the label: only when the colour changes.
+    if (m_healthLine->palette().color(QPalette::WindowText) != colors::toQColor(colour))
+        fonts::setTextColour(m_healthLine, colour);
+}
+
+void PointInputWindow::focusValue(int row, int column)
+{
+    CuteButton *b = m_valueButtons[row][column];
+    b->setFocus(Qt::OtherFocusReason);
+    // While another window is active the focus only moves when this one comes back; the
+    // value is chosen now all the same.
+    if (QApplication::focusWidget() != b)
+        m_session.choose(row, column);
+}

@@ -1,0 +1,55 @@
+#include "support/resources.h"
+
+#ifdef Q_OS_WIN
+#include <tlhelp32.h>
+#include <windows.h>
+#else
+#include <QDir>
+#endif
+
+namespace support {
+
+#ifdef Q_OS_WIN
+
+int threadCount()
+{
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+            ++count;
+    }
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+int openFileCount()
+{
+    DWORD handles = 0;
+    return ::GetProcessHandleCount(::GetCurrentProcess(), &handles) ? int(handles) : -1;
+}
+
+#else
+
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+int openFileCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+
+#endif
+
+} // namespace support

@@ -1,0 +1,632 @@
+// The judge session against a competition the test plays itself: which competitor it shows,
+// what it keeps of the judge's entry, what it sends, what it tells and what it records.
+#include "journal/markjournal.h"
+#include "pointin/judgesession.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <deque>
+
+using namespace Qt::StringLiterals;
+using gateway::Registration;
+using Notice = JudgeSession::Notice;
+
+namespace {
+
+const QString notRegistered =
+    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
+const QString competitorChanged = u"選手が変わったため、登録できませんでした。"_s;
+
+// The competition as the operator's console keeps it, answering as the gateway does: through
+// the event loop, or when the test lets an answer go.
+class Competition : public QObject, public JudgeRequests
+{
+public:
+    QString jikko = u"1"_s;
+    gateway::Competitor row{u"007"_s, {}, u"1"_s, {}, u"Kasai Noriaki"_s, u"Tsuchiya"_s, {}, {}};
+    std::optional<std::array<QString, 3>> raceMarks;
+    QString pollError; // polls fail with it while it is set
+    bool isConnected = true;
+    bool holdRegistrations = false;
+    QString releaseError;
+
+    struct Sent
+    {
+        gateway::Shown competitor;
+        gateway::Marks marks;
+    };
+    QList<Sent> sent;
+    std::deque<gateway::RegistrationOutcome> outcomes; // else as the table says
+    std::deque<gateway::RegistrationOutcome> resolutions;
+    int resolves = 0;
+    int releases = 0;
+
+    bool connected() const override { return isConnected; }
+
+    void poll(const QString &, const std::optional<gateway::Shown> &shown, bool checkOnly,
+              QObject *context,
+              std::function<void(const gateway::Answer<gateway::PollResult> &)> done) override
+    {
+        gateway::Answer<gateway::PollResult> answer;
+        if (!pollError.isEmpty())
+            answer.error = pollError;
+        else
+            answer = read(shown, checkOnly);
+        QTimer::singleShot(0, context, [done, answer] { done(answer); });
+    }
+
+    void registerMarks(const QString &, const gateway::Shown &competitor,
+                       const gateway::Marks &marks, QObject *context,
+                       std::function<void(const gateway::RegistrationOutcome &)> done) override
+    {
+        sent << Sent{competitor, marks};
+        m_registration = [this, competitor, done] {
+            gateway::RegistrationOutcome outcome(Registration::CompetitorChanged);
+            if (!outcomes.empty()) {
+                outcome = outcomes.front();
+                outcomes.pop_front();
+            } else if (row.zek == competitor.zek && row.hon == competitor.round) {
+                outcome = {Registration::Registered};
+            }
+            done(outcome);
+        };
+        if (!holdRegistrations)
+            QTimer::singleShot(0, context, [this] { answerRegistration(); });
+    }
+
+    void answerRegistration() { std::exchange(m_registration, {})(); }
+
+    void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
+                 std::function<void(const gateway::RegistrationOutcome &)> done) override
+    {
+        ++resolves;
+        gateway::RegistrationOutcome outcome(Registration::Unknown, unresolved);
+        if (!resolutions.empty()) {
+            outcome = resolutions.front();
+            resolutions.pop_front();
+        }
+        QTimer::singleShot(0, context, [done, outcome] { done(outcome); });
+    }
+
+    void releaseSeat(const QString &, QObject *context,
+                     std::function<void(const gateway::Answer<gateway::Done> &)> done) override
+    {
+        ++releases;
+        gateway::Answer<gateway::Done> answer;
+        if (releaseError.isEmpty())
+            answer.value = gateway::Done{};
+        else
+            answer.error = releaseError;
+        QTimer::singleShot(0, context, [done, answer] { done(answer); });
+    }
+
+private:
+    gateway::Answer<gateway::PollResult> read(const std::optional<gateway::Shown> &shown,
+                                              bool checkOnly) const
+    {
+        using State = gateway::PollResult::State;
+        gateway::PollResult result;
+        if (!checkOnly && jikko == u"0")
+            return {result, {}};
+        result.competitor = row;
+        const bool same =
+            shown ? gateway::sameCompetitor(*shown, row.zek, row.hon) : row.zek.isEmpty();
+        result.state = same ? State::Unchanged : State::NewCompetitor;
+        if (same)
+            return {result, {}};
+        bool number = false;
+        const int bib = row.zek.trimmed().toInt(&number);
+        if (!number)
+            return {{}, u"'%1' is not a valid integer value"_s.arg(row.zek)};
+        result.competitor.bib = QString::asprintf("%.3d", bib);
+        if (row.registered())
+            result.registeredMarks = raceMarks;
+        return {result, {}};
+    }
+
+    std::function<void()> m_registration;
+};
+
+} // namespace
+
+class TestJudgeSession : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Competition> m_competition;
+    std::unique_ptr<JudgeSession> m_session;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<journal::Writer> m_journal;
+    QStringList m_told;
+    QStringList m_failures;
+
+    JudgeSession &session() { return *m_session; }
+    Competition &competition() { return *m_competition; }
+
+    // The answers on their way have come.
+    bool settle()
+    {
+        return QTest::qWaitFor([this] {
+            QCoreApplication::processEvents();
+            return !session().pollInFlight() && !session().registering();
+        });
+    }
+
+    bool tick()
+    {
+        session().tick();
+        return settle();
+    }
+
+    void enter(int flight, int landing, int outrun)
+    {
+        session().start();
+        session().choose(EntryModel::Flight, flight);
+        session().choose(EntryModel::Landing, landing);
+        session().choose(EntryModel::Outrun, outrun);
+    }
+
+    // Start, three values, 確定 and はい; the outcome.
+    bool confirmAndAnswerYes(int flight, int landing, int outrun)
+    {
+        enter(flight, landing, outrun);
+        session().confirm();
+        if (!session().asking())
+            return false;
+        session().answerYes();
+        return settle();
+    }
+
+    QList<journal::Entry> journalEntries() const
+    {
+        QFile file(m_journal->fileFor(QDate::currentDate()));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return journal::readAll(QString::fromUtf8(file.readAll())).entries;
+    }
+
+    // Shown with the run going and judge A's competitor loaded.
+    void open()
+    {
+        QVERIFY(settle());
+        session().begin();
+        QVERIFY(settle());
+        QVERIFY(tick());
+        QVERIFY(session().competitor().has_value());
+        QVERIFY(session().operatorReady());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_competition = std::make_unique<Competition>();
+        m_session = std::make_unique<JudgeSession>();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_journal = std::make_unique<journal::Writer>(m_dir->filePath(u"journal"_s));
+        m_told.clear();
+        m_failures.clear();
+        session().setRequests(m_competition.get());
+        session().setJournal(m_journal.get());
+        session().setSeat(u"A"_s);
+        connect(m_session.get(), &JudgeSession::told, this,
+                [this](const QString &t) { m_told << t; });
+        connect(m_session.get(), &JudgeSession::pollFailed, this,
+                [this](const QString &t) { m_failures << t; });
+    }
+
+    void cleanup()
+    {
+        m_session.reset();
+        m_journal.reset();
+    }
+
+    void showingLoadsTheCurrentCompetitor()
+    {
+        competition().row.tstno = u"T-3"_s;
+        QSignalSpy loaded(m_session.get(), &JudgeSession::competitorLoaded);
+        session().begin();
+        QVERIFY(session().pollInFlight());
+        QVERIFY(settle());
+        QCOMPARE(loaded.size(), 1);
+        const JudgeSession::Competitor &c = *session().competitor();
+        QCOMPARE((QStringList{c.zek, c.bib, c.round, c.name, c.tstno}),
+                 (QStringList{u"007"_s, u"007"_s, u"1"_s, u"Kasai Noriaki"_s, u"T-3"_s}));
+        // The not-ready notice stands until a poll finds the run going.
+        QVERIFY(!session().operatorReady());
+        QVERIFY(tick());
+        QVERIFY(session().operatorReady());
+        QCOMPARE(loaded.size(), 1);
+    }
+
+    void operatorNotReadyFreezesTheDisplay()
+    {
+        open();
+        session().choose(EntryModel::Flight, 3);
+        competition().jikko = u"0"_s;
+        competition().row.zek = u"008"_s;
+        QVERIFY(tick());
+        QVERIFY(!session().operatorReady());
+        QCOMPARE(session().competitor()->zek, u"007"_s);
+        QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1.5"_s);
+        competition().jikko = u"1"_s;
+        QVERIFY(tick());
+        QVERIFY(session().operatorReady());
+        QCOMPARE(session().competitor()->zek, u"008"_s);
+        QCOMPARE(session().entry().valueText(EntryModel::Flight), u"0"_s);
+    }
+
+    // A competitor is a bib as stored and a round; "X" (not ready) is no round.
+    void aCompetitorIsABibAndARound_data()
+    {
+        QTest::addColumn<QString>("zek");
+        QTest::addColumn<QString>("hon");
+        QTest::addColumn<QString>("nextZek");
+        QTest::addColumn<QString>("nextHon");
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<QString>("round");
+        QTest::addColumn<bool>("ready");
+        QTest::newRow("same bib and round, another name: unchanged")
+            << u"007"_s << u"1"_s << u"007"_s << u"1"_s << false << u"1"_s << true;
+        QTest::newRow("the last jumper of round 1 opens round 2: loaded")
+            << u"030"_s << u"1"_s << u"030"_s << u"2"_s << true << u"2"_s << true;
+        QTest::newRow("round to X: kept, not ready")
+            << u"007"_s << u"1"_s << u"007"_s << u"X"_s << false << u"1"_s << false;
+        QTest::newRow("X to round 2: kept, round 2 from now on")
+            << u"007"_s << u"X"_s << u"007"_s << u"2"_s << false << u"2"_s << true;
+        QTest::newRow("bib stored as 7: kept on every poll")
+            << u"7"_s << u"1"_s << u"7"_s << u"1"_s << false << u"1"_s << true;
+        QTest::newRow("bib padded with blanks: kept")
+            << u"007       "_s << u"1"_s << u"007       "_s << u"1"_s << false << u"1"_s << true;
+        QTest::newRow("another bib: loaded")
+            << u"007"_s << u"1"_s << u"008"_s << u"1"_s << true << u"1"_s << true;
+    }
+    void aCompetitorIsABibAndARound()
+    {
+        QFETCH(QString, zek);
+        QFETCH(QString, hon);
+        QFETCH(QString, nextZek);
+        QFETCH(QString, nextHon);
+        QFETCH(bool, loads);
+        QFETCH(QString, round);
+        QFETCH(bool, ready);
+        competition().row.zek = zek;
+        competition().row.hon = hon;
+        session().begin();
+        QVERIFY(settle());
+        QCOMPARE(session().competitor()->bib, zek.trimmed().rightJustified(3, u'0'));
+        session().choose(EntryModel::Landing, 4);
+        competition().row.zek = nextZek;
+        competition().row.hon = nextHon;
+        competition().row.name = u"Someone Else"_s;
+        for (int poll = 0; poll < 2; ++poll)
+            QVERIFY(tick());
+        QCOMPARE(session().entry().column(EntryModel::Landing), loads ? -1 : 4);
+        QCOMPARE(session().competitor()->round, round);
+        QCOMPARE(session().competitor()->name, loads ? u"Someone Else"_s : u"Kasai Noriaki"_s);
+        QCOMPARE(session().operatorReady(), ready);
+        // What a registration names is the competitor as read now.
+        session().choose(EntryModel::Flight, 1);
+        session().choose(EntryModel::Landing, 1);
+        session().choose(EntryModel::Outrun, 1);
+        session().confirm();
+        session().answerYes();
+        QVERIFY(settle());
+        QCOMPARE(competition().sent.last().competitor.zek, nextZek);
+        QCOMPARE(competition().sent.last().competitor.round, round);
+    }
+
+    void storedDeductionsAreShownAndCount_data()
+    {
+        QTest::addColumn<QString>("ap");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("lp");
+        QTest::addColumn<int>("flight");
+        QTest::addColumn<int>("landing");
+        QTest::addColumn<int>("outrun");
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("0.5, 2, 6.5") << u"0.5"_s << u"2"_s << u"6.5"_s << 1 << 4 << 13 << u"11.0"_s;
+        QTest::newRow("1.0 matches no button")
+            << u"1.0"_s << u"0"_s << u"0"_s << -1 << 0 << 0 << u"20.0"_s;
+        QTest::newRow("0.50 and a blank in front match nothing")
+            << u"0.50"_s << u" 1"_s << u"7"_s << -1 << -1 << 14 << u"13.0"_s;
+        QTest::newRow("empty shows nothing")
+            << QString() << QString() << QString() << -1 << -1 << -1 << u"20.0"_s;
+    }
+    void storedDeductionsAreShownAndCount()
+    {
+        QFETCH(QString, ap);
+        QFETCH(QString, op);
+        QFETCH(QString, lp);
+        QFETCH(int, flight);
+        QFETCH(int, landing);
+        QFETCH(int, outrun);
+        QFETCH(QString, mark);
+        competition().row.stored = {ap, op, lp};
+        open();
+        const EntryModel &e = session().entry();
+        QCOMPARE((QList<int>{e.column(0), e.column(1), e.column(2)}),
+                 (QList<int>{flight, landing, outrun}));
+        // What the rows show is what the value texts hold, and what the mark counts.
+        QCOMPARE(e.valueText(EntryModel::Flight),
+                 flight < 0 ? u"0"_s : EntryModel::caption(flight));
+        QCOMPARE(e.markText(), mark);
+    }
+
+    void registeredCompetitorIsChosenThroughTheFocus()
+    {
+        competition().row.sumi = u"T"_s;
+        competition().raceMarks = std::array<QString, 3>{u"2.5"_s, u"1"_s, u"3.5"_s};
+        QSignalSpy focus(m_session.get(), &JudgeSession::focusValue);
+        open();
+        QCOMPARE(session().notice(), Notice::AlreadyRegistered);
+        QCOMPARE(focus.size(), 3);
+        QCOMPARE(focus.last(), (QVariantList{int(EntryModel::Outrun), 7}));
+        QCOMPARE(session().entry().markText(), u"13.0"_s);
+        // Start uncovers the confirm button for a new entry.
+        session().start();
+        QCOMPARE(session().notice(), Notice::None);
+        QCOMPARE(session().entry().column(EntryModel::Outrun), -1);
+    }
+
+    void newCompetitorHidesTheQuestionAndTheNotice()
+    {
+        competition().row.sumi = u"T"_s;
+        open();
+        enter(1, 1, 1);
+        session().confirm();
+        QVERIFY(session().asking());
+        competition().row.zek = u"008"_s;
+        competition().row.sumi = u"t"_s; // only "T" is registered
+        QVERIFY(tick());
+        QVERIFY(!session().asking());
+        QCOMPARE(session().notice(), Notice::None);
+        QVERIFY(competition().sent.isEmpty());
+    }
+
+    // A row the check cannot read, or no answer: told once while it lasts; the competitor and
+    // the entry stay; the next good poll loads.
+    void failedPollsKeepTheEntry()
+    {
+        open();
+        session().choose(EntryModel::Flight, 3);
+        competition().row.zek = u"abc"_s;
+        QVERIFY(tick());
+        competition().pollError = u"The database did not answer within 3000 ms"_s;
+        QVERIFY(tick());
+        QVERIFY(tick());
+        QCOMPARE(m_failures.size(), 1);
+        QCOMPARE(session().competitor()->zek, u"007"_s);
+        QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1.5"_s);
+        competition().pollError.clear();
+        competition().row.zek = u"008"_s;
+        QVERIFY(tick());
+        QCOMPARE(session().competitor()->zek, u"008"_s);
+        competition().pollError = u"gone again"_s;
+        QVERIFY(tick());
+        QCOMPARE(m_failures,
+                 (QStringList{u"'abc' is not a valid integer value"_s, u"gone again"_s}));
+    }
+
+    void confirmAsksOnlyWhenEveryRowHasAValue()
+    {
+        open();
+        session().start();
+        session().choose(EntryModel::Flight, 1);
+        session().choose(EntryModel::Landing, 1);
+        session().confirm();
+        QVERIFY(!session().asking());
+        QCOMPARE(m_told.size(), 1);
+        // A row emptied while the question is up: はい writes nothing.
+        session().choose(EntryModel::Outrun, 1);
+        session().confirm();
+        QVERIFY(session().asking());
+        session().resetRow(EntryModel::Landing);
+        session().answerYes();
+        QVERIFY(!session().asking());
+        QVERIFY(!session().registering());
+        QVERIFY(competition().sent.isEmpty());
+    }
+
+    void whatTheRowsShowWhenYesIsPressedIsSent()
+    {
+        open();
+        enter(1, 1, 1);
+        session().confirm();
+        session().choose(EntryModel::Landing, 6); // changed while asking
+        session().answerYes();
+        QVERIFY(session().registering());
+        QCOMPARE(session().notice(), Notice::Registering);
+        QVERIFY(settle());
+        QCOMPARE(competition().sent.size(), 1);
+        const gateway::Marks &m = competition().sent[0].marks;
+        QCOMPARE((QStringList{m.flight, m.landing, m.outrun, m.mark}),
+                 (QStringList{u"0.5"_s, u"3"_s, u"0.5"_s, u"16.0"_s}));
+    }
+
+    // Each outcome: what the notice says, what the judge is told, what the journal records.
+    void outcomes_data()
+    {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("notice");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("registered") << int(Registration::Registered) << int(Notice::Registered)
+                                    << QString() << u"registered"_s;
+        QTest::newRow("competitor changed")
+            << int(Registration::CompetitorChanged) << int(Notice::None) << competitorChanged
+            << u"competitor changed"_s;
+        QTest::newRow("failed") << int(Registration::Failed) << int(Notice::None) << notRegistered
+                                << u"failed"_s;
+        QTest::newRow("the commit's answer lost: checking")
+            << int(Registration::Unknown) << int(Notice::Checking) << QString() << u"unknown"_s;
+        QTest::newRow("not to be found out")
+            << int(Registration::Unverifiable) << int(Notice::None)
+            << u"ゼッケン 007 の登録を確認できませんでした。"_s << u"unknown"_s;
+    }
+    void outcomes()
+    {
+        QFETCH(int, outcome);
+        QFETCH(int, notice);
+        QFETCH(QString, told);
+        QFETCH(QString, recorded);
+        open();
+        competition().outcomes.push_back({Registration(outcome)});
+        QVERIFY(confirmAndAnswerYes(2, 3, 4));
+        QCOMPARE(int(session().notice()), notice);
+        QCOMPARE(m_told, told.isEmpty() ? QStringList() : QStringList{told});
+        QTRY_COMPARE(journalEntries().size(), 1);
+        const journal::Entry e = journalEntries().first();
+        QCOMPARE((QStringList{e.seat, e.bib, e.round, e.name, e.flight, e.landing, e.outrun, e.mark,
+                              journal::outcomeText(e.outcome)}),
+                 (QStringList{u"A"_s, u"007"_s, u"1"_s, u"Kasai Noriaki"_s, u"1"_s, u"1.5"_s,
+                              u"2"_s, u"15.5"_s, recorded}));
+    }
+
+    // The next competitor came up while the marks were on their way: the outcome names the bib
+    // it was for and leaves the new competitor's notice and entry alone.
+    void aLateFailureNamesTheBibItWasFor()
+    {
+        open();
+        competition().holdRegistrations = true;
+        enter(2, 3, 4);
+        session().confirm();
+        session().answerYes();
+        competition().row = {u"008"_s, {}, u"1"_s, {}, u"Funaki"_s, {}, u"T"_s, {}};
+        competition().raceMarks = std::array<QString, 3>{u"1"_s, u"1"_s, u"1"_s};
+        session().tick();
+        QTRY_COMPARE(session().competitor()->zek, u"008"_s);
+        competition().outcomes.push_back({Registration::Failed});
+        competition().answerRegistration();
+        QVERIFY(settle());
+        QCOMPARE(m_told, QStringList{u"ゼッケン 007 の登録ができませんでした。"_s});
+        QCOMPARE(session().notice(), Notice::AlreadyRegistered);
+        QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1"_s);
+    }
+
+    void endPressedWhileRegisteringEndsOnceTheOutcomeIsIn()
+    {
+        open();
+        competition().holdRegistrations = true;
+        QVERIFY(session().entry().markText() == u"20.0"_s);
+        enter(2, 3, 4);
+        session().confirm();
+        session().answerYes();
+        QSignalSpy closing(m_session.get(), &JudgeSession::closing);
+        session().end();
+        QTest::qWait(10);
+        QCOMPARE(competition().releases, 0);
+        QVERIFY(session().ending());
+        competition().outcomes.push_back({Registration::Failed});
+        competition().answerRegistration();
+        QTRY_COMPARE(closing.size(), 1);
+        QCOMPARE(competition().releases, 1);
+        QCOMPARE(m_told, QStringList{notRegistered}); // told before the window goes
+    }
+
+    void aFailedEndKeepsTheWindow()
+    {
+        open();
+        competition().releaseError = u"lost"_s;
+        QSignalSpy closing(m_session.get(), &JudgeSession::closing);
+        session().end();
+        QVERIFY(QTest::qWaitFor([this] { return !session().ending(); }));
+        QCOMPARE(closing.size(), 0);
+        QCOMPARE(m_failures, QStringList{u"lost"_s});
+        competition().releaseError.clear();
+        session().end();
+        QTRY_COMPARE(closing.size(), 1);
+        QVERIFY(!session().competitor());
+    }
+
+    // The commit's answer was lost: the next poll that reaches the server finds out, and the
+    // journal gets a second line.
+    void anUnknownOutcomeIsFoundOutAtTheNextGoodPoll()
+    {
+        open();
+        auto token = std::make_shared<gateway::Unresolved>();
+        competition().outcomes.push_back({Registration::Unknown, token});
+        QVERIFY(confirmAndAnswerYes(2, 3, 4));
+        QCOMPARE(session().notice(), Notice::Checking);
+        QVERIFY(session().unresolved());
+        competition().pollError = u"offline"_s;
+        QVERIFY(tick());
+        QCOMPARE(competition().resolves, 0);
+        competition().pollError.clear();
+        competition().resolutions.push_back({Registration::Unknown, token});
+        QVERIFY(tick()); // asked, still not known
+        QTRY_COMPARE(competition().resolves, 1);
+        competition().resolutions.push_back({Registration::Registered});
+        QVERIFY(tick());
+        QTRY_COMPARE(session().notice(), Notice::Registered);
+        QVERIFY(!session().unresolved());
+        QTRY_COMPARE(journalEntries().size(), 2);
+        QCOMPARE(journalEntries()[0].outcome, journal::Outcome::Unknown);
+        QCOMPARE(journalEntries()[1].outcome, journal::Outcome::Registered);
+        QCOMPARE(m_told, QStringList());
+    }
+
+    void aJournalThatCannotBeWrittenIsToldOnce()
+    {
+        m_journal = std::make_unique<journal::Writer>([](const journal::Entry &, QString *error) {
+            *error = u"No space left on device"_s;
+            return false;
+        });
+        session().setJournal(m_journal.get());
+        open();
+        for (int time = 0; time < 2; ++time)
+            QVERIFY(confirmAndAnswerYes(2, 2, 2 + time));
+        QCOMPARE(session().notice(), Notice::Registered);
+        QCOMPARE(m_told, QStringList{u"採点記録を保存できません（No space left on device）。"
+                                     u"登録はこのまま続けられます。"_s});
+    }
+
+    // A disk that hangs holds the outcome a second at most.
+    void aHangingDiskHoldsTheOutcomeASecondAtMost()
+    {
+        auto hung = std::make_shared<std::atomic<bool>>(true);
+        m_journal = std::make_unique<journal::Writer>([hung](const journal::Entry &, QString *) {
+            while (*hung)
+                QThread::msleep(5);
+            return true;
+        });
+        session().setJournal(m_journal.get());
+        open();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(confirmAndAnswerYes(2, 2, 2));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(session().notice(), Notice::Registered);
+        QCOMPARE(m_told.size(), 1);
+        *hung = false;
+    }
+
+    void healthFollowsTheAnswers()
+    {
+        QDateTime now(QDate(2026, 12, 8), QTime(23, 59, 58));
+        session().setClock([&now] { return now; });
+        open();
+        QCOMPARE(session().health().lastGoodAnswer, now);
+        competition().pollError = u"offline"_s;
+        competition().isConnected = false;
+        const QDateTime failing = now = now.addSecs(3);
+        QVERIFY(tick());
+        now = now.addSecs(3); // past midnight
+        QVERIFY(tick());
+        QCOMPARE(session().health().failingSince, failing);
+        competition().pollError.clear();
+        competition().isConnected = true;
+        QVERIFY(tick());
+        QVERIFY(!session().health().failingSince.isValid());
+        QCOMPARE(session().health().lastGoodAnswer, now);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJudgeSession)
+#include "tst_judgesession.moc"
