@@ -53,13 +53,14 @@ QString releaseSeat(const QString &letter)
     return u"update judge"_s + letter + u" set ent='False'"_s;
 }
 
+// A round the console left NULL reads as empty, and is the empty round here too.
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
                          const QString &outrun, const QString &mark, const QString &bib,
                          const QString &round)
 {
     return {u"update judge"_s + letter + u" set ap='"_s + flight + u"',op='"_s + landing + u"',"_s,
             u"lp='"_s + outrun + u"',tp='"_s + mark + u"',sumi='T' where zek="_s + literal(bib) +
-                u" and hon="_s + literal(round)};
+                u" and coalesce(hon,'')="_s + literal(round)};
 }
 
 namespace {
