@@ -191,16 +191,18 @@ void MainWindow::createSeats()
     m_confirmSeat =
         makeButton("CuteButton1", m_seatPanel, QRect(232, 48, 75, 25), QStringLiteral(u"確認"),
                    colors::lightBlue, 16, colors::clWindowText, 1);
-    m_confirmSeat->onEnter = [](CuteButton *self) { self->setColor(colors::springGreen); };
-    m_confirmSeat->onExit = [](CuteButton *self) { self->setColor(colors::lightBlue); };
-    m_confirmSeat->onClick = [this](CuteButton *) { claimSeat(); };
+    messages::connectGuarded(m_confirmSeat, &CuteButton::entered, this,
+                             [b = m_confirmSeat] { b->setColor(colors::springGreen); });
+    messages::connectGuarded(m_confirmSeat, &CuteButton::exited, this,
+                             [b = m_confirmSeat] { b->setColor(colors::lightBlue); });
+    messages::connectGuarded(m_confirmSeat, &CuteButton::clicked, this, [this] { claimSeat(); });
 
     CuteButton *ok = makeButton("CuteButton2", m_seatTakenNotice, QRect(232, 64, 81, 33),
                                 QStringLiteral("O.K."), colors::clBlue, 19, colors::clWhite, 0);
-    ok->onClick = [this](CuteButton *) { m_seatTakenNotice->hide(); };
-    // A click on the notice itself (not its text or button) frees the selected seat.
-    connect(m_seatTakenNotice, &Panel::clicked, this,
-            [this] { messages::guarded(this, [this] { releaseRefusedSeat(); }); });
+    messages::connectGuarded(ok, &CuteButton::clicked, this, [this] { m_seatTakenNotice->hide(); });
+    // A click on the notice itself (not its text or button) frees the seat it was shown for.
+    messages::connectGuarded(m_seatTakenNotice, &Panel::clicked, this,
+                             [this] { releaseRefusedSeat(); });
 }
 
 void MainWindow::createProfileGroups()
@@ -219,10 +221,10 @@ void MainWindow::createProfileGroups()
     }
     dialogkeys::setTabOrder(m_interbaseProfiles, 2);
     dialogkeys::setTabOrder(m_mysqlProfiles, 3);
-    connect(m_interbaseProfiles, &RadioGroup::clicked, this,
-            [this] { messages::guarded(this, [this] { interbaseProfileChosen(); }); });
-    connect(m_mysqlProfiles, &RadioGroup::clicked, this,
-            [this] { messages::guarded(this, [this] { mysqlProfileChosen(); }); });
+    messages::connectGuarded(m_interbaseProfiles, &RadioGroup::clicked, this,
+                             [this] { interbaseProfileChosen(); });
+    messages::connectGuarded(m_mysqlProfiles, &RadioGroup::clicked, this,
+                             [this] { mysqlProfileChosen(); });
 }
 
 void MainWindow::loadSettings()

@@ -1,7 +1,6 @@
 #include "controls/cutebutton.h"
 
 #include "toolkit/keys.h"
-#include "toolkit/messages.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -74,16 +73,6 @@ void drawFocusRect(QPainter &p, const QRect &r)
     p.setPen(QPen(Qt::white, 0));
     p.drawPoints(dots);
     p.restore();
-}
-
-// Handlers are copied before the call: a handler may replace itself while it runs.
-template<typename Handler, typename... Args>
-void fire(CuteButton *button, const Handler &handler, Args &&...args)
-{
-    if (!handler)
-        return;
-    const Handler h = handler;
-    messages::guarded(button, [&] { h(button, std::forward<Args>(args)...); });
 }
 
 } // namespace
@@ -361,25 +350,25 @@ void CuteButton::click()
         return;
     }
     if (!m_ignoreContinuousClicks) {
-        fire(this, onClick);
+        Q_EMIT clicked();
         return;
     }
-    // Clicks queued on this button while its handler runs reach an empty handler and are
-    // lost; the handler comes back whatever happens, also when it throws.
-    struct Reattach
+    // Clicks queued on this button while its handlers run are lost; the next click counts
+    // again whatever happens, also when a handler throws.
+    if (m_clicking)
+        return;
+    struct Clicking
     {
         QPointer<CuteButton> button;
-        NotifyEvent handler;
-        ~Reattach()
+        ~Clicking()
         {
             if (button)
-                button->onClick = std::move(handler);
+                button->m_clicking = false;
         }
-    } reattach{this, std::exchange(onClick, nullptr)};
-    if (reattach.handler) {
-        fire(this, reattach.handler);
-        QCoreApplication::processEvents();
-    }
+    } clicking{this};
+    m_clicking = true;
+    Q_EMIT clicked();
+    QCoreApplication::processEvents();
 }
 
 // Enter and the accelerator: pressed for the time of the click, then back up.
@@ -397,11 +386,15 @@ void CuteButton::pressClick()
 
 // --- keyboard ---------------------------------------------------------------------------
 
-bool CuteButton::keyDown(quint16 &key, ShiftState shift, bool autoRepeat)
+void CuteButton::keyDownEvent(quint16 &, ShiftState) {}
+
+void CuteButton::keyUpEvent(quint16 &, ShiftState) {}
+
+bool CuteButton::handleKeyDown(quint16 &key, ShiftState shift, bool autoRepeat)
 {
     const quint16 pressed = key;
     QPointer<CuteButton> self(this);
-    fire(this, onKeyDown, key, shift);
+    keyDownEvent(key, shift);
     if (!self || !isEnabled())
         return false;
     if (pressed != 0 && key == 0)
@@ -432,10 +425,10 @@ bool CuteButton::keyDown(quint16 &key, ShiftState shift, bool autoRepeat)
     }
 }
 
-bool CuteButton::keyUp(quint16 &key, ShiftState shift)
+bool CuteButton::handleKeyUp(quint16 &key, ShiftState shift)
 {
     QPointer<CuteButton> self(this);
-    fire(this, onKeyUp, key, shift);
+    keyUpEvent(key, shift);
     if (!self)
         return false;
     discardDropDownTimer();
@@ -452,7 +445,7 @@ void CuteButton::keyPressEvent(QKeyEvent *event)
 {
     quint16 key = keys::fromQtKey(event->key());
     const quint16 pressed = key;
-    const bool handled = keyDown(key, shiftOf(event), event->isAutoRepeat());
+    const bool handled = handleKeyDown(key, shiftOf(event), event->isAutoRepeat());
     event->setAccepted(handled || (pressed != 0 && key == 0));
 }
 
@@ -464,12 +457,12 @@ void CuteButton::keyReleaseEvent(QKeyEvent *event)
         return;
     }
     quint16 key = keys::fromQtKey(event->key());
-    event->setAccepted(keyUp(key, shiftOf(event)));
+    event->setAccepted(handleKeyUp(key, shiftOf(event)));
 }
 
 // --- mouse ------------------------------------------------------------------------------
 
-void CuteButton::mouseDown(Qt::MouseButton button, ShiftState shift, int x, int y)
+void CuteButton::handleMouseDown(Qt::MouseButton button, ShiftState shift, int x, int y)
 {
     QPointer<CuteButton> self(this);
     setFocus(Qt::MouseFocusReason);
@@ -481,14 +474,14 @@ void CuteButton::mouseDown(Qt::MouseButton button, ShiftState shift, int x, int 
         // An explicit grab, so that the drop-down timer can tell the press is still held.
         grabMouse();
     }
-    fire(this, onMouseDown, button, shift, x, y);
+    Q_EMIT mouseDown(button, shift, x, y);
     if (self && left && m_dropDownMenu) {
         m_dropByKey = false;
         startDropDown();
     }
 }
 
-void CuteButton::mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y)
+void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, int y)
 {
     QPointer<CuteButton> self(this);
     if (button == Qt::LeftButton) {
@@ -496,7 +489,7 @@ void CuteButton::mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y)
         const bool active = m_tabFocusUp && window()->focusWidget() == this;
         setBevelOuter(rect().contains(x, y) || active ? Bevel::Raised : Bevel::None);
     }
-    fire(this, onMouseUp, button, shift, x, y);
+    Q_EMIT mouseUp(button, shift, x, y);
     if (!self)
         return;
     discardDropDownTimer();
@@ -509,7 +502,7 @@ void CuteButton::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton)
         m_pressedInside = true;
     const QPoint at = event->position().toPoint();
-    mouseDown(event->button(), shiftOf(event), at.x(), at.y());
+    handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
 
@@ -520,7 +513,7 @@ void CuteButton::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton)
         m_pressedInside = false;
     const QPoint at = event->position().toPoint();
-    mouseDown(event->button(), shiftOf(event), at.x(), at.y());
+    handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
 
@@ -536,7 +529,7 @@ void CuteButton::mouseReleaseEvent(QMouseEvent *event)
     if (clicked)
         click();
     if (self)
-        mouseUp(event->button(), shiftOf(event), at.x(), at.y());
+        handleMouseUp(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
 
@@ -563,7 +556,7 @@ void CuteButton::leaveEvent(QEvent *event)
 void CuteButton::mouseEntered(ShiftState shift, int x, int y)
 {
     QPointer<CuteButton> self(this);
-    fire(this, onMouseEnter, shift, x, y);
+    Q_EMIT mouseEnter(shift, x, y);
     if (self)
         setBevelOuter(shift.buttons & Qt::LeftButton ? Bevel::Lowered : Bevel::Raised);
 }
@@ -571,14 +564,14 @@ void CuteButton::mouseEntered(ShiftState shift, int x, int y)
 void CuteButton::mouseLeft(ShiftState shift, int x, int y)
 {
     QPointer<CuteButton> self(this);
-    fire(this, onMouseLeave, shift, x, y);
+    Q_EMIT mouseLeave(shift, x, y);
     if (self && !(hasFocus() && m_tabFocusUp))
         setBevelOuter(Bevel::None);
 }
 
 // --- focus ------------------------------------------------------------------------------
 
-// onEnter and onExit follow the window's active control, as on the desktop: a window
+// entered and exited follow the window's active control, as on the desktop: a window
 // losing activation, or a menu popping up, leaves the active control where it is.
 void CuteButton::focusInEvent(QFocusEvent *event)
 {
@@ -602,14 +595,14 @@ void CuteButton::enterFocus()
     m_entered = true;
     if (m_tabFocusUp)
         setBevelOuter(Bevel::Raised);
-    fire(this, onEnter);
+    Q_EMIT entered();
 }
 
 void CuteButton::leaveFocus()
 {
     m_entered = false;
     QPointer<CuteButton> self(this);
-    fire(this, onExit);
+    Q_EMIT exited();
     if (self)
         setBevelOuter(Bevel::None);
 }
@@ -696,9 +689,9 @@ void CuteButton::dropDown()
     // The menu took the key or mouse release: finish the press as if it had come here.
     if (m_dropByKey) {
         quint16 key = keys::vkSpace;
-        keyUp(key, {});
+        handleKeyUp(key, {});
     } else {
-        mouseUp(Qt::LeftButton, {}, 0, 0);
+        handleMouseUp(Qt::LeftButton, {}, 0, 0);
     }
     if (self)
         m_menuDropped = false;

@@ -7,8 +7,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
-
 class QMenu;
 class CuteButton;
 
@@ -19,6 +17,7 @@ struct ShiftState
     Qt::MouseButtons buttons;
     bool operator==(const ShiftState &) const = default;
 };
+Q_DECLARE_METATYPE(ShiftState)
 
 // One-shot timer that opens a button's drop-down menu after a held press.
 class DropDownTimer : public QTimer
@@ -46,12 +45,6 @@ public:
         Bottom
     };
     Q_ENUM(TextLayout)
-
-    using NotifyEvent = std::function<void(CuteButton *sender)>;
-    using KeyEvent = std::function<void(CuteButton *sender, quint16 &key, ShiftState shift)>;
-    using MouseEvent = std::function<void(CuteButton *sender, Qt::MouseButton button,
-                                          ShiftState shift, int x, int y)>;
-    using MouseMoveEvent = std::function<void(CuteButton *sender, ShiftState shift, int x, int y)>;
 
     explicit CuteButton(QWidget *owner = nullptr);
     ~CuteButton() override;
@@ -98,17 +91,6 @@ public:
     bool useDisabledColor() const { return m_useDisabledColor; }
     void setUseDisabledColor(bool on);
 
-    // Events. Exceptions thrown by a handler go to the default error report.
-    NotifyEvent onClick;
-    NotifyEvent onEnter;
-    NotifyEvent onExit;
-    KeyEvent onKeyDown;
-    KeyEvent onKeyUp;
-    MouseEvent onMouseDown;
-    MouseEvent onMouseUp;
-    MouseMoveEvent onMouseEnter;
-    MouseMoveEvent onMouseLeave;
-
     // The click notification: what a mouse click, Enter, Space and the accelerator raise.
     virtual void click();
     virtual void startDropDown();
@@ -118,7 +100,23 @@ public:
 
     QSize sizeHint() const override { return QSize(75, 25); }
 
+Q_SIGNALS:
+    // The button's events. Windows connect them through messages::connectGuarded, the one
+    // boundary between the event loop and their handlers.
+    void clicked();
+    void entered(); // became the window's active control
+    void exited();
+    void mouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void mouseEnter(ShiftState shift, int x, int y);
+    void mouseLeave(ShiftState shift, int x, int y);
+
 protected:
+    // A key before the button reacts to it: a subclass may change it, or clear it to 0 so that
+    // the button does nothing (a signal cannot hand a key back). They must not throw.
+    virtual void keyDownEvent(quint16 &key, ShiftState shift);
+    virtual void keyUpEvent(quint16 &key, ShiftState shift);
+
     virtual void mouseEntered(ShiftState shift, int x, int y);
     virtual void mouseLeft(ShiftState shift, int x, int y);
 
@@ -142,10 +140,10 @@ private:
     void dropDownTick(DropDownTimer *timer);
 
     // The button's own handling behind the Qt events; dropDown replays key-up and release.
-    bool keyDown(quint16 &key, ShiftState shift, bool autoRepeat);
-    bool keyUp(quint16 &key, ShiftState shift);
-    void mouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
-    void mouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
+    bool handleKeyDown(quint16 &key, ShiftState shift, bool autoRepeat);
+    bool handleKeyUp(quint16 &key, ShiftState shift);
+    void handleMouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
     void pressClick();
     void discardDropDownTimer();
     void enterFocus();
@@ -161,6 +159,7 @@ private:
     QPointer<QMenu> m_dropDownMenu;
     bool m_menuDropped = false;
     bool m_ignoreContinuousClicks = false;
+    bool m_clicking = false; // inside the click's handlers
     bool m_flat = false;
     bool m_spaceDown = false;
     bool m_tabFocusUp = true;

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
@@ -191,11 +192,22 @@ void PointInputWindow::moveToNextRow(int row)
     m_valueButtons[next][column >= 0 ? column : 0]->setFocus();
 }
 
-// Enter on a value button; the button's own Enter click comes after it.
-void PointInputWindow::rowKeyDown(int row, quint16 key)
+// Enter on a value button, before the button's own Enter click.
+bool PointInputWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (key != keys::vkReturn)
-        return;
+    if (event->type() != QEvent::KeyPress ||
+        keys::fromQtKey(static_cast<QKeyEvent *>(event)->key()) != keys::vkReturn)
+        return QDialog::eventFilter(watched, event);
+    for (int row = 0; row < RowCount; ++row) {
+        const auto &buttons = m_valueButtons[row];
+        if (std::find(buttons.begin(), buttons.end(), watched) != buttons.end())
+            rowEntered(row);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void PointInputWindow::rowEntered(int row)
+{
     if (row != Outrun) {
         moveToNextRow(row);
         return;

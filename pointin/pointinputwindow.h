@@ -100,6 +100,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Building (pointinputwindow_layout.cpp).
@@ -124,7 +125,7 @@ private:
     void setCaptionPoints(CuteButton *button, int points);
 
     // The judge's keys and clicks (pointinputwindow.cpp).
-    void rowKeyDown(int row, quint16 key);
+    void rowEntered(int row);
     void flightZeroClicked();
     void answerYes();
     void answerFocused(CuteButton *answer);

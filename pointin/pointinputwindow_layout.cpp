@@ -389,50 +389,45 @@ void PointInputWindow::createValueButtons()
     }
 }
 
-// Every handler runs inside the default error report.
-template<class F> auto guardedBy(QWidget *window, F handler)
-{
-    return [window, handler](auto &&...) { messages::guarded(window, handler); };
-}
-
 void PointInputWindow::bindHandlers()
 {
-    const auto on = [this](auto handler) { return guardedBy(this, handler); };
+    // Every handler runs inside the default error report.
+    const auto on = [this](auto *sender, auto signal, auto handler) {
+        messages::connectGuarded(sender, signal, this, handler);
+    };
     for (int row = 0; row < RowCount; ++row) {
         for (int i = 0; i < ColumnCount[row]; ++i) {
             CuteButton *b = m_valueButtons[row][i];
-            b->onEnter = [this, row, i](CuteButton *) { m_session.choose(row, i); };
-            b->onKeyDown = [this, row](CuteButton *, quint16 &key, ShiftState) {
-                rowKeyDown(row, key);
-            };
+            on(b, &CuteButton::entered, [this, row, i] { m_session.choose(row, i); });
+            b->installEventFilter(this); // Enter moves on to the next row
         }
     }
-    m_valueButtons[Flight][0]->onClick = [this](CuteButton *) { flightZeroClicked(); };
+    on(m_valueButtons[Flight][0], &CuteButton::clicked, [this] { flightZeroClicked(); });
 
     // Start and End turn yellow while they have the focus.
     for (CuteButton *b : {m_startButton, m_endButton}) {
-        b->onEnter = [](CuteButton *self) { self->setColor(colors::clYellow); };
-        b->onExit = [](CuteButton *self) { self->setColor(colors::clWhite); };
+        on(b, &CuteButton::entered, [b] { b->setColor(colors::clYellow); });
+        on(b, &CuteButton::exited, [b] { b->setColor(colors::clWhite); });
     }
-    m_startButton->onClick = [this](CuteButton *) { m_session.start(); };
-    m_endButton->onClick = [this](CuteButton *) { m_session.end(); };
+    on(m_startButton, &CuteButton::clicked, [this] { m_session.start(); });
+    on(m_endButton, &CuteButton::clicked, [this] { m_session.end(); });
 
-    m_confirmButton->onClick = [this](CuteButton *) { m_session.confirm(); };
-    m_confirmButton->onEnter = [](CuteButton *self) {
-        self->setColor(Look::chosenFace);
-        self->setFontColor(Look::chosenCaption);
-    };
-    m_confirmButton->onExit = [](CuteButton *self) {
-        self->setColor(Look::normalFace);
-        self->setFontColor(Look::normalCaption);
-    };
-    m_yesButton->onClick = [this](CuteButton *) { answerYes(); };
-    m_noButton->onClick = [this](CuteButton *) { m_session.answerNo(); };
+    on(m_confirmButton, &CuteButton::clicked, [this] { m_session.confirm(); });
+    on(m_confirmButton, &CuteButton::entered, [b = m_confirmButton] {
+        b->setColor(Look::chosenFace);
+        b->setFontColor(Look::chosenCaption);
+    });
+    on(m_confirmButton, &CuteButton::exited, [b = m_confirmButton] {
+        b->setColor(Look::normalFace);
+        b->setFontColor(Look::normalCaption);
+    });
+    on(m_yesButton, &CuteButton::clicked, [this] { answerYes(); });
+    on(m_noButton, &CuteButton::clicked, [this] { m_session.answerNo(); });
     for (CuteButton *answer : {m_yesButton, m_noButton})
-        answer->onEnter = [this](CuteButton *self) { answerFocused(self); };
+        on(answer, &CuteButton::entered, [this, answer] { answerFocused(answer); });
 
-    connect(m_pollTimer, &QTimer::timeout, this, on([this] { m_session.tick(); }));
-    connect(m_diagnosticPicture, &Picture::doubleClicked, this, on([this] { showDiagnostic(); }));
+    on(m_pollTimer, &QTimer::timeout, [this] { m_session.tick(); });
+    on(m_diagnosticPicture, &Picture::doubleClicked, [this] { showDiagnostic(); });
 }
 
 // The window draws what the session tells it changed.

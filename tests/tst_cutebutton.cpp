@@ -103,6 +103,21 @@ void closeMenuWhenShown(QObject *owner, MenuWatch &watch)
 
 } // namespace
 
+// A button whose key-down handler the test sets, as a window's subclass would override it.
+class KeyedButton : public CuteButton
+{
+public:
+    using CuteButton::CuteButton;
+    std::function<void(quint16 &key)> keyDown;
+
+protected:
+    void keyDownEvent(quint16 &key, ShiftState) override
+    {
+        if (keyDown)
+            keyDown(key);
+    }
+};
+
 class TstCuteButton : public QObject
 {
     Q_OBJECT
@@ -150,7 +165,7 @@ private:
     QMenu *addMenu(int delay);
 
     std::unique_ptr<QWidget> m_host;
-    CuteButton *m_button = nullptr;
+    KeyedButton *m_button = nullptr;
     CuteButton *m_other = nullptr;
     QLineEdit *m_edit = nullptr;
     int m_clicks = 0;
@@ -172,7 +187,7 @@ void TstCuteButton::init()
 {
     m_host = std::make_unique<QWidget>();
     m_host->setGeometry(100, 100, 300, 120);
-    m_button = new CuteButton(m_host.get());
+    m_button = new KeyedButton(m_host.get());
     m_button->move(10, 10);
     m_other = new CuteButton(m_host.get());
     m_other->move(150, 10);
@@ -180,11 +195,10 @@ void TstCuteButton::init()
     m_edit->setGeometry(10, 60, 100, 24);
     m_clicks = 0;
     m_bevelAtClick.clear();
-    m_button->onClick = [this](CuteButton *sender) {
-        QCOMPARE(sender, m_button);
+    connect(m_button, &CuteButton::clicked, this, [this] {
         ++m_clicks;
-        m_bevelAtClick << sender->bevelOuter();
-    };
+        m_bevelAtClick << m_button->bevelOuter();
+    });
     m_host->show();
     m_host->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
@@ -307,12 +321,12 @@ void TstCuteButton::hoverThroughWindowSystem()
     int enters = 0;
     int leaves = 0;
     QPoint enteredAt;
-    m_button->onMouseEnter = [&](CuteButton *, ShiftState shift, int x, int y) {
+    connect(m_button, &CuteButton::mouseEnter, this, [&](ShiftState shift, int x, int y) {
         ++enters;
         enteredAt = QPoint(x, y);
         QCOMPARE(shift.buttons, Qt::NoButton);
-    };
-    m_button->onMouseLeave = [&](CuteButton *, ShiftState, int, int) { ++leaves; };
+    });
+    connect(m_button, &CuteButton::mouseLeave, this, [&] { ++leaves; });
     QTest::mouseMove(m_host.get(), s_emptySpot);
     QTest::mouseMove(m_button, QPoint(12, 7));
     QTRY_COMPARE(enters, 1);
@@ -323,14 +337,14 @@ void TstCuteButton::hoverThroughWindowSystem()
     QCOMPARE(m_button->bevelOuter(), Bevel::None);
 }
 
-// onEnter and onExit follow the window's active control: switching windows changes nothing,
+// entered and exited follow the window's active control: switching windows changes nothing,
 // but a focus move made while the window was in the background counts when it comes back.
 void TstCuteButton::windowSwitchKeepsActiveControl()
 {
     int enters = 0;
     int exits = 0;
-    m_button->onEnter = [&](CuteButton *) { ++enters; };
-    m_button->onExit = [&](CuteButton *) { ++exits; };
+    connect(m_button, &CuteButton::entered, this, [&] { ++enters; });
+    connect(m_button, &CuteButton::exited, this, [&] { ++exits; });
     m_button->setFocus();
     QWidget elsewhere;
     elsewhere.setGeometry(450, 100, 100, 100);
@@ -532,7 +546,7 @@ void TstCuteButton::spaceKey_data()
         << u"+Space +A -A -Space"_s << false << 0;
     QTest::newRow("another key during auto-repeat cancels")
         << u"+Space -Space* +Space* +A -A -Space"_s << false << 0;
-    QTest::newRow("a key cleared by onKeyDown does not cancel")
+    QTest::newRow("a key cleared by the key-down handler does not cancel")
         << u"+Space +A -A -Space"_s << true << 1;
     QTest::newRow("space held, '.' pressed -> no click on release")
         << u"+Space +. -. -Space"_s << false << 0;
@@ -558,7 +572,7 @@ void TstCuteButton::spaceKey()
     QFETCH(QString, keys);
     QFETCH(bool, handlerClearsA);
     QFETCH(int, clicks);
-    m_button->onKeyDown = [&](CuteButton *, quint16 &key, ShiftState) {
+    m_button->keyDown = [&](quint16 &key) {
         if (handlerClearsA && key == 'A')
             key = 0;
     };
@@ -575,8 +589,8 @@ void TstCuteButton::spaceKey()
     QCOMPARE(m_button->bevelOuter(), Bevel::Raised);
 }
 
-// Enter clicks at once, pressed during the click; onKeyDown runs first and the button reacts
-// to the key code it leaves.
+// Enter clicks at once, pressed during the click; the key-down handler runs first and the
+// button reacts to the key code it leaves.
 void TstCuteButton::keyboardClick_data()
 {
     QTest::addColumn<int>("key");
@@ -584,13 +598,14 @@ void TstCuteButton::keyboardClick_data()
     QTest::addColumn<int>("clicks");
     QTest::newRow("Return") << int(Qt::Key_Return) << u""_s << 1;
     QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << u""_s << 1;
-    QTest::newRow("Return after onKeyDown moved the focus on")
+    QTest::newRow("Return after the handler moved the focus on")
         << int(Qt::Key_Return) << u"moveFocus"_s << 1;
-    QTest::newRow("Return cleared by onKeyDown does nothing")
+    QTest::newRow("Return cleared by the handler does nothing")
         << int(Qt::Key_Return) << u"clear"_s << 0;
-    QTest::newRow("Space cleared by onKeyDown does nothing")
+    QTest::newRow("Space cleared by the handler does nothing")
         << int(Qt::Key_Space) << u"clear"_s << 0;
-    QTest::newRow("A turned into Return by onKeyDown clicks") << int(Qt::Key_A) << u"enter"_s << 1;
+    QTest::newRow("A turned into Return by the handler clicks")
+        << int(Qt::Key_A) << u"enter"_s << 1;
 }
 
 void TstCuteButton::keyboardClick()
@@ -599,8 +614,8 @@ void TstCuteButton::keyboardClick()
     QFETCH(QString, handler);
     QFETCH(int, clicks);
     int otherClicks = 0;
-    m_other->onClick = [&](CuteButton *) { ++otherClicks; };
-    m_button->onKeyDown = [&](CuteButton *, quint16 &code, ShiftState) {
+    connect(m_other, &CuteButton::clicked, this, [&] { ++otherClicks; });
+    m_button->keyDown = [&](quint16 &code) {
         QCOMPARE(m_clicks, 0);
         if (handler == u"moveFocus")
             m_other->setFocus();
@@ -686,15 +701,13 @@ void TstCuteButton::mouseSequence()
     QFETCH(QString, log);
     QStringList seen;
     CuteButton *b = m_button;
-    b->onEnter = [&](CuteButton *) { seen << u"enter"_s; };
-    b->onMouseDown = [&](CuteButton *, Qt::MouseButton, ShiftState, int, int) {
-        seen << u"down"_s;
-    };
-    b->onMouseUp = [&](CuteButton *, Qt::MouseButton, ShiftState, int, int) { seen << u"up"_s; };
-    b->onClick = [&](CuteButton *s) {
-        const char *bevel = QMetaEnum::fromType<Bevel>().valueToKey(int(s->bevelOuter()));
+    connect(b, &CuteButton::entered, this, [&] { seen << u"enter"_s; });
+    connect(b, &CuteButton::mouseDown, this, [&] { seen << u"down"_s; });
+    connect(b, &CuteButton::mouseUp, this, [&] { seen << u"up"_s; });
+    connect(b, &CuteButton::clicked, this, [&] {
+        const char *bevel = QMetaEnum::fromType<Bevel>().valueToKey(int(b->bevelOuter()));
         seen << u"click:"_s + QLatin1StringView(bevel);
-    };
+    });
     for (const QString &a : actions.split(u' ')) {
         if (a == u"press")
             QTest::mousePress(b, Qt::LeftButton);
@@ -733,8 +746,8 @@ void TstCuteButton::ignoreContinuousClicks()
     int depth = 0;
     int maxDepth = 0;
     int otherCalls = 0;
-    m_other->onClick = [&](CuteButton *) { ++otherCalls; };
-    m_button->onClick = [&](CuteButton *) {
+    connect(m_other, &CuteButton::clicked, this, [&] { ++otherCalls; });
+    connect(m_button, &CuteButton::clicked, this, [&] {
         maxDepth = qMax(maxDepth, ++depth);
         if (++calls == 1) {
             postClick(m_button);
@@ -742,7 +755,7 @@ void TstCuteButton::ignoreContinuousClicks()
             postClick(m_other);
         }
         --depth;
-    };
+    });
     QTest::mouseClick(m_button, Qt::LeftButton);
     QCOMPARE(otherCalls, ignore ? 1 : 0); // clicks elsewhere run normally meanwhile
     QCoreApplication::processEvents();
@@ -770,20 +783,26 @@ void TstCuteButton::handlerThrows()
     });
     m_button->setIgnoreContinuousClicks(ignore);
     int calls = 0;
-    m_button->onClick = [&](CuteButton *) {
-        ++calls;
-        throw Error(u"boom"_s);
-    };
+    const QMetaObject::Connection reported =
+        messages::connectGuarded(m_button, &CuteButton::clicked, m_host.get(), [&] {
+            ++calls;
+            throw Error(u"boom"_s);
+        });
     QTest::mouseClick(m_button, Qt::LeftButton);
     QTest::keyClick(m_button, Qt::Key_Return);
     QCOMPARE(calls, 2);
     QCOMPARE(reports, QStringList({u"boom"_s, u"boom"_s}));
     QCOMPARE(m_button->bevelOuter(), Bevel::Raised);
 
-    // An exception the error report does not take still leaves the handler attached.
-    m_button->onClick = [](CuteButton *) { throw 42; };
+    // An exception the error report does not take leaves the button clicking all the same.
+    disconnect(reported);
+    const QMetaObject::Connection thrown =
+        connect(m_button, &CuteButton::clicked, this, [&] { throw ++calls; });
     QVERIFY_THROWS_EXCEPTION(int, m_button->click());
-    QVERIFY(m_button->onClick);
+    disconnect(thrown);
+    const int before = m_clicks;
+    m_button->click();
+    QCOMPARE(m_clicks, before + 1);
 }
 
 void TstCuteButton::dropDownAfterDelay_data()

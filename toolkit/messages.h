@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
+#include <type_traits>
 
 class QWidget;
 
@@ -26,6 +28,22 @@ void reportError(QWidget *parent, const QString &text);
 // Runs a handler and reports any exception that escapes it with the default error report.
 // Exceptions must never travel through Qt's event loop.
 void guarded(QWidget *parent, const std::function<void()> &handler);
+
+// Connects a signal to a handler that runs inside the default error report: the one boundary
+// between the event loop and a window's handlers, for buttons, panels, timers and groups alike.
+template<class Sender, class Signal, class Handler>
+QMetaObject::Connection connectGuarded(Sender *sender, Signal signal, QWidget *window,
+                                       Handler handler)
+{
+    return QObject::connect(sender, signal, window, [window, handler](auto &&...arguments) {
+        guarded(window, [&] {
+            if constexpr (std::is_invocable_v<Handler, decltype(arguments)...>)
+                handler(arguments...);
+            else
+                handler(); // a handler that does not need the signal's arguments
+        });
+    });
+}
 
 // Tests replace the modal box by a recorder; an empty function restores the box.
 using Sink = std::function<void(Kind, const QString &)>;
