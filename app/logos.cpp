@@ -1,117 +1,44 @@
 #include "app/logos.h"
 
-#include "toolkit/fonts.h"
-
-#include <QLinearGradient>
-#include <QPainter>
-#include <QPainterPath>
+// Drawn once by resources/app/drawlogos.cpp: loading them costs far less at start-up than
+// drawing them, which needs a font of their own.
+static void initResources()
+{
+    Q_INIT_RESOURCE(app);
+}
 
 namespace logos {
 
 namespace {
 
-QFont titleFont(int px, bool bold = true)
+QPixmap picture(const char16_t *name)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(px);
-    f.setBold(bold);
-    return f;
-}
-
-// A ski jumper in flight: a V of skis under a leaning body, as a single path.
-void drawJumper(QPainter &p, QPointF at, qreal scale, const QColor &colour)
-{
-    p.save();
-    p.translate(at);
-    p.scale(scale, scale);
-    p.setPen(QPen(colour, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(colour);
-    p.drawEllipse(QPointF(22, 2), 4, 4);
-    p.drawLine(QPointF(19, 6), QPointF(4, 22));  // body
-    p.drawLine(QPointF(4, 22), QPointF(-2, 30)); // legs
-    p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(-14, 22), QPointF(30, 38)); // skis in a V
-    p.drawLine(QPointF(-10, 28), QPointF(34, 30));
-    p.restore();
+    initResources();
+    return QPixmap(QString::fromUtf16(name));
 }
 
 } // namespace
 
 QPixmap maker()
 {
-    QPixmap pm(330, 129);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 0, 129);
-    g.setColorAt(0, QColor(20, 20, 40));
-    g.setColorAt(1, QColor(0, 0, 0));
-    p.fillRect(pm.rect(), g);
-    p.setPen(QPen(QColor(200, 200, 220), 2));
-    p.drawLine(20, 80, 310, 80);
-    p.setFont(titleFont(52));
-    p.setPen(QColor(235, 235, 245));
-    p.drawText(QRect(0, 8, 330, 70), Qt::AlignCenter, QStringLiteral("VELMOR"));
-    p.setFont(titleFont(14, false));
-    p.setPen(QColor(150, 170, 210));
-    p.drawText(QRect(0, 84, 330, 18), Qt::AlignCenter,
-               QStringLiteral("sports timing & judging systems"));
-    // Below the frame of the main window: cut off there, as intended.
-    p.drawText(QRect(0, 106, 330, 18), Qt::AlignCenter, QStringLiteral("since 1989"));
-    return pm;
+    return picture(u":/app/maker.png");
 }
 
 QPixmap title()
 {
-    QPixmap pm(495, 125);
-    pm.fill(Qt::black);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor yellow(255, 230, 0);
-    drawJumper(p, QPointF(28, 30), 1.6, yellow);
-    QFont f = titleFont(64);
-    f.setItalic(true);
-    p.setFont(f);
-    p.setPen(yellow);
-    p.drawText(QRect(110, 4, 380, 80), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Tollivane"));
-    p.setFont(fonts::make(20, true));
-    p.drawText(QRect(112, 84, 380, 30), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral(u"飛型審判 採点システム"));
-    return pm;
+    return picture(u":/app/title.png");
 }
 
 QPixmap partner()
 {
-    QPixmap pm(95, 49);
-    pm.fill(Qt::black);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 160, 230), 3));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath hill;
-    hill.moveTo(4, 40);
-    hill.quadTo(30, 6, 52, 30);
-    hill.quadTo(70, 44, 91, 44);
-    p.drawPath(hill);
-    p.setFont(titleFont(13));
-    p.setPen(QColor(240, 240, 240));
-    p.drawText(QRect(36, 2, 58, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("HILL"));
-    p.drawText(QRect(36, 18, 58, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("CLUB"));
-    return pm;
+    return picture(u":/app/partner.png");
 }
 
 QPixmap closeMark()
 {
-    // Drawn rather than taken from the desktop's icon theme: looking a theme up costs about
-    // 10 ms at start-up, and the mark then looks the same on every judge's PC.
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(4, 4), QPointF(12, 12));
-    p.drawLine(QPointF(12, 4), QPointF(4, 12));
-    return pm;
+    // Ours rather than the desktop's icon theme: looking a theme up costs about 10 ms at
+    // start-up, and the mark then looks the same on every judge's PC.
+    return picture(u":/app/close.png");
 }
 
 } // namespace logos

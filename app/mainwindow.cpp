@@ -227,11 +227,18 @@ void MainWindow::createProfileGroups()
                              [this] { mysqlProfileChosen(); });
 }
 
-void MainWindow::loadSettings()
+MainWindow::Settings MainWindow::readSettings()
 {
     const IniFile ini(settings::stationFilePath());
-    m_dbType = ini.readString(s_section, QStringLiteral("DbType"), QStringLiteral("Interbase"));
-    m_dbDir = ini.readString(s_section, QStringLiteral("DbDir"), QStringLiteral("Interbase"));
+    return {ini.readString(s_section, QStringLiteral("DbType"), QStringLiteral("Interbase")),
+            ini.readString(s_section, QStringLiteral("DbDir"), QStringLiteral("Interbase"))};
+}
+
+void MainWindow::loadSettings()
+{
+    const Settings remembered = readSettings();
+    m_dbType = remembered.dbType;
+    m_dbDir = remembered.dbDir;
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -298,6 +305,18 @@ void MainWindow::seatFocused(QRadioButton *seat)
     for (QRadioButton *other : m_seats)
         fonts::setTextColour(other, seatCaption);
     fonts::setTextColour(seat, seatCaptionFocused);
+    m_seatLetterPlaced = true;
     if (m_pointInput)
         m_pointInput->placeSeatLetter();
+}
+
+PointInputWindow *MainWindow::pointInput()
+{
+    if (m_pointInput || !m_pointInputFactory)
+        return m_pointInput;
+    m_pointInput = m_pointInputFactory(this);
+    // What the seat buttons' focus did to it, had it been there.
+    if (m_seatLetterPlaced)
+        m_pointInput->placeSeatLetter();
+    return m_pointInput;
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class CompetitionGateway;
 class CuteButton;
@@ -24,7 +25,12 @@ public:
     ~MainWindow() override;
 
     void setGateway(CompetitionGateway *gateway) { m_gateway = gateway; }
-    void setPointInput(PointInputWindow *window) { m_pointInput = window; }
+    // Builds the point input window when it is first needed (the first seat claim).
+    void setPointInputFactory(std::function<PointInputWindow *(QWidget *parent)> factory)
+    {
+        m_pointInputFactory = std::move(factory);
+    }
+    PointInputWindow *pointInput(); // built now if it was not yet
     // A profile's connection attempt is waiting for the database.
     bool connecting() const { return m_connecting > 0; }
 
@@ -32,6 +38,9 @@ public:
     // or "server") the station used last.
     QString dbType() const { return m_dbType; }
     QString dbDir() const { return m_dbDir; }
+
+    // The connection of the profile the settings remember: what the first show selects.
+    static std::pair<QString, QStringList> rememberedConnection();
 
     // The letter of the selected seat button, or an empty text when none is selected.
     QString selectedSeat() const;
@@ -48,6 +57,11 @@ private:
     void createControls();
     void createSeats();
     void createProfileGroups();
+    struct Settings
+    {
+        QString dbType, dbDir;
+    };
+    static Settings readSettings();
     void loadSettings();
     void saveSettings();
     void selectRememberedProfile();
@@ -61,6 +75,8 @@ private:
 
     CompetitionGateway *m_gateway = nullptr;
     PointInputWindow *m_pointInput = nullptr;
+    std::function<PointInputWindow *(QWidget *parent)> m_pointInputFactory;
+    bool m_seatLetterPlaced = false; // a seat button had the focus: the letter moved
     QString m_dbType;
     QString m_dbDir;
     bool m_shownOnce = false;

@@ -40,6 +40,16 @@ void MainWindow::connectProfile(const QString &alias, const QStringList &params,
         });
 }
 
+std::pair<QString, QStringList> MainWindow::rememberedConnection()
+{
+    const Settings remembered = readSettings();
+    // As the first show selects it: "local" is the Local item, anything else the Server one.
+    const auto location = remembered.dbDir == u"local" ? Location::Local : Location::Server;
+    if (remembered.dbType == u"Interbase")
+        return {QString::fromUtf16(profiles::interbaseAlias), profiles::interbaseParams(location)};
+    return {profiles::mysqlAlias(location), profiles::mysqlParams(location)};
+}
+
 void MainWindow::interbaseProfileChosen()
 {
     m_dbType = u"Interbase"_s;

@@ -22,7 +22,7 @@ void MainWindow::claimSeat()
         messages::show(this, u"ジャッジ記号が選択されていません。   選択してください。"_s);
         return;
     }
-    if (m_claiming || !m_gateway || !m_pointInput)
+    if (m_claiming || !m_gateway || !pointInput())
         return; // the claim on its way answers first
     // The rows and the value texts start empty together, so that what the window shows is
     // what it would write; also when the claim is refused.

@@ -16,14 +16,21 @@ journal::Writer *s_journal = nullptr;
 
 void create()
 {
-    s_mainWindow = new MainWindow;
-    s_pointInputWindow = new PointInputWindow(s_mainWindow);
     s_gateway = new CompetitionGateway;
-    s_mainWindow->setGateway(s_gateway);
-    s_mainWindow->setPointInput(s_pointInputWindow);
-    s_pointInputWindow->session().setRequests(s_gateway);
+    // The remembered profile connects on the gateway's worker while the windows are built; the
+    // first show, which selects that profile, then finds it connected.
+    const auto [alias, params] = MainWindow::rememberedConnection();
+    s_gateway->prepare(alias, params);
+    s_mainWindow = new MainWindow;
     s_journal = new journal::Writer;
-    s_pointInputWindow->session().setJournal(s_journal);
+    s_mainWindow->setGateway(s_gateway);
+    // Built when a seat is first claimed: a station starts with the main window alone.
+    s_mainWindow->setPointInputFactory([](QWidget *parent) {
+        s_pointInputWindow = new PointInputWindow(parent);
+        s_pointInputWindow->session().setRequests(s_gateway);
+        s_pointInputWindow->session().setJournal(s_journal);
+        return s_pointInputWindow;
+    });
 }
 
 void destroy()
@@ -48,6 +55,11 @@ MainWindow *mainWindow()
 }
 
 PointInputWindow *pointInputWindow()
+{
+    return s_mainWindow ? s_mainWindow->pointInput() : nullptr;
+}
+
+PointInputWindow *existingPointInputWindow()
 {
     return s_pointInputWindow;
 }

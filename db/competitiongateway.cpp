@@ -217,6 +217,32 @@ void CompetitionGateway::setBeforeCommit(std::function<void()> hook)
 
 // --- requests ------------------------------------------------------------------------------
 
+// A connection made before it is asked for: the first request to its target takes its outcome.
+struct CompetitionGateway::Prepared
+{
+    StatementWorker::Target target;
+    std::optional<bool> connected; // once it answered
+    std::function<void(bool connected)> then;
+};
+
+void CompetitionGateway::prepare(const QString &alias, const QStringList &params)
+{
+    setConnection(alias, params);
+    auto prepared = std::make_shared<Prepared>();
+    prepared->target = {alias, params};
+    m_prepared = prepared;
+    StatementWorker::Request r;
+    r.priority = StatementWorker::Priority::Write;
+    r.target = prepared->target;
+    r.timeoutMs = m_bounds.statementMs + 1000;
+    r.done = [prepared](const StatementWorker::Answer &a) {
+        prepared->connected = a.ok();
+        if (prepared->then)
+            std::exchange(prepared->then, {})(a.ok());
+    };
+    m_worker->submit(std::move(r));
+}
+
 void CompetitionGateway::connectProfile(const QString &alias, const QStringList &params,
                                         const QStringList &fallback, QObject *context,
                                         std::function<void(const ProfileResult &)> done)
@@ -225,17 +251,13 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
     const int serial = ++m_profileSerial;
     // A connection attempt has bounds of its own (ODBC's login timeout, the TCP check before
     // a Firebird attach); the request gives them room to answer with the engine's text.
-    StatementWorker::Request first;
-    first.priority = StatementWorker::Priority::Write;
-    first.context = context;
-    first.target = StatementWorker::Target{alias, params};
-    first.timeoutMs = m_bounds.statementMs + 1000;
-    first.done = [this, alias, params, fallback, context, done, serial,
-                  timeout = first.timeoutMs](const StatementWorker::Answer &a) {
+    const int timeout = m_bounds.statementMs + 1000;
+    auto afterFirst = [this, alias, params, fallback, context, done, serial,
+                       timeout](bool connected) {
         // The judge chose another profile meanwhile: this one's fallback would take the
         // connection away from it.
-        if (a.ok() || fallback.isEmpty() || serial != m_profileSerial) {
-            done({params, a.ok()});
+        if (connected || fallback.isEmpty() || serial != m_profileSerial) {
+            done({params, connected});
             return;
         }
         setConnection(alias, fallback);
@@ -249,6 +271,26 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
         };
         m_worker->submit(std::move(second));
     };
+    const std::shared_ptr<Prepared> prepared = std::exchange(m_prepared, nullptr);
+    if (prepared && prepared->target == StatementWorker::Target{alias, params}) {
+        QPointer<QObject> guard(context);
+        auto answer = [guard, hasContext = context != nullptr, afterFirst](bool connected) {
+            if (!hasContext || guard)
+                afterFirst(connected);
+        };
+        if (!prepared->connected)
+            prepared->then = answer;
+        else
+            QTimer::singleShot(0, this,
+                               [answer, connected = *prepared->connected] { answer(connected); });
+        return;
+    }
+    StatementWorker::Request first;
+    first.priority = StatementWorker::Priority::Write;
+    first.context = context;
+    first.target = StatementWorker::Target{alias, params};
+    first.timeoutMs = timeout;
+    first.done = [afterFirst](const StatementWorker::Answer &a) { afterFirst(a.ok()); };
     m_worker->submit(std::move(first));
 }
 

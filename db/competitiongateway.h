@@ -173,6 +173,9 @@ public:
     // Runs on the worker just before a write commits (tests: the path fails at that moment).
     void setBeforeCommit(std::function<void()> hook);
 
+    // Connects now, while the windows are still being built; a profile's first connection to
+    // the same target then takes this one's outcome.
+    void prepare(const QString &alias, const QStringList &params);
     // Connects with the parameters, and when that fails with the fallback (if any), unless
     // another profile was chosen meanwhile.
     void connectProfile(const QString &alias, const QStringList &params,
@@ -219,6 +222,7 @@ Q_SIGNALS:
 
 private:
     struct Run;
+    struct Prepared;
     void attempt(const std::shared_ptr<Run> &run);
     void settle(const std::shared_ptr<Run> &run);
     void finish(const std::shared_ptr<Run> &run, const gateway::RegistrationOutcome &outcome);
@@ -228,4 +232,5 @@ private:
     int m_registrationAttempts = 0;
     int m_profileSerial = 0;            // a fallback applies only while its profile is the latest
     QList<std::shared_ptr<Run>> m_runs; // registrations on their way
+    std::shared_ptr<Prepared> m_prepared;
 };

@@ -61,6 +61,18 @@ bool isWholeNumber(QStringView text)
     return true;
 }
 
+// An UPDATE, INSERT or DELETE: the statements that report the rows they changed.
+bool changesRows(const QString &statement)
+{
+    const QStringView text = QStringView(statement).trimmed();
+    for (const QStringView verb : {u"update", u"insert", u"delete"}) {
+        if (text.startsWith(verb, Qt::CaseInsensitive) &&
+            (text.size() == verb.size() || !text.at(verb.size()).isLetterOrNumber()))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int toInteger(const QString &text)
@@ -160,19 +172,19 @@ bool Database::connected() const
 
 bool Database::overOdbc() const
 {
-    return m_open && QSqlDatabase::database(m_connectionName, false).driverName() == u"QODBC"_s;
+    return m_open && m_handle.driverName() == u"QODBC"_s;
 }
 
 QString Database::driverName() const
 {
-    return m_open ? QSqlDatabase::database(m_connectionName, false).driverName() : QString();
+    return m_open ? m_handle.driverName() : QString();
 }
 
 void Database::begin()
 {
     checkInterruption();
     open();
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlDatabase db = m_handle;
     if (!db.transaction()) {
         const QString text = errorText(db.lastError(), u"Cannot begin a transaction"_s);
         dropIfLost();
@@ -183,7 +195,7 @@ void Database::begin()
 
 void Database::commit()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlDatabase db = m_handle;
     if (!m_open || !db.commit()) {
         const QString text = errorText(db.lastError(), u"Cannot commit the transaction"_s);
         rollback();
@@ -196,7 +208,7 @@ void Database::commit()
 void Database::rollback()
 {
     if (m_open)
-        QSqlDatabase::database(m_connectionName, false).rollback();
+        m_handle.rollback();
     m_inTransaction = false;
 }
 
@@ -270,6 +282,7 @@ void Database::openRoute(const aliases::Route &route)
     const QString lockWait = statements::lockWaitSetting(driver, m_lockWaitMs);
     if (m_lockWaitMs > 0 && !lockWait.isEmpty())
         QSqlQuery(lockWait, db).finish(); // a server without the setting waits as it always did
+    m_handle = db;
 }
 
 // A server that was stopped leaves the connection dead for good. After a failed statement a
@@ -279,9 +292,8 @@ void Database::dropIfLost()
 {
     if (!m_open)
         return;
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    QSqlQuery query(db);
-    if (!db.isOpen() || !query.exec(statements::probe(db.driverName())))
+    QSqlQuery query(m_handle);
+    if (!m_handle.isOpen() || !query.exec(statements::probe(m_handle.driverName())))
         close();
 }
 
@@ -291,7 +303,8 @@ void Database::close()
     for (Query *query : queries)
         query->close();
     if (m_open)
-        QSqlDatabase::database(m_connectionName, false).close();
+        m_handle.close();
+    m_handle = QSqlDatabase();
     m_open = false;
 }
 
@@ -319,7 +332,7 @@ Database &Query::connection() const
 
 QSqlRecord Query::readFirstRow(Database &database, const QString &statement)
 {
-    QSqlQuery query(QSqlDatabase::database(database.qtConnectionName(), false));
+    QSqlQuery query(database.m_handle);
     query.setForwardOnly(true);
     if (!query.exec(statement)) {
         const QString text = errorText(query.lastError(), u"The statement failed"_s);
@@ -419,7 +432,7 @@ int Query::execSQL()
     Database &database = connection();
     database.checkInterruption();
     database.open();
-    QSqlDatabase db = QSqlDatabase::database(database.qtConnectionName(), false);
+    const QSqlDatabase &db = database.m_handle;
     QSqlQuery query(db);
     // Qt's Firebird driver starts every transaction to wait for a row lock without limit: a
     // write in a transaction is cancelled through the client once the bound has passed.
@@ -437,9 +450,7 @@ int Query::execSQL()
         throw DbError(text);
     }
     // Only statements that change rows have a count (the InterBase driver warns otherwise).
-    static const QRegularExpression changesRows(u"^\\s*(update|insert|delete)\\b"_s,
-                                                QRegularExpression::CaseInsensitiveOption);
-    return changesRows.match(m_sql.text()).hasMatch() ? query.numRowsAffected() : 0;
+    return changesRows(m_sql.text()) ? query.numRowsAffected() : 0;
 }
 
 void Query::addRequiredField(const QString &name)

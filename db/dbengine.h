@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QStringList>
 
@@ -108,6 +109,7 @@ private:
     void dropIfLost();
     void checkInterruption();
 
+    QSqlDatabase m_handle; // the Qt connection while open
     int m_lockWaitMs = 0;
     bool m_inTransaction = false;
     std::function<bool()> m_interrupted;

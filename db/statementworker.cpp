@@ -471,6 +471,8 @@ int StatementWorker::abandonedThreads()
 
 void StatementWorker::setTarget(const Target &target)
 {
+    if (target == m_target)
+        return;
     m_target = target;
     m_connected = false;
 }

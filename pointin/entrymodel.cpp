@@ -1,5 +1,8 @@
 #include "pointin/entrymodel.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 QString EntryModel::caption(int column)
@@ -63,10 +66,9 @@ bool EntryModel::complete() const
 
 double EntryModel::mark() const
 {
-    const double flight = valueText(Flight).toDouble();
-    const double landing = valueText(Landing).toDouble();
-    const double outrun = valueText(Outrun).toDouble();
-    return 20 - ((flight + landing) + outrun);
+    // A value is its column in half points; a row without a choice counts 0.
+    const auto value = [this](int row) { return std::max(m_rows[row].column, 0) / 2.0; };
+    return 20 - ((value(Flight) + value(Landing)) + value(Outrun));
 }
 
 QString EntryModel::markText() const
@@ -76,6 +78,10 @@ QString EntryModel::markText() const
 
 QString EntryModel::markText(double mark)
 {
+    // Every mark of the rows is a whole or a half point: written at once.
+    const double halves = mark * 2;
+    if (halves == std::floor(halves) && mark >= 0 && mark < 100)
+        return QString::number(int(mark)) + (int(halves) % 2 ? u".5"_s : u".0"_s);
     QString text = QString::number(mark, 'g', 15);
     if (text.size() == 1 || text.size() == 2)
         text += u".0"_s;

@@ -2,6 +2,8 @@
 
 #include "journal/markjournal.h"
 
+#include <QTimer>
+
 using namespace Qt::StringLiterals;
 using gateway::Registration;
 
@@ -297,14 +299,20 @@ void JudgeSession::answerYes()
     if (m_unresolved && onDisplay(m_unresolved->sent))
         m_unresolved.reset();
     m_registering = true;
-    m_health.registering = true;
-    // Sent first: the worker writes while the window draws the registering notice.
+    const int registration = ++m_registrations;
     m_requests->registerMarks(
         m_seat, {sent.competitor.zek, sent.competitor.round}, sent.marks, this,
         [this, sent](const gateway::RegistrationOutcome &outcome) { registered(outcome, sent); });
-    setAsking(false);
-    setNotice(Notice::Registering);
-    Q_EMIT healthChanged();
+    // An outcome that comes at once replaces the question itself: only one that takes longer
+    // is announced, and nothing is drawn meanwhile that would hold the outcome up.
+    QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration] {
+        if (!m_registering || registration != m_registrations)
+            return;
+        setAsking(false);
+        setNotice(Notice::Registering);
+        m_health.registering = true;
+        Q_EMIT healthChanged();
+    });
 }
 
 void JudgeSession::registered(const gateway::RegistrationOutcome &outcome, const Sent &sent)
@@ -312,6 +320,7 @@ void JudgeSession::registered(const gateway::RegistrationOutcome &outcome, const
     record(outcome.outcome, sent, [this, outcome, sent, showing = m_showing] {
         m_registering = false;
         m_health.registering = false;
+        setAsking(false);
         answered(outcome.outcome != Registration::Failed &&
                  outcome.outcome != Registration::Unknown);
         if (outcome.outcome == Registration::Unknown && outcome.unresolved)

@@ -52,6 +52,10 @@ public:
         bool registering = false;
     };
 
+    // はい's outcome replaces the question; the registering notice shows only for an outcome
+    // that takes longer than this.
+    static constexpr int registeringNoticeDelayMs = 100;
+
     explicit JudgeSession(QObject *parent = nullptr);
     ~JudgeSession() override;
 
@@ -152,6 +156,7 @@ private:
     bool m_pollInFlight = false; // at most one poll at a time
     bool m_pollFailureTold = false;
     bool m_registering = false;  // はい waits for its outcome
+    int m_registrations = 0;     // はい pressed so far
     bool m_ending = false;       // End waits for the seat's release
     bool m_endRequested = false; // End pressed while はい waited
     bool m_resolving = false;

@@ -64,7 +64,9 @@ void PointInputWindow::drawRow(int row)
 
 void PointInputWindow::drawMark()
 {
-    m_markField->setText(entry().markText());
+    const QString mark = entry().markText();
+    if (m_markField->text() != mark)
+        m_markField->setText(mark);
 }
 
 void PointInputWindow::drawCompetitor()

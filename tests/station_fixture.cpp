@@ -81,8 +81,9 @@ bool settle(int timeoutMs)
             CompetitionGateway *gateway = station::gateway();
             return (!gateway || gateway->idle()) &&
                    (!mainWindow() || !mainWindow()->connecting()) &&
-                   (!pointInput() ||
-                    (!pointInput()->pollInFlight() && !pointInput()->registering()));
+                   (!station::existingPointInputWindow() ||
+                    (!station::existingPointInputWindow()->pollInFlight() &&
+                     !station::existingPointInputWindow()->registering()));
         },
         timeoutMs);
 }

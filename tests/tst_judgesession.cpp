@@ -440,10 +440,18 @@ private Q_SLOTS:
         enter(1, 1, 1);
         session().confirm();
         session().choose(EntryModel::Landing, 6); // changed while asking
+        competition().holdRegistrations = true;
         session().answerYes();
         QVERIFY(session().registering());
-        QCOMPARE(session().notice(), Notice::Registering);
+        // The question stays until the outcome, unless that takes longer: then it is announced.
+        QVERIFY(session().asking());
+        QCOMPARE(session().notice(), Notice::None);
+        QTRY_COMPARE(session().notice(), Notice::Registering);
+        QVERIFY(!session().asking());
+        QVERIFY(session().health().registering);
+        competition().answerRegistration();
         QVERIFY(settle());
+        QCOMPARE(session().notice(), Notice::Registered);
         QCOMPARE(competition().sent.size(), 1);
         const gateway::Marks &m = competition().sent[0].marks;
         QCOMPARE((QStringList{m.flight, m.landing, m.outrun, m.mark}),

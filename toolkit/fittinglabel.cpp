@@ -18,6 +18,9 @@ void FittingLabel::setDesignGeometry(const QRect &rect)
 
 void FittingLabel::setText(const QString &text)
 {
+    // Laying the text out again costs more than anything else a poll draws.
+    if (text == this->text())
+        return;
     QLabel::setText(text);
     fitText();
 }

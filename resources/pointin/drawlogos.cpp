@@ -1,7 +1,7 @@
 // Draws the two pictures of the point input window into the current folder: logo.png
-// (177 x 59) and partner.png (95 x 49), 24 bits per pixel. Not part of the build; run by hand:
-//   g++ -std=c++20 -fPIC drawlogos.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/drawlogos
-//   QT_QPA_PLATFORM=offscreen /tmp/drawlogos
+// (177 x 59) and partner.png (95 x 49), 24 bits per pixel. Built by the target
+// draw-point-input-pictures, run by hand in resources/pointin:
+//   QT_QPA_PLATFORM=offscreen ../../build/resources/draw-point-input-pictures
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
