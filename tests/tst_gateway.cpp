@@ -434,6 +434,38 @@ private Q_SLOTS:
         QCOMPARE(seat.fieldAsString(u"ent"_s), u"False"_s);
     }
 
+    // The program closes while the marks wait on a hung path: they never land, and the journal
+    // says they failed.
+    void closingWhileTheMarksWaitRecordsThem()
+    {
+        REQUIRE_ROUTE(Route::Odbc);
+        Relay relay(u"127.0.0.1"_s, 3306);
+        operatorGoesDirect(true);
+        QVERIFY(open(relayedAliases(Route::Odbc, relay.port()), Route::Odbc));
+        const QString journal = m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
+                                QDate::currentDate().toString(Qt::ISODate) + u".csv"_s;
+        relay.hold();
+        choose(2, 3, 4);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
+        QVERIFY(pointInput()->registering());
+        m_station->stop(); // the program closes; its folders stay for the test
+        QFile file(journal);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<journal::Entry> entries =
+            journal::readAll(QString::fromUtf8(file.readAll())).entries;
+        relay.release();
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::runningWorkers(), 0, 15000);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].outcome, journal::Outcome::Failed);
+        Database server(u"server"_s);
+        server.setRoute(support::serverRoute(Route::Odbc));
+        Query row(&server);
+        row.sql().add(u"select * from judgeA"_s);
+        row.open();
+        QCOMPARE(row.fieldAsString(u"sumi"_s), QString());
+    }
+
     // The marks land only on the bib and the round the window shows.
     void registrationNamesBibAndRound()
     {

@@ -174,6 +174,9 @@ private Q_SLOTS:
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), c.name);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit3")->text(), c.team);
         QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), u"1 本目"_s);
+        // The bib comes from the operator's console only: typing into it changes nothing.
+        QTest::keyClicks(named<QLineEdit>(pointInput(), "Edit1"), u"9"_s);
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
         QVERIFY(named<Panel>(pointInput(), "Panel9")->isVisible());
         QCOMPARE(named<QLabel>(pointInput(), "Label26")->text(), u"T-3"_s);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), u"20.0"_s);
