@@ -94,6 +94,19 @@ class TestGateway : public QObject
                named<QLineEdit>(pointInput(), "Edit1")->text() == u"007"_s;
     }
 
+    // A relay to the route's server, and the station opened through it; the operator's side
+    // goes to the server directly.
+    static Relay serverRelay(Route route)
+    {
+        return route == Route::InterBase ? Relay(u"localhost"_s, 3050)
+                                         : Relay(u"127.0.0.1"_s, 3306);
+    }
+    bool openThrough(const Relay &relay, Route route)
+    {
+        operatorGoesDirect(true);
+        return open(relayedAliases(route, relay.port()), route);
+    }
+
     void choose(int flight, int landing, int outrun)
     {
         QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Flight, flight),
@@ -155,10 +168,8 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        const bool firebird = route == Route::InterBase;
-        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
-        operatorGoesDirect(true);
-        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        Relay relay = serverRelay(route);
+        QVERIFY(openThrough(relay, route));
         const QString before = judgeRow();
 
         relay.hold(); // the path stops: nothing answers, nothing closes
@@ -286,9 +297,8 @@ private Q_SLOTS:
     void closingLeavesAHungConnectionBehind()
     {
         REQUIRE_ROUTE(Route::Odbc);
-        Relay relay(u"127.0.0.1"_s, 3306);
-        operatorGoesDirect(true);
-        QVERIFY(open(relayedAliases(Route::Odbc, relay.port()), Route::Odbc));
+        Relay relay = serverRelay(Route::Odbc);
+        QVERIFY(openThrough(relay, Route::Odbc));
         relay.hold();
         pointInput()->pollTick();
         QVERIFY(pointInput()->pollInFlight());
@@ -306,10 +316,8 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        const bool firebird = route == Route::InterBase;
-        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
-        operatorGoesDirect(true);
-        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        Relay relay = serverRelay(route);
+        QVERIFY(openThrough(relay, route));
         dropOtherConnections(route); // the station's next poll opens a connection anew
         relay.hold();
         auto poll = [] {
@@ -345,10 +353,8 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        const bool firebird = route == Route::InterBase;
-        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
-        operatorGoesDirect(true);
-        QVERIFY(open(relayedAliases(route, relay.port()), route));
+        Relay relay = serverRelay(route);
+        QVERIFY(openThrough(relay, route));
         station::gateway()->setBeforeCommit([&relay] { relay.holdAnswers(); });
         QVERIFY(confirm(2, 3, 4) >= 0);
         station::gateway()->setBeforeCommit({});
@@ -439,9 +445,8 @@ private Q_SLOTS:
     void closingWhileTheMarksWaitRecordsThem()
     {
         REQUIRE_ROUTE(Route::Odbc);
-        Relay relay(u"127.0.0.1"_s, 3306);
-        operatorGoesDirect(true);
-        QVERIFY(open(relayedAliases(Route::Odbc, relay.port()), Route::Odbc));
+        Relay relay = serverRelay(Route::Odbc);
+        QVERIFY(openThrough(relay, Route::Odbc));
         const QString journal = m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
                                 QDate::currentDate().toString(Qt::ISODate) + u".csv"_s;
         relay.hold();
