@@ -6,6 +6,7 @@
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
 #include "db/statements.h"
+#include "db/statementworker.h"
 #include "pointin/pointinputwindow.h"
 #include "process.h"
 #include "support/named.h"
@@ -525,6 +526,36 @@ Row measureHang(Site &site, const Options &options)
 
 } // namespace
 
+// A request that runs no statement: what the worker adds to every request of the terminal,
+// the two hops between the threads and the queue's own work.
+Row measureRoundTrip(Site &site, const Options &options)
+{
+    const QString figure = u"Statement worker round trip, no statement"_s;
+    StatementWorker worker;
+    worker.setTarget({station::gateway()->alias(), station::gateway()->params()});
+    const auto once = [&worker] {
+        bool answered = false;
+        StatementWorker::Request r;
+        r.done = [&answered](const StatementWorker::Answer &) { answered = true; };
+        worker.submit(std::move(r));
+        check(QTest::qWaitFor([&answered] { return answered; }, 10000),
+              u"the worker did not answer"_s);
+    };
+    once(); // connects
+    QList<double> runs;
+    for (int rep = 0; rep < options.reps; ++rep) {
+        QList<double> trips;
+        for (int i = 0; i < options.ticks; ++i) {
+            quiesce();
+            trips << microsecondsOf(once);
+        }
+        runs << median(trips);
+    }
+    Row row{figure, site.label(), u"µs"_s, 0};
+    row.subject = summarise(runs);
+    return row;
+}
+
 QList<Row> measureInProcess(Site &site, const Options &options)
 {
     QList<Row> rows;
@@ -552,6 +583,11 @@ QList<Row> measureInProcess(Site &site, const Options &options)
         rows << failedRow(registrationFigure, site, f.text);
     } catch (const Error &e) {
         rows << failedRow(registrationFigure, site, e.text());
+    }
+    try {
+        rows << measureRoundTrip(site, options);
+    } catch (const Failure &f) {
+        rows << failedRow(u"Statement worker round trip, no statement"_s, site, f.text);
     }
     return rows;
 }

@@ -62,8 +62,10 @@ private:
                 m_changed.wait(lock);
                 continue;
             }
-            if (Clock::now() < next->second.at) {
-                m_changed.wait_until(lock, next->second.at);
+            // A copy: the alarm may be destroyed while this thread waits for it.
+            const Clock::time_point at = next->second.at;
+            if (Clock::now() < at) {
+                m_changed.wait_until(lock, at);
                 continue;
             }
             std::function<void()> action = std::move(next->second.action);
