@@ -51,6 +51,8 @@ QString cells(const Row &row)
         ratio ? row.referenceName + u": "_s + statText(*row.reference, row.decimals, row.unit)
               : u"—"_s;
     const QString ratioText = ratio ? statText(*row.ratio, 2, QString()) : u"—"_s;
+    if (row.target <= 0) // a figure that explains the others: no target of its own
+        return u"%1 | %2 | %3 | — | — |"_s.arg(subject, reference, ratioText);
     const QString target =
         ratio ? u"≤ %1"_s.arg(row.target) : u"< %1 %2"_s.arg(row.target).arg(row.unit);
     const double figure = ratio ? row.ratio->median : row.subject->median;

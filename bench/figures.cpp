@@ -538,8 +538,8 @@ Row measureRoundTrip(Site &site, const Options &options)
         StatementWorker::Request r;
         r.done = [&answered](const StatementWorker::Answer &) { answered = true; };
         worker.submit(std::move(r));
-        check(QTest::qWaitFor([&answered] { return answered; }, 10000),
-              u"the worker did not answer"_s);
+        while (!answered)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };
     once(); // connects
     QList<double> runs;
