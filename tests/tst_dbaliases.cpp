@@ -97,10 +97,12 @@ private Q_SLOTS:
         QTest::newRow("ODBC without any DSN takes the alias name")
             << u"[Hall]\nDriver=odbc\n"_s << u"Hall"_s << QStringList() << Driver::Odbc << u"Hall"_s
             << QString() << QString();
+        // An absolute path of this system (C:/... on Windows), in a folder of its own.
+        const QString elsewhere = m_dir.filePath(u"elsewhere/demo.sqlite"_s);
         QTest::newRow("SQLite absolute file")
-            << u"[Demo]\nDriver=SQLite\nDatabase=/tmp/demo.sqlite\n"_s << u"Demo"_s
-            << interbase(profiles::Location::Local) << Driver::Sqlite << u"/tmp/demo.sqlite"_s
-            << QString() << QString();
+            << u"[Demo]\nDriver=SQLite\nDatabase=%1\n"_s.arg(elsewhere) << u"Demo"_s
+            << interbase(profiles::Location::Local) << Driver::Sqlite << elsewhere << QString()
+            << QString();
         QTest::newRow("SQLite file relative to the alias file")
             << u"[Demo]\nDriver=SQLite\nDatabase=demo.sqlite\n"_s << u"Demo"_s << QStringList()
             << Driver::Sqlite << m_dir.filePath(u"demo.sqlite"_s) << QString() << QString();
