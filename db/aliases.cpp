@@ -67,6 +67,19 @@ Route sqliteRoute(const QString &alias, const IniFile &ini)
     return route;
 }
 
+// The alias file every user of the station shares.
+QString machineFile()
+{
+#ifdef Q_OS_WIN
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("PROGRAMDATA"));
+    if (base.isEmpty())
+        base = u"C:/ProgramData"_s;
+    return base + u"/VELMOR/Tollivane/aliases.ini"_s;
+#else
+    return u"/etc/tollivane/aliases.ini"_s;
+#endif
+}
+
 } // namespace
 
 QString filePath()
@@ -74,13 +87,10 @@ QString filePath()
     const QString given = qEnvironmentVariable("TOLLIVANE_ALIASES");
     if (!given.isEmpty())
         return given;
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + u"/.config"_s;
-    const QString user = base + u"/VELMOR/Tollivane/aliases.ini"_s;
+    const QString user = settings::userFolder() + u"/VELMOR/Tollivane/aliases.ini"_s;
     if (QFileInfo::exists(user))
         return user;
-    return u"/etc/tollivane/aliases.ini"_s;
+    return machineFile();
 }
 
 Route resolve(const QString &alias, const TextLines &params)

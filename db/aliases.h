@@ -7,6 +7,9 @@
 //   $XDG_CONFIG_HOME/VELMOR/Tollivane/aliases.ini  (XDG_CONFIG_HOME defaults to ~/.config)
 //   /etc/tollivane/aliases.ini
 //
+// and on Windows at %TOLLIVANE_ALIASES%, %APPDATA%\VELMOR\Tollivane\aliases.ini, then
+// %PROGRAMDATA%\VELMOR\Tollivane\aliases.ini.
+//
 // One section per alias; section and key names match without regard to letter case.
 //
 //   [Jump]

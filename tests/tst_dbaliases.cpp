@@ -200,9 +200,17 @@ private Q_SLOTS:
     void aliasFileIsFoundInOrder()
     {
         const QString config = m_dir.filePath(u"config"_s);
+        // The user's configuration folder as Linux and as Windows name it.
         qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+        qputenv("APPDATA", QDir::toNativeSeparators(config).toLocal8Bit());
+#ifdef Q_OS_WIN
+        qputenv("PROGRAMDATA", QDir::toNativeSeparators(m_dir.filePath(u"all"_s)).toLocal8Bit());
+        const QString machine = m_dir.filePath(u"all/VELMOR/Tollivane/aliases.ini"_s);
+#else
+        const QString machine = u"/etc/tollivane/aliases.ini"_s;
+#endif
         qunsetenv("TOLLIVANE_ALIASES");
-        QCOMPARE(aliases::filePath(), u"/etc/tollivane/aliases.ini"_s);
+        QCOMPARE(aliases::filePath(), machine);
 
         const QString user = config + u"/VELMOR/Tollivane/aliases.ini"_s;
         QVERIFY(QDir().mkpath(config + u"/VELMOR/Tollivane"_s));
