@@ -31,10 +31,14 @@ Route interbaseRoute(const QString &alias, const TextLines &params, const IniFil
         if (!mapped.isEmpty())
             route.database = mapped;
     }
-    if (parseLocation(route.database).host.isEmpty())
-        throw DbError(
-            u"Alias '%1': the database '%2' names no server; map \"%3\" to "
-            "host:/path in the alias file %4"_s.arg(alias, route.database, serverName, filePath()));
+    if (parseLocation(route.database).host.isEmpty()) {
+        const QString local = onLocalServer(route.database);
+        if (local.isEmpty())
+            throw DbError(u"Alias '%1': the database '%2' names no server; map \"%3\" to "
+                          "host:/path in the alias file %4"_s.arg(alias, route.database, serverName,
+                                                                  filePath()));
+        route.database = local;
+    }
     route.userName = params.value(u"USER NAME"_s);
     route.password = params.value(u"PASSWORD"_s);
     return route;
@@ -91,6 +95,19 @@ QString filePath()
     if (QFileInfo::exists(user))
         return user;
     return machineFile();
+}
+
+QString onLocalServer(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // A Windows station's own Firebird server opens the file for every client: through it, the
+    // server and the other programs on the station never lock each other out.
+    return u"localhost:"_s + path.trimmed();
+#else
+    // The client would open the file itself and lock the server out.
+    Q_UNUSED(path)
+    return QString();
+#endif
 }
 
 Route resolve(const QString &alias, const TextLines &params)

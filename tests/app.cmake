@@ -8,3 +8,7 @@ endif()
 tollivane_test(tst_seat LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
 tollivane_test(tst_pointin_flow LIBS ${TOLLIVANE_STATION_LIBS} db_internals
     SOURCES station_fixture.cpp SERVERS)
+if(WIN32)
+    # Firebird's client comes with Firebird's own installer on Windows: a station may lack it.
+    tollivane_test(tst_firebirdclient LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp)
+endif()

@@ -104,6 +104,7 @@ private Q_SLOTS:
     void serverDown()
     {
         QFETCH(Route, route);
+        SKIP_WITHOUT_CLIENT(route);
         const QString missing = missingDriver(route);
         if (!missing.isEmpty()) {
             SKIP_OR_FAIL(missing);
@@ -212,6 +213,7 @@ private Q_SLOTS:
     void droppingHost()
     {
         QFETCH(Route, route);
+        SKIP_WITHOUT_CLIENT(route);
         const QString missing = missingDriver(route);
         if (!missing.isEmpty()) {
             SKIP_OR_FAIL(missing);
