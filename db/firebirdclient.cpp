@@ -63,12 +63,10 @@ bool cancel(quint32 attachment)
 QString missingClient()
 {
 #ifdef Q_OS_WIN
-    // Loaded and let go: the driver loads it again for itself.
-    const HMODULE client = ::LoadLibraryW(L"fbclient.dll");
-    if (client) {
-        ::FreeLibrary(client);
+    // Kept once loaded: the driver is about to load it anyway, and a client unloaded again
+    // would start afresh at every connection.
+    if (::GetModuleHandleW(L"fbclient.dll") || ::LoadLibraryW(L"fbclient.dll"))
         return QString();
-    }
     if (::GetLastError() == ERROR_BAD_EXE_FORMAT)
         return u"Firebird's client (fbclient.dll) on this PC is not the one for 64-bit Windows: "
                "install Firebird's client for 64-bit Windows"_s;
