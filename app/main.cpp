@@ -6,6 +6,39 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+// Whether the program leaves without returning through the unloading of its libraries; the
+// settings are written and the journal is on the disk by then.
+bool leaveAtOnce()
+{
+#ifdef Q_OS_WIN
+    // Always: MinGW's thread library can hang the unloading once a thread that loaded a library
+    // (a worker that loaded the SQL driver) has ended, as seen under Wine.
+    return true;
+#else
+    // When a connection that hangs on the network still holds a worker thread: the program does
+    // not wait for it (no statement is pending that the judge waits for).
+    return station::workersLeftBehind();
+#endif
+}
+
+[[noreturn]] void leave(int rc)
+{
+    std::fflush(nullptr);
+#ifdef Q_OS_WIN
+    // _Exit would still call every library's detach code, as ExitProcess does.
+    ::TerminateProcess(::GetCurrentProcess(), UINT(rc));
+#endif
+    std::_Exit(rc);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -16,11 +49,7 @@ int main(int argc, char *argv[])
     station::mainWindow()->show(); // its first show connects the remembered profile
     const int rc = QApplication::exec();
     station::destroy();
-    // A connection that hangs on the network still holds a worker thread: the program does not
-    // wait for it (the settings are written, no statement is pending that the judge waits for).
-    if (station::workersLeftBehind()) {
-        std::fflush(nullptr);
-        std::_Exit(rc);
-    }
+    if (leaveAtOnce())
+        leave(rc);
     return rc;
 }

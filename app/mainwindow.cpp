@@ -275,7 +275,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::saveSettings()
 {
-    IniFile ini(settings::stationFilePath());
+    IniFile ini(settings::stationFileForWriting());
     // A folder that cannot be written keeps the old file; the program closes all the same.
     ini.writeString(s_section, QStringLiteral("DbType"), m_dbType);
     ini.writeString(s_section, QStringLiteral("Dbdir"), m_dbDir);

@@ -40,7 +40,10 @@ void MainWindow::claimSeat()
 void MainWindow::claimAnswered(const QString &seat, const QString &error, bool claimed)
 {
     if (!error.isEmpty()) {
-        messages::show(this, s_cannotConnect);
+        // A part missing on this PC is no server outage: the judge is told which.
+        const QString missing = m_gateway->missingHere();
+        messages::show(this,
+                       missing.isEmpty() ? s_cannotConnect : s_cannotConnect + u"\n\n"_s + missing);
         return;
     }
     if (!claimed) {

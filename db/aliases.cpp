@@ -31,10 +31,14 @@ Route interbaseRoute(const QString &alias, const TextLines &params, const IniFil
         if (!mapped.isEmpty())
             route.database = mapped;
     }
-    if (parseLocation(route.database).host.isEmpty())
-        throw DbError(
-            u"Alias '%1': the database '%2' names no server; map \"%3\" to "
-            "host:/path in the alias file %4"_s.arg(alias, route.database, serverName, filePath()));
+    if (parseLocation(route.database).host.isEmpty()) {
+        const QString local = onLocalServer(route.database);
+        if (local.isEmpty())
+            throw DbError(u"Alias '%1': the database '%2' names no server; map \"%3\" to "
+                          "host:/path in the alias file %4"_s.arg(alias, route.database, serverName,
+                                                                  filePath()));
+        route.database = local;
+    }
     route.userName = params.value(u"USER NAME"_s);
     route.password = params.value(u"PASSWORD"_s);
     return route;
@@ -67,6 +71,19 @@ Route sqliteRoute(const QString &alias, const IniFile &ini)
     return route;
 }
 
+// The alias file every user of the station shares.
+QString machineFile()
+{
+#ifdef Q_OS_WIN
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("PROGRAMDATA"));
+    if (base.isEmpty())
+        base = u"C:/ProgramData"_s;
+    return base + u"/VELMOR/Tollivane/aliases.ini"_s;
+#else
+    return u"/etc/tollivane/aliases.ini"_s;
+#endif
+}
+
 } // namespace
 
 QString filePath()
@@ -74,13 +91,23 @@ QString filePath()
     const QString given = qEnvironmentVariable("TOLLIVANE_ALIASES");
     if (!given.isEmpty())
         return given;
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + u"/.config"_s;
-    const QString user = base + u"/VELMOR/Tollivane/aliases.ini"_s;
+    const QString user = settings::userFolder() + u"/VELMOR/Tollivane/aliases.ini"_s;
     if (QFileInfo::exists(user))
         return user;
-    return u"/etc/tollivane/aliases.ini"_s;
+    return machineFile();
+}
+
+QString onLocalServer(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // A Windows station's own Firebird server opens the file for every client: through it, the
+    // server and the other programs on the station never lock each other out.
+    return u"localhost:"_s + path.trimmed();
+#else
+    // The client would open the file itself and lock the server out.
+    Q_UNUSED(path)
+    return QString();
+#endif
 }
 
 Route resolve(const QString &alias, const TextLines &params)

@@ -7,6 +7,9 @@
 //   $XDG_CONFIG_HOME/VELMOR/Tollivane/aliases.ini  (XDG_CONFIG_HOME defaults to ~/.config)
 //   /etc/tollivane/aliases.ini
 //
+// and on Windows at %TOLLIVANE_ALIASES%, %APPDATA%\VELMOR\Tollivane\aliases.ini, then
+// %PROGRAMDATA%\VELMOR\Tollivane\aliases.ini.
+//
 // One section per alias; section and key names match without regard to letter case.
 //
 //   [Jump]
@@ -27,8 +30,9 @@
 //
 // InterBase: a "SERVER NAME" that has no key of its own is used as given. The database must
 // name its server (host:/path or host/port:/path): a bare path would make the Firebird client
-// open the file itself and lock the server out, so it is refused. "USER NAME" and "PASSWORD"
-// come from the parameter list.
+// open the file itself and lock the server out, so it is refused; on Windows a bare path
+// (C:\IB_data\Jump.GDB) is a database of the station's own Firebird server instead, reached
+// as localhost:<path>. "USER NAME" and "PASSWORD" come from the parameter list.
 // ODBC: the user and password are the "USER NAME" and "PASSWORD" lines.
 // Without an alias file, or without a section for the alias, "Jump" takes the InterBase route
 // with the "SERVER NAME" as given and "JumpLocal" and "JumpServer" the ODBC route. Any other
@@ -67,7 +71,12 @@ struct ServerLocation
 // The alias file in use; it may not exist.
 QString filePath();
 
-// Raises DbError for an unknown alias or driver, a missing database or a bare InterBase path.
+// The database a Firebird path that names no server stands for, or an empty text when such a
+// path is refused (everywhere but on Windows).
+QString onLocalServer(const QString &path);
+
+// Raises DbError for an unknown alias or driver, a missing database or a refused bare
+// InterBase path.
 Route resolve(const QString &alias, const TextLines &params);
 
 ServerLocation parseLocation(const QString &location);

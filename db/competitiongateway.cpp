@@ -203,6 +203,19 @@ bool CompetitionGateway::connected() const
     return m_worker->connected();
 }
 
+QString CompetitionGateway::missingHere() const
+{
+    const auto target = m_worker->target();
+    TextLines params;
+    for (const QString &line : target.params)
+        params.add(line);
+    try {
+        return Database::missingHere(aliases::resolve(target.alias, params));
+    } catch (const DbError &) {
+        return QString(); // the connection attempt tells what is wrong with the alias
+    }
+}
+
 void CompetitionGateway::setBounds(const Bounds &bounds)
 {
     m_bounds = bounds;

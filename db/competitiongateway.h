@@ -167,6 +167,9 @@ public:
     QString alias() const;
     QStringList params() const;
     bool connected() const override;
+    // What this PC lacks for the connection's database (a driver, Firebird's client), in words
+    // for the judge; an empty text when nothing is, or when the alias does not resolve.
+    QString missingHere() const;
 
     void setBounds(const Bounds &bounds);
     const Bounds &bounds() const { return m_bounds; }

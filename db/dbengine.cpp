@@ -220,6 +220,20 @@ void Database::checkInterruption()
     throw DbError(u"The request was given up"_s);
 }
 
+QString Database::missingHere(const aliases::Route &route)
+{
+    if (route.driver == aliases::Driver::InterBase) {
+        // Without it the driver does not load, and Qt would only say that much.
+        const QString missing = firebird::missingClient();
+        if (!missing.isEmpty())
+            return missing;
+    }
+    const QString driver = qtDriverName(route.driver);
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return u"The SQL driver %1 is not installed"_s.arg(driver);
+    return QString();
+}
+
 void Database::open()
 {
     if (m_open)
@@ -230,9 +244,10 @@ void Database::open()
 
 void Database::openRoute(const aliases::Route &route)
 {
+    const QString missing = missingHere(route);
+    if (!missing.isEmpty())
+        throw DbError(missing);
     const QString driver = qtDriverName(route.driver);
-    if (!QSqlDatabase::isDriverAvailable(driver))
-        throw DbError(u"The SQL driver %1 is not installed"_s.arg(driver));
     // The driver is known only now; a connection made for another driver is replaced.
     if (QSqlDatabase::contains(m_connectionName) &&
         QSqlDatabase::database(m_connectionName, false).driverName() != driver)
@@ -245,11 +260,13 @@ void Database::openRoute(const aliases::Route &route)
     db.setPassword(route.password);
     switch (route.driver) {
     case aliases::Driver::InterBase: {
-        const aliases::ServerLocation location = aliases::parseLocation(route.database);
-        if (location.host.isEmpty())
+        QString database = route.database;
+        if (aliases::parseLocation(database).host.isEmpty())
+            database = aliases::onLocalServer(database);
+        if (database.isEmpty())
             throw DbError(u"The database '%1' names no server"_s.arg(route.database));
-        checkReachable(location);
-        db.setDatabaseName(route.database);
+        checkReachable(aliases::parseLocation(database));
+        db.setDatabaseName(database);
         break;
     }
     case aliases::Driver::Odbc:

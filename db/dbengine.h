@@ -95,6 +95,10 @@ public:
     // For the queries bound to this connection.
     QString qtConnectionName() const { return m_connectionName; }
 
+    // What this PC lacks for a route (its SQL driver; Firebird's client, which on Windows comes
+    // with Firebird's own installer), in words for the user; an empty text when nothing is.
+    static QString missingHere(const aliases::Route &route);
+
     // Bounds of a connection attempt to a host that does not answer: the ODBC driver's own
     // connect timeout, and the TCP check made before a Firebird attach. Below the gateway's
     // 3 s, so that a failed attempt answers before the gateway gives up on it.

@@ -1,6 +1,7 @@
 #include "db/firebirdclient.h"
 
 #include <QMetaType>
+#include <QString>
 
 #include <cstdint>
 
@@ -9,6 +10,8 @@
 #else
 #include <dlfcn.h>
 #endif
+
+using namespace Qt::StringLiterals;
 
 namespace firebird {
 
@@ -25,7 +28,9 @@ CancelOperation cancelOperation()
 {
 #ifdef Q_OS_WIN
     HMODULE client = ::GetModuleHandleW(L"fbclient.dll");
-    FARPROC found = client ? ::GetProcAddress(client, "fb_cancel_operation") : nullptr;
+    // Through the generic function pointer type, which any function pointer converts from.
+    const auto found = reinterpret_cast<void (*)()>(
+        client ? ::GetProcAddress(client, "fb_cancel_operation") : nullptr);
 #else
     void *client = ::dlopen("libfbclient.so.2", RTLD_NOW | RTLD_NOLOAD);
     void *found = client ? ::dlsym(client, "fb_cancel_operation") : nullptr;
@@ -53,6 +58,23 @@ bool cancel(quint32 attachment)
     Status status[20] = {};
     call(status, &attachment, cancelRaise);
     return true;
+}
+
+QString missingClient()
+{
+#ifdef Q_OS_WIN
+    // Kept once loaded: the driver is about to load it anyway, and a client unloaded again
+    // would start afresh at every connection.
+    if (::GetModuleHandleW(L"fbclient.dll") || ::LoadLibraryW(L"fbclient.dll"))
+        return QString();
+    if (::GetLastError() == ERROR_BAD_EXE_FORMAT)
+        return u"Firebird's client (fbclient.dll) on this PC is not the one for 64-bit Windows: "
+               "install Firebird's client for 64-bit Windows"_s;
+    return u"Firebird's client (fbclient.dll) is not installed on this PC: install Firebird's "
+           "client for 64-bit Windows"_s;
+#else
+    return QString();      // the package depends on Debian's client library
+#endif
 }
 
 } // namespace firebird

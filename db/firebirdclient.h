@@ -18,4 +18,8 @@ quint32 attachment(const QVariant &driverHandle);
 // the client library is not loaded or has no such call.
 bool cancel(quint32 attachment);
 
+// Why the client library Qt's InterBase driver loads is not there, in words for the judge; an
+// empty text when it is. On Windows it comes with Firebird's own installer, not with ours.
+QString missingClient();
+
 } // namespace firebird

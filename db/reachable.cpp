@@ -2,19 +2,25 @@
 
 #include <QElapsedTimer>
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
-#include <vector>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -22,37 +28,197 @@ namespace reachable {
 
 namespace {
 
+// --- the operating system's sockets: one small function each, POSIX and Windows -------------
+
+#ifdef Q_OS_WIN
+
+using Socket = SOCKET;
+constexpr Socket noSocket = INVALID_SOCKET;
+
+// Winsock serves a process only after WSAStartup; once is enough, and it is never undone.
+// 0, or why it does not serve.
+int startSockets()
+{
+    static const int error = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    return error;
+}
+
+int lastError()
+{
+    return ::WSAGetLastError();
+}
+
+QString systemText(int error)
+{
+    return qt_error_string(error);
+}
+
+// getaddrinfo's codes are Winsock error codes.
+QString lookupText(int status)
+{
+    return systemText(status);
+}
+
+Socket openNonBlocking(const addrinfo *a)
+{
+    const Socket s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    u_long on = 1;
+    if (s != noSocket && ::ioctlsocket(s, FIONBIO, &on) != 0) {
+        const int error = lastError();
+        ::closesocket(s);
+        ::WSASetLastError(error);
+        return noSocket;
+    }
+    return s;
+}
+
+bool connectPending(int error)
+{
+    return error == WSAEWOULDBLOCK;
+}
+
+void closeSocket(Socket s)
+{
+    ::closesocket(s);
+}
+
+// Waits until a connection attempt has an outcome; marks those that have. Returns the number
+// marked, 0 when the time ran out, -1 on an error. select(), not WSAPoll(): WSAPoll never
+// reports a refused connection on Windows 10 before version 2004.
+int waitForOutcomes(const std::vector<Socket> &sockets, int timeoutMs, std::vector<bool> &done)
+{
+    fd_set written;
+    fd_set failed;
+    FD_ZERO(&written);
+    FD_ZERO(&failed);
+    for (const Socket s : sockets) {
+        FD_SET(s, &written);
+        FD_SET(s, &failed);
+    }
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int ready = ::select(0, nullptr, &written, &failed, &limit);
+    if (ready <= 0)
+        return ready == 0 ? 0 : -1;
+    int marked = 0;
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        done[i] = FD_ISSET(sockets[i], &written) || FD_ISSET(sockets[i], &failed);
+        marked += done[i] ? 1 : 0;
+    }
+    return marked;
+}
+
+bool interrupted(int)
+{
+    return false;
+}
+
+int connectError(Socket s)
+{
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) != 0)
+        return lastError();
+    return error;
+}
+
+#else
+
+using Socket = int;
+constexpr Socket noSocket = -1;
+
+int startSockets()
+{
+    return 0;
+}
+
+int lastError()
+{
+    return errno;
+}
+
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+QString lookupText(int status)
+{
+    return QString::fromLocal8Bit(::gai_strerror(status));
+}
+
+Socket openNonBlocking(const addrinfo *a)
+{
+    return ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+}
+
+bool connectPending(int error)
+{
+    return error == EINPROGRESS;
+}
+
+void closeSocket(Socket s)
+{
+    ::close(s);
+}
+
+int waitForOutcomes(const std::vector<Socket> &sockets, int timeoutMs, std::vector<bool> &done)
+{
+    std::vector<pollfd> polled;
+    for (const Socket s : sockets)
+        polled.push_back({s, POLLOUT, 0});
+    const int ready = ::poll(polled.data(), polled.size(), timeoutMs);
+    for (std::size_t i = 0; ready > 0 && i < polled.size(); ++i)
+        done[i] = polled[i].revents != 0;
+    return ready;
+}
+
+bool interrupted(int error)
+{
+    return error == EINTR;
+}
+
+int connectError(Socket s)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return errno;
+    return error;
+}
+
+#endif
+
+// --- the probe ------------------------------------------------------------------------------
 
 // Connects to every address at once and waits for the first that answers, so that an
 // address that drops every packet (a broken IPv6 route) does not use up the bound before a
 // good one is tried. Empty text when one answered, else why none did.
 QString firstAnswering(const addrinfo *addresses, int remainingMs)
 {
-    std::vector<pollfd> pending;
+    std::vector<Socket> pending;
     QString why = u"Host not found"_s;
     for (const addrinfo *a = addresses; a; a = a->ai_next) {
-        const int fd =
-            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) {
-            why = systemText(errno);
+        const Socket s = openNonBlocking(a);
+        if (s == noSocket) {
+            why = systemText(lastError());
             continue;
         }
-        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
-            ::close(fd);
-            for (const pollfd &p : pending)
-                ::close(p.fd);
+        if (::connect(s, a->ai_addr, int(a->ai_addrlen)) == 0) {
+            closeSocket(s);
+            for (const Socket p : pending)
+                closeSocket(p);
             return QString();
         }
-        if (errno != EINPROGRESS) {
-            why = systemText(errno);
-            ::close(fd);
+        const int error = lastError();
+        if (!connectPending(error)) {
+            why = systemText(error);
+            closeSocket(s);
             continue;
         }
-        pending.push_back({fd, POLLOUT, 0});
+        pending.push_back(s);
     }
     QElapsedTimer clock;
     clock.start();
@@ -63,32 +229,31 @@ QString firstAnswering(const addrinfo *addresses, int remainingMs)
             why = u"Connection timed out"_s;
             break;
         }
-        const int ready = ::poll(pending.data(), pending.size(), int(left));
-        if (ready < 0 && errno == EINTR)
+        std::vector<bool> done(pending.size(), false);
+        const int ready = waitForOutcomes(pending, int(left), done);
+        if (ready < 0 && interrupted(lastError()))
             continue;
         if (ready <= 0) {
-            why = ready == 0 ? u"Connection timed out"_s : systemText(errno);
+            why = ready == 0 ? u"Connection timed out"_s : systemText(lastError());
             break;
         }
-        for (auto it = pending.begin(); it != pending.end();) {
-            if (!it->revents) {
-                ++it;
+        std::vector<Socket> still;
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            if (!done[i]) {
+                still.push_back(pending[i]);
                 continue;
             }
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (::getsockopt(it->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-                error = errno;
+            const int error = connectError(pending[i]);
             if (error == 0)
                 answered = true;
             else
                 why = systemText(error);
-            ::close(it->fd);
-            it = pending.erase(it);
+            closeSocket(pending[i]);
         }
+        pending.swap(still);
     }
-    for (const pollfd &p : pending)
-        ::close(p.fd);
+    for (const Socket p : pending)
+        closeSocket(p);
     return answered ? QString() : why;
 }
 
@@ -156,7 +321,7 @@ QString lookUp(const QString &host, quint16 port, int timeoutMs, addrinfo **addr
         return u"Host name lookup timed out"_s;
     }
     if (result->status != 0)
-        return QString::fromLocal8Bit(::gai_strerror(result->status));
+        return lookupText(result->status);
     *addresses = result->addresses;
     return QString();
 }
@@ -171,6 +336,8 @@ void setLookup(Lookup lookup)
 
 QString tcpConnect(const QString &host, quint16 port, int timeoutMs)
 {
+    if (const int error = startSockets())
+        return systemText(error);
     QElapsedTimer clock;
     clock.start();
     addrinfo *addresses = nullptr;

@@ -6,12 +6,12 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -151,8 +151,16 @@ QStringList columns()
 
 QString folder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           u"/VELMOR/Tollivane/journal"_s;
+#ifdef Q_OS_WIN
+    // The local application data folder, which Windows names in every session (and Qt's answer
+    // when it does not).
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#endif
+    return base + u"/VELMOR/Tollivane/journal"_s;
 }
 
 QString line(const Entry &e)
@@ -317,7 +325,11 @@ struct Writer::Shared
 Writer::Writer(QString folder) : m_shared(std::make_shared<Shared>(std::move(folder)))
 {
     m_shared->receiver = new QObject;
-    std::thread([shared = m_shared] { shared->run(); }).detach();
+    // A thread of Qt's: the file is a Qt object, and a Qt object on a thread Qt did not start
+    // crashes MinGW's build (Windows) when that thread ends. Never waited for, as before.
+    QThread *thread = QThread::create([shared = m_shared] { shared->run(); });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
 }
 
 Writer::Writer(Write write) : Writer(QString())

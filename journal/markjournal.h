@@ -40,7 +40,8 @@ QString outcomeText(Outcome outcome); // "registered", "failed", "competitor cha
 QStringList columns();
 
 // The journal's folder: $XDG_DATA_HOME/VELMOR/Tollivane/journal (by default under
-// ~/.local/share), on Windows the local application data folder.
+// ~/.local/share), on Windows the same under the local application data folder
+// (%LOCALAPPDATA%).
 QString folder();
 
 // The CSV line of an entry (standard quoting, no line break at its end). A line break inside

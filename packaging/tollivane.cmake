@@ -1,5 +1,11 @@
 # What a station gets: install rules for the two programs and their files, and the Debian
 # package built from them by CPack (`cpack -G DEB` in the build folder; ./setup.sh package).
+# A Windows build makes the Windows installer instead (windows/tollivane-windows.cmake).
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows/tollivane-windows.cmake)
+    return()
+endif()
+
 include(GNUInstallDirs)
 
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})

@@ -18,6 +18,15 @@ TEST_PACKAGES=(python3 xvfb xauth xdotool imagemagick)
 SERVER_PACKAGES=(firebird3.0-server firebird3.0-utils mariadb-server mariadb-client odbc-mariadb
     unixodbc libqt6sql6-ibase libqt6sql6-odbc libqt6sql6-sqlite)
 
+# The Windows installer (scripts/windows-qt.sh installs what the cross build itself needs).
+# shellcheck disable=SC2034
+WINDOWS_PACKAGES=(cmake nsis)
+# The Windows build's tests under Wine: Wine itself, its display, the host's ODBC driver that
+# Wine's ODBC hands on to, the font it takes for "ＭＳ Ｐゴシック", and MinGW's objdump.
+# shellcheck disable=SC2034
+WINE_PACKAGES=(wine wine64 xvfb xauth xdotool imagemagick python3 unixodbc odbc-mariadb
+    fonts-ipafont-gothic binutils-mingw-w64-x86-64)
+
 # The accounts of the terminal's connection profiles: the servers must carry these.
 FIREBIRD_PASSWORD=pewtergum
 # shellcheck disable=SC2034

@@ -3,7 +3,7 @@
 # tables on the servers hold a lock, so that other server tests do not run beside them.
 tollivane_test(tst_dbaliases LIBS db)
 tollivane_test(tst_dbengine LIBS db_internals SERVERS)
-tollivane_test(tst_dbtimeouts LIBS db_internals Qt6::Network)
+tollivane_test(tst_dbtimeouts LIBS db_internals)
 tollivane_test(tst_dbcompetition LIBS competition SERVERS)
 target_compile_definitions(tst_dbcompetition PRIVATE JUMPDB="$<TARGET_FILE:jumpdb>")
 add_dependencies(tst_dbcompetition jumpdb)

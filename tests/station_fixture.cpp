@@ -8,6 +8,7 @@
 
 #include "db/aliases.h"
 #include "db/dbengine.h"
+#include "toolkit/inifile.h"
 #include "tools/competition.h"
 
 #include <QApplication>
@@ -38,8 +39,14 @@ Station::Station(const QString &aliasFile, const QByteArray &settings)
         return true;
     }();
     Q_UNUSED(quiet)
+    // The user's settings and data folders as Linux and as Windows name them.
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("APPDATA", QDir::toNativeSeparators(m_dir.path()).toLocal8Bit());
+    qputenv("LOCALAPPDATA",
+            QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("data"))).toLocal8Bit());
+    // On Windows the station keeps its settings in that folder, never in the machine's file.
+    settings::setWriteCheck([](const QString &) { return false; });
     QFile aliases(m_dir.filePath(QStringLiteral("aliases.ini")));
     if (aliases.open(QIODevice::WriteOnly))
         aliases.write(aliasFile.toUtf8());

@@ -97,10 +97,12 @@ private Q_SLOTS:
         QTest::newRow("ODBC without any DSN takes the alias name")
             << u"[Hall]\nDriver=odbc\n"_s << u"Hall"_s << QStringList() << Driver::Odbc << u"Hall"_s
             << QString() << QString();
+        // An absolute path of this system (C:/... on Windows), in a folder of its own.
+        const QString elsewhere = m_dir.filePath(u"elsewhere/demo.sqlite"_s);
         QTest::newRow("SQLite absolute file")
-            << u"[Demo]\nDriver=SQLite\nDatabase=/tmp/demo.sqlite\n"_s << u"Demo"_s
-            << interbase(profiles::Location::Local) << Driver::Sqlite << u"/tmp/demo.sqlite"_s
-            << QString() << QString();
+            << u"[Demo]\nDriver=SQLite\nDatabase=%1\n"_s.arg(elsewhere) << u"Demo"_s
+            << interbase(profiles::Location::Local) << Driver::Sqlite << elsewhere << QString()
+            << QString();
         QTest::newRow("SQLite file relative to the alias file")
             << u"[Demo]\nDriver=SQLite\nDatabase=demo.sqlite\n"_s << u"Demo"_s << QStringList()
             << Driver::Sqlite << m_dir.filePath(u"demo.sqlite"_s) << QString() << QString();
@@ -129,14 +131,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("params");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("profile's Windows path without an alias file names no server")
-            << noFile << u"Jump"_s << interbase(profiles::Location::Local) << u"names no server"_s;
-        QTest::newRow("location mapped to a bare path is refused")
-            << u"[Jump]\nDriver=InterBase\nG:\\Jump.GDB=/var/lib/firebird/3.0/data/jump.fdb\n"_s
-            << u"Jump"_s << interbase(profiles::Location::Server) << u"names no server"_s;
-        QTest::newRow("unmapped bare path is refused")
-            << jumpSection << u"Jump"_s << params({u"SERVER NAME=/srv/jump.fdb"_s})
-            << u"names no server"_s;
         QTest::newRow("InterBase without SERVER NAME")
             << jumpSection << u"Jump"_s << params({u"USER NAME=SYSDBA"_s}) << u"no SERVER NAME"_s;
         QTest::newRow("unknown alias")
@@ -162,6 +156,48 @@ private Q_SLOTS:
         } catch (const DbError &e) {
             QVERIFY2(e.text().contains(message), qPrintable(e.text()));
         }
+    }
+
+    // A Firebird database named by its path alone: refused on Linux, where the client would open
+    // the file itself and lock the server out; on Windows the station's own server opens it.
+    void barePath_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("the InterBase Local profile's path, no alias file")
+            << noFile << interbase(profiles::Location::Local) << u"C:\\IB_data\\Jump.GDB"_s;
+        QTest::newRow("a location mapped to a bare path")
+            << u"[Jump]\nDriver=InterBase\nG:\\Jump.GDB=D:\\Data\\jump.fdb\n"_s
+            << interbase(profiles::Location::Server) << u"D:\\Data\\jump.fdb"_s;
+        QTest::newRow("an unmapped bare path")
+            << jumpSection << params({u"SERVER NAME=/srv/jump.fdb"_s}) << u"/srv/jump.fdb"_s;
+    }
+    void barePath()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, params);
+        QFETCH(QString, path);
+        useAliasFile(file);
+        TextLines list;
+        for (const QString &line : params)
+            list.add(line);
+#ifdef Q_OS_WIN
+        const aliases::Route route = aliases::resolve(u"Jump"_s, list);
+        QCOMPARE(route.driver, Driver::InterBase);
+        QCOMPARE(route.database, u"localhost:"_s + path);
+        const aliases::ServerLocation location = aliases::parseLocation(route.database);
+        QCOMPARE(location.host, u"localhost"_s);
+        QCOMPARE(location.path, path);
+#else
+        try {
+            aliases::resolve(u"Jump"_s, list);
+            QFAIL("the alias resolved");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(u"names no server"_s), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(path), qPrintable(e.text()));
+        }
+#endif
     }
 
     void parseLocation_data()
@@ -198,9 +234,17 @@ private Q_SLOTS:
     void aliasFileIsFoundInOrder()
     {
         const QString config = m_dir.filePath(u"config"_s);
+        // The user's configuration folder as Linux and as Windows name it.
         qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+        qputenv("APPDATA", QDir::toNativeSeparators(config).toLocal8Bit());
+#ifdef Q_OS_WIN
+        qputenv("PROGRAMDATA", QDir::toNativeSeparators(m_dir.filePath(u"all"_s)).toLocal8Bit());
+        const QString machine = m_dir.filePath(u"all/VELMOR/Tollivane/aliases.ini"_s);
+#else
+        const QString machine = u"/etc/tollivane/aliases.ini"_s;
+#endif
         qunsetenv("TOLLIVANE_ALIASES");
-        QCOMPARE(aliases::filePath(), u"/etc/tollivane/aliases.ini"_s);
+        QCOMPARE(aliases::filePath(), machine);
 
         const QString user = config + u"/VELMOR/Tollivane/aliases.ini"_s;
         QVERIFY(QDir().mkpath(config + u"/VELMOR/Tollivane"_s));

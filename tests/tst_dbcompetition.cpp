@@ -351,7 +351,9 @@ private Q_SLOTS:
             QProcess process;
             process.start(QStringLiteral(JUMPDB), args + QStringList({u"--sqlite"_s, file}));
             process.waitForFinished(30000);
-            return std::pair(process.exitCode(), QString::fromUtf8(process.readAll()));
+            // A Windows console program ends its lines with CR LF.
+            return std::pair(process.exitCode(),
+                             QString::fromUtf8(process.readAll()).replace(u"\r\n"_s, u"\n"_s));
         };
         QCOMPARE(jumpdb({u"create"_s}).first, 0);
         QCOMPARE(jumpdb({u"seed"_s}).first, 0);

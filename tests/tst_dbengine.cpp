@@ -3,12 +3,12 @@
 #include "tst_dbbackends.h"
 
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
-#include <latch>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 using support::Route;
@@ -67,24 +67,39 @@ private Q_SLOTS:
         dbtest::exec(*db, u"insert into judgeC (ent, zek) values ('False', '')"_s);
         for (int round = 0; round < 20; ++round) {
             dbtest::exec(*db, u"update judgeC set ent='False'"_s);
-            std::latch connected(2);
+            QSemaphore arrived;
+            QSemaphore both;
             std::atomic<int> wins = 0;
             std::atomic<int> failures = 0;
-            // Two stations, each on a connection of its own, claim as soon as both are in.
+            // Two stations, each on a connection of its own, claim as soon as both are in. Qt's
+            // threads: a Qt object in a thread Qt did not start crashes MinGW's build at the
+            // thread's end.
             auto station = [&] {
                 auto own = m_backends.connection(route);
+                bool opened = false;
                 try {
                     own->open();
-                    connected.arrive_and_wait();
-                    wins += statements::claim(*own, u"C"_s, [] { return true; }) ? 1 : 0;
+                    opened = true;
+                } catch (const DbError &) {
+                    ++failures;
+                }
+                arrived.release();
+                both.acquire();
+                try {
+                    if (opened)
+                        wins += statements::claim(*own, u"C"_s, [] { return true; }) ? 1 : 0;
                 } catch (const DbError &) {
                     ++failures;
                 }
             };
-            std::thread first(station);
-            std::thread second(station);
-            first.join();
-            second.join();
+            std::unique_ptr<QThread> first(QThread::create(station));
+            std::unique_ptr<QThread> second(QThread::create(station));
+            first->start();
+            second->start();
+            arrived.acquire(2);
+            both.release(2);
+            first->wait();
+            second->wait();
             QCOMPARE(failures.load(), 0);
             QCOMPARE(wins.load(), 1);
         }

@@ -4,84 +4,31 @@
 #include "db/dbengine.h"
 #include "db/reachable.h"
 #include "support/routes.h"
+#include "support/sockets.h"
 #include "tst_dbbackends.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
 #include <future>
 #include <memory>
-#include <vector>
 
-#include <arpa/inet.h>
+#ifdef Q_OS_WIN
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using support::Listener;
 using support::Route;
-
-// A port on which nothing listens, found by binding one and letting it go.
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
-
-// A port whose accept queue is full and never emptied: the kernel drops every further SYN, so a
-// connection attempt hears nothing at all, as from a host behind a dead link.
-class DroppingPort
-{
-public:
-    DroppingPort()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto *name = reinterpret_cast<sockaddr *>(&address);
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (m_listener < 0 || ::bind(m_listener, name, length) != 0 ||
-            ::listen(m_listener, 0) != 0 || ::getsockname(m_listener, name, &length) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-        // Never accepted: they fill the queue.
-        for (int i = 0; i < 3; ++i) {
-            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            if (filler >= 0) {
-                ::connect(filler, name, length);
-                m_fillers.push_back(filler);
-            }
-        }
-    }
-    ~DroppingPort()
-    {
-        for (const int filler : m_fillers)
-            ::close(filler);
-        if (m_listener >= 0)
-            ::close(m_listener);
-    }
-    DroppingPort(const DroppingPort &) = delete;
-    DroppingPort &operator=(const DroppingPort &) = delete;
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listener = -1;
-    std::vector<int> m_fillers;
-    quint16 m_port = 0;
-};
 
 } // namespace
 
@@ -93,35 +40,26 @@ private:
     QTemporaryDir m_dir;
     int m_targets = 0;
 
-    // A connection to the host and port on the route, through an alias file and, for ODBC,
-    // a data source file of the test's own.
+    // A connection to the host and port on the route, through an alias file of the test's own;
+    // ODBC without a data source file (a Windows program under Wine could not be given one
+    // after its start), the driver and the server named in the connection text.
     std::unique_ptr<Database> connectionTo(Route route, const QString &host, quint16 port)
     {
-        // unixODBC caches what it read of a data source file: a new file for every target.
         ++m_targets;
         const QString aliasFile = m_dir.filePath(u"aliases%1.ini"_s.arg(m_targets));
-        const QString odbcFile = m_dir.filePath(u"odbc%1.ini"_s.arg(m_targets));
         QFile aliasesOut(aliasFile);
         aliasesOut.open(QIODevice::WriteOnly);
-        aliasesOut.write(u"[Target]\nDriver=%1\nTARGET=%2/%3:/var/lib/firebird/3.0/data/x.fdb\n"_s
+        aliasesOut.write(u"[Target]\nDriver=%1\nTARGET=%2/%3:/var/lib/firebird/3.0/data/x.fdb\n"
+                         "DSN=DRIVER={MariaDB Unicode};SERVER=%2;PORT=%3;DATABASE=Jump\n"_s
                              .arg(route == Route::InterBase ? u"InterBase"_s : u"ODBC"_s, host,
                                   QString::number(port))
                              .toUtf8());
         aliasesOut.close();
-        QFile odbcOut(odbcFile);
-        odbcOut.open(QIODevice::WriteOnly);
-        odbcOut.write(
-            u"[TvTarget%3]\nDriver = MariaDB Unicode\nServer = %1\nPort = %2\n"
-            "Database = Jump\n"_s.arg(host, QString::number(port), QString::number(m_targets))
-                .toUtf8());
-        odbcOut.close();
         qputenv("TOLLIVANE_ALIASES", aliasFile.toLocal8Bit());
-        qputenv("ODBCINI", odbcFile.toLocal8Bit());
 
         auto db = std::make_unique<Database>(u"db"_s);
         db->setAliasName(u"Target"_s);
         db->params().add(u"SERVER NAME=TARGET"_s);
-        db->params().add(u"ODBC DSN=TvTarget"_s + QString::number(m_targets));
         db->params().add(u"USER NAME=root"_s);
         db->params().add(u"PASSWORD=rusko"_s);
         return db;
@@ -166,11 +104,12 @@ private Q_SLOTS:
     void serverDown()
     {
         QFETCH(Route, route);
+        SKIP_WITHOUT_CLIENT(route);
         const QString missing = missingDriver(route);
         if (!missing.isEmpty()) {
             SKIP_OR_FAIL(missing);
         }
-        auto db = connectionTo(route, u"127.0.0.1"_s, closedPort());
+        auto db = connectionTo(route, u"127.0.0.1"_s, support::closedPort());
         QString text;
         const qint64 ms = failingOpen(*db, &text);
         QVERIFY2(ms >= 0, "the connection opened");
@@ -191,13 +130,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, host);
         QFETCH(bool, listening);
-        QTcpServer server;
-        if (!server.listen(QHostAddress(host))) {
+        Listener server(host);
+        if (server.port() == 0) {
             if (host.contains(u':'))
                 QSKIP("no IPv6 loopback on this machine");
-            QFAIL(qPrintable(server.errorString()));
+            QFAIL(qPrintable(server.error()));
         }
-        const quint16 port = server.serverPort();
+        const quint16 port = server.port();
         if (!listening)
             server.close();
         const QString why = reachable::tcpConnect(host, port, Database::reachabilityTimeoutMs);
@@ -234,11 +173,11 @@ private Q_SLOTS:
     // route before a good IPv4 one): the good one is reached within the bound.
     void everyAddressIsTriedWithinTheBound()
     {
-        const DroppingPort dropping;
-        QVERIFY(dropping.port() != 0);
-        QTcpServer listening;
-        QVERIFY(listening.listen(QHostAddress::LocalHost));
-        const std::string good = std::to_string(listening.serverPort());
+        const Listener dropping(u"127.0.0.1"_s, Listener::Queue::Full);
+        QVERIFY2(dropping.port() != 0, qPrintable(dropping.error()));
+        const Listener listening(u"127.0.0.1"_s);
+        QVERIFY2(listening.port() != 0, qPrintable(listening.error()));
+        const std::string good = std::to_string(listening.port());
         const std::string dropped = std::to_string(dropping.port());
         reachable::setLookup([good, dropped](const std::string &, const std::string &,
                                              const addrinfo &hints, addrinfo **result) {
@@ -274,12 +213,13 @@ private Q_SLOTS:
     void droppingHost()
     {
         QFETCH(Route, route);
+        SKIP_WITHOUT_CLIENT(route);
         const QString missing = missingDriver(route);
         if (!missing.isEmpty()) {
             SKIP_OR_FAIL(missing);
         }
-        const DroppingPort dropping;
-        QVERIFY(dropping.port() != 0);
+        const Listener dropping(u"127.0.0.1"_s, Listener::Queue::Full);
+        QVERIFY2(dropping.port() != 0, qPrintable(dropping.error()));
         auto db = connectionTo(route, u"127.0.0.1"_s, dropping.port());
         QString text;
         const qint64 ms = failingOpen(*db, &text);

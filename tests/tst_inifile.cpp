@@ -1,10 +1,13 @@
 #include "toolkit/inifile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -122,8 +125,17 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n"));
     }
 
-    void readOnlyFolderKeepsTheOldFile()
+    void readOnlyFileKeepsItsContent()
     {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"t.ini"_s);
+        writeFile(path, "[Tollvn]\nDbType=Interbase\n");
+#ifdef Q_OS_WIN
+        // The read-only mark: a file the station cannot replace.
+        QFile::setPermissions(path, QFile::ReadOwner);
+        const bool written = IniFile(path).writeString(u"Tollvn"_s, u"DbType"_s, u"MySQL"_s);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+#else
         if (geteuid() == 0) {
             // Root writes into any folder; a read-only file system refuses even root.
             const QByteArray before = readFile(u"/proc/version"_s);
@@ -131,12 +143,10 @@ private Q_SLOTS:
             QCOMPARE(readFile(u"/proc/version"_s), before);
             return;
         }
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"t.ini"_s);
-        writeFile(path, "[Tollvn]\nDbType=Interbase\n");
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         const bool written = IniFile(path).writeString(u"Tollvn"_s, u"DbType"_s, u"MySQL"_s);
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
         QVERIFY(!written);
         QCOMPARE(readFile(path), QByteArray("[Tollvn]\nDbType=Interbase\n"));
     }
@@ -165,10 +175,110 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(path).size(), big.size());
     }
 
-    void stationPathFollowsXdgConfigHome()
+    void stationFilesFollowTheUsersFolder()
     {
-        qputenv("XDG_CONFIG_HOME", "/tmp/xdg-test");
-        QCOMPARE(settings::stationFilePath(), u"/tmp/xdg-test/VELMOR/Tollivane/Tollivane.ini"_s);
+        QTemporaryDir dir;
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+        qputenv("APPDATA", QDir::toNativeSeparators(dir.path()).toLocal8Bit());
+        const settings::StationFiles files = settings::stationFiles();
+        QCOMPARE(files.user, dir.filePath(u"VELMOR/Tollivane/Tollivane.ini"_s));
+#ifdef Q_OS_WIN
+        QCOMPARE(files.machine, u"C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini"_s);
+#else
+        QCOMPARE(files.machine, files.user);
+#endif
+    }
+
+    // A standard Windows user cannot write under Program Files: the station keeps its settings
+    // in the user's own copy and reads that first; a station that can write there goes on
+    // doing so. What the station writes is what it reads at its next start.
+    void settingsGoWhereTheyCanBeWritten_data()
+    {
+        QTest::addColumn<QByteArray>("machine"); // null: no file
+        QTest::addColumn<QByteArray>("user");
+        QTest::addColumn<bool>("machineWritable");
+        QTest::addColumn<QString>("readsFirst");
+        QTest::addColumn<QString>("writes");
+        QTest::addColumn<QByteArray>("userAfter");
+
+        const QByteArray none;
+        const QByteArray preset = "; set up by the administrator\r\n[Tollvn]\r\nDbType=Interbase"
+                                  "\r\nDbdir=local\r\n[Other]\r\nKey=1\r\n";
+        const QByteArray own = "[Tollvn]\nDbType=MySQL\nDbdir=server\n";
+        QTest::newRow("no file, Program Files writable")
+            << none << none << true << u"machine"_s << u"machine"_s << none;
+        QTest::newRow("no file, Program Files closed")
+            << none << none << false << u"machine"_s << u"user"_s
+            << QByteArray("[Tollvn]\nDbType=MySQL\n");
+        QTest::newRow("the machine's file, writable")
+            << preset << none << true << u"machine"_s << u"machine"_s << none;
+        QTest::newRow("the machine's file, closed: the copy keeps its other lines")
+            << preset << none << false << u"machine"_s << u"user"_s
+            << QByteArray("; set up by the administrator\r\n[Tollvn]\r\nDbType=MySQL\r\n"
+                          "Dbdir=local\r\n[Other]\r\nKey=1\r\n");
+        QTest::newRow("a user copy, the machine's file writable again")
+            << preset << own << true << u"user"_s << u"user"_s
+            << QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n");
+        QTest::newRow("a user copy, no machine's file")
+            << none << own << false << u"user"_s << u"user"_s
+            << QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n");
+    }
+    void settingsGoWhereTheyCanBeWritten()
+    {
+        QFETCH(QByteArray, machine);
+        QFETCH(QByteArray, user);
+        QFETCH(bool, machineWritable);
+        QFETCH(QString, readsFirst);
+        QFETCH(QString, writes);
+        QFETCH(QByteArray, userAfter);
+        QTemporaryDir dir;
+        const settings::StationFiles files{dir.filePath(u"Program Files/Tollivane.ini"_s),
+                                           dir.filePath(u"AppData/Tollivane.ini"_s)};
+        QDir().mkpath(dir.filePath(u"Program Files"_s));
+        if (!machine.isNull())
+            writeFile(files.machine, machine);
+        if (!user.isNull()) {
+            QDir().mkpath(dir.filePath(u"AppData"_s));
+            writeFile(files.user, user);
+        }
+        const auto named = [&files](const QString &path) {
+            return path == files.machine ? u"machine"_s : path == files.user ? u"user"_s : path;
+        };
+        QStringList asked;
+        const settings::WriteCheck check = [&](const QString &path) {
+            asked << named(path);
+            return machineWritable;
+        };
+
+        QCOMPARE(named(settings::readPath(files)), readsFirst);
+        const QString written = settings::writePath(files, check);
+        QCOMPARE(named(written), writes);
+        // Only a choice still open asks whether the machine's file can be written.
+        QCOMPARE(asked, user.isNull() ? QStringList{u"machine"_s} : QStringList());
+        QVERIFY(IniFile(written).writeString(u"Tollvn"_s, u"DbType"_s, u"MySQL"_s));
+        QCOMPARE(IniFile(settings::readPath(files)).readString(u"Tollvn"_s, u"DbType"_s, {}),
+                 u"MySQL"_s);
+        QCOMPARE(readFile(files.user), userAfter.isNull() ? QByteArray() : userAfter);
+        if (writes == u"user")
+            QCOMPARE(readFile(files.machine), machine.isNull() ? QByteArray() : machine);
+    }
+
+    void writeCheckTriesTheFolder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(settings::canWrite(dir.filePath(u"new/folder/t.ini"_s)));
+        QVERIFY(QFileInfo(dir.filePath(u"new/folder"_s)).isDir());
+        QCOMPARE(QDir(dir.filePath(u"new/folder"_s)).entryList(QDir::Files), QStringList());
+        writeFile(dir.filePath(u"file"_s), "x");
+        QVERIFY(!settings::canWrite(dir.filePath(u"file/t.ini"_s)));
+#ifdef Q_OS_WIN
+        const QString marked = dir.filePath(u"marked.ini"_s);
+        writeFile(marked, "[Tollvn]\n");
+        QFile::setPermissions(marked, QFile::ReadOwner);
+        const bool writable = settings::canWrite(marked);
+        QFile::setPermissions(marked, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(!writable);
+#endif
     }
 };
 

@@ -1,6 +1,7 @@
 // The mark journal: its lines, read back, and a folder that cannot be written.
 #include "journal/markjournal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QTemporaryDir>
@@ -148,6 +149,32 @@ private Q_SLOTS:
         QCOMPARE(reading.entries.size(), 2);
         QCOMPARE(reading.entries[1].name, u"B"_s);
         QCOMPARE(reading.unreadable, 1);
+    }
+
+    // The user's own data folder on this PC, as each system names it; on Windows the local
+    // application data folder, where Qt also keeps a program's data.
+    void folderIsTheUsersDataFolder()
+    {
+        QTemporaryDir dir;
+#ifdef Q_OS_WIN
+        const QByteArray named = qgetenv("LOCALAPPDATA");
+        QVERIFY2(!named.isEmpty(), "Windows names the local application data folder");
+        QCOMPARE(journal::folder(), QDir::fromNativeSeparators(QString::fromLocal8Bit(named)) +
+                                        u"/VELMOR/Tollivane/journal"_s);
+        qunsetenv("LOCALAPPDATA");
+        const QString unnamed = journal::folder();
+        qputenv("LOCALAPPDATA", named);
+        QCOMPARE(unnamed, QDir::fromNativeSeparators(QString::fromLocal8Bit(named)) +
+                              u"/VELMOR/Tollivane/journal"_s);
+        qputenv("LOCALAPPDATA", QDir::toNativeSeparators(dir.path()).toLocal8Bit());
+#else
+        qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+#endif
+        QCOMPARE(journal::folder(), dir.path() + u"/VELMOR/Tollivane/journal"_s);
+        journal::File journal(journal::folder());
+        QVERIFY2(journal.append(entry(journal::Outcome::Registered, u"A"_s)),
+                 qPrintable(journal.error()));
+        QVERIFY(QFile::exists(dir.filePath(u"VELMOR/Tollivane/journal/2026-12-08.csv"_s)));
     }
 
     void aFolderThatCannotBeWritten()

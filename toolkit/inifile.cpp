@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <mutex>
 
 namespace {
 
@@ -175,16 +178,94 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
 
 namespace settings {
 
-QString stationFilePath()
+QString userFolder()
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini");
+    // The roaming application data folder; Windows sets the variable in every session.
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/AppData/Roaming");
 #else
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/VELMOR/Tollivane/Tollivane.ini");
 #endif
+    return base;
+}
+
+namespace {
+
+std::mutex s_checkMutex;
+WriteCheck s_check;
+
+} // namespace
+
+StationFiles stationFiles()
+{
+    const QString user = userFolder() + QStringLiteral("/VELMOR/Tollivane/Tollivane.ini");
+#ifdef Q_OS_WIN
+    return {QStringLiteral("C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini"), user};
+#else
+    return {user, user};
+#endif
+}
+
+bool canWrite(const QString &path)
+{
+    // What IniFile::writeString needs: the folder (made if missing) takes a new file, which then
+    // replaces the old one. Permissions are tried, not read: Windows grants them by lists.
+    const QFileInfo file(path);
+    if (!QDir().mkpath(file.absolutePath()))
+        return false;
+    QTemporaryFile probe(file.absolutePath() + QStringLiteral("/Tollivane-XXXXXX.tmp"));
+    if (!probe.open())
+        return false;
+    QFile existing(path);
+    if (!existing.exists())
+        return true;
+    // A file marked read-only is not replaced, also not for an administrator.
+    return QFileInfo(path).isWritable() && existing.open(QIODevice::ReadWrite);
+}
+
+void setWriteCheck(WriteCheck check)
+{
+    const std::lock_guard lock(s_checkMutex);
+    s_check = std::move(check);
+}
+
+QString readPath(const StationFiles &files)
+{
+    return QFileInfo::exists(files.user) ? files.user : files.machine;
+}
+
+QString writePath(const StationFiles &files, const WriteCheck &canWrite)
+{
+    if (files.user == files.machine || QFileInfo::exists(files.user))
+        return files.user;
+    if (canWrite(files.machine))
+        return files.machine;
+    // The machine's other lines stay with the station's settings.
+    if (QFileInfo::exists(files.machine) && QDir().mkpath(QFileInfo(files.user).absolutePath()) &&
+        QFile::copy(files.machine, files.user)) {
+        // A copy keeps a read-only mark, which may be why the machine's file cannot be written.
+        QFile::setPermissions(files.user, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return files.user;
+}
+
+QString stationFilePath()
+{
+    return readPath(stationFiles());
+}
+
+QString stationFileForWriting()
+{
+    WriteCheck check;
+    {
+        const std::lock_guard lock(s_checkMutex);
+        check = s_check;
+    }
+    return writePath(stationFiles(), check ? check : WriteCheck(canWrite));
 }
 
 } // namespace settings

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // A Windows-style INI file: sections and keys match without regard to letter case, the first
 // match wins, writing changes one line and keeps every other line byte for byte. Each call
 // reads the file afresh; each write replaces the file atomically.
@@ -37,8 +39,33 @@ private:
 
 namespace settings {
 
-// Where the station's settings live: the fixed Windows path, elsewhere the same folders under
-// the user's configuration folder ($XDG_CONFIG_HOME, default ~/.config).
-QString stationFilePath();
+// The user's configuration folder: $XDG_CONFIG_HOME (default ~/.config); on Windows %APPDATA%.
+QString userFolder();
+
+// Where the station's settings may live. Windows: the fixed path under Program Files, which a
+// standard user cannot write, and the user's own copy under %APPDATA%. Elsewhere one file in
+// the user's configuration folder ($XDG_CONFIG_HOME, default ~/.config): both are the same.
+struct StationFiles
+{
+    QString machine;
+    QString user;
+};
+StationFiles stationFiles();
+
+// Whether a settings file at the path can be written (and replaced).
+using WriteCheck = std::function<bool(const QString &path)>;
+bool canWrite(const QString &path);
+// Replaces canWrite() for stationFileForWriting(), for tests (Wine lets anyone write under
+// Program Files); an empty function restores it.
+void setWriteCheck(WriteCheck check);
+
+// The file the station reads: the user's copy once there is one, else the machine's file.
+QString readPath(const StationFiles &files);
+// The file the station writes: the user's copy once there is one; else the machine's file if it
+// can be written; else a new user copy, which starts as a copy of the machine's file.
+QString writePath(const StationFiles &files, const WriteCheck &canWrite);
+
+QString stationFilePath();       // readPath() of this station
+QString stationFileForWriting(); // writePath() of this station
 
 } // namespace settings

@@ -40,7 +40,8 @@ from dbclient import ROUTES, literal  # noqa: E402
 from proxy import Proxy  # noqa: E402
 from terminal import (CANNOT_CONNECT, CONFIRM, NOT_REGISTERED, NOTICE_OK, NOTICE_SPOT,  # noqa: E402
                       Terminal, mark_text, same_text, value_text)
-from xstation import Failure, Image, Station, Stopped, Xvfb, stop_process, tool_missing  # noqa: E402
+from xstation import (Failure, Image, Station, Stopped, Wine, Xvfb, stop_process,  # noqa: E402
+                      tool_missing)
 
 SKIP = 77
 SEATS = "ABCDE"
@@ -72,6 +73,7 @@ class Run:
         self._lock = threading.Lock()
         self.bib_pictures = {}
         self.marks = {}  # (round, bib, seat) -> columns
+        self.wine = Wine(args.wine, args.tollivane) if args.wine else None
 
     def log(self, text):
         with self._log_lock:
@@ -114,16 +116,22 @@ class Run:
             display = Xvfb(os.path.join(self.workdir, f"xvfb{seat}.log"))
             self.displays.append(display)
         home = os.path.join(self.workdir, f"station{seat}")
-        folder = os.path.join(home, "VELMOR", "Tollivane")
-        os.makedirs(folder, exist_ok=True)
-        path = os.path.join(folder, "Tollivane.ini")
+        prefix = None
+        if self.wine:
+            os.makedirs(home, exist_ok=True)
+            prefix = self.wine.new_prefix(os.path.join(home, "prefix"))
+            # A Windows program names the host's files by their Windows names.
+            env = {k: Wine.path(v) if k == "TOLLIVANE_ALIASES" else v for k, v in env.items()}
+        path = self.settings_path(seat)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
         if settings:
             settings_bytes = ("[Tollvn]\r\nDbType=%s\r\nDbdir=%s\r\n" % settings).encode()
         if settings_bytes is not None:
             with open(path, "wb") as f:
                 f.write(settings_bytes)
         env = {"FONTCONFIG_FILE": self.args.fontconfig, **env}
-        station = Station(seat, display, home, self.args.tollivane, env, run_as, self.stop)
+        station = Station(seat, display, home, self.args.tollivane, env, run_as, self.stop,
+                          self.wine, prefix)
         station.start()
         terminal = Terminal(station, self.args.selection, self.log)
         self.terminals.append(terminal)
@@ -131,8 +139,13 @@ class Run:
         return terminal
 
     def settings_path(self, seat):
+        if self.wine:
+            return Wine.settings_file(self.prefix(seat))
         return os.path.join(self.workdir, f"station{seat}", "VELMOR", "Tollivane",
                             "Tollivane.ini")
+
+    def prefix(self, seat):
+        return os.path.join(self.workdir, f"station{seat}", "prefix")
 
     def cleanup(self):
         self.stop.set()
@@ -247,6 +260,8 @@ class Run:
         for seat in seats:
             folder = os.path.join(self.workdir, f"station{seat}", "data", "VELMOR", "Tollivane",
                                   "journal")
+            if self.wine:
+                folder = (Wine.journal_folders(self.prefix(seat)) or [folder])[0]
             files = sorted(glob.glob(os.path.join(folder, "*.csv")))
             if not files:
                 raise Failure(f"station {seat} kept no mark journal in {folder}")
@@ -780,8 +795,20 @@ def main():
                         default=os.path.join(here, "..", "..", "resources", "fontconfig",
                                              "fonts.conf"))
     parser.add_argument("--seed", default=os.environ.get("TOLLIVANE_ACCEPT_SEED", "1"))
+    parser.add_argument("--wine", metavar="PREFIX",
+                        help="flow: run each station as a Windows program under Wine, in a copy "
+                             "of this Wine prefix (its own PC); --tollivane names tollivane.exe "
+                             "installed in it")
+    parser.add_argument("--displays-from", type=int, metavar="N",
+                        help="X displays from :N up (default: the first free ones)")
+    parser.add_argument("--odbc-database", metavar="NAME",
+                        help="odbc: the MariaDB database of the competition "
+                             "(default TollivaneAccept)")
     args = parser.parse_args()
     args.fontconfig = os.path.abspath(args.fontconfig)
+    Xvfb.first = args.displays_from
+    if args.wine and args.scenario != "flow":
+        parser.error("--wine runs the flow scenario only")
 
     # Runs from other build folders use the same server databases, and five stations fill the
     # machine: one run at a time.
@@ -797,15 +824,22 @@ def main():
     shutil.rmtree(args.evidence, ignore_errors=True)
     os.makedirs(args.evidence)
     args.workdir = args.evidence
-    route = ROUTES[args.route](args.workdir)
+    route_options = {"database": args.odbc_database} if args.route == "odbc" else {}
+    route = ROUTES[args.route](args.workdir, **route_options)
     print(f"acceptance: {args.scenario} on {args.route}, seed {args.seed}, "
-          f"work folder {args.evidence}", flush=True)
+          f"work folder {args.evidence}" + (", Windows stations under Wine" if args.wine else ""),
+          flush=True)
 
     missing = tool_missing("Xvfb", "xdotool", "import")
     if args.scenario == "settings" and os.geteuid() == 0:
         missing += tool_missing("setpriv")
     reason = (f"missing tools: {', '.join(missing)}" if missing else route.unavailable())
-    for path in (args.tollivane, args.jumpdb, args.selection):
+    if args.wine and not reason:
+        try:
+            reason = Wine(args.wine, args.tollivane).missing()
+        except Failure as e:
+            reason = str(e)
+    for path in (args.jumpdb, args.selection) + (() if args.wine else (args.tollivane,)):
         if not os.access(path, os.X_OK):
             reason = reason or f"{path} is not built"
     if reason:
@@ -825,7 +859,7 @@ def main():
             return 1
         print(f"acceptance: the stations work in {stage} until the end", flush=True)
         args.workdir = stage
-        route = ROUTES[args.route](stage)
+        route = ROUTES[args.route](stage, **route_options)
 
     run = Run(args, route)
     # CTest ends a test that runs too long with SIGTERM: leave no station or X server behind.

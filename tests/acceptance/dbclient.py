@@ -303,8 +303,9 @@ class OdbcRoute(Route):
                 "D": ("MySQL", "server"), "E": ("MySQL", "local")}
     database = "TollivaneAccept"
 
-    def __init__(self, workdir):
+    def __init__(self, workdir, database=None):
         super().__init__(workdir)
+        self.database = database or self.database
         # Where Debian's bind-address puts MariaDB, whatever "localhost" resolves to; to the
         # MariaDB clients "localhost" means the Unix socket, which a relay cannot stand in for.
         self.host = "127.0.0.1"

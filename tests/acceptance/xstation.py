@@ -3,6 +3,7 @@ pixels read straight from the X server (libX11 through ctypes, no extra packages
 
 import ctypes
 import ctypes.util
+import glob
 import os
 import select
 import shutil
@@ -160,12 +161,16 @@ def near(colour, expected, tolerance=24):
 # --- X servers ----------------------------------------------------------------------------------
 
 class Xvfb:
+    # The first display number to try; None: the first free one from 0, as Xvfb picks it.
+    first = None
+
     def __init__(self, log_path):
         read_end, write_end = os.pipe()
         self.log = open(log_path, "wb")
+        number = [] if Xvfb.first is None else [f":{_free_display(Xvfb.first)}"]
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-dpi", "96",
-             "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", *number, "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+             "-dpi", "96", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT,
             start_new_session=True)
         os.close(write_end)
@@ -196,6 +201,22 @@ class Xvfb:
         self.log.close()
 
 
+_displays_taken = set()
+_displays_lock = threading.Lock()
+
+
+def _free_display(first):
+    """A display number from `first` up that no X server (of this run or another) holds."""
+    with _displays_lock:
+        for n in range(first, first + 200):
+            if n in _displays_taken or os.path.exists(f"/tmp/.X{n}-lock") or \
+                    os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                continue
+            _displays_taken.add(n)
+            return n
+    raise Failure(f"no free X display from :{first}")
+
+
 def stop_process(process, grace=5.0):
     """Ends a process this driver started (its own session), TERM first."""
     if process is None or process.poll() is not None:
@@ -214,12 +235,80 @@ def stop_process(process, grace=5.0):
         process.wait(5)
 
 
+# --- Windows stations under Wine -----------------------------------------------------------------
+
+class Wine:
+    """Stations as Windows programs under Wine, each in a copy of a prepared prefix (the
+    terminal installed in it): a PC of its own, with its own settings under Program Files and
+    its own application data folders."""
+
+    def __init__(self, template, program):
+        self.template = os.path.abspath(template)
+        self.program = os.path.abspath(program)  # tollivane.exe inside the template
+        if os.path.commonpath([self.template, self.program]) != self.template:
+            raise Failure(f"{program} is not installed in the Wine prefix {template}")
+        self.loader = "/usr/lib/wine/wine64" if os.access("/usr/lib/wine/wine64", os.X_OK) \
+            else shutil.which("wine64") or shutil.which("wine")
+        self.server = os.path.join(os.path.dirname(self.loader), "wineserver")
+        if not os.access(self.server, os.X_OK):
+            self.server = shutil.which("wineserver") or "wineserver"
+
+    def missing(self):
+        if not self.loader:
+            return "wine is missing (wine, wine64)"
+        if not os.path.isfile(self.program):
+            return f"{self.program} is not installed"
+        return None
+
+    def new_prefix(self, folder):
+        """A copy of the template. The Windows folder's libraries, which nothing writes, are
+        linked rather than copied (some 700 MB)."""
+        if os.path.exists(folder):
+            shutil.rmtree(folder)
+        windows = os.path.join("drive_c", "windows")
+        subprocess.run(["cp", "-a", "--no-target-directory", self.template, folder], check=True,
+                       capture_output=True)
+        for libraries in ("system32", "syswow64"):
+            source = os.path.join(self.template, windows, libraries)
+            if os.path.isdir(source):
+                target = os.path.join(folder, windows, libraries)
+                shutil.rmtree(target)
+                subprocess.run(["cp", "-al", source, target], check=True, capture_output=True)
+        return folder
+
+    def program_in(self, prefix):
+        return os.path.join(prefix, os.path.relpath(self.program, self.template))
+
+    @staticmethod
+    def path(unix_path):
+        """The Windows name of a host path: Wine's drive Z: is the host's /."""
+        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+    @staticmethod
+    def settings_file(prefix):
+        # The terminal's fixed C:\program files\VELMOR\Tollivane\Tollivane.ini
+        return os.path.join(prefix, "drive_c", "Program Files", "VELMOR", "Tollivane",
+                            "Tollivane.ini")
+
+    @staticmethod
+    def journal_folders(prefix):
+        # %LOCALAPPDATA%\VELMOR\Tollivane\journal of the prefix's user
+        return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Local",
+                                      "VELMOR", "Tollivane", "journal"))
+
+    def end(self, prefix):
+        """Ends every Windows process of the prefix, its wineserver included."""
+        subprocess.run([self.server, "-k"], env={**os.environ, "WINEPREFIX": prefix},
+                       capture_output=True, timeout=30)
+
+
 # --- a station ----------------------------------------------------------------------------------
 
 class Station:
     """One judge's PC: an X display, a settings folder, the terminal process."""
 
-    def __init__(self, seat, display, home, tollivane, env, run_as=None, stop_event=None):
+    def __init__(self, seat, display, home, tollivane, env, run_as=None, stop_event=None,
+                 wine=None, prefix=None):
         self.seat = seat
         self.display = display
         self.home = home  # XDG_CONFIG_HOME of this station
@@ -227,6 +316,8 @@ class Station:
         self.extra_env = dict(env)
         self.run_as = run_as  # (uid, gid) to drop to, or None
         self.stop_event = stop_event or threading.Event()
+        self.wine = wine  # a Wine: the station is a Windows program in its own prefix
+        self.prefix = prefix
         self.process = None
         self.log_path = os.path.join(os.path.dirname(home), f"station{seat}.log")
         self._screen = None
@@ -249,6 +340,15 @@ class Station:
         env.update(self.extra_env)
         command = [self.tollivane]
         cwd = None
+        stdin = None
+        if self.wine:
+            # Qt reads no QT_ variable under Wine, which keeps the host's to itself: the
+            # Windows platform it is. A program started with the caller's standard input writes
+            # its console output nowhere.
+            env.update({"WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
+                        "WINEDLLOVERRIDES": "mscoree,mshtml="})
+            command = [self.wine.loader, self.wine.program_in(self.prefix)]
+            stdin = subprocess.DEVNULL
         if self.run_as:
             uid, gid = self.run_as
             os.chown(runtime, uid, gid)
@@ -256,7 +356,7 @@ class Station:
             cwd = runtime  # not the test's own folder, which the user may not enter
             command = ["setpriv", f"--reuid={uid}", f"--regid={gid}", "--clear-groups"] + command
         self._log = open(self.log_path, "ab")
-        self.process = subprocess.Popen(command, env=env, cwd=cwd, stdout=self._log,
+        self.process = subprocess.Popen(command, env=env, cwd=cwd, stdin=stdin, stdout=self._log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
 
     def wait_exit(self, timeout):
@@ -268,6 +368,8 @@ class Station:
 
     def kill(self):
         stop_process(self.process)
+        if self.wine:
+            self.wine.end(self.prefix)
         if self._log:
             self._log.close()
             self._log = None
@@ -352,13 +454,21 @@ class Station:
         return self.windows("Tollivane")
 
     def read_box(self, box, selection_tool):
-        """The text of a message box: a triple click on its text selects it all."""
-        self.click(box, 70, 16, repeat=3)
-        time.sleep(0.2)
-        result = subprocess.run([selection_tool], capture_output=True,
+        """The text of a message box: a triple click on its text selects it all. On Windows Qt
+        copies the whole box with Ctrl+C instead, which Wine hands on as the X clipboard."""
+        if self.wine:
+            self.focus(box)
+            self.key("ctrl+c")
+            time.sleep(0.3)
+        else:
+            self.click(box, 70, 16, repeat=3)
+            time.sleep(0.2)
+        result = subprocess.run([selection_tool, *(["--clipboard"] if self.wine else [])],
+                                capture_output=True,
                                 env={**os.environ, "DISPLAY": self.display.name,
                                      "QT_QPA_PLATFORM": "xcb"}, timeout=20)
-        return result.stdout.decode("utf-8", "replace").strip()
+        text = result.stdout.decode("utf-8", "replace").strip()
+        return windows_box_text(text) if self.wine else text
 
     def read_and_dismiss_boxes(self, selection_tool):
         """Reads and closes every message box, newest first: a box opened while another was
@@ -390,6 +500,14 @@ class Station:
                 return True
             time.sleep(0.1)
         return False
+
+
+def windows_box_text(copied):
+    """The message of a message box as Qt on Windows copies it: title, text and buttons
+    between lines of dashes."""
+    parts = [p.strip() for p in copied.replace("\r\n", "\n").split("---------------------------")]
+    parts = [p for p in parts if p]
+    return parts[1] if len(parts) >= 2 else copied
 
 
 def tool_missing(*names):

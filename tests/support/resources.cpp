@@ -1,8 +1,11 @@
 #include "support/resources.h"
 
+#include <QtGlobal>
+
 #ifdef Q_OS_WIN
-#include <tlhelp32.h>
 #include <windows.h>
+// The tool help functions need the types of windows.h before them.
+#include <tlhelp32.h>
 #else
 #include <QDir>
 #endif

@@ -27,6 +27,11 @@ aliases::Route serverRoute(Route route);
 // Why the route's server is not configured here, or an empty text.
 QString whyMissing(Route route);
 
+// Why the route cannot be taken on this PC whatever the servers do, or an empty text. Only on
+// Windows: Firebird's client comes with Firebird's own installer, not with the terminal, and
+// Wine has none. Such a test skips, also in CI, and says why.
+QString clientMissing(Route route);
+
 // The data column "route" with one row per route; serverRows leaves SQLite out.
 void routeRows();
 void serverRows();
@@ -43,9 +48,18 @@ Q_DECLARE_METATYPE(support::Route)
         QSKIP(qPrintable(why));                                                                    \
     } while (false)
 
+// Skips the current test (row) when this PC lacks what the route needs (see clientMissing).
+#define SKIP_WITHOUT_CLIENT(route)                                                                 \
+    do {                                                                                           \
+        const QString client_ = support::clientMissing(route);                                     \
+        if (!client_.isEmpty())                                                                    \
+            QSKIP(qPrintable(client_));                                                            \
+    } while (false)
+
 // Skips a row whose server is not configured; in CI that fails the test.
 #define REQUIRE_ROUTE(route)                                                                       \
     do {                                                                                           \
+        SKIP_WITHOUT_CLIENT(route);                                                                \
         const QString why_ = support::whyMissing(route);                                           \
         if (!why_.isEmpty())                                                                       \
             SKIP_OR_FAIL(why_);                                                                    \

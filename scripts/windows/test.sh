@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# The Windows build tested under Wine on this Debian machine; ./setup.sh windows-test runs it
+# once the packages, both builds and the MariaDB server are there.
+#
+#   scripts/windows/test.sh INSTALLER WINDOWS-BUILD LINUX-BUILD
+#
+# 1. installs INSTALLER silently (/S) into a Wine prefix of its own, a Windows 10 PC, and checks
+#    what it put there: the programs, the libraries and plugins each of them loads, the start
+#    menu entry and the uninstaller's registry entry;
+# 2. runs the Qt Test programs of WINDOWS-BUILD with CTest under Wine, in a second prefix
+#    (offscreen, on MariaDB database JumpWine through an ODBC data source file of its own);
+# 3. runs the acceptance flow (tests/acceptance/accept.py --wine) with five Windows stations,
+#    each in a copy of the first prefix, on SQLite and on MariaDB over ODBC (database
+#    TollivaneWine); the operator and the checks are LINUX-BUILD's jumpdb and accept_selection;
+# 4. uninstalls and checks that the programs, the entry and the registry entry are gone.
+#
+# Work folder: WINDOWS-BUILD/wine-test (prefixes, logs); a failed acceptance run leaves its
+# screenshots and logs in WINDOWS-BUILD/acceptance/flow_<route>/. MariaDB must answer on
+# 127.0.0.1:3306 for root with the profiles' password (scripts/servers.sh start).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+# shellcheck source=scripts/lib.sh
+. "$root/scripts/lib.sh"
+# shellcheck source=scripts/windows/wine.sh
+. "$here/wine.sh"
+
+[[ $# -eq 3 ]] || {
+    sed -n '5p' "$0" >&2
+    exit 2
+}
+installer=$(realpath "$1")
+windows_build=$(realpath "$2")
+linux_build=$(realpath "$3")
+work=$windows_build/wine-test
+say() { echo "windows-test: $*" >&2; }
+die() {
+    say "$*"
+    exit 1
+}
+
+eval "$("$root/scripts/windows-qt.sh" env)"
+failures=()
+step_failed() { # what
+    failures+=("$1")
+    say "FAILED: $1"
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+xvfb_pid=
+cleanup() {
+    set +e
+    for prefix in "$work/tests" "$work/station"; do
+        [[ -d $prefix ]] && WINEPREFIX=$prefix wine_server -k 2>/dev/null
+    done
+    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+start_xvfb "$work/xvfb.log"
+xvfb_pid=$XVFB_PID
+export DISPLAY=$XVFB_DISPLAY
+say "X display $DISPLAY"
+
+# --- 1. the installer -------------------------------------------------------------------------
+started=$SECONDS
+station=$work/station
+wine_prefix "$station"
+WINEPREFIX=$station wine_run "$installer" /S >"$work/install.log" 2>&1 ||
+    die "the installer failed (see $work/install.log)"
+WINEPREFIX=$station wine_server -w
+installed="$station/drive_c/Program Files/VELMOR/Tollivane"
+check_installation() {
+    local file missing=() import dll
+    for file in tollivane.exe jumpdb.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
+        Qt6Sql.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll \
+        sqldrivers/qsqlodbc.dll sqldrivers/qsqlibase.dll libgcc_s_seh-1.dll libstdc++-6.dll \
+        libwinpthread-1.dll aliases.ini.example; do
+        [[ -f $installed/$file ]] || missing+=("$file")
+    done
+    # Every library a program or plugin loads is installed beside it, or is Windows' own (Wine
+    # has them in system32, API sets aside), or is Firebird's client, which Firebird's installer
+    # brings.
+    while IFS= read -r file; do
+        while read -r dll; do
+            import=${dll,,}
+            [[ $import == fbclient.dll ]] && continue
+            # API sets: names the loader of Windows (and Wine's) resolves, not files.
+            [[ $import == api-ms-win-* || $import == ext-ms-* ]] && continue
+            [[ -n $(find "$installed" -maxdepth 1 -iname "$import" -print -quit) ]] && continue
+            [[ -n $(find "$station/drive_c/windows/system32" -maxdepth 1 -iname "$import" \
+                -print -quit) ]] && continue
+            missing+=("$dll (loaded by ${file#"$installed"/})")
+        done < <(x86_64-w64-mingw32-objdump -p "$file" | awk '/DLL Name:/ { print $3 }')
+    done < <(find "$installed" -iname '*.exe' -o -iname '*.dll')
+    [[ -f "$station/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tollivane/Tollivane.lnk" ]] ||
+        missing+=("the start menu entry")
+    WINEPREFIX=$station wine_run reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tollivane' /v UninstallString \
+        >/dev/null 2>&1 || missing+=("the uninstaller's registry entry")
+    if [[ ${#missing[@]} -gt 0 ]]; then
+        printf 'windows-test:   missing: %s\n' "${missing[@]}" >&2
+        return 1
+    fi
+    say "installed: $(find "$installed" -type f | wc -l) files, $(du -sh "$installed" | cut -f1)," \
+        "every library each program loads, the start menu entry, the uninstaller"
+}
+check_installation || step_failed "the installation"
+say "installation checked in $((SECONDS - started)) s"
+started=$SECONDS
+
+# --- 2. the Qt Test programs ----------------------------------------------------------------
+tests=$work/tests
+wine_prefix "$tests"
+# Wine hands no QT_ variable of the host to a Windows program (they would be the host Qt's): the
+# prefix's own environment runs the tests offscreen, as their CTest environment asks.
+WINEPREFIX=$tests wine_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f \
+    >/dev/null 2>&1
+# The prefix's server and services run from here on, outside CTest: a test program's own start
+# would make them hold CTest's output open.
+(WINEPREFIX=$tests setsid "$(dirname "$(wine_loader)")/wineserver" -p >"$work/wineserver.log" 2>&1 </dev/null &)
+WINEPREFIX=$tests wine_run wineboot >>"$work/wineserver.log" 2>&1 || true
+
+mariadb_wine() { # sql
+    mariadb --protocol=tcp -h "$MARIADB_HOST" -P "$MARIADB_PORT" -u root -p"$MARIADB_PASSWORD" -e "$1"
+}
+mariadb_wine "CREATE DATABASE IF NOT EXISTS JumpWine CHARACTER SET utf8mb4" ||
+    die "MariaDB does not take root with the profiles' password on $MARIADB_HOST:$MARIADB_PORT"
+odbc_source JumpWine JumpWine >"$work/odbc.ini"
+runtime_dirs=
+IFS=';' read -ra runtime <<<"$TOLLIVANE_MINGW_RUNTIME_DLLS"
+for dll in "${runtime[@]}"; do
+    runtime_dirs+=";$(wine_path "$(dirname "$dll")")"
+done
+say "Qt Test programs under Wine (log: $work/ctest.log)"
+if ! (
+    export WINEPREFIX=$tests
+    WINEPATH="$(wine_path "$TOLLIVANE_QT_WINDOWS/bin")$runtime_dirs"
+    export WINEPATH
+    export ODBCINI=$work/odbc.ini TOLLIVANE_ODBC_DSN=JumpWine TOLLIVANE_ODBC_USER=root
+    export TOLLIVANE_ODBC_PASSWORD=$MARIADB_PASSWORD
+    # Set, so that the only reason to skip the Firebird route is the missing client.
+    export TOLLIVANE_FIREBIRD_DB=localhost:$FIREBIRD_DATA/tollivane_wine.fdb
+    export CI=true
+    ctest --test-dir "$windows_build" --output-on-failure -j1 >"$work/ctest.log" 2>&1
+); then
+    step_failed "Qt Test programs (see $work/ctest.log)"
+fi
+grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|did not end' "$work/ctest.log" >&2 || true
+# Under Wine only the rows that need Firebird's client may skip.
+ctest_log=$windows_build/Testing/Temporary/LastTest.log
+skipped=$(grep -c '^SKIP' "$ctest_log" || true)
+unexpected=$(grep '^SKIP' "$ctest_log" |
+    grep -v "Firebird route skipped: Firebird's client (fbclient.dll) is not installed" || true)
+say "$skipped test rows skipped: the Firebird route, without Firebird's client under Wine"
+if [[ -n $unexpected ]]; then
+    echo "$unexpected" >&2
+    step_failed "test rows skipped for another reason than Firebird's client"
+fi
+WINEPREFIX=$tests wine_server -k || true
+say "Qt Test programs done in $((SECONDS - started)) s"
+
+# --- 3. the acceptance flow with Windows stations ----------------------------------------------
+for route in sqlite odbc; do
+    started=$SECONDS
+    say "acceptance flow on $route: five Windows stations under Wine"
+    if ! python3 "$root/tests/acceptance/accept.py" --scenario flow --route "$route" \
+        --wine "$station" --tollivane "$installed/tollivane.exe" \
+        --jumpdb "$linux_build/tools/jumpdb" --selection "$linux_build/tests/accept_selection" \
+        --fontconfig "$root/resources/fontconfig/fonts.conf" --odbc-database TollivaneWine \
+        --displays-from 60 --workdir "$windows_build/acceptance/flow_$route" \
+        >"$work/acceptance_$route.log" 2>&1; then
+        tail -n 5 "$work/acceptance_$route.log" >&2
+        step_failed "acceptance flow on $route (see $work/acceptance_$route.log)"
+    else
+        tail -n 4 "$work/acceptance_$route.log" >&2
+        say "acceptance flow on $route passed in $((SECONDS - started)) s"
+    fi
+done
+
+# --- 4. the uninstaller -----------------------------------------------------------------------
+WINEPREFIX=$station wine_run "$installed/Uninstall.exe" /S >"$work/uninstall.log" 2>&1 || true
+WINEPREFIX=$station wine_server -w
+left=0
+[[ -d $installed ]] && left=$(find "$installed" -type f | wc -l)
+if [[ $left -ne 0 ||
+    -e "$station/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tollivane" ]] ||
+    WINEPREFIX=$station wine_run reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tollivane' >/dev/null 2>&1; then
+    step_failed "the uninstaller left $left files, the start menu entry or the registry entry"
+else
+    say "uninstalled: no file, start menu entry or registry entry left"
+fi
+
+if [[ ${#failures[@]} -gt 0 ]]; then
+    printf 'windows-test: FAILED: %s\n' "${failures[@]}" >&2
+    exit 1
+fi
+say "passed"
