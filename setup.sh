@@ -73,6 +73,13 @@ run_package() {
 
 # The Windows build, against the Qt that scripts/windows-qt.sh builds once and caches; CTest
 # runs its tests under Wine through scripts/windows/run-test-program.sh.
+# The paths of Qt for Windows, built first unless the cache is complete; stops when it fails.
+windows_qt_env() {
+    local paths
+    paths=$(scripts/windows-qt.sh)
+    eval "$paths"
+}
+
 build_windows() { # cmake --build options...
     cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$TOLLIVANE_WINDOWS_TOOLCHAIN" \
@@ -83,8 +90,7 @@ build_windows() { # cmake --build options...
 
 run_windows() {
     install_packages "${WINDOWS_PACKAGES[@]}"
-    # Installs its own packages, builds Qt unless the cache is complete, prints its paths.
-    eval "$(scripts/windows-qt.sh)"
+    windows_qt_env
     build_windows --target tollivane jumpdb
     (cd build-windows && cpack -G NSIS >/dev/null)
     mv build-windows/tollivane-*-win64.exe "$top/"
@@ -100,7 +106,7 @@ run_windows_tests() {
     }
     install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${SERVER_PACKAGES[@]}" \
         "${WINDOWS_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
-    eval "$(scripts/windows-qt.sh)"
+    windows_qt_env
     # The operator's side and the acceptance driver's helper run on Linux.
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j"$(nproc)" --target jumpdb accept_selection

@@ -300,12 +300,16 @@ build_cache() {
 
 case "${1:-}" in
 '')
-    install_packages "${PACKAGES[@]}"
-    if cache_complete; then
-        say "cache complete in $CACHE"
-    else
-        build_cache
-    fi
+    # Only the paths go to standard output, which callers evaluate: apt's and the build's
+    # chatter goes to standard error.
+    {
+        install_packages "${PACKAGES[@]}"
+        if cache_complete; then
+            say "cache complete in $CACHE"
+        else
+            build_cache
+        fi
+    } >&2
     print_env
     ;;
 env)

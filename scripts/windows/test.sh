@@ -39,7 +39,8 @@ die() {
     exit 1
 }
 
-eval "$("$root/scripts/windows-qt.sh" env)"
+qt_paths=$("$root/scripts/windows-qt.sh" env)
+eval "$qt_paths"
 failures=()
 step_failed() { # what
     failures+=("$1")
