@@ -139,8 +139,11 @@ void PointInputWindow::drawQuestion()
         return;
     }
     // Hiding the focused answer would pass the focus on to the next control, and a value
-    // button taking it would be chosen: the window itself keeps the focus instead.
-    if (m_questionPanel->isAncestorOf(QApplication::focusWidget()))
+    // button taking it would be chosen: the window itself keeps the focus instead. While a box
+    // or another window is active, the answer is this window's focus all the same, taken up
+    // again when it comes back.
+    if (m_questionPanel->isAncestorOf(QApplication::focusWidget()) ||
+        m_questionPanel->isAncestorOf(focusWidget()))
         setFocus(Qt::OtherFocusReason);
     m_questionPanel->hide();
 }

@@ -755,6 +755,35 @@ private Q_SLOTS:
         QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
     }
 
+    // The outcome comes while another window is active (a poll's message box): when the point
+    // input window is active again, no value takes the focus of the answer that went, and the
+    // entry is what the judge chose.
+    void anOutcomeBehindAnotherWindowKeepsTheEntry()
+    {
+        open();
+        QApplication::setActiveWindow(pointInput());
+        enterAndConfirm(3, 2, 4);
+        QCOMPARE(QApplication::focusWidget(),
+                 static_cast<QWidget *>(named<CuteButton>(pointInput(), "CuteButton4")));
+        execute(u"alter table judgeA rename to judgeA_away"_s);
+        QWidget box;
+        box.show();
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
+        QApplication::setActiveWindow(&box);
+        QVERIFY(settle());
+        QCOMPARE(messages(), QStringList{notRegistered});
+        box.hide();
+        QApplication::setActiveWindow(pointInput());
+        QCOMPARE(chosenColumn(PointInputWindow::Flight), 3);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Landing), 2);
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), 4);
+        execute(u"alter table judgeA_away rename to judgeA"_s);
+        QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
+        QVERIFY(answerYes());
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ap"_s), u"1.5"_s);
+    }
+
     void wholeFlowFromTheSeatClaim_data() { support::routeRows(); }
     void wholeFlowFromTheSeatClaim()
     {
