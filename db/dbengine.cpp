@@ -261,11 +261,14 @@ void Database::openRoute(const aliases::Route &route)
     switch (route.driver) {
     case aliases::Driver::InterBase: {
         QString database = route.database;
-        if (aliases::parseLocation(database).host.isEmpty())
+        aliases::ServerLocation location = aliases::parseLocation(database);
+        if (location.host.isEmpty()) {
             database = aliases::onLocalServer(database);
-        if (database.isEmpty())
-            throw DbError(u"The database '%1' names no server"_s.arg(route.database));
-        checkReachable(aliases::parseLocation(database));
+            if (database.isEmpty())
+                throw DbError(u"The database '%1' names no server"_s.arg(route.database));
+            location = aliases::parseLocation(database);
+        }
+        checkReachable(location);
         db.setDatabaseName(database);
         break;
     }

@@ -7,8 +7,6 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include <mutex>
-
 namespace {
 
 QByteArray stripEnding(const QByteArray &line)
@@ -195,8 +193,7 @@ QString userFolder()
 
 namespace {
 
-std::mutex s_checkMutex;
-WriteCheck s_check;
+WriteCheck s_check; // the window's thread alone sets and reads it
 
 } // namespace
 
@@ -229,7 +226,6 @@ bool canWrite(const QString &path)
 
 void setWriteCheck(WriteCheck check)
 {
-    const std::lock_guard lock(s_checkMutex);
     s_check = std::move(check);
 }
 
@@ -260,12 +256,7 @@ QString stationFilePath()
 
 QString stationFileForWriting()
 {
-    WriteCheck check;
-    {
-        const std::lock_guard lock(s_checkMutex);
-        check = s_check;
-    }
-    return writePath(stationFiles(), check ? check : WriteCheck(canWrite));
+    return writePath(stationFiles(), s_check ? s_check : WriteCheck(canWrite));
 }
 
 } // namespace settings

@@ -16,17 +16,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QFont face(int px, bool bold, const QString &family = u"DejaVu Sans"_s)
+QFont face(int px, bool bold = true, const QString &family = u"DejaVu Sans"_s)
 {
     QFont f(family);
     f.setPixelSize(px);
     f.setBold(bold);
     return f;
-}
-
-QFont titleFont(int px, bool bold = true)
-{
-    return face(px, bold);
 }
 
 // A ski jumper in flight: a V of skis under a leaning body, as a single path.
@@ -57,10 +52,10 @@ QPixmap maker()
     p.fillRect(pm.rect(), g);
     p.setPen(QPen(QColor(200, 200, 220), 2));
     p.drawLine(20, 80, 310, 80);
-    p.setFont(titleFont(52));
+    p.setFont(face(52));
     p.setPen(QColor(235, 235, 245));
     p.drawText(QRect(0, 8, 330, 70), Qt::AlignCenter, QStringLiteral("VELMOR"));
-    p.setFont(titleFont(14, false));
+    p.setFont(face(14, false));
     p.setPen(QColor(150, 170, 210));
     p.drawText(QRect(0, 84, 330, 18), Qt::AlignCenter,
                QStringLiteral("sports timing & judging systems"));
@@ -77,7 +72,7 @@ QPixmap title()
     p.setRenderHint(QPainter::Antialiasing);
     const QColor yellow(255, 230, 0);
     drawJumper(p, QPointF(28, 30), 1.6, yellow);
-    QFont f = titleFont(64);
+    QFont f = face(64);
     f.setItalic(true);
     p.setFont(f);
     p.setPen(yellow);
@@ -102,7 +97,7 @@ QPixmap partner()
     hill.quadTo(30, 6, 52, 30);
     hill.quadTo(70, 44, 91, 44);
     p.drawPath(hill);
-    p.setFont(titleFont(13));
+    p.setFont(face(13));
     p.setPen(QColor(240, 240, 240));
     p.drawText(QRect(36, 2, 58, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("HILL"));
     p.drawText(QRect(36, 18, 58, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("CLUB"));
