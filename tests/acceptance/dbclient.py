@@ -268,7 +268,9 @@ class FirebirdRoute(Route):
         host_part, _, path = given.partition(":")
         self.host = host_part.split("/")[0] or "localhost"
         self.port = int(host_part.split("/")[1]) if "/" in host_part else 3050
-        self.path = os.path.join(os.path.dirname(path), "tollivane_accept.fdb")
+        # A database of its own beside the tests' one; runs side by side may name others.
+        self.path = os.path.join(os.path.dirname(path),
+                                 os.environ.get("TOLLIVANE_ACCEPT_FDB", "tollivane_accept.fdb"))
         self.user = os.environ.get("TOLLIVANE_FIREBIRD_USER", "SYSDBA")
         self.password = os.environ.get("TOLLIVANE_FIREBIRD_PASSWORD", "pewtergum")
         self.db = FirebirdDatabase(f"{self.host}/{self.port}:{self.path}", self.user,
@@ -305,7 +307,7 @@ class OdbcRoute(Route):
 
     def __init__(self, workdir, database=None):
         super().__init__(workdir)
-        self.database = database or self.database
+        self.database = database or os.environ.get("TOLLIVANE_ACCEPT_MARIADB", self.database)
         # Where Debian's bind-address puts MariaDB, whatever "localhost" resolves to; to the
         # MariaDB clients "localhost" means the Unix socket, which a relay cannot stand in for.
         self.host = "127.0.0.1"
