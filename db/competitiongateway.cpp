@@ -1,6 +1,7 @@
 #include "db/competitiongateway.h"
 
 #include "db/dbengine.h"
+#include "db/dialect.h"
 #include "db/statements.h"
 #include "db/statementworker.h"
 
@@ -44,6 +45,26 @@ void readRow(Query &query, const QString &statement)
     query.open();
 }
 
+// The bib and the round go into the registration's condition, so they must be read as they
+// are stored: one cut on its way (longer than any bib, or stopped at a NUL by a driver) or
+// holding a control character is a row the station cannot read.
+QString readKey(const Query &query, const QString &driver, const QString &column,
+                const QString &letter, const QString &what)
+{
+    const QString text = query.fieldAsString(column);
+    const auto unreadable = [&](const QString &why) {
+        return DbError(u"The %1 on judge%2 %3"_s.arg(what, letter, why));
+    };
+    if (dialect::measure(driver, text) != query.fieldAsInteger(column + u"_length"_s))
+        throw unreadable(u"is longer than a %1 can be, or was cut on its way"_s.arg(what));
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            throw unreadable(u"holds a control character (U+%1)"_s.arg(
+                u"%1"_s.arg(c.unicode(), 4, 16, QChar(u'0')).toUpper()));
+    }
+    return text;
+}
+
 PollResult pollTables(Database &db, const QString &letter, const std::optional<Shown> &shown,
                       bool checkOnly)
 {
@@ -54,10 +75,12 @@ PollResult pollTables(Database &db, const QString &letter, const std::optional<S
         if (query.fieldAsString(u"jikko"_s) == u"0")
             return result;
     }
-    readRow(query, statements::judgeTable(letter));
+    const QString driver = statements::driverOf(db);
+    result.judgeStatement = statements::judgeTable(driver, letter);
+    readRow(query, result.judgeStatement);
     Competitor &c = result.competitor;
-    c.zek = query.fieldAsString(u"zek"_s);
-    c.hon = query.fieldAsString(u"hon"_s);
+    c.zek = readKey(query, driver, u"zek"_s, letter, u"bib"_s);
+    c.hon = readKey(query, driver, u"hon"_s, letter, u"round"_s);
     // Nothing shown yet: an empty bib loads nothing, any other does.
     if (shown ? sameCompetitor(*shown, c.zek, c.hon) : c.zek.isEmpty()) {
         result.state = PollResult::State::Unchanged;
@@ -75,7 +98,9 @@ PollResult pollTables(Database &db, const QString &letter, const std::optional<S
     for (const QString &column : CompetitionGateway::referenceColumns())
         reference.addRequiredField(column);
     auto readReference = [&] {
-        readRow(reference, statements::reference());
+        result.referenceStatement =
+            statements::reference(driver, CompetitionGateway::referenceColumns());
+        readRow(reference, result.referenceStatement);
         result.reference.clear();
         for (const QString &column : CompetitionGateway::referenceColumns())
             result.reference.append({column, reference.fieldAsString(column)});
@@ -84,9 +109,9 @@ PollResult pollTables(Database &db, const QString &letter, const std::optional<S
 
     if (c.registered()) {
         // Read again: a table that went back to the bib on display shows no registered marks.
-        readRow(query, statements::judgeTable(letter));
+        readRow(query, statements::judgeTable(driver, letter));
         if (!shown || query.fieldAsString(u"zek"_s) != shown->zek) {
-            readRow(query, statements::raceRow(c.bib));
+            readRow(query, statements::raceRow(driver, c.bib, letter, c.hon));
             std::array<QString, 3> marks;
             for (int row = 0; row < int(marks.size()); ++row)
                 marks[row] = query.fieldAsString(statements::raceColumn(letter, row, c.hon));
@@ -163,16 +188,6 @@ int CompetitionGateway::abandonedWorkers()
 bool CompetitionGateway::idle() const
 {
     return m_worker->idle();
-}
-
-QString CompetitionGateway::judgeTableStatement(const QString &letter)
-{
-    return statements::judgeTable(letter);
-}
-
-QString CompetitionGateway::referenceStatement()
-{
-    return statements::reference();
 }
 
 const QStringList &CompetitionGateway::referenceColumns()

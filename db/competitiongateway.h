@@ -49,6 +49,9 @@ struct PollResult
     // This judge's registered marks from race (flight, landing, outrun); empty for a
     // competitor who is not registered, or when the table went back to the bib on display.
     std::optional<std::array<QString, 3>> registeredMarks;
+    // The statements as run, for the diagnostic display: the last of the judge's table, and of
+    // judgep (only when a competitor was read in full).
+    QString judgeStatement, referenceStatement;
 };
 
 // What a registration writes: the value texts and the mark text.
@@ -202,9 +205,6 @@ public:
     // on its way).
     void shutDown();
 
-    // The statements as the diagnostic display shows them.
-    static QString judgeTableStatement(const QString &letter);
-    static QString referenceStatement();
     // The reference columns a display binds to (judgep).
     static const QStringList &referenceColumns();
 

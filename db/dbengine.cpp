@@ -1,10 +1,10 @@
 #include "db/dbengine.h"
 
 #include "db/alarm.h"
+#include "db/dialect.h"
 #include "db/firebirdclient.h"
 #include "db/odbctext.h"
 #include "db/reachable.h"
-#include "db/statements.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -85,6 +85,15 @@ int toInteger(const QString &text)
     if (!ok)
         throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
     return value;
+}
+
+QString sqlLiteral(const QString &text)
+{
+    if (text.contains(QChar(0)))
+        throw DbError(u"A value holds a NUL character and cannot be written"_s);
+    QString escaped = text;
+    escaped.replace(u'\'', u"''"_s);
+    return u'\'' + escaped + u'\'';
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -299,9 +308,8 @@ void Database::openRoute(const aliases::Route &route)
         // Readers then never hold up the stations' writes.
         QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
     }
-    const QString lockWait = statements::lockWaitSetting(driver, m_lockWaitMs);
-    if (m_lockWaitMs > 0 && !lockWait.isEmpty())
-        QSqlQuery(lockWait, db).finish(); // a server without the setting waits as it always did
+    for (const QString &setting : dialect::sessionSetup(driver, m_lockWaitMs))
+        QSqlQuery(setting, db).finish(); // a server without the setting goes on as it always did
     m_handle = db;
 }
 
@@ -313,7 +321,7 @@ void Database::dropIfLost()
     if (!m_open)
         return;
     QSqlQuery query(m_handle);
-    if (!m_handle.isOpen() || !query.exec(statements::probe(m_handle.driverName())))
+    if (!m_handle.isOpen() || !query.exec(dialect::probe(m_handle.driverName())))
         close();
 }
 

@@ -25,6 +25,11 @@ public:
 // DbError when it is none.
 int toInteger(const QString &text);
 
+// The one way a value becomes part of a statement: a single-quoted literal with its quotes
+// doubled, the same text on every route (ODBC sessions take no backslash escapes). Raises
+// DbError for a NUL, which some engines take for the end of the statement.
+QString sqlLiteral(const QString &text);
+
 // A statement or parameter list held as text lines. Changing it tells the owner.
 class TextLines
 {

@@ -1,6 +1,7 @@
 #include "db/statements.h"
 
 #include "db/dbengine.h"
+#include "db/dialect.h"
 
 #include <QThread>
 
@@ -10,31 +11,76 @@ namespace statements {
 
 QString literal(const QString &text)
 {
-    QString escaped = text;
-    escaped.replace(u'\'', u"''"_s);
-    return u'\'' + escaped + u'\'';
+    return sqlLiteral(text);
+}
+
+QString driverOf(Database &db)
+{
+    db.open();
+    return db.driverName();
 }
 
 // --- the competition --------------------------------------------------------------------
+
+namespace {
+
+// What a poll reads of a text, cut on the server: as much as the window shows of a name, a
+// team or a trial text, and of the short values (bib, round, flags, deductions) more than any
+// real one holds. A console that stores a megabyte costs a poll no more than a name does.
+constexpr int shownLength = 256;
+constexpr int shortLength = 64;
+
+QString column(const QString &driver, const QString &name, int length)
+{
+    return dialect::leftOf(driver, name, length) + u" as "_s + name;
+}
+
+QString columns(const QString &driver, const QStringList &names, int length)
+{
+    QStringList list;
+    for (const QString &name : names)
+        list << column(driver, name, length);
+    return list.join(u", "_s);
+}
+
+} // namespace
 
 QString runState()
 {
     return u"select jikko from judgeent"_s;
 }
 
-QString judgeTable(const QString &letter)
+QString judgeTable(const QString &driver, const QString &letter)
 {
-    return u"select * from judge"_s + letter;
+    // The bib and the round also with their lengths: what the connection cut of them (a
+    // driver that stops at a NUL, a text longer than any bib) shows as a difference.
+    return u"select "_s +
+           columns(driver,
+                   {u"ent"_s, u"zek"_s, u"hon"_s, u"sumi"_s, u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s},
+                   shortLength) +
+           u", "_s + columns(driver, {u"tstno"_s, u"name"_s, u"team"_s}, shownLength) + u", "_s +
+           dialect::lengthOf(driver, u"zek"_s) + u" as zek_length, "_s +
+           dialect::lengthOf(driver, u"hon"_s) + u" as hon_length from judge"_s + letter;
 }
 
-QString reference()
+QString seatState(const QString &driver, const QString &letter)
 {
-    return u"select * from judgep"_s;
+    return u"select "_s + column(driver, u"ent"_s, shortLength) + u" from judge"_s + letter;
 }
 
-QString raceRow(const QString &bibShown)
+QString reference(const QString &driver, const QStringList &bound)
 {
-    return u"select * from race where zno="_s + literal(bibShown);
+    return u"select "_s + columns(driver, bound, shortLength) + u" from judgep"_s;
+}
+
+QString raceRow(const QString &driver, const QString &bibShown, const QString &letter,
+                const QString &round)
+{
+    QStringList marks;
+    for (int row = 0; row < 3; ++row)
+        marks << raceColumn(letter, row, round);
+    return u"select "_s + columns(driver, marks, shortLength) + u" from race where zno="_s +
+           literal(bibShown);
 }
 
 QString raceColumn(const QString &letter, int row, const QString &round)
@@ -53,14 +99,23 @@ QString releaseSeat(const QString &letter)
     return u"update judge"_s + letter + u" set ent='False'"_s;
 }
 
-// A round the console left NULL reads as empty, and is the empty round here too.
+// The row holds the competitor: the bib, and the round or "X" (no round) on either side. A
+// round the console left NULL reads as empty, and is the empty round here too.
+QString sameCompetitor(const QString &bib, const QString &round)
+{
+    const QString onBib = u"zek="_s + literal(bib);
+    if (round == u"X")
+        return onBib;
+    return onBib + u" and (coalesce(hon,'')="_s + literal(round) + u" or hon='X')"_s;
+}
+
 QStringList registration(const QString &letter, const QString &flight, const QString &landing,
                          const QString &outrun, const QString &mark, const QString &bib,
                          const QString &round)
 {
     return {u"update judge"_s + letter + u" set ap='"_s + flight + u"',op='"_s + landing + u"',"_s,
-            u"lp='"_s + outrun + u"',tp='"_s + mark + u"',sumi='T' where zek="_s + literal(bib) +
-                u" and coalesce(hon,'')="_s + literal(round)};
+            u"lp='"_s + outrun + u"',tp='"_s + mark + u"',sumi='T' where "_s +
+                sameCompetitor(bib, round)};
 }
 
 namespace {
@@ -76,7 +131,7 @@ void readRow(Query &query, const QString &statement)
 bool seatIsFree(Database &db, const QString &letter)
 {
     Query query(&db);
-    readRow(query, judgeTable(letter));
+    readRow(query, seatState(driverOf(db), letter));
     return query.fieldAsString(u"ent"_s) == u"False";
 }
 
@@ -128,8 +183,11 @@ QString bibShown(const QString &bibAsRead)
 Found registered(Database &db, const SentMarks &sent)
 {
     Query query(&db);
-    readRow(query, judgeTable(sent.letter));
-    if (query.fieldAsString(u"zek"_s) == sent.bib && query.fieldAsString(u"hon"_s) == sent.round) {
+    const QString driver = driverOf(db);
+    readRow(query, judgeTable(driver, sent.letter));
+    const QString hon = query.fieldAsString(u"hon"_s);
+    if (query.fieldAsString(u"zek"_s) == sent.bib &&
+        (hon == sent.round || hon == u"X" || sent.round == u"X")) {
         const bool same = query.fieldAsString(u"ap"_s) == sent.deductions[0] &&
                           query.fieldAsString(u"op"_s) == sent.deductions[1] &&
                           query.fieldAsString(u"lp"_s) == sent.deductions[2] &&
@@ -139,7 +197,7 @@ Found registered(Database &db, const SentMarks &sent)
     // The operator moved on: the console keeps rounds 1 and 2 in race.
     if (sent.round != u"1" && sent.round != u"2")
         return Found::Unknowable;
-    readRow(query, raceRow(bibShown(sent.bib)));
+    readRow(query, raceRow(driver, bibShown(sent.bib), sent.letter, sent.round));
     for (int row = 0; row < int(sent.deductions.size()); ++row) {
         if (query.fieldIfAny(raceColumn(sent.letter, row, sent.round)) != sent.deductions[row])
             return Found::No;
@@ -240,21 +298,6 @@ bool end(Database &db, const ServerConnection &c)
         return false; // gone between the check and the kill ("unknown thread id")
     }
     return true;
-}
-
-QString lockWaitSetting(const QString &driver, int lockWaitMs)
-{
-    if (driver != odbc)
-        return QString();
-    // Whole seconds; 0 is "no wait" (MariaDB 10.3 and later). Table locks are bounded too.
-    const int seconds = (lockWaitMs + 999) / 1000;
-    return u"set session innodb_lock_wait_timeout = %1, lock_wait_timeout = %2"_s.arg(seconds).arg(
-        qMax(1, seconds));
-}
-
-QString probe(const QString &driver)
-{
-    return driver == firebird ? u"select 1 from rdb$database"_s : u"select 1"_s;
 }
 
 } // namespace statements

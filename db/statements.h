@@ -23,11 +23,19 @@ QString literal(const QString &text);
 
 // --- the competition --------------------------------------------------------------------
 
-// Reads the run state, a judge's table, the reference row (judgep), a competitor's race row.
+// The connection's driver, for the statements that differ between engines; opens the
+// connection when it is closed.
+QString driverOf(Database &db);
+
+// Reads the run state, a judge's table (its texts cut to what the window shows), its seat
+// flag alone, the reference row (judgep's bound columns) and a judge's marks of a round in a
+// competitor's race row.
 QString runState();
-QString judgeTable(const QString &letter);
-QString reference();
-QString raceRow(const QString &bibShown);
+QString judgeTable(const QString &driver, const QString &letter);
+QString seatState(const QString &driver, const QString &letter);
+QString reference(const QString &driver, const QStringList &bound);
+QString raceRow(const QString &driver, const QString &bibShown, const QString &letter,
+                const QString &round);
 // The race column of a judge's deduction in a round: "Ba2" (judge B, flight, round 2).
 QString raceColumn(const QString &letter, int row, const QString &round);
 
@@ -101,11 +109,5 @@ bool stillOpen(Database &db, const ServerConnection &connection);
 // Ends that connection on the server, rolling back what it left open, but only while the
 // number still belongs to it. Returns whether it was there.
 bool end(Database &db, const ServerConnection &connection);
-
-// What a new connection is told first: how long a statement waits for a row lock another
-// program holds. An empty text where the driver has no such setting.
-QString lockWaitSetting(const QString &driver, int lockWaitMs);
-// A statement that any open connection answers: tells a dead connection from a failing one.
-QString probe(const QString &driver);
 
 } // namespace statements

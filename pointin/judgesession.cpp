@@ -102,6 +102,10 @@ void JudgeSession::pollAnswered(const gateway::Answer<gateway::PollResult> &answ
     }
     m_pollFailureTold = false;
     const gateway::PollResult &result = *answer.value;
+    if (!result.judgeStatement.isEmpty())
+        m_judgeStatement = result.judgeStatement;
+    if (!result.referenceStatement.isEmpty())
+        m_referenceStatement = result.referenceStatement;
     if (result.state == State::NotReady) {
         setOperatorReady(false);
     } else {

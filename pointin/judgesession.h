@@ -77,6 +77,9 @@ public:
     bool ending() const { return m_ending || m_endRequested; }
     const Health &health() const { return m_health; }
     bool unresolved() const { return m_unresolved.has_value(); }
+    // The last statements run on the judge's table and on judgep, for the diagnostic display.
+    QString judgeStatement() const { return m_judgeStatement; }
+    QString referenceStatement() const { return m_referenceStatement; }
 
     // The window is shown: nothing is on display, and a check loads the competitor up now.
     void begin();
@@ -162,4 +165,5 @@ private:
     bool m_resolving = false;
     bool m_journalFailureTold = false;
     std::optional<Pending> m_unresolved; // a registration whose outcome is not known yet
+    QString m_judgeStatement, m_referenceStatement;
 };

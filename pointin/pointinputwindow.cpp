@@ -243,5 +243,5 @@ void PointInputWindow::answerFocused(CuteButton *answer)
 void PointInputWindow::showDiagnostic()
 {
     m_diagnostic->show();
-    m_diagnostic->setText(CompetitionGateway::judgeTableStatement(m_session.seat()));
+    m_diagnostic->setText(m_session.judgeStatement());
 }

@@ -79,7 +79,7 @@ void PointInputWindow::drawCompetitor()
     m_name->setText(c.name);
     m_team->setText(c.team);
     m_startButton->setFocus();
-    const QString reference = CompetitionGateway::referenceStatement();
+    const QString reference = m_session.referenceStatement();
     if (m_diagnostic->text() != reference)
         m_diagnostic->setText(reference);
     for (ColumnEdit *edit : m_referenceEdits)

@@ -132,9 +132,7 @@ QString quoted(Database &db, const QString &text)
         if (db.overOdbc())
             return u"_utf8mb4 x'"_s + QString::fromLatin1(text.toUtf8().toHex()) + u'\'';
     }
-    QString escaped = text;
-    escaped.replace(u'\'', u"''"_s);
-    return u'\'' + escaped + u'\'';
+    return sqlLiteral(text);
 }
 
 namespace {

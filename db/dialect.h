@@ -1,0 +1,31 @@
+#pragma once
+
+#ifndef TOLLIVANE_DB_INTERNALS
+#error "db/dialect.h is internal to the db layer"
+#endif
+
+#include <QString>
+#include <QStringList>
+
+// What differs between the engines' SQL, by the Qt driver of the open connection (QIBASE,
+// QODBC, QSQLITE). Knows no table.
+namespace dialect {
+
+// What a new connection is told first: no backslash escapes in literals (MySQL takes them by
+// default, which would let a value end its literal early), and how long a statement waits
+// for a row lock another program holds (0: the server's own setting). Each may fail on a
+// server that lacks it; it then behaves as it always did.
+QStringList sessionSetup(const QString &driver, int lockWaitMs);
+
+// A statement that any open connection answers: tells a dead connection from a failing one.
+QString probe(const QString &driver);
+
+// At most `length` characters of a text column, cut on the server.
+QString leftOf(const QString &driver, const QString &column, int length);
+
+// A text column's whole length as stored, and the same measure of a text as read: in
+// characters, or on SQLite in UTF-8 bytes (its character functions stop at a NUL).
+QString lengthOf(const QString &driver, const QString &column);
+qsizetype measure(const QString &driver, const QString &text);
+
+} // namespace dialect
