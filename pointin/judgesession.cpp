@@ -305,11 +305,14 @@ void JudgeSession::answerYes()
         [this, sent](const gateway::RegistrationOutcome &outcome) { registered(outcome, sent); });
     // An outcome that comes at once replaces the question itself: only one that takes longer
     // is announced, and nothing is drawn meanwhile that would hold the outcome up.
-    QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration] {
+    // The notice is the competitor's it was for: one loaded meanwhile keeps its own.
+    QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration, sent] {
         if (!m_registering || registration != m_registrations)
             return;
-        setAsking(false);
-        setNotice(Notice::Registering);
+        if (onDisplay(sent)) {
+            setAsking(false);
+            setNotice(Notice::Registering);
+        }
         m_health.registering = true;
         Q_EMIT healthChanged();
     });
