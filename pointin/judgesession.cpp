@@ -106,10 +106,14 @@ void JudgeSession::pollAnswered(const gateway::Answer<gateway::PollResult> &answ
         setOperatorReady(false);
     } else {
         setOperatorReady(true);
-        if (result.state == State::NewCompetitor)
+        if (result.state == State::NewCompetitor) {
             load(result);
-        else
+            // Right after showing the focus is on Start, whatever the load chose through it.
+            if (fromShow)
+                Q_EMIT focusStart();
+        } else {
             sameCompetitor(result.competitor);
+        }
         // The notice stays from the showing until a poll finds the run going.
         if (fromShow)
             setOperatorReady(false);
