@@ -1,7 +1,10 @@
 #include "app/mainwindow.h"
+#include "app/onecopy.h"
 #include "app/station.h"
+#include "toolkit/messages.h"
 
 #include <QApplication>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,19 @@ bool leaveAtOnce()
     std::_Exit(rc);
 }
 
+// A second copy was started: the judge wants this one, and the window they work in.
+void comeToFront()
+{
+    QWidget *window = QApplication::activeModalWidget();
+    if (!window)
+        window = station::mainWindow();
+    if (!window)
+        return;
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -45,10 +61,19 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tollivane"));
     QApplication::setStyle(QStringLiteral("Fusion"));
 
+    // Before any window or connection: a second copy on the same settings and journal leaves.
+    OneCopy copy;
+    if (!copy.take()) {
+        messages::show(nullptr, QStringLiteral("Tollivane はすでに起動しています。"));
+        return 0;
+    }
+    QObject::connect(&copy, &OneCopy::frontAsked, &app, comeToFront);
+
     station::create();
     station::mainWindow()->show(); // its first show connects the remembered profile
     const int rc = QApplication::exec();
     station::destroy();
+    copy.release();
     if (leaveAtOnce())
         leave(rc);
     return rc;

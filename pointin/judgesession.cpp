@@ -110,10 +110,14 @@ void JudgeSession::pollAnswered(const gateway::Answer<gateway::PollResult> &answ
         setOperatorReady(false);
     } else {
         setOperatorReady(true);
-        if (result.state == State::NewCompetitor)
+        if (result.state == State::NewCompetitor) {
             load(result);
-        else
+            // Right after showing the focus is on Start, whatever the load chose through it.
+            if (fromShow)
+                Q_EMIT focusStart();
+        } else {
             sameCompetitor(result.competitor);
+        }
         // The notice stays from the showing until a poll finds the run going.
         if (fromShow)
             setOperatorReady(false);
@@ -309,11 +313,14 @@ void JudgeSession::answerYes()
         [this, sent](const gateway::RegistrationOutcome &outcome) { registered(outcome, sent); });
     // An outcome that comes at once replaces the question itself: only one that takes longer
     // is announced, and nothing is drawn meanwhile that would hold the outcome up.
-    QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration] {
+    // The notice is the competitor's it was for: one loaded meanwhile keeps its own.
+    QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration, sent] {
         if (!m_registering || registration != m_registrations)
             return;
-        setAsking(false);
-        setNotice(Notice::Registering);
+        if (onDisplay(sent)) {
+            setAsking(false);
+            setNotice(Notice::Registering);
+        }
         m_health.registering = true;
         Q_EMIT healthChanged();
     });

@@ -110,6 +110,7 @@ Q_SIGNALS:
     void healthChanged();
     // The value's button takes the focus, which chooses it (registered marks, Start).
     void focusValue(int row, int column);
+    void focusStart(); // the competitor is loaded right after showing
     // A poll that failed, told once while the failure lasts (the default error report); and
     // other texts the judge must read.
     void pollFailed(const QString &text);

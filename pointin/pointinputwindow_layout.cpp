@@ -445,6 +445,8 @@ void PointInputWindow::followSession()
     connect(s, &JudgeSession::questionChanged, this, &PointInputWindow::drawQuestion);
     connect(s, &JudgeSession::healthChanged, this, &PointInputWindow::drawHealth);
     connect(s, &JudgeSession::focusValue, this, &PointInputWindow::focusValue);
+    connect(s, &JudgeSession::focusStart, this,
+            [this] { m_startButton->setFocus(Qt::OtherFocusReason); });
     connect(s, &JudgeSession::pollFailed, this, &PointInputWindow::reportFailure);
     connect(s, &JudgeSession::told, this,
             [this](const QString &text) { messages::show(this, text); });

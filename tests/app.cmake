@@ -12,3 +12,7 @@ if(WIN32)
     # Firebird's client comes with Firebird's own installer on Windows: a station may lack it.
     tollivane_test(tst_firebirdclient LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp)
 endif()
+# Starts the real program, offscreen, and kills it.
+tollivane_test(tst_onecopy LIBS app)
+target_compile_definitions(tst_onecopy PRIVATE TOLLIVANE_PROGRAM="$<TARGET_FILE:tollivane>")
+add_dependencies(tst_onecopy tollivane)

@@ -518,6 +518,37 @@ private Q_SLOTS:
         QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1"_s);
     }
 
+    // The next competitor came up at once and the outcome is late: the registering notice was
+    // for the competitor who went, so the new one keeps its own notice throughout.
+    void theRegisteringNoticeBelongsToItsCompetitor_data()
+    {
+        QTest::addColumn<QString>("sumi");
+        QTest::addColumn<int>("notice");
+        QTest::newRow("registered before: 登録済み") << u"T"_s << int(Notice::AlreadyRegistered);
+        QTest::newRow("not registered: no notice") << QString() << int(Notice::None);
+    }
+    void theRegisteringNoticeBelongsToItsCompetitor()
+    {
+        QFETCH(QString, sumi);
+        QFETCH(int, notice);
+        open();
+        competition().holdRegistrations = true;
+        enter(2, 3, 4);
+        session().confirm();
+        session().answerYes();
+        competition().row.zek = u"008"_s;
+        competition().row.sumi = sumi;
+        session().tick();
+        QVERIFY(QTest::qWaitFor([this] { return !session().pollInFlight(); }));
+        QCOMPARE(session().competitor()->zek, u"008"_s);
+        QTRY_VERIFY(session().health().registering); // the outcome is late: announced now
+        QCOMPARE(int(session().notice()), notice);
+        competition().answerRegistration();
+        QVERIFY(settle());
+        QCOMPARE(int(session().notice()), notice);
+        QCOMPARE(m_told, QStringList{competitorChanged});
+    }
+
     void endPressedWhileRegisteringEndsOnceTheOutcomeIsIn()
     {
         open();

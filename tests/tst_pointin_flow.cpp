@@ -301,6 +301,42 @@ private Q_SLOTS:
         QVERIFY(!named<Panel>(pointInput(), "Panel5")->isVisible());
     }
 
+    // The registered marks are chosen through the focus either way; right after showing the
+    // focus then goes to Start, so the judge's first Enter does not go to 確定.
+    void focusAfterLoadingARegisteredCompetitor_data()
+    {
+        QTest::addColumn<bool>("byPoll");
+        QTest::newRow("window shown on it -> Start") << false;
+        QTest::newRow("loaded by a poll -> the last registered value") << true;
+    }
+    void focusAfterLoadingARegisteredCompetitor()
+    {
+        QFETCH(bool, byPoll);
+        open();
+        QVERIFY(tick());
+        execute(u"insert into race (zno) values ('031')"_s);
+        execute(u"update race set Aa1='2.5', Ao1='1', Al1='3.5' where zno='031'"_s);
+        Competitor c;
+        c.zek = u"031"_s;
+        c.sumi = u"T"_s;
+        putUp(c);
+        if (byPoll) {
+            QVERIFY(tick());
+        } else {
+            pointInput()->closeWindow();
+            pointInput()->show();
+            QApplication::setActiveWindow(pointInput());
+            QVERIFY(QTest::qWaitForWindowActive(pointInput()));
+            QVERIFY(settle());
+        }
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"031"_s);
+        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"3.5"_s);
+        QCOMPARE(chosenColumn(PointInputWindow::Outrun), 7);
+        QWidget *focus = byPoll ? static_cast<QWidget *>(value(PointInputWindow::Outrun, 7))
+                                : named<CuteButton>(pointInput(), "CuteButton2");
+        QCOMPARE(QApplication::focusWidget(), focus);
+    }
+
     void registeredCompetitorWithoutRaceRow()
     {
         open();
