@@ -78,10 +78,16 @@ private:
     QString m_error;
 };
 
+// Where a line the journal could not take is told, whole, so that it is not lost without a
+// word: standard error, unless a writer is given another place.
+using Lost = std::function<void(const QString &text)>;
+void toStandardError(const QString &text);
+
 // Appends entries on a thread of its own, in order, so that a slow disk (a USB stick, a home
 // folder on the network) never holds the window: the caller is told once the line is on the
 // disk, or once waitMs have passed without it (the line is still written when the disk
-// answers).
+// answers). A line the disk refuses, and the lines still on their way when the writer is
+// destroyed, are told to `lost`.
 class Writer
 {
 public:
@@ -95,8 +101,9 @@ public:
     explicit Writer(QString folder = journal::folder());
     // Writes with the function given instead of a file (tests: a disk that takes its time).
     using Write = std::function<bool(const Entry &entry, QString *error)>;
-    explicit Writer(Write write);
-    // Waits a moment for lines still on their way; a disk that hangs is left behind.
+    explicit Writer(Write write, Lost lost = toStandardError, int closeWaitMs = 2000);
+    // Waits closeWaitMs for lines still on their way; a disk that hangs is left behind, and
+    // what it has not taken is told to `lost`, since the program may leave at once.
     ~Writer();
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;

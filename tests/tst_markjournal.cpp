@@ -216,6 +216,56 @@ private Q_SLOTS:
         QTest::qWait(20);
         QCOMPARE(told.size(), 2); // told once each
     }
+
+    // The program may leave at once after the writer: every line is on the disk, or told
+    // whole with what became of it.
+    void linesQueuedAtClose_data()
+    {
+        QTest::addColumn<QString>("disk");
+        QTest::addColumn<QStringList>("told"); // for first, second, third
+        const QString refused = u"not in the mark journal (No space left on device)"_s;
+        const QString queued =
+            u"not in the mark journal (the disk did not take it before the program closed)"_s;
+        QTest::newRow("the disk takes them") << u"takes"_s << QStringList();
+        QTest::newRow("the disk refuses them")
+            << u"refuses"_s << QStringList{refused, refused, refused};
+        QTest::newRow("the disk hangs on the first")
+            << u"hangs"_s
+            << QStringList{u"maybe not in the mark journal (still being written when the program "
+                           "closed)"_s,
+                           queued, queued};
+    }
+    void linesQueuedAtClose()
+    {
+        QFETCH(QString, disk);
+        QFETCH(QStringList, told);
+        auto hung = std::make_shared<std::atomic<bool>>(disk == u"hangs");
+        auto writing = std::make_shared<std::atomic<bool>>(false);
+        auto lost = std::make_shared<QStringList>();
+        auto written = std::make_shared<std::atomic<int>>(0);
+        const QStringList names{u"first"_s, u"second"_s, u"third"_s};
+        {
+            journal::Writer writer(
+                [=](const journal::Entry &, QString *error) {
+                    *writing = true;
+                    while (*hung)
+                        QThread::msleep(5);
+                    *error = u"No space left on device"_s;
+                    return disk == u"takes" && ++*written;
+                },
+                [lost](const QString &text) { *lost << text; }, disk == u"hangs" ? 50 : 5000);
+            QObject context;
+            for (const QString &name : names)
+                writer.append(entry(journal::Outcome::Failed, name), &context, [](const auto &) {});
+            QVERIFY(QTest::qWaitFor([&] { return bool(*writing); }));
+        }
+        *hung = false;
+        QCOMPARE(*written, disk == u"takes" ? 3 : 0);
+        QCOMPARE(lost->size(), told.size());
+        for (int i = 0; i < told.size(); ++i)
+            QCOMPARE(lost->at(i), u"Tollivane: "_s + told[i] + u": "_s +
+                                      journal::line(entry(journal::Outcome::Failed, names[i])));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMarkJournal)
