@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -230,9 +231,23 @@ Reading readAll(const QString &text)
 
 // --- writing -------------------------------------------------------------------------------
 
+QString hostName()
+{
+    return QSysInfo::machineHostName();
+}
+
+File::File(QString folder, const QString &host) : m_folder(std::move(folder))
+{
+    // Only what every file system takes in a name; a name of nothing still names a file.
+    for (const QChar c : host.left(63))
+        m_host += c.isLetterOrNumber() || c == u'-' || c == u'.' ? c : u'_';
+    if (m_host.isEmpty())
+        m_host = u"station"_s;
+}
+
 QString File::fileFor(const QDate &day) const
 {
-    return m_folder + u'/' + day.toString(Qt::ISODate) + u".csv"_s;
+    return m_folder + u'/' + day.toString(Qt::ISODate) + u'_' + m_host + u".csv"_s;
 }
 
 bool File::append(const Entry &entry)

@@ -12,8 +12,9 @@ class QObject;
 
 // The station's own record of every registration outcome, kept on its disk so that it can be
 // shown afterwards that each confirmed mark reached the competition database (jumpdb audit).
-// One UTF-8 CSV file a day, named after the local date, with a header line; every line is on
-// the disk before the window shows the outcome, unless the disk takes longer than a second.
+// One UTF-8 CSV file a day, named after the local date and the host, with a header line;
+// every line is on the disk before the window shows the outcome, unless the disk takes longer
+// than a second.
 namespace journal {
 
 enum class Outcome
@@ -62,19 +63,25 @@ struct Reading
 };
 Reading readAll(const QString &text);
 
+// This machine's name as the network knows it.
+QString hostName();
+
 // Appends entries to the day's file in a folder, on the calling thread: every line is on the
 // disk when append returns. Returns false when it could not write (a full disk, a read-only
 // folder), with the reason in error().
 class File
 {
 public:
-    explicit File(QString folder = journal::folder()) : m_folder(std::move(folder)) {}
+    explicit File(QString folder = journal::folder(), const QString &host = hostName());
     bool append(const Entry &entry);
     QString error() const { return m_error; }
+    // The day's file, named after the date and the host ("2026-12-09_judge-b.csv"), so that
+    // stations whose folders are one network share never append to one file.
     QString fileFor(const QDate &day) const;
 
 private:
     QString m_folder;
+    QString m_host; // as a part of a file name
     QString m_error;
 };
 

@@ -125,12 +125,30 @@ private Q_SLOTS:
         journal::File journal(dir.filePath(u"journal"_s));
         QVERIFY(journal.append(entry(journal::Outcome::Failed, u"A"_s)));
         QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
-        QFile file(dir.filePath(u"journal/2026-12-08.csv"_s));
+        QFile file(journal.fileFor(QDate(2026, 12, 8)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 4); // header, two entries, nothing after the last break
         QCOMPARE(lines[0], "time,seat,bib,round,name,flight,landing,outrun,mark,outcome\r");
         QVERIFY(lines[2].endsWith(",registered\r"));
+    }
+
+    // Stations whose folders are one network share write files of their own.
+    void fileNamedAfterTheDayAndTheHost_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a plain name") << u"judge-b.local"_s << u"2026-12-09_judge-b.local.csv"_s;
+        QTest::newRow("what Windows or Linux refuse in a name")
+            << u"a/b\\c:d*e?f\"g<h>i|j k\tl"_s << u"2026-12-09_a_b_c_d_e_f_g_h_i_j_k_l.csv"_s;
+        QTest::newRow("letters of any script") << u"採点1"_s << u"2026-12-09_採点1.csv"_s;
+        QTest::newRow("no name") << QString() << u"2026-12-09_station.csv"_s;
+    }
+    void fileNamedAfterTheDayAndTheHost()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, name);
+        QCOMPARE(journal::File(u"/j"_s, host).fileFor(QDate(2026, 12, 9)), u"/j/"_s + name);
     }
 
     // A crash or a full disk cut the last line short: the next line starts a line of its own.
@@ -174,7 +192,7 @@ private Q_SLOTS:
         journal::File journal(journal::folder());
         QVERIFY2(journal.append(entry(journal::Outcome::Registered, u"A"_s)),
                  qPrintable(journal.error()));
-        QVERIFY(QFile::exists(dir.filePath(u"VELMOR/Tollivane/journal/2026-12-08.csv"_s)));
+        QVERIFY(QFile::exists(journal.fileFor(QDate(2026, 12, 8))));
     }
 
     void aFolderThatCannotBeWritten()
