@@ -224,7 +224,8 @@ QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
 void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
 {
     const QList<QHash<QString, QString>> race = allRows(db, u"select * from race"_s);
-    for (const QChar seat : judgeLetters) {
+    for (const QChar letter : judgeLetters) {
+        const QString seat = letter;
         int marks = 0;
         for (const auto &row : race) {
             for (const QString &round : {u"1"_s, u"2"_s}) {
