@@ -16,7 +16,7 @@
 namespace {
 
 // Whether the program leaves without returning through the unloading of its libraries; the
-// settings are written and the journal is on the disk by then.
+// settings are written by then, and the journal's lines are on the disk or on standard error.
 bool leaveAtOnce()
 {
 #ifdef Q_OS_WIN

@@ -6,12 +6,15 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -228,9 +231,23 @@ Reading readAll(const QString &text)
 
 // --- writing -------------------------------------------------------------------------------
 
+QString hostName()
+{
+    return QSysInfo::machineHostName();
+}
+
+File::File(QString folder, const QString &host) : m_folder(std::move(folder))
+{
+    // Only what every file system takes in a name; a name of nothing still names a file.
+    for (const QChar c : host.left(63))
+        m_host += c.isLetterOrNumber() || c == u'-' || c == u'.' ? c : u'_';
+    if (m_host.isEmpty())
+        m_host = u"station"_s;
+}
+
 QString File::fileFor(const QDate &day) const
 {
-    return m_folder + u'/' + day.toString(Qt::ISODate) + u".csv"_s;
+    return m_folder + u'/' + day.toString(Qt::ISODate) + u'_' + m_host + u".csv"_s;
 }
 
 bool File::append(const Entry &entry)
@@ -272,6 +289,12 @@ bool File::append(const Entry &entry)
     return true;
 }
 
+void toStandardError(const QString &text)
+{
+    std::fputs((text + u'\n').toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
 struct Writer::Shared
 {
     struct Item
@@ -296,30 +319,50 @@ struct Writer::Shared
             changed.wait(lock, [this] { return stopping || !items.empty(); });
             if (items.empty())
                 return;
-            Item item = std::move(items.front());
+            current = std::move(items.front());
             items.pop_front();
-            busy = true;
             lock.unlock();
             QString error;
-            const bool ok = write(item.entry, &error);
+            const bool ok = write(current->entry, &error);
             lock.lock();
-            busy = false;
+            // Once the owner is gone it has told what was left; nobody listens any more.
+            if (!ok && receiver)
+                lost(u"Tollivane: not in the mark journal (%1): %2"_s.arg(error,
+                                                                          line(current->entry)));
             if (receiver)
                 QMetaObject::invokeMethod(
-                    receiver, [report = std::move(item.report), ok, error] { report(ok, error); },
+                    receiver,
+                    [report = std::move(current->report), ok, error] { report(ok, error); },
                     Qt::QueuedConnection);
+            current.reset();
             changed.notify_all();
         }
+    }
+
+    // The lines the disk has not taken when the owner leaves; those queued are never written.
+    void tellLeftBehind()
+    {
+        if (current)
+            lost(u"Tollivane: maybe not in the mark journal (still being written when the program "
+                 "closed): "_s +
+                 line(current->entry));
+        for (const Item &item : items)
+            lost(u"Tollivane: not in the mark journal (the disk did not take it before the "
+                 "program closed): "_s +
+                 line(item.entry));
+        items.clear();
     }
 
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Item> items;
-    bool busy = false;
+    std::optional<Item> current; // being written
     bool stopping = false;
     QObject *receiver = nullptr; // on the owner's thread; null once the owner is gone
     File file;                   // the writing thread's only
     Writer::Write write;
+    Lost lost = toStandardError;
+    std::chrono::milliseconds closeWait{2000};
 };
 
 Writer::Writer(QString folder) : m_shared(std::make_shared<Shared>(std::move(folder)))
@@ -332,9 +375,12 @@ Writer::Writer(QString folder) : m_shared(std::make_shared<Shared>(std::move(fol
     thread->start();
 }
 
-Writer::Writer(Write write) : Writer(QString())
+Writer::Writer(Write write, Lost lost, int closeWaitMs) : Writer(QString())
 {
+    const std::lock_guard lock(m_shared->mutex);
     m_shared->write = std::move(write);
+    m_shared->lost = std::move(lost);
+    m_shared->closeWait = std::chrono::milliseconds(closeWaitMs);
 }
 
 Writer::~Writer()
@@ -344,8 +390,10 @@ Writer::~Writer()
         std::unique_lock lock(m_shared->mutex);
         m_shared->stopping = true;
         m_shared->changed.notify_all();
-        m_shared->changed.wait_for(lock, std::chrono::seconds(2),
-                                   [this] { return m_shared->items.empty() && !m_shared->busy; });
+        m_shared->changed.wait_for(lock, m_shared->closeWait, [this] {
+            return m_shared->items.empty() && !m_shared->current;
+        });
+        m_shared->tellLeftBehind();
         receiver = std::exchange(m_shared->receiver, nullptr);
     }
     delete receiver;

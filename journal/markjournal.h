@@ -12,8 +12,9 @@ class QObject;
 
 // The station's own record of every registration outcome, kept on its disk so that it can be
 // shown afterwards that each confirmed mark reached the competition database (jumpdb audit).
-// One UTF-8 CSV file a day, named after the local date, with a header line; every line is on
-// the disk before the window shows the outcome, unless the disk takes longer than a second.
+// One UTF-8 CSV file a day, named after the local date and the host, with a header line;
+// every line is on the disk before the window shows the outcome, unless the disk takes longer
+// than a second.
 namespace journal {
 
 enum class Outcome
@@ -62,26 +63,38 @@ struct Reading
 };
 Reading readAll(const QString &text);
 
+// This machine's name as the network knows it.
+QString hostName();
+
 // Appends entries to the day's file in a folder, on the calling thread: every line is on the
 // disk when append returns. Returns false when it could not write (a full disk, a read-only
 // folder), with the reason in error().
 class File
 {
 public:
-    explicit File(QString folder = journal::folder()) : m_folder(std::move(folder)) {}
+    explicit File(QString folder = journal::folder(), const QString &host = hostName());
     bool append(const Entry &entry);
     QString error() const { return m_error; }
+    // The day's file, named after the date and the host ("2026-12-09_judge-b.csv"), so that
+    // stations whose folders are one network share never append to one file.
     QString fileFor(const QDate &day) const;
 
 private:
     QString m_folder;
+    QString m_host; // as a part of a file name
     QString m_error;
 };
+
+// Where a line the journal could not take is told, whole, so that it is not lost without a
+// word: standard error, unless a writer is given another place.
+using Lost = std::function<void(const QString &text)>;
+void toStandardError(const QString &text);
 
 // Appends entries on a thread of its own, in order, so that a slow disk (a USB stick, a home
 // folder on the network) never holds the window: the caller is told once the line is on the
 // disk, or once waitMs have passed without it (the line is still written when the disk
-// answers).
+// answers). A line the disk refuses, and the lines still on their way when the writer is
+// destroyed, are told to `lost`.
 class Writer
 {
 public:
@@ -95,8 +108,9 @@ public:
     explicit Writer(QString folder = journal::folder());
     // Writes with the function given instead of a file (tests: a disk that takes its time).
     using Write = std::function<bool(const Entry &entry, QString *error)>;
-    explicit Writer(Write write);
-    // Waits a moment for lines still on their way; a disk that hangs is left behind.
+    explicit Writer(Write write, Lost lost = toStandardError, int closeWaitMs = 2000);
+    // Waits closeWaitMs for lines still on their way; a disk that hangs is left behind, and
+    // what it has not taken is told to `lost`, since the program may leave at once.
     ~Writer();
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;

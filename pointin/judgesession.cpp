@@ -344,7 +344,8 @@ void JudgeSession::registered(const gateway::RegistrationOutcome &outcome, const
 }
 
 // The journal holds the outcome before the window shows it; a journal that cannot be written
-// never stops the registration, and the judge is told once, after the outcome.
+// never stops the registration, and the judge is told once an outage, after the outcome: a
+// line on the disk ends the outage.
 void JudgeSession::record(Registration outcome, const Sent &sent, std::function<void()> then)
 {
     if (!m_journal) {
@@ -363,7 +364,8 @@ void JudgeSession::record(Registration outcome, const Sent &sent, std::function<
     entry.mark = sent.marks.mark;
     entry.outcome = journalOutcome(outcome);
     m_journal->append(entry, this, [this, then](const journal::Writer::Written &written) {
-        const bool tell = !written.ok && !std::exchange(m_journalFailureTold, true);
+        const bool tell = !written.ok && !m_journalFailureTold;
+        m_journalFailureTold = !written.ok;
         then();
         if (tell)
             Q_EMIT told(u"採点記録を保存できません（"_s + written.error +

@@ -164,7 +164,7 @@ private:
     bool m_ending = false;       // End waits for the seat's release
     bool m_endRequested = false; // End pressed while はい waited
     bool m_resolving = false;
-    bool m_journalFailureTold = false;
+    bool m_journalFailureTold = false;   // until a line is on the disk again
     std::optional<Pending> m_unresolved; // a registration whose outcome is not known yet
     QString m_judgeStatement, m_referenceStatement;
 };

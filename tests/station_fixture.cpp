@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/station.h"
 #include "db/competitiongateway.h"
+#include "journal/markjournal.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/radiogroup.h"
 
@@ -134,6 +135,12 @@ QStringList Station::texts() const
 QString Station::settingsPath() const
 {
     return m_dir.filePath(QStringLiteral("VELMOR/Tollivane/Tollivane.ini"));
+}
+
+QString Station::journalFile() const
+{
+    return journal::File(m_dir.filePath(QStringLiteral("data/VELMOR/Tollivane/journal")))
+        .fileFor(QDate::currentDate());
 }
 
 QByteArray Station::settingsFile() const

@@ -46,6 +46,7 @@ public:
     QString settingsPath() const;
     QByteArray settingsFile() const;
     QString sqliteFile() const { return m_dir.filePath(QStringLiteral("jump.sqlite")); }
+    QString journalFile() const; // today's, as the station names it
 
     QList<QPair<messages::Kind, QString>> messages;
     QStringList texts() const; // of the messages, in order

@@ -4,7 +4,9 @@
 #include "tools/competition.h"
 #include "tst_dbbackends.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -39,16 +41,17 @@ void registerMarks(Database &db, QChar letter, const QString &ap, const QString 
                  lp + u"',tp='x',sumi='T'"_s);
 }
 
-// A journal line of judge B in round 1: "flight landing outrun mark"; the later ones after
-// midnight.
-QString line(const QString &bib, const QString &marks, journal::Outcome outcome, int day = 0)
+// A journal line of judge B, in round 1 unless told: "flight landing outrun mark"; the later
+// ones after midnight.
+QString line(const QString &bib, const QString &marks, journal::Outcome outcome, int day = 0,
+             const QString &round = u"1"_s)
 {
     const QStringList m = marks.split(u' ');
     journal::Entry e;
     e.time = QDateTime(QDate(2026, 12, 8 + day), QTime(23, 59, 50).addSecs(day * 20));
     e.seat = u"B"_s;
     e.bib = bib;
-    e.round = u"1"_s;
+    e.round = round;
     e.name = u"Test"_s;
     e.flight = m[0];
     e.landing = m[1];
@@ -129,12 +132,13 @@ private Q_SLOTS:
             exec(*db, change);
         const competition::Audit audit = competition::audit(*db, journal);
         QCOMPARE(audit.checked, 2);
+        QCOMPARE(audit.uncovered, QStringList()); // race's marks of 001 are the journal's
         QVERIFY2(audit.differences.size() == differences,
                  qPrintable(audit.differences.join(u'\n')));
     }
 
     // jumpdb audit over the journals of a competition that crossed midnight: 001 was copied
-    // into race, 002 is still on judge B's table.
+    // into race, 002 is still on judge B's table. Given as files, or as their folder.
     void auditOfSeveralJournals_data()
     {
         QTest::addColumn<QStringList>("before");
@@ -142,33 +146,63 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("says");
+        QTest::addColumn<bool>("folder");
         const QString first = line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered);
         const QString second = line(u"002"_s, u"1 1 1 17.0"_s, journal::Outcome::Registered, 1);
         QTest::newRow("two days, all there")
             << QStringList{first} << QStringList{second} << QString() << 0
-            << u"2 registered marks checked, 0 missing or different"_s;
+            << u"2 registered marks checked, 0 missing or different"_s << false;
         QTest::newRow("a mark changed in race")
             << QStringList{first} << QStringList{second}
             << u"update race set Bo1='3' where zno='001'"_s << 1
-            << u"B 001 round 1: the journal has 1.5/2/0.5, race has 1.5/3/0.5"_s;
+            << u"B 001 round 1: the journal has 1.5/2/0.5, race has 1.5/3/0.5"_s << false;
         QTest::newRow("the bib as the table stored it: 1 is race's 001")
             << QStringList{line(u"1"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered)}
-            << QStringList{second} << QString() << 0 << u"0 missing or different"_s;
+            << QStringList{second} << QString() << 0 << u"0 missing or different"_s << false;
         QTest::newRow("a failed attempt after a registration keeps it checked")
             << QStringList{first, line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Failed)}
             << QStringList{second} << u"update race set Ba1='' where zno='001'"_s << 1
-            << u"B 001 round 1: the journal has 1.5/2/0.5, race has /2/0.5"_s;
+            << u"B 001 round 1: the journal has 1.5/2/0.5, race has /2/0.5"_s << false;
         QTest::newRow("an outcome never learnt, landed")
             << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Unknown)}
-            << QStringList{second} << QString() << 0 << u"0 missing or different"_s;
+            << QStringList{second} << QString() << 0 << u"0 missing or different"_s << false;
         QTest::newRow("an outcome never learnt, not there")
             << QStringList{line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Unknown)}
             << QStringList{second} << QString() << 1
             << u"B 001 round 1: the station never learnt whether 3/3/3 landed, race has "
-               "1.5/2/0.5"_s;
+               "1.5/2/0.5"_s
+            << false;
         QTest::newRow("a line that is no entry")
             << QStringList{first, u"2026-12-08T23:59:58+09:00,B,0"_s} << QStringList{second}
-            << QString() << 2 << u"1 journal lines unreadable"_s;
+            << QString() << 2 << u"1 journal lines unreadable"_s << false;
+        QTest::newRow("a folder of files named by the date, with or without the host")
+            << QStringList{first} << QStringList{second} << QString() << 0
+            << u"2 registered marks checked, 0 missing or different"_s << true;
+        QTest::newRow("an empty journal")
+            << QStringList() << QStringList() << QString() << 3
+            << u"the journals hold no entry: nothing was checked"_s << true;
+        QTest::newRow("marks in race no journal line accounts for")
+            << QStringList{second} << QStringList{second} << QString() << 3
+            << u"seat B: 1 marks in race that no journal line says were registered"_s << false;
+        const QString cleared = u"update race set Ba1=NULL, Bo1=NULL, Bl1=NULL"_s;
+        QTest::newRow("round 1 padded by a CHAR column, not in race")
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered, 0,
+                                u"1 "_s)}
+            << QStringList{second} << cleared << 1
+            << u"B 001 round 1: the journal has 1.5/2/0.5, race has //"_s << false;
+        QTest::newRow("the judge's table pads the round")
+            << QStringList{first} << QStringList{second} << u"update judgeB set hon='1 '"_s << 0
+            << u"2 registered marks checked, 0 missing or different"_s << false;
+        for (const QString &round : {u""_s, u"X"_s}) {
+            const QString who = round.isEmpty() ? u"\"\""_s : round;
+            QTest::addRow("round '%s' is checked nowhere", qPrintable(round))
+                << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered, 0,
+                                    round)}
+                << QStringList{second} << cleared << 3
+                << u"B 001 round "_s + who +
+                       u": not on judgeB any more, and race keeps no such round, not checked"_s
+                << false;
+        }
     }
     void auditOfSeveralJournals()
     {
@@ -177,6 +211,7 @@ private Q_SLOTS:
         QFETCH(QString, change);
         QFETCH(int, exitCode);
         QFETCH(QString, says);
+        QFETCH(bool, folder);
         const QString file = m_backends.dir() + u"/audit.sqlite"_s;
         QFile::remove(file);
         {
@@ -194,15 +229,24 @@ private Q_SLOTS:
                 exec(db, change);
         }
         QStringList args{u"audit"_s, u"--sqlite"_s, file};
+        QDir journals(m_backends.dir() + u"/journals"_s);
+        QVERIFY(journals.removeRecursively() && journals.mkpath(u"."_s));
+        const QStringList names{
+            u"2026-12-08.csv"_s,
+            QFileInfo(journal::File(journals.path(), u"judge-b"_s).fileFor(QDate(2026, 12, 9)))
+                .fileName()};
         for (const auto &[name, lines] :
-             {std::pair{u"2026-12-08.csv"_s, before}, std::pair{u"2026-12-09.csv"_s, after}}) {
-            QFile journal(m_backends.dir() + u'/' + name);
+             {std::pair{names[0], before}, std::pair{names[1], after}}) {
+            QFile journal(journals.filePath(name));
             QVERIFY(journal.open(QIODevice::WriteOnly));
             journal.write(
                 (journal::columns().join(u',') + u"\r\n"_s + lines.join(u"\r\n"_s) + u"\r\n"_s)
                     .toUtf8());
-            args << u"--journal"_s << journal.fileName();
+            if (!folder)
+                args << u"--journal"_s << journal.fileName();
         }
+        if (folder)
+            args << u"--journal"_s << journals.path();
         QProcess jumpdb;
         jumpdb.start(QStringLiteral(JUMPDB), args);
         QVERIFY(jumpdb.waitForFinished(30000));

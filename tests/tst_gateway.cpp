@@ -380,8 +380,7 @@ private Q_SLOTS:
         QVERIFY(settle());
         QTRY_COMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
-        QFile file(m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
-                   QDate::currentDate().toString(Qt::ISODate) + u".csv"_s);
+        QFile file(m_station->journalFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QList<journal::Outcome> recorded;
         for (const journal::Entry &e : journal::readAll(QString::fromUtf8(file.readAll())).entries)
@@ -458,8 +457,7 @@ private Q_SLOTS:
         REQUIRE_ROUTE(Route::Odbc);
         Relay relay = serverRelay(Route::Odbc);
         QVERIFY(openThrough(relay, Route::Odbc));
-        const QString journal = m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
-                                QDate::currentDate().toString(Qt::ISODate) + u".csv"_s;
+        const QString journal = m_station->journalFile();
         relay.hold();
         choose(2, 3, 4);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);

@@ -611,19 +611,35 @@ private Q_SLOTS:
         QCOMPARE(m_told, QStringList());
     }
 
-    void aJournalThatCannotBeWrittenIsToldOnce()
+    // A journal failure is told once per outage: a line on the disk ends it.
+    void aJournalFailureIsToldOncePerOutage_data()
     {
-        m_journal = std::make_unique<journal::Writer>([](const journal::Entry &, QString *error) {
-            *error = u"No space left on device"_s;
-            return false;
-        });
+        QTest::addColumn<QString>("disk"); // one registration a letter: the line written or not
+        QTest::addColumn<int>("told");
+        QTest::newRow("full all day") << u"xxx"_s << 1;
+        QTest::newRow("full, freed, full again") << u"xxoxx"_s << 2;
+        QTest::newRow("full now and then") << u"oxoxox"_s << 3;
+        QTest::newRow("never full") << u"ooo"_s << 0;
+    }
+    void aJournalFailureIsToldOncePerOutage()
+    {
+        QFETCH(QString, disk);
+        QFETCH(int, told);
+        auto lines = std::make_shared<std::atomic<int>>(0);
+        m_journal = std::make_unique<journal::Writer>(
+            [disk, lines](const journal::Entry &, QString *error) {
+                if (disk.at((*lines)++) == u'o')
+                    return true;
+                *error = u"No space left on device"_s;
+                return false;
+            });
         session().setJournal(m_journal.get());
         open();
-        for (int time = 0; time < 2; ++time)
-            QVERIFY(confirmAndAnswerYes(2, 2, 2 + time));
+        for (int time = 0; time < disk.size(); ++time)
+            QVERIFY(confirmAndAnswerYes(2, 2, 2 + time % 2));
         QCOMPARE(session().notice(), Notice::Registered);
-        QCOMPARE(m_told, QStringList{u"採点記録を保存できません（No space left on device）。"
-                                     u"登録はこのまま続けられます。"_s});
+        QCOMPARE(m_told, QStringList(told, u"採点記録を保存できません（No space left on device）。"
+                                           u"登録はこのまま続けられます。"_s));
     }
 
     // A disk that hangs holds the outcome a second at most.

@@ -125,12 +125,30 @@ private Q_SLOTS:
         journal::File journal(dir.filePath(u"journal"_s));
         QVERIFY(journal.append(entry(journal::Outcome::Failed, u"A"_s)));
         QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
-        QFile file(dir.filePath(u"journal/2026-12-08.csv"_s));
+        QFile file(journal.fileFor(QDate(2026, 12, 8)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 4); // header, two entries, nothing after the last break
         QCOMPARE(lines[0], "time,seat,bib,round,name,flight,landing,outrun,mark,outcome\r");
         QVERIFY(lines[2].endsWith(",registered\r"));
+    }
+
+    // Stations whose folders are one network share write files of their own.
+    void fileNamedAfterTheDayAndTheHost_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a plain name") << u"judge-b.local"_s << u"2026-12-09_judge-b.local.csv"_s;
+        QTest::newRow("what Windows or Linux refuse in a name")
+            << u"a/b\\c:d*e?f\"g<h>i|j k\tl"_s << u"2026-12-09_a_b_c_d_e_f_g_h_i_j_k_l.csv"_s;
+        QTest::newRow("letters of any script") << u"採点1"_s << u"2026-12-09_採点1.csv"_s;
+        QTest::newRow("no name") << QString() << u"2026-12-09_station.csv"_s;
+    }
+    void fileNamedAfterTheDayAndTheHost()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, name);
+        QCOMPARE(journal::File(u"/j"_s, host).fileFor(QDate(2026, 12, 9)), u"/j/"_s + name);
     }
 
     // A crash or a full disk cut the last line short: the next line starts a line of its own.
@@ -174,7 +192,7 @@ private Q_SLOTS:
         journal::File journal(journal::folder());
         QVERIFY2(journal.append(entry(journal::Outcome::Registered, u"A"_s)),
                  qPrintable(journal.error()));
-        QVERIFY(QFile::exists(dir.filePath(u"VELMOR/Tollivane/journal/2026-12-08.csv"_s)));
+        QVERIFY(QFile::exists(journal.fileFor(QDate(2026, 12, 8))));
     }
 
     void aFolderThatCannotBeWritten()
@@ -215,6 +233,56 @@ private Q_SLOTS:
         QTRY_COMPARE(written, (QStringList{u"first"_s, u"second"_s}));
         QTest::qWait(20);
         QCOMPARE(told.size(), 2); // told once each
+    }
+
+    // The program may leave at once after the writer: every line is on the disk, or told
+    // whole with what became of it.
+    void linesQueuedAtClose_data()
+    {
+        QTest::addColumn<QString>("disk");
+        QTest::addColumn<QStringList>("told"); // for first, second, third
+        const QString refused = u"not in the mark journal (No space left on device)"_s;
+        const QString queued =
+            u"not in the mark journal (the disk did not take it before the program closed)"_s;
+        QTest::newRow("the disk takes them") << u"takes"_s << QStringList();
+        QTest::newRow("the disk refuses them")
+            << u"refuses"_s << QStringList{refused, refused, refused};
+        QTest::newRow("the disk hangs on the first")
+            << u"hangs"_s
+            << QStringList{u"maybe not in the mark journal (still being written when the program "
+                           "closed)"_s,
+                           queued, queued};
+    }
+    void linesQueuedAtClose()
+    {
+        QFETCH(QString, disk);
+        QFETCH(QStringList, told);
+        auto hung = std::make_shared<std::atomic<bool>>(disk == u"hangs");
+        auto writing = std::make_shared<std::atomic<bool>>(false);
+        auto lost = std::make_shared<QStringList>();
+        auto written = std::make_shared<std::atomic<int>>(0);
+        const QStringList names{u"first"_s, u"second"_s, u"third"_s};
+        {
+            journal::Writer writer(
+                [=](const journal::Entry &, QString *error) {
+                    *writing = true;
+                    while (*hung)
+                        QThread::msleep(5);
+                    *error = u"No space left on device"_s;
+                    return disk == u"takes" && ++*written;
+                },
+                [lost](const QString &text) { *lost << text; }, disk == u"hangs" ? 50 : 5000);
+            QObject context;
+            for (const QString &name : names)
+                writer.append(entry(journal::Outcome::Failed, name), &context, [](const auto &) {});
+            QVERIFY(QTest::qWaitFor([&] { return bool(*writing); }));
+        }
+        *hung = false;
+        QCOMPARE(*written, disk == u"takes" ? 3 : 0);
+        QCOMPARE(lost->size(), told.size());
+        for (int i = 0; i < told.size(); ++i)
+            QCOMPARE(lost->at(i), u"Tollivane: "_s + told[i] + u": "_s +
+                                      journal::line(entry(journal::Outcome::Failed, names[i])));
     }
 };
 

@@ -104,11 +104,7 @@ class TestPointinFlow : public QObject
     int attempts() const { return station::gateway()->registrationAttempts() - m_attemptsBefore; }
 
     // Today's journal file of the station.
-    QString journalFile() const
-    {
-        return m_station->dir() + u"/data/VELMOR/Tollivane/journal/"_s +
-               QDate::currentDate().toString(Qt::ISODate) + u".csv"_s;
-    }
+    QString journalFile() const { return m_station->journalFile(); }
 
     // A poll tick, and its answer.
     bool tick()

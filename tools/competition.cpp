@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <span>
 
 using namespace Qt::StringLiterals;
@@ -137,6 +138,24 @@ QString quoted(Database &db, const QString &text)
 
 namespace {
 
+// A round as the terminal compares it: the blanks a CHAR column pads it with are no part of
+// it ("1 " is round 1). Stands for the shared Round type until there is one.
+QString comparableRound(const QString &round)
+{
+    qsizetype size = round.size();
+    while (size > 0 && round.at(size - 1) == u' ')
+        --size;
+    return round.left(size);
+}
+
+// Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
+QString raceBib(const QString &bib)
+{
+    bool number = false;
+    const int value = bib.trimmed().toInt(&number);
+    return number ? QString::asprintf("%.3d", value) : bib;
+}
+
 QStringList marksOf(const journal::Entry &e)
 {
     return {e.flight, e.landing, e.outrun};
@@ -150,14 +169,16 @@ struct Expected
     std::optional<journal::Entry> unknown;
 };
 
-QMap<std::tuple<QString, QString, QString>, Expected> expected(QList<journal::Entry> entries)
+using Key = std::tuple<QString, QString, QString>; // seat, bib, round as compared
+
+QMap<Key, Expected> expected(QList<journal::Entry> entries)
 {
     // Several files (a day that crossed midnight, every station of a competition): in time.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto &a, const auto &b) { return a.time < b.time; });
-    QMap<std::tuple<QString, QString, QString>, Expected> result;
+    QMap<Key, Expected> result;
     for (const journal::Entry &e : std::as_const(entries)) {
-        Expected &x = result[{e.seat, e.bib, e.round}];
+        Expected &x = result[{e.seat, e.bib, comparableRound(e.round)}];
         switch (e.outcome) {
         case journal::Outcome::Registered:
             x.registered = e;
@@ -178,45 +199,91 @@ QMap<std::tuple<QString, QString, QString>, Expected> expected(QList<journal::En
     return result;
 }
 
+// Every row of a select, by lower-case column name.
+QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
+{
+    db.open();
+    QSqlQuery query(QSqlDatabase::database(db.qtConnectionName(), false));
+    query.setForwardOnly(true);
+    if (!query.exec(statement))
+        throw DbError(query.lastError().text());
+    QList<QHash<QString, QString>> rows;
+    while (query.next()) {
+        const QSqlRecord record = query.record();
+        QHash<QString, QString> row;
+        for (int i = 0; i < record.count(); ++i)
+            row.insert(record.fieldName(i).toLower(), record.value(i).toString());
+        rows << row;
+    }
+    return rows;
+}
+
+// The marks race holds (a bib and round of a seat) that are none of the keys checked.
+void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
+{
+    const QList<QHash<QString, QString>> race = allRows(db, u"select * from race"_s);
+    for (const QChar letter : judgeLetters) {
+        const QString seat = letter;
+        int marks = 0;
+        for (const auto &row : race) {
+            for (const QString &round : {u"1"_s, u"2"_s}) {
+                bool held = false;
+                for (const QChar component : QStringView(u"aol"))
+                    held |= !row.value((seat + component + round).toLower()).isEmpty();
+                marks += held && !checked.contains({seat, row.value(u"zno"_s), round});
+            }
+        }
+        result.uncoveredMarks += marks;
+        if (marks > 0)
+            result.uncovered
+                << u"seat %1: %2 marks in race that no journal line says were registered, "
+                   "not checked"_s.arg(seat)
+                       .arg(marks);
+    }
+}
+
 } // namespace
 
 Audit audit(Database &db, const QList<journal::Entry> &entries)
 {
     Audit result;
+    std::set<Key> inRace; // seat, race's bib and round of the marks checked
     const auto all = expected(entries);
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         const Expected &x = it.value();
         if (!x.registered && !x.unknown)
             continue;
         const journal::Entry &e = x.unknown ? *x.unknown : *x.registered;
-        const QString who = u"%1 %2 round %3"_s.arg(e.seat, e.bib, e.round);
-        const QHash<QString, QString> judge =
-            firstRow(db, u"select * from "_s + judgeTable(e.seat.at(0)));
+        const QString round = comparableRound(e.round);
+        const QString who =
+            u"%1 %2 round %3"_s.arg(e.seat, e.bib, round.isEmpty() ? u"\"\""_s : round);
+        const QString table = judgeTable(e.seat.at(0));
+        const bool raceRound = round == u"1" || round == u"2";
+        if (raceRound)
+            inRace.insert({e.seat, raceBib(e.bib), round});
+        const QHash<QString, QString> judge = firstRow(db, u"select * from "_s + table);
         QStringList found;
         QString where;
         bool withMark = false;
-        if (judge.value(u"zek"_s) == e.bib && judge.value(u"hon"_s) == e.round) {
+        if (judge.value(u"zek"_s) == e.bib && comparableRound(judge.value(u"hon"_s)) == round) {
             found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s),
                      judge.value(u"tp"_s), judge.value(u"sumi"_s)};
-            where = judgeTable(e.seat.at(0));
+            where = table;
             withMark = true;
-        } else if (e.round == u"1" || e.round == u"2") {
-            // Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
-            bool number = false;
-            const int bib = e.bib.trimmed().toInt(&number);
-            const QString zno = number ? QString::asprintf("%.3d", bib) : e.bib;
+        } else if (raceRound) {
             const QHash<QString, QString> race =
-                firstRow(db, u"select * from race where zno="_s + quoted(db, zno));
+                firstRow(db, u"select * from race where zno="_s + quoted(db, raceBib(e.bib)));
             if (race.value(u"zno"_s).isEmpty()) {
                 result.differences << who + u": no race row"_s;
                 ++result.checked;
                 continue;
             }
             for (const QChar component : QStringView(u"aol"))
-                found << race.value((e.seat + component + e.round).toLower());
+                found << race.value((e.seat + component + round).toLower());
             where = u"race"_s;
         } else {
-            ++result.unchecked;
+            result.nowhere << who + u": not on %1 any more, and race keeps no such round, "
+                                    "not checked"_s.arg(table);
             continue;
         }
         ++result.checked;
@@ -237,6 +304,7 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
                 << u"%1: the station never learnt whether %2 landed, %3 has %4"_s.arg(
                        who, wanted(*x.unknown).join(u'/'), where, found.join(u'/'));
     }
+    uncoveredInRace(db, inRace, result);
     return result;
 }
 

@@ -6,8 +6,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
 
@@ -120,43 +122,103 @@ int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
     }
 }
 
+// What the journal files given hold.
+struct Journals
+{
+    QList<journal::Entry> entries;
+    int unreadableLines = 0;
+    int unreadableFiles = 0;
+    QStringList empty; // the files or folders given that hold no entry
+};
+
+// A folder stands for every journal file in it.
+QStringList journalFiles(const QString &path)
+{
+    if (!QFileInfo(path).isDir())
+        return {path};
+    QStringList files;
+    const QDir folder(path);
+    for (const QString &name : folder.entryList({u"*.csv"_s}, QDir::Files, QDir::Name))
+        files << folder.filePath(name);
+    return files;
+}
+
+Journals readJournals(const QStringList &paths)
+{
+    Journals journals;
+    for (const QString &path : paths) {
+        const qsizetype before = journals.entries.size();
+        const int unreadable = journals.unreadableFiles;
+        for (const QString &name : journalFiles(path)) {
+            QFile file(name);
+            if (!file.open(QIODevice::ReadOnly)) {
+                err() << "jumpdb: cannot read the journal " << name << ": " << file.errorString()
+                      << '\n';
+                ++journals.unreadableFiles;
+                continue;
+            }
+            const journal::Reading reading = journal::readAll(QString::fromUtf8(file.readAll()));
+            journals.entries << reading.entries;
+            journals.unreadableLines += reading.unreadable;
+            if (reading.unreadable > 0)
+                err() << "jumpdb: " << name << ": " << reading.unreadable
+                      << " lines are no journal entry\n";
+        }
+        if (journals.entries.size() == before && journals.unreadableFiles == unreadable)
+            journals.empty << path;
+    }
+    return journals;
+}
+
+// 1 when a mark is missing or different, else 2 when a journal file or line could not be read,
+// else 3 when the audit cannot vouch for everything, else 0.
+int auditStatus(const competition::Audit &audit, const Journals &journals)
+{
+    if (!audit.differences.isEmpty())
+        return 1;
+    if (journals.unreadableFiles > 0 || journals.unreadableLines > 0)
+        return 2;
+    if (!audit.nowhere.isEmpty() || !audit.uncovered.isEmpty() || !journals.empty.isEmpty())
+        return 3;
+    return 0;
+}
+
+void reportAudit(const competition::Audit &audit, const Journals &journals)
+{
+    for (const QStringList &lines : {audit.differences, audit.nowhere, audit.uncovered})
+        for (const QString &line : lines)
+            out() << line << '\n';
+    for (const QString &path : journals.empty)
+        out() << path << ": no journal entry, nothing of it checked\n";
+    if (journals.entries.isEmpty()) {
+        out() << "the journals hold no entry: nothing was checked";
+    } else {
+        out() << audit.checked << " registered marks checked, " << audit.differences.size()
+              << " missing or different";
+        if (!audit.nowhere.isEmpty())
+            out() << ", " << audit.nowhere.size() << " registered marks checked nowhere";
+    }
+    if (audit.uncoveredMarks > 0)
+        out() << ", " << audit.uncoveredMarks << " marks in race without a journal line";
+    if (journals.unreadableFiles > 0)
+        out() << ", " << journals.unreadableFiles << " journal files unreadable";
+    if (journals.unreadableLines > 0)
+        out() << ", " << journals.unreadableLines << " journal lines unreadable";
+    out() << '\n';
+}
+
 int runAudit(Database &db, const QStringList &paths)
 {
     if (paths.isEmpty()) {
-        err() << "jumpdb: audit needs at least one --journal file\n";
+        err() << "jumpdb: audit needs at least one --journal file or folder\n";
         return 2;
     }
-    QList<journal::Entry> entries;
-    int unreadable = 0;
-    for (const QString &path : paths) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            err() << "jumpdb: cannot read the journal " << path << ": " << file.errorString()
-                  << '\n';
-            return 2;
-        }
-        const journal::Reading reading = journal::readAll(QString::fromUtf8(file.readAll()));
-        entries << reading.entries;
-        unreadable += reading.unreadable;
-        if (reading.unreadable > 0)
-            err() << "jumpdb: " << path << ": " << reading.unreadable
-                  << " lines are no journal entry\n";
-    }
-    const competition::Audit audit = competition::audit(db, entries);
-    for (const QString &difference : audit.differences)
-        out() << difference << '\n';
-    out() << audit.checked << " registered marks checked, " << audit.differences.size()
-          << " missing or different";
-    if (audit.unchecked > 0)
-        out() << ", " << audit.unchecked << " of trial rounds not kept in race";
-    if (unreadable > 0)
-        out() << ", " << unreadable << " journal lines unreadable";
-    out() << '\n';
+    const Journals journals = readJournals(paths);
+    const competition::Audit audit = competition::audit(db, journals.entries);
+    reportAudit(audit, journals);
     out().flush();
     err().flush();
-    if (!audit.differences.isEmpty())
-        return 1;
-    return unreadable > 0 ? 2 : 0;
+    return auditStatus(audit, journals);
 }
 
 } // namespace
@@ -178,9 +240,12 @@ int main(int argc, char *argv[])
         "            when every seated judge has registered (or with --force)\n"
         "  operator  run steps every --interval ms until the competition is over\n"
         "  state     print the tables\n"
-        "  audit     compare the stations' mark journals (--journal FILE, repeatable) with\n"
-        "            the database; exits with 1 when a registered mark is missing or\n"
-        "            different, with 2 when a journal line cannot be read"_s);
+        "  audit     compare the stations' mark journals (--journal FILE or FOLDER,\n"
+        "            repeatable; a folder: every .csv file in it) with the database;\n"
+        "            exits with 1 when a registered mark is missing or different, else\n"
+        "            with 2 when a journal file or line cannot be read, else with 3 when\n"
+        "            something cannot be checked (a journal without entries, a round race\n"
+        "            does not keep, marks in race no journal line accounts for), else 0"_s);
     args.addHelpOption();
     args.addPositionalArgument(u"command"_s,
                                u"create, seed, ready, step, operator, state or audit"_s);
@@ -199,7 +264,8 @@ int main(int argc, char *argv[])
          u"10000"_s},
         {u"force"_s, u"Step: move on even when marks are missing."_s},
         {u"competitors"_s, u"Seed: how many of the start list (1 to 30)."_s, u"n"_s, u"30"_s},
-        {u"journal"_s, u"Audit: a station's journal file (CSV; repeatable)."_s, u"file"_s},
+        {u"journal"_s,
+         u"Audit: a station's journal file (CSV), or a folder of them (repeatable)."_s, u"path"_s},
     });
     args.process(app);
 

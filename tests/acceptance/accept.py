@@ -255,29 +255,27 @@ class Run:
         self.log("every station released its seat and closed normally")
 
     def audit_journals(self, seats, jumps):
-        """Each station's mark journal holds every jump it registered, and jumpdb audit finds
-        all of them in the database."""
+        """Each station's mark journal holds every jump it registered, and jumpdb audit of the
+        stations' journal folders together finds all of them in the database, and nothing in
+        race that no journal accounts for."""
+        folders = []
         for seat in seats:
             folder = os.path.join(self.workdir, f"station{seat}", "data", "VELMOR", "Tollivane",
                                   "journal")
             if self.wine:
                 folder = (Wine.journal_folders(self.prefix(seat)) or [folder])[0]
-            files = sorted(glob.glob(os.path.join(folder, "*.csv")))
-            if not files:
+            if not glob.glob(os.path.join(folder, "*.csv")):
                 raise Failure(f"station {seat} kept no mark journal in {folder}")
-            checked = 0
-            for path in files:
-                env = {**os.environ, **self.route.jumpdb_env()}
-                result = subprocess.run([self.args.jumpdb, "audit", "--journal", path,
-                                         *self.route.jumpdb_args()], env=env,
-                                        capture_output=True, text=True, timeout=120)
-                if result.returncode != 0:
-                    raise Failure(f"jumpdb audit of station {seat}'s journal {path}:\n"
-                                  f"{result.stdout}{result.stderr}")
-                checked += int(result.stdout.strip().splitlines()[-1].split()[0])
-            if checked != jumps:
-                raise Failure(f"station {seat}: the audit checked {checked} marks, "
-                              f"expected {jumps}")
+            folders += ["--journal", folder]
+        env = {**os.environ, **self.route.jumpdb_env()}
+        result = subprocess.run([self.args.jumpdb, "audit", *folders, *self.route.jumpdb_args()],
+                                env=env, capture_output=True, text=True, timeout=120)
+        if result.returncode != 0:
+            raise Failure(f"jumpdb audit of the stations' journals (exit {result.returncode}):\n"
+                          f"{result.stdout}{result.stderr}")
+        checked = int(result.stdout.strip().splitlines()[-1].split()[0])
+        if checked != jumps * len(seats):
+            raise Failure(f"the audit checked {checked} marks, expected {jumps} a seat")
         self.log(f"jumpdb audit: every journal matches the database ({jumps} marks a seat)")
 
     def check_settings_file(self, seat, expected):
