@@ -2,7 +2,8 @@
 # Sets Tollivane up on a Debian 12 machine and runs it.
 #   ./setup.sh demo   install what is missing, build, and run the terminal on a demo competition
 #   ./setup.sh test   install what is missing, build, start the database servers, run all tests
-#                     (once normally and once under AddressSanitizer + UBSan)
+#                     (once normally, once under AddressSanitizer + UBSan with leak detection,
+#                     and the tests of threads of ours under ThreadSanitizer)
 #   ./setup.sh package install what is missing, build, and make tollivane_<version>_amd64.deb here
 #   ./setup.sh windows install what is missing, build Qt for Windows once (cached, about 20 min on
 #                     2 cores) and the terminal with it, and make tollivane-<version>-win64.exe here
@@ -23,11 +24,16 @@ install_fonts() {
     export FONTCONFIG_FILE="$top/resources/fontconfig/fonts.conf"
 }
 
-build() { # folder, extra cmake options...
-    local dir=$1
+build() { # folder, extra cmake options... [--target target...]
+    local dir=$1 options=() targets=()
     shift
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    while [[ $# -gt 0 && $1 != --target ]]; do
+        options+=("$1")
+        shift
+    done
+    [[ $# -gt 0 ]] && targets=("$@")
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
 
 run_demo() {
@@ -58,7 +64,15 @@ run_tests() {
     LSAN_OPTIONS=suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j1 --label-exclude acceptance
+    echo "== the statement worker, gateway and session tests under ThreadSanitizer"
+    build build-tsan -DTOLLIVANE_TSAN=ON -DCMAKE_BUILD_TYPE=Debug --target ${TSAN_TESTS//|/ }
+    TSAN_OPTIONS="suppressions=$top/tests/sanitizer/tsan.supp halt_on_error=1 die_after_fork=0 ignore_noninstrumented_modules=1" \
+        ctest --test-dir build-tsan --output-on-failure -j1 -R "^(${TSAN_TESTS})\$"
 }
+
+# The tests whose threads are ours: the worker's queue and bounds, the station against hung and
+# lost answers, the judge's session.
+TSAN_TESTS="tst_statementworker|tst_gateway|tst_judgesession"
 
 run_package() {
     # dpkg-shlibdeps and file compute the package's library dependencies.

@@ -138,9 +138,13 @@ Registration outcomeOf(statements::Found found)
     return Registration::Unverifiable;
 }
 
-template<class T> Answer<T> answerOf(const StatementWorker::Answer &a, T value)
+// The value is taken only from an answer that came: after a timeout the worker that was given
+// up on may still be writing it.
+template<class T, class Take> Answer<T> answerOf(const StatementWorker::Answer &a, Take take)
 {
-    return a.ok() ? Answer<T>{std::move(value), {}} : Answer<T>{{}, a.error};
+    if (!a.ok())
+        return {{}, a.error};
+    return {take(), {}};
 }
 
 } // namespace
@@ -332,7 +336,9 @@ void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
     r.work = [letter, claimed](Database &db, const StatementWorker::MayCommit &mayCommit) {
         *claimed = statements::claim(db, letter, mayCommit);
     };
-    r.done = [claimed, done](const StatementWorker::Answer &a) { done(answerOf(a, *claimed)); };
+    r.done = [claimed, done](const StatementWorker::Answer &a) {
+        done(answerOf<bool>(a, [&] { return *claimed; }));
+    };
     m_worker->submit(std::move(r));
 }
 
@@ -345,7 +351,9 @@ void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
     r.work = [letter](Database &db, const StatementWorker::MayCommit &mayCommit) {
         statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
     };
-    r.done = [done](const StatementWorker::Answer &a) { done(answerOf(a, Done{})); };
+    r.done = [done](const StatementWorker::Answer &a) {
+        done(answerOf<Done>(a, [] { return Done{}; }));
+    };
     m_worker->submit(std::move(r));
 }
 
@@ -360,7 +368,7 @@ void CompetitionGateway::poll(const QString &letter, const std::optional<Shown> 
         *result = pollTables(db, letter, shown, checkOnly);
     };
     r.done = [result, done](const StatementWorker::Answer &a) {
-        done(answerOf(a, std::move(*result)));
+        done(answerOf<PollResult>(a, [&] { return std::move(*result); }));
     };
     m_worker->submit(std::move(r));
 }
@@ -459,6 +467,7 @@ void CompetitionGateway::settle(const std::shared_ptr<Run> &run)
 void CompetitionGateway::finish(const std::shared_ptr<Run> &run, const RegistrationOutcome &outcome)
 {
     run->over = true;
+    run->ticket = {}; // the request's closures hold the run: nothing holds them back
     m_runs.removeOne(run);
     Q_EMIT registrationFinished(outcome.outcome);
     if (!run->hasContext || run->context)

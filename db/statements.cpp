@@ -3,6 +3,7 @@
 #include "db/dbengine.h"
 #include "db/dialect.h"
 
+#include <QRandomGenerator>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
@@ -227,10 +228,19 @@ QString firebirdCondition(const ServerConnection &c)
                literal(c.marks.value(2)), literal(c.marks.value(3)));
 }
 
-QString mariadbCondition(const ServerConnection &c)
+// MariaDB tells a connection by its number alone, and numbers start again after a restart:
+// each station's connection holds a named lock no other can hold, and a number counts as this
+// connection's only while it holds that lock.
+QString mariadbHolder(const ServerConnection &c)
 {
-    return u" where id = %1 and user = %2 and host = %3"_s.arg(
-        QString::number(c.id), literal(c.marks.value(0)), literal(c.marks.value(1)));
+    return u"select is_used_lock("_s + literal(c.marks.value(0)) + u") as holder"_s;
+}
+
+QString newLockName()
+{
+    const quint64 high = QRandomGenerator::system()->generate64();
+    const quint64 low = QRandomGenerator::system()->generate64();
+    return u"tollivane-%1%2"_s.arg(high, 16, 16, QChar(u'0')).arg(low, 16, 16, QChar(u'0'));
 }
 
 } // namespace
@@ -248,9 +258,12 @@ std::optional<ServerConnection> identify(Database &db)
             c.marks = {query.fieldAsString(u"usr"_s), query.fieldAsString(u"address"_s),
                        query.fieldAsString(u"process"_s), query.fieldAsString(u"started"_s)};
         } else if (driver == odbc) {
-            readRow(query, u"select id, user as usr, host from information_schema.processlist "
-                           u"where id = connection_id()"_s);
-            c.marks = {query.fieldAsString(u"usr"_s), query.fieldAsString(u"host"_s)};
+            const QString lock = newLockName();
+            readRow(query, u"select connection_id() as id, get_lock("_s + literal(lock) +
+                               u", 0) as locked"_s);
+            if (query.fieldAsString(u"locked"_s) != u"1")
+                return std::nullopt; // no mark that proves it: never cancelled
+            c.marks = {lock};
         } else {
             return std::nullopt;
         }
@@ -269,12 +282,12 @@ std::optional<ServerConnection> identify(Database &db)
 bool stillOpen(Database &db, const ServerConnection &c)
 {
     Query query(&db);
-    if (c.driver == firebird)
+    if (c.driver == firebird) {
         readRow(query, u"select count(*) as n from mon$attachments"_s + firebirdCondition(c));
-    else
-        readRow(query, u"select count(*) as n from information_schema.processlist"_s +
-                           mariadbCondition(c));
-    return query.fieldAsString(u"n"_s).toInt() > 0;
+        return query.fieldAsString(u"n"_s).toInt() > 0;
+    }
+    readRow(query, mariadbHolder(c));
+    return query.fieldAsString(u"holder"_s) == QString::number(c.id);
 }
 
 bool end(Database &db, const ServerConnection &c)

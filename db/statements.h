@@ -92,7 +92,7 @@ QString bibShown(const QString &bibAsRead);
 // The server's own record of a connection, so that another connection can find it again: its
 // number, and what tells it from a connection that gets the same number later (after a server
 // restart or a restore): Firebird's user, client address, client process and start time;
-// MariaDB's user and client address with its port.
+// on MariaDB a named lock the connection took when it connected, which no other can hold.
 struct ServerConnection
 {
     QString driver; // the Qt driver: QIBASE or QODBC

@@ -1,9 +1,9 @@
 #include "db/statementworker.h"
 
 #include "db/dbengine.h"
+#include "toolkit/handoff.h"
 
 #include <QDateTime>
-#include <QMutex>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -41,7 +42,7 @@ QString keyOf(const Target &target)
 // Abandoned workers by target, for the whole process: they outlive the worker that left them.
 struct Abandoned
 {
-    QMutex mutex;
+    std::mutex mutex;
     QHash<QString, int> count;
 };
 
@@ -54,14 +55,14 @@ Abandoned &abandonedByTarget()
 int abandonedOn(const QString &key)
 {
     Abandoned &a = abandonedByTarget();
-    const QMutexLocker lock(&a.mutex);
+    const std::lock_guard lock(a.mutex);
     return a.count.value(key);
 }
 
 void countAbandoned(const QString &key, int change)
 {
     Abandoned &a = abandonedByTarget();
-    const QMutexLocker lock(&a.mutex);
+    const std::lock_guard lock(a.mutex);
     if ((a.count[key] += change) <= 0)
         a.count.remove(key);
 }
@@ -89,7 +90,7 @@ class Runner;
 // The lane as its workers reach it: gone once the statement worker is destroyed.
 struct Link
 {
-    QMutex mutex;
+    std::mutex mutex;
     StatementWorker *front = nullptr;
     Lane *lane = nullptr;
 };
@@ -156,7 +157,9 @@ public:
             // A request given up while the driver hung runs no statement once it returns.
             m_db->setInterruption([job] { return job->commit.load() == GivenUp; });
             connectFor(job->target);
-            job->work(*m_db, [job] {
+            // Run from a copy of its own, which goes with what it holds once the work is over.
+            const StatementWorker::Work work = std::exchange(job->work, {});
+            work(*m_db, [job] {
                 int expected = Waiting;
                 if (!job->commit.compare_exchange_strong(expected, Committing))
                     return false;
@@ -191,11 +194,10 @@ public:
 private:
     template<class F> void post(F f)
     {
-        const QMutexLocker lock(&m_link->mutex);
+        const std::lock_guard lock(m_link->mutex);
         if (StatementWorker *front = m_link->front) {
             Lane *lane = m_link->lane;
-            QMetaObject::invokeMethod(
-                front, [lane, f] { f(*lane); }, Qt::QueuedConnection);
+            handoff::post(front, [lane, f] { f(*lane); });
         }
     }
 
@@ -232,12 +234,17 @@ Lane::Lane(StatementWorker &front, bool bestEffort)
 Lane::~Lane()
 {
     {
-        const QMutexLocker lock(&m_link->mutex);
+        const std::lock_guard lock(m_link->mutex);
         m_link->front = nullptr;
     }
-    // What has not begun committing never commits once the program goes.
-    for (const std::shared_ptr<Job> &job : m_waiting)
+    // What has not begun committing never commits once the program goes, and nobody is
+    // answered any more.
+    for (const std::shared_ptr<Job> &job : m_waiting) {
         job->commit = GivenUp;
+        job->done = {};
+    }
+    if (m_inFlight)
+        m_inFlight->done = {};
     bool busy = false;
     if (m_inFlight) {
         int expected = Waiting;
@@ -283,6 +290,7 @@ void Lane::dispatch()
         m_waiting.pop_front();
         if ((job->hasContext && !job->context) || job->commit == GivenUp) {
             job->commit = GivenUp; // nobody waits for it any more
+            job->done = {};
             continue;
         }
         int timeout = job->timeoutMs > 0 ? job->timeoutMs : m_front.bounds().statementMs;
@@ -316,8 +324,7 @@ void Lane::dispatch()
         m_inFlight = job;
         m_timer.start(timeout);
         Runner *runner = m_runner;
-        QMetaObject::invokeMethod(
-            runner, [runner, job] { runner->execute(job); }, Qt::QueuedConnection);
+        handoff::post(runner, [runner, job] { runner->execute(job); });
     }
 }
 
@@ -407,16 +414,18 @@ void Lane::retireRunner(bool abandoned)
         countAbandoned(key, +1);
         ++s_abandonedThreads;
     }
-    QMetaObject::invokeMethod(
-        runner, [runner, key] { runner->retire(key); }, Qt::QueuedConnection);
+    handoff::post(runner, [runner, key] { runner->retire(key); });
 }
 
+// The job lets go of its closures first: what they hold (a registration that waits for this
+// answer, and so holds the job) is not kept alive by the job any longer.
 void Lane::deliver(const std::shared_ptr<Job> &job, const Answer &answer)
 {
+    const auto done = std::exchange(job->done, {});
     if (job->hasContext && !job->context)
         return;
-    if (job->done)
-        job->done(answer);
+    if (done)
+        done(answer);
 }
 
 // A failure found before anything ran still answers as an event: the requester is never
@@ -424,13 +433,10 @@ void Lane::deliver(const std::shared_ptr<Job> &job, const Answer &answer)
 void Lane::deliverLater(const std::shared_ptr<Job> &job, const Answer &answer)
 {
     ++m_undelivered;
-    QMetaObject::invokeMethod(
-        &m_front,
-        [this, job, answer] {
-            --m_undelivered;
-            deliver(job, answer);
-        },
-        Qt::QueuedConnection);
+    handoff::post(&m_front, [this, job, answer] {
+        --m_undelivered;
+        deliver(job, answer);
+    });
 }
 
 QString Lane::timeoutText() const

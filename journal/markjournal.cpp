@@ -1,5 +1,7 @@
 #include "journal/markjournal.h"
 
+#include "toolkit/handoff.h"
+
 #include <QDir>
 #include <QFile>
 #include <QObject>
@@ -330,10 +332,9 @@ struct Writer::Shared
                 lost(u"Tollivane: not in the mark journal (%1): %2"_s.arg(error,
                                                                           line(current->entry)));
             if (receiver)
-                QMetaObject::invokeMethod(
-                    receiver,
-                    [report = std::move(current->report), ok, error] { report(ok, error); },
-                    Qt::QueuedConnection);
+                handoff::post(receiver, [report = std::move(current->report), ok, error] {
+                    report(ok, error);
+                });
             current.reset();
             changed.notify_all();
         }

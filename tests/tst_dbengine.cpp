@@ -135,6 +135,42 @@ private Q_SLOTS:
         QTRY_VERIFY(!statements::stillOpen(*other, *id));
     }
 
+    // Over MariaDB's local socket every connection of a user looks alike ("localhost"), and
+    // numbers start again after a restart: a number that now belongs to another connection is
+    // never ended, however alike the two look.
+    void aNumberTakenOverByAnotherConnectionIsNeverEnded()
+    {
+        DBTEST_REQUIRE(m_backends, Route::Odbc);
+        auto checker = m_backends.connection(Route::Odbc);
+        Query where(checker.get());
+        where.sql().add(u"select @@socket as path"_s);
+        where.open();
+        aliases::Route socket = support::serverRoute(Route::Odbc);
+        socket.database = u"DSN="_s + socket.database + u";SERVER=localhost;SOCKET="_s +
+                          where.fieldAsString(u"path"_s);
+        auto connect = [&socket] {
+            auto db = std::make_unique<Database>(u"db"_s);
+            db->setRoute(socket);
+            db->open();
+            return db;
+        };
+        auto station = connect();
+        auto console = connect();
+        const auto ours = statements::identify(*station);
+        const auto theirs = statements::identify(*console);
+        QVERIFY(ours && theirs);
+        statements::ServerConnection restarted = *ours;
+        restarted.id = theirs->id; // our number, as if the server had given it away since
+        QVERIFY(!statements::stillOpen(*checker, restarted));
+        QVERIFY(!statements::end(*checker, restarted));
+        Query alive(console.get());
+        alive.sql().add(u"select 1 as one"_s);
+        alive.open();
+        QCOMPARE(alive.fieldAsString(u"one"_s), u"1"_s);
+        QVERIFY(statements::end(*checker, *ours));
+        QTRY_VERIFY(!statements::stillOpen(*checker, *ours));
+    }
+
     void missingTableRaisesTheEngineText_data() { support::routeRows(); }
     void missingTableRaisesTheEngineText()
     {

@@ -480,6 +480,32 @@ private Q_SLOTS:
         QCOMPARE(row.fieldAsString(u"sumi"_s), QString());
     }
 
+    // A poll that times out is over for the window: its result, which the worker given up on
+    // still writes once its statement returns, is never read (ThreadSanitizer watches).
+    void aTimedOutPollIsNeverReadAgain()
+    {
+        QVERIFY(open(sqliteAliases(), Route::Sqlite));
+        // The judge's table answers slowly: its read is the poll's last statement.
+        execute(u"alter table judgeA rename to judgeA_rows"_s);
+        execute(u"create view judgeA as select j.* from judgeA_rows j, (with recursive n(i) as "
+                u"(select 1 union all select i + 1 from n where i < 3000000) "
+                u"select count(*) from n) slow"_s);
+        CompetitionGateway::Bounds bounds = testBounds();
+        bounds.statementMs = 100;
+        station::gateway()->setBounds(bounds);
+        pointInput()->pollTick();
+        QVERIFY(settle());
+        QCOMPARE(messages().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 15000);
+        execute(u"drop view judgeA"_s);
+        execute(u"alter table judgeA_rows rename to judgeA"_s);
+        putUp(u"008"_s);
+        QTest::qWait(bounds.backoffMaxMs);
+        pointInput()->pollTick();
+        QVERIFY(settle());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+    }
+
     // The marks land only on the bib and the round the window shows.
     void registrationNamesBibAndRound()
     {
