@@ -37,12 +37,27 @@ QString errorText(const QSqlError &error, const QString &fallback)
     return text.isEmpty() ? fallback : text;
 }
 
-// Qt offers no connect timeout for Firebird, and a host that drops packets would hold the
-// window for minutes; a plain TCP connect to the server's port tells within a bounded time.
+// The opening packet of Firebird's wire protocol asking for none of its versions: a server
+// that serves answers it at once (with a refusal), one that stalled does not. In XDR: op_connect,
+// op_attach, connect version 3, generic architecture, no file, no versions, no user.
+QByteArray firebirdGreeting()
+{
+    QByteArray bytes;
+    for (const quint32 word : {1u, 19u, 3u, 1u, 0u, 0u, 0u}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(char((word >> shift) & 0xFF));
+    }
+    return bytes;
+}
+
+// Qt offers no connect timeout for Firebird: a host that drops packets would hold the window
+// for minutes, and a server that takes connections without serving them (stalled, or behind a
+// path that forwards nothing) would hold the attach until Firebird's own timeout of minutes.
+// Its first answer, within a bounded time, tells before the attach is tried.
 void checkReachable(const aliases::ServerLocation &location)
 {
-    const QString why =
-        reachable::tcpConnect(location.host, location.port, Database::reachabilityTimeoutMs);
+    const QString why = reachable::tcpConnect(location.host, location.port,
+                                              Database::reachabilityTimeoutMs, firebirdGreeting());
     if (!why.isEmpty())
         throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
             location.host, QString::number(location.port), why));
@@ -311,6 +326,14 @@ void Database::openRoute(const aliases::Route &route)
     for (const QString &setting : dialect::sessionSetup(driver, m_lockWaitMs))
         QSqlQuery(setting, db).finish(); // a server without the setting goes on as it always did
     m_handle = db;
+}
+
+std::function<void()> Database::severance() const
+{
+    if (!m_open || m_handle.driverName() != u"QIBASE"_s)
+        return {};
+    const quint32 attachment = firebird::attachment(m_handle.driver()->handle());
+    return [attachment] { firebird::abort(attachment); };
 }
 
 // A server that was stopped leaves the connection dead for good. After a failed statement a

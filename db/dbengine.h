@@ -90,7 +90,11 @@ public:
     {
         m_interrupted = std::move(interrupted);
     }
-    void open();  // raises DbError when the database cannot be reached; never asks for a login
+    void open(); // raises DbError when the database cannot be reached; never asks for a login
+    // What ends the open connection's call that hangs, called from another thread: the
+    // client's side of the connection is closed and the call returns with an error. Empty
+    // where the route has no such call (ODBC's own timeouts bound its calls).
+    std::function<void()> severance() const;
     void close(); // closes the results of its queries too; harmless when closed
 
     // Bypasses the alias file: the next open goes to this database (tools and tests).

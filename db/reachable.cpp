@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -115,6 +116,29 @@ bool interrupted(int)
     return false;
 }
 
+// Sends the whole of a short text; false on an error.
+bool sendAll(Socket s, const QByteArray &bytes)
+{
+    return ::send(s, bytes.constData(), int(bytes.size()), 0) == int(bytes.size());
+}
+
+// 1 when something can be read (or the peer closed), 0 when the time ran out, -1 on an error.
+int waitReadable(Socket s, int timeoutMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int ready = ::select(0, &readable, nullptr, nullptr, &limit);
+    return ready < 0 ? -1 : ready;
+}
+
+// The bytes read, 0 when the peer closed, -1 on an error.
+int receive(Socket s, char *buffer, int size)
+{
+    return ::recv(s, buffer, size, 0);
+}
+
 int connectError(Socket s)
 {
     int error = 0;
@@ -180,6 +204,22 @@ bool interrupted(int error)
     return error == EINTR;
 }
 
+bool sendAll(Socket s, const QByteArray &bytes)
+{
+    return ::send(s, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+}
+
+int waitReadable(Socket s, int timeoutMs)
+{
+    pollfd polled{s, POLLIN, 0};
+    return ::poll(&polled, 1, timeoutMs);
+}
+
+int receive(Socket s, char *buffer, int size)
+{
+    return int(::recv(s, buffer, std::size_t(size), 0));
+}
+
 int connectError(Socket s)
 {
     int error = 0;
@@ -195,11 +235,11 @@ int connectError(Socket s)
 
 // Connects to every address at once and waits for the first that answers, so that an
 // address that drops every packet (a broken IPv6 route) does not use up the bound before a
-// good one is tried. Empty text when one answered, else why none did.
-QString firstAnswering(const addrinfo *addresses, int remainingMs)
+// good one is tried. The connected socket, or noSocket with why none answered.
+Socket firstAnswering(const addrinfo *addresses, int remainingMs, QString &why)
 {
     std::vector<Socket> pending;
-    QString why = u"Host not found"_s;
+    why = u"Host not found"_s;
     for (const addrinfo *a = addresses; a; a = a->ai_next) {
         const Socket s = openNonBlocking(a);
         if (s == noSocket) {
@@ -207,10 +247,9 @@ QString firstAnswering(const addrinfo *addresses, int remainingMs)
             continue;
         }
         if (::connect(s, a->ai_addr, int(a->ai_addrlen)) == 0) {
-            closeSocket(s);
             for (const Socket p : pending)
                 closeSocket(p);
-            return QString();
+            return s;
         }
         const int error = lastError();
         if (!connectPending(error)) {
@@ -222,8 +261,8 @@ QString firstAnswering(const addrinfo *addresses, int remainingMs)
     }
     QElapsedTimer clock;
     clock.start();
-    bool answered = false;
-    while (!pending.empty() && !answered) {
+    Socket answered = noSocket;
+    while (!pending.empty() && answered == noSocket) {
         const qint64 left = remainingMs - clock.elapsed();
         if (left <= 0) {
             why = u"Connection timed out"_s;
@@ -244,9 +283,11 @@ QString firstAnswering(const addrinfo *addresses, int remainingMs)
                 continue;
             }
             const int error = connectError(pending[i]);
-            if (error == 0)
-                answered = true;
-            else
+            if (error == 0 && answered == noSocket) {
+                answered = pending[i];
+                continue;
+            }
+            if (error != 0)
                 why = systemText(error);
             closeSocket(pending[i]);
         }
@@ -254,7 +295,36 @@ QString firstAnswering(const addrinfo *addresses, int remainingMs)
     }
     for (const Socket p : pending)
         closeSocket(p);
-    return answered ? QString() : why;
+    return answered;
+}
+
+// Sends the greeting and waits for the server's first byte, or for it to close: a server that
+// takes connections but serves none (stalled, or a path that completes the handshake and
+// forwards nothing) gives neither. Empty text when it answered.
+QString greeted(Socket s, const QByteArray &greeting, int remainingMs)
+{
+    if (!sendAll(s, greeting))
+        return systemText(lastError());
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const qint64 left = remainingMs - clock.elapsed();
+        if (left <= 0)
+            return u"The server took the connection and did not answer"_s;
+        const int ready = waitReadable(s, int(left));
+        if (ready < 0 && interrupted(lastError()))
+            continue;
+        if (ready == 0)
+            return u"The server took the connection and did not answer"_s;
+        char bytes[64];
+        if (ready < 0 || receive(s, bytes, int(sizeof bytes)) < 0)
+            return systemText(lastError());
+        // It serves. Its answer is read to its end, so that the server sees a close and not a
+        // reset (which Firebird would log for every attempt).
+        while (waitReadable(s, 200) > 0 && receive(s, bytes, int(sizeof bytes)) > 0) {
+        }
+        return QString();
+    }
 }
 
 Lookup systemLookup()
@@ -274,55 +344,80 @@ Lookup currentLookup()
     return s_lookup;
 }
 
-// What a lookup hands over. It lives as long as either side holds it; the addresses belong
-// to the caller once handed over, and the worker frees them when the caller gave up.
+// One lookup of a host: it lives as long as it runs and as long as anyone uses its addresses,
+// which it frees itself.
 struct LookupResult
 {
     std::mutex mutex;
     std::condition_variable answered;
     bool done = false;
-    bool abandoned = false;
     int status = 0;
     addrinfo *addresses = nullptr;
+
+    ~LookupResult()
+    {
+        if (addresses)
+            ::freeaddrinfo(addresses);
+    }
 };
 
-// The addresses of host:port, or why there are none. A resolver that does not answer
-// (glibc waits 5 s per attempt and server) runs on in its own thread, which is left behind.
-QString lookUp(const QString &host, quint16 port, int timeoutMs, addrinfo **addresses)
+// The lookups running now, by host and port: a connection attempt joins the one that runs
+// for its host rather than start another, so that a name service that does not answer holds
+// one thread per host, however often the station asks.
+std::mutex s_runningMutex;
+std::map<std::string, std::weak_ptr<LookupResult>> s_running;
+
+std::shared_ptr<LookupResult> startLookup(const QString &host, quint16 port)
 {
+    const std::string name = host.toStdString();
+    const std::string service = std::to_string(port);
+    const std::string key = name + '\n' + service;
+    const std::lock_guard running(s_runningMutex);
+    if (std::shared_ptr<LookupResult> joined = s_running[key].lock())
+        return joined;
     auto result = std::make_shared<LookupResult>();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
-    try {
-        std::thread([result, lookup = currentLookup(), name = host.toStdString(),
-                     service = std::to_string(port), hints] {
-            addrinfo *found = nullptr;
-            const int status = lookup(name, service, hints, &found);
+    std::thread([result, lookup = currentLookup(), name, service, key, hints] {
+        addrinfo *found = nullptr;
+        const int status = lookup(name, service, hints, &found);
+        {
             const std::lock_guard lock(result->mutex);
-            if (result->abandoned) {
-                if (status == 0)
-                    ::freeaddrinfo(found);
-                return;
-            }
             result->status = status;
             result->addresses = status == 0 ? found : nullptr;
             result->done = true;
-            result->answered.notify_one();
-        }).detach();
+            result->answered.notify_all();
+        }
+        // Answered: the next attempt asks the name service afresh.
+        const std::lock_guard running(s_runningMutex);
+        const auto it = s_running.find(key);
+        if (it != s_running.end() && it->second.lock() == result)
+            s_running.erase(it);
+    }).detach();
+    s_running[key] = result;
+    return result;
+}
+
+// The addresses of host:port, or why there are none. A resolver that does not answer
+// (glibc waits 5 s per attempt and server) runs on in its own thread, which is left behind.
+QString lookUp(const QString &host, quint16 port, int timeoutMs,
+               std::shared_ptr<LookupResult> &found)
+{
+    std::shared_ptr<LookupResult> result;
+    try {
+        result = startLookup(host, port);
     } catch (const std::system_error &e) {
         return QString::fromLocal8Bit(e.what());
     }
     std::unique_lock lock(result->mutex);
     if (!result->answered.wait_for(lock, std::chrono::milliseconds(qMax(0, timeoutMs)),
-                                   [&result] { return result->done; })) {
-        result->abandoned = true;
+                                   [&result] { return result->done; }))
         return u"Host name lookup timed out"_s;
-    }
     if (result->status != 0)
         return lookupText(result->status);
-    *addresses = result->addresses;
+    found = result;
     return QString();
 }
 
@@ -334,18 +429,23 @@ void setLookup(Lookup lookup)
     s_lookup = lookup ? std::move(lookup) : systemLookup();
 }
 
-QString tcpConnect(const QString &host, quint16 port, int timeoutMs)
+QString tcpConnect(const QString &host, quint16 port, int timeoutMs, const QByteArray &greeting)
 {
     if (const int error = startSockets())
         return systemText(error);
     QElapsedTimer clock;
     clock.start();
-    addrinfo *addresses = nullptr;
-    const QString unresolved = lookUp(host, port, timeoutMs, &addresses);
+    std::shared_ptr<LookupResult> lookup;
+    const QString unresolved = lookUp(host, port, timeoutMs, lookup);
     if (!unresolved.isEmpty())
         return unresolved;
-    const QString why = firstAnswering(addresses, int(timeoutMs - clock.elapsed()));
-    ::freeaddrinfo(addresses);
+    QString why;
+    const Socket s = firstAnswering(lookup->addresses, int(timeoutMs - clock.elapsed()), why);
+    lookup.reset();
+    if (s == noSocket)
+        return why;
+    why = greeting.isEmpty() ? QString() : greeted(s, greeting, int(timeoutMs - clock.elapsed()));
+    closeSocket(s);
     return why;
 }
 

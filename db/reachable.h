@@ -5,6 +5,7 @@
     "db/reachable.h is internal to the db layer: reach the database through db/competitiongateway.h"
 #endif
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -22,8 +23,10 @@ using Lookup = std::function<int(const std::string &host, const std::string &ser
 // Replaces the host name lookup, for tests; an empty function restores getaddrinfo().
 void setLookup(Lookup lookup);
 
-// Opens a TCP connection to host:port and closes it again. Returns an empty text when the
-// connection opened within timeoutMs, the host name lookup included, otherwise why it did not.
-QString tcpConnect(const QString &host, quint16 port, int timeoutMs);
+// Opens a TCP connection to host:port and closes it again. With a greeting, sends it once
+// connected and waits for the server's first byte (or its close). Returns an empty text when
+// all that happened within timeoutMs, the host name lookup included, otherwise why it did not.
+QString tcpConnect(const QString &host, quint16 port, int timeoutMs,
+                   const QByteArray &greeting = {});
 
 } // namespace reachable

@@ -111,6 +111,7 @@ public:
     // From the worker thread, through the link.
     void finished(Runner *runner, quint64 jobId, const QString &error, bool connected);
     void connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c);
+    void severableBy(Runner *runner, const std::function<void()> &sever);
 
 private:
     void dispatch();
@@ -132,6 +133,7 @@ private:
     Target m_runnerTarget;
     bool m_runnerOpen = false;
     std::optional<statements::ServerConnection> m_runnerConnection;
+    std::function<void()> m_sever; // ends the runner's call that hangs, where the route can
     quint64 m_nextId = 1;
     int m_undelivered = 0; // answers on their way through the event loop
 };
@@ -212,6 +214,7 @@ private:
         if (m_db->connected())
             return;
         m_db->open();
+        post([this, sever = m_db->severance()](Lane &lane) { lane.severableBy(this, sever); });
         // Known before the work starts, so that work that hangs can be cancelled on the server.
         const std::optional<statements::ServerConnection> c = statements::identify(*m_db);
         post([this, c](Lane &lane) { lane.connectedAs(this, c); });
@@ -320,6 +323,7 @@ void Lane::dispatch()
             m_runnerTarget = job->target;
             m_runnerOpen = false;
             m_runnerConnection.reset();
+            m_sever = {};
         }
         m_inFlight = job;
         m_timer.start(timeout);
@@ -337,6 +341,7 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     m_runnerOpen = connected;
     if (!connected)
         m_runnerConnection.reset(); // the next connection has a number of its own
+    m_sever = {};
     Answer answer;
     if (!error.isEmpty()) {
         answer.error = error;
@@ -355,6 +360,12 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
         retireRunner(false); // cancels are rare: no connection is kept for them
     dispatch();
     deliver(job, answer);
+}
+
+void Lane::severableBy(Runner *runner, const std::function<void()> &sever)
+{
+    if (runner == m_runner)
+        m_sever = sever;
 }
 
 void Lane::connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c)
@@ -381,6 +392,11 @@ void Lane::timedOut()
     const std::optional<statements::ServerConnection> connection = m_runnerConnection;
     if (!m_bestEffort)
         m_front.m_connected = false;
+    // Its call returns now where the client can end it (Firebird), so that a connection that
+    // never answers and never closes holds neither the worker's thread nor its place under the
+    // cap; what it left open on the server is ended there once the server answers again.
+    if (m_sever)
+        m_sever();
     retireRunner(true);
     m_front.connectionAnswered(job->target, false);
     if (!m_bestEffort)
@@ -398,6 +414,7 @@ void Lane::startRunner()
     QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_runnerOpen = false;
     m_runnerConnection.reset();
+    m_sever = {};
     ++s_runningThreads;
     m_thread->start();
 }
@@ -408,6 +425,7 @@ void Lane::retireRunner(bool abandoned)
     m_thread = nullptr;
     m_runnerOpen = false;
     m_runnerConnection.reset();
+    m_sever = {};
     QString key;
     if (abandoned) {
         key = keyOf(m_runnerTarget);

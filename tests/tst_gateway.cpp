@@ -357,6 +357,48 @@ private Q_SLOTS:
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
     }
 
+    // The path hangs, then comes back for new connections while the old ones, and those that
+    // waited to be taken, stay unanswered and unclosed for good (a server's PC reset behind a
+    // switch, a NAT that forgot its flows): within two polls the station follows the run and
+    // registers again, and what it holds stays bounded.
+    void strandedConnectionsNeverLockAStationOut_data() { support::serverRows(); }
+    void strandedConnectionsNeverLockAStationOut()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        Relay relay = serverRelay(route);
+        QVERIFY(openThrough(relay, route));
+        const int threads = support::threadCount();
+        relay.hold();
+        QCOMPARE(confirm(2, 3, 4) >= 0, true);
+        QCOMPARE(messages().last(), notRegistered);
+        for (int tick = 0; tick < 4; ++tick) {
+            QTest::qWait(testBounds().backoffMaxMs);
+            pointInput()->pollTick();
+            QVERIFY(settle());
+        }
+        relay.strand();
+        putUp(u"008"_s);
+        CompetitionGateway::Bounds bounds = testBounds();
+        bounds.statementMs = CompetitionGateway::Bounds().statementMs;
+        station::gateway()->setBounds(bounds);
+        const int twoPolls = 2 * pointInput()->findChild<QTimer *>(u"recallTimer"_s)->interval();
+        QElapsedTimer back;
+        back.start();
+        while (back.elapsed() < twoPolls &&
+               named<QLineEdit>(pointInput(), "Edit1")->text() != u"008"_s) {
+            QTest::qWait(testBounds().backoffMaxMs);
+            pointInput()->pollTick();
+            QVERIFY(settle());
+        }
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+        QVERIFY(confirm(1, 1, 1) >= 0);
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+        QCOMPARE(judgeRow(), u"008 0.5 0.5 0.5 18.5 T"_s);
+        QVERIFY2(support::threadCount() <= threads + bounds.abandonedPerTarget + 2,
+                 qPrintable(u"threads %1 -> %2"_s.arg(threads).arg(support::threadCount())));
+    }
+
     // The commit reaches the server and its answer is lost: the window says it is checking,
     // and once the server answers again the row tells what landed.
     void anAnswerLostAfterTheCommitIsFoundOut_data() { support::serverRows(); }

@@ -48,7 +48,9 @@ struct Relay::State
     std::atomic<bool> held = false;
     std::atomic<bool> answersHeld = false;
     std::atomic<bool> stopping = false;
+    std::atomic<bool> strandAsked = false;
     std::vector<std::pair<int, int>> pairs; // client, upstream: only the relay thread uses it
+    std::vector<int> stranded;              // open and never served again
     std::thread thread;
 
     void run()
@@ -69,6 +71,8 @@ struct Relay::State
             if (fds[0].revents) {
                 char drain[16];
                 [[maybe_unused]] const auto n = ::read(wake[0], drain, sizeof drain);
+                if (strandAsked.exchange(false))
+                    strand();
                 continue; // held or released: look again
             }
             for (std::size_t i = 0; i < pairs.size();) {
@@ -102,6 +106,25 @@ struct Relay::State
             return;
         }
         pairs.emplace_back(client, upstream);
+    }
+
+    // What is open now, and what waits to be taken, stays open and is never served again;
+    // new connections are relayed.
+    void strand()
+    {
+        for (const auto &[client, upstream] : pairs) {
+            stranded.push_back(client);
+            stranded.push_back(upstream);
+        }
+        pairs.clear();
+        for (pollfd waiting{listener, POLLIN, 0}; ::poll(&waiting, 1, 0) > 0; waiting.revents = 0) {
+            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                break;
+            stranded.push_back(client);
+        }
+        held = false;
+        answersHeld = false;
     }
 
     static bool forward(const pollfd &p, int from, int to)
@@ -153,6 +176,8 @@ Relay::~Relay()
         ::close(client);
         ::close(upstream);
     }
+    for (const int fd : s.stranded)
+        ::close(fd);
     ::close(s.listener);
     ::close(s.wake[0]);
     ::close(s.wake[1]);
@@ -172,6 +197,12 @@ void Relay::hold()
 void Relay::holdAnswers()
 {
     m_state->answersHeld = true;
+    m_state->poke();
+}
+
+void Relay::strand()
+{
+    m_state->strandAsked = true;
     m_state->poke();
 }
 

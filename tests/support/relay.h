@@ -9,6 +9,9 @@
 // are not served (the kernel still completes their handshake); release() forwards what waited
 // and serves again, as a cable that comes back does. holdAnswers() forwards what the station
 // sends and keeps back what the server answers: a request arrives, its answer is lost.
+// strand() leaves every connection open at that moment, and those waiting to be taken,
+// unanswered and unclosed for good, and relays new ones: a server whose PC was reset behind a
+// switch, or a NAT that forgot its flows.
 class Relay
 {
 public:
@@ -19,6 +22,7 @@ public:
     quint16 port() const;
     void hold();
     void holdAnswers();
+    void strand();
     void release();
 
 private:
