@@ -373,8 +373,11 @@ std::shared_ptr<LookupResult> startLookup(const QString &host, quint16 port)
     const std::string service = std::to_string(port);
     const std::string key = name + '\n' + service;
     const std::lock_guard running(s_runningMutex);
-    if (std::shared_ptr<LookupResult> joined = s_running[key].lock())
-        return joined;
+    if (std::shared_ptr<LookupResult> joined = s_running[key].lock()) {
+        const std::lock_guard lock(joined->mutex);
+        if (!joined->done)
+            return joined;
+    }
     auto result = std::make_shared<LookupResult>();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

@@ -169,6 +169,33 @@ private Q_SLOTS:
         QCOMPARE(lookupEnded.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
+    // A name service that does not answer holds one lookup per host, however often the
+    // station asks; once it answers, the next attempt asks it afresh.
+    void oneLookupPerHostAtATime()
+    {
+        std::promise<void> answer;
+        auto asked = std::make_shared<std::atomic<int>>(0);
+        reachable::setLookup([held = answer.get_future().share(),
+                              asked](const std::string &, const std::string &service,
+                                     const addrinfo &hints, addrinfo **result) {
+            ++*asked;
+            held.wait();
+            return ::getaddrinfo("127.0.0.1", service.c_str(), &hints, result);
+        });
+        for (int attempt = 0; attempt < 4; ++attempt)
+            QCOMPARE(reachable::tcpConnect(u"scoring-server"_s, 3050, 50),
+                     u"Host name lookup timed out"_s);
+        reachable::tcpConnect(u"other-server"_s, 3050, 50);
+        QCOMPARE(asked->load(), 2);
+        answer.set_value();
+        QTRY_VERIFY(reachable::tcpConnect(u"scoring-server"_s, 3050, 50) !=
+                    u"Host name lookup timed out"_s);
+        const int answered = asked->load();
+        reachable::tcpConnect(u"scoring-server"_s, 3050, 50);
+        reachable::setLookup({});
+        QCOMPARE(asked->load(), answered + 1);
+    }
+
     // A name with an address that drops every packet before one that answers (a broken IPv6
     // route before a good IPv4 one): the good one is reached within the bound.
     void everyAddressIsTriedWithinTheBound()
