@@ -165,6 +165,7 @@ struct CompetitionGateway::Run
     // A commit whose answer never came: from then on the run only finds out what landed.
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
     StatementWorker::Ticket ticket; // the request on its way
+    bool serverAnswered = false;    // an attempt had an answer over an open connection
     bool over = false;
 };
 
@@ -411,6 +412,7 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
         if (a.attempted) {
             ++run->attempts;
             ++m_registrationAttempts;
+            run->serverAnswered = run->serverAnswered || m_worker->connected();
         }
         if (a.result == Result::Unknown) {
             run->unsettled = a.unsettled;
@@ -424,7 +426,9 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
         }
         const qint64 left = run->deadline.remainingTime();
         if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
-            finish(run, {Registration::Failed});
+            RegistrationOutcome failed{Registration::Failed};
+            failed.serverAnswered = run->serverAnswered;
+            finish(run, failed);
             return;
         }
         QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {

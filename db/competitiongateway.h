@@ -85,6 +85,9 @@ struct RegistrationOutcome
     }
     Registration outcome;
     std::shared_ptr<Unresolved> unresolved; // for resolve(), when Unknown
+    // Failed: the server answered an attempt (it refused it, or a row another program holds
+    // kept it), so the failure is no outage.
+    bool serverAnswered = false;
 };
 
 struct ProfileResult

@@ -332,8 +332,10 @@ void JudgeSession::registered(const gateway::RegistrationOutcome &outcome, const
         m_registering = false;
         m_health.registering = false;
         setAsking(false);
-        answered(outcome.outcome != Registration::Failed &&
-                 outcome.outcome != Registration::Unknown);
+        // A failure the server answered with (a row another program holds) is no outage.
+        answered(outcome.outcome == Registration::Failed
+                     ? outcome.serverAnswered
+                     : outcome.outcome != Registration::Unknown);
         if (outcome.outcome == Registration::Unknown && outcome.unresolved)
             m_unresolved = Pending{outcome.unresolved, sent};
         if (showing == m_showing)
