@@ -327,35 +327,123 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
     m_worker->submit(std::move(first));
 }
 
+// A seat claim or release whose commit answer was lost is found out as a registration is: once
+// the connection it went on is gone, the seat flag tells what landed. Until then it is kept, and
+// the next claim or release of that seat asks first.
+struct CompetitionGateway::SeatWrite
+{
+    QString letter;
+    bool claim = true;
+    QPointer<QObject> context;
+    bool hasContext = false;
+    std::function<void(const Answer<bool> &)> done; // claim: taken by us; release: freed
+    QDeadlineTimer deadline;
+    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
+};
+
 void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
                                    std::function<void(const Answer<bool> &)> done)
 {
-    auto claimed = std::make_shared<bool>(false);
-    StatementWorker::Request r;
-    r.priority = StatementWorker::Priority::Write;
-    r.context = context;
-    r.work = [letter, claimed](Database &db, const StatementWorker::MayCommit &mayCommit) {
-        *claimed = statements::claim(db, letter, mayCommit);
-    };
-    r.done = [claimed, done](const StatementWorker::Answer &a) {
-        done(answerOf<bool>(a, [&] { return *claimed; }));
-    };
-    m_worker->submit(std::move(r));
+    writeSeat(letter, true, context, std::move(done));
 }
 
 void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
                                      std::function<void(const Answer<Done> &)> done)
 {
+    writeSeat(letter, false, context, [done = std::move(done)](const Answer<bool> &freed) {
+        if (!freed.ok())
+            done({{}, freed.error});
+        else if (!*freed.value)
+            done({{}, u"The seat was not freed"_s});
+        else
+            done({Done{}, {}});
+    });
+}
+
+void CompetitionGateway::writeSeat(const QString &letter, bool claim, QObject *context,
+                                   std::function<void(const Answer<bool> &)> done)
+{
+    auto write = std::make_shared<SeatWrite>();
+    write->letter = letter;
+    write->claim = claim;
+    write->context = context;
+    write->hasContext = context != nullptr;
+    write->done = std::move(done);
+    write->deadline = QDeadlineTimer(m_bounds.registrationMs);
+    if (m_unsettledSeat && m_unsettledSeat->letter == letter) {
+        // The last write of this seat may have landed: what the flag says comes first.
+        write->unsettled = m_unsettledSeat->unsettled;
+        findOutSeat(write);
+        return;
+    }
+    m_unsettledSeat.reset();
+    sendSeatWrite(write);
+}
+
+void CompetitionGateway::sendSeatWrite(const std::shared_ptr<SeatWrite> &write)
+{
+    auto took = std::make_shared<bool>(false);
     StatementWorker::Request r;
     r.priority = StatementWorker::Priority::Write;
-    r.context = context;
-    r.work = [letter](Database &db, const StatementWorker::MayCommit &mayCommit) {
-        statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
+    r.context = write->context;
+    r.work = [letter = write->letter, claim = write->claim,
+              took](Database &db, const StatementWorker::MayCommit &mayCommit) {
+        if (claim)
+            *took = statements::claim(db, letter, mayCommit);
+        else
+            *took = statements::write(db, {statements::releaseSeat(letter)}, mayCommit) > 0;
     };
-    r.done = [done](const StatementWorker::Answer &a) {
-        done(answerOf<Done>(a, [] { return Done{}; }));
+    r.done = [this, write, took](const StatementWorker::Answer &a) {
+        if (a.result == Result::Unknown) {
+            write->unsettled = a.unsettled;
+            m_unsettledSeat = write;
+            findOutSeat(write);
+            return;
+        }
+        // A release that matched no row leaves no row holding the seat either.
+        answerSeat(write, answerOf<bool>(a, [&] { return write->claim ? *took : true; }));
     };
     m_worker->submit(std::move(r));
+}
+
+void CompetitionGateway::findOutSeat(const std::shared_ptr<SeatWrite> &write)
+{
+    auto flag = std::make_shared<QString>();
+    StatementWorker::Request r;
+    r.context = write->context;
+    r.work = [letter = write->letter, flag](Database &db, const StatementWorker::MayCommit &) {
+        *flag = statements::seatFlag(db, letter);
+    };
+    r.done = [this, write, flag](const StatementWorker::Answer &a) {
+        if (!a.ok()) {
+            if (write->deadline.hasExpired()) {
+                answerSeat(write, {{}, a.error});
+                return;
+            }
+            QTimer::singleShot(m_bounds.retryPauseMs, this, [this, write] { findOutSeat(write); });
+            return;
+        }
+        m_unsettledSeat.reset();
+        const bool claimed = *flag == u"True";
+        if (write->claim && *flag == u"False") {
+            sendSeatWrite(write); // it did not land and the seat is free: claimed now
+            return;
+        }
+        // Claimed: the flag is ours (the claim read "False" just before it). Released: free
+        // unless the flag still holds the seat, and a release that did not land goes again.
+        if (!write->claim && claimed) {
+            sendSeatWrite(write);
+            return;
+        }
+        answerSeat(write, {write->claim ? claimed : true, {}});
+    };
+    m_worker->settle(write->unsettled, std::move(r));
+}
+
+void CompetitionGateway::answerSeat(const std::shared_ptr<SeatWrite> &write, const Answer<bool> &a)
+{
+    if (!write->hasContext || write->context)
+        write->done(a);
 }
 
 void CompetitionGateway::poll(const QString &letter, const std::optional<Shown> &shown,

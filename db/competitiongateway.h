@@ -229,6 +229,12 @@ Q_SIGNALS:
 private:
     struct Run;
     struct Prepared;
+    struct SeatWrite;
+    void writeSeat(const QString &letter, bool claim, QObject *context,
+                   std::function<void(const Answer<bool> &)> done);
+    void sendSeatWrite(const std::shared_ptr<SeatWrite> &write);
+    void findOutSeat(const std::shared_ptr<SeatWrite> &write);
+    void answerSeat(const std::shared_ptr<SeatWrite> &write, const Answer<bool> &answer);
     void attempt(const std::shared_ptr<Run> &run);
     void settle(const std::shared_ptr<Run> &run);
     void finish(const std::shared_ptr<Run> &run, const gateway::RegistrationOutcome &outcome);
@@ -239,4 +245,5 @@ private:
     int m_profileSerial = 0;            // a fallback applies only while its profile is the latest
     QList<std::shared_ptr<Run>> m_runs; // registrations on their way
     std::shared_ptr<Prepared> m_prepared;
+    std::shared_ptr<SeatWrite> m_unsettledSeat; // a seat write whose commit answer was lost
 };

@@ -131,12 +131,17 @@ void readRow(Query &query, const QString &statement)
 
 bool seatIsFree(Database &db, const QString &letter)
 {
-    Query query(&db);
-    readRow(query, seatState(driverOf(db), letter));
-    return query.fieldAsString(u"ent"_s) == u"False";
+    return seatFlag(db, letter) == u"False";
 }
 
 } // namespace
+
+QString seatFlag(Database &db, const QString &letter)
+{
+    Query query(&db);
+    readRow(query, seatState(driverOf(db), letter));
+    return query.fieldAsString(u"ent"_s);
+}
 
 int write(Database &db, const QStringList &lines, const std::function<bool()> &mayCommit)
 {

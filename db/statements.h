@@ -61,6 +61,9 @@ int write(Database &db, const QStringList &lines, const std::function<bool()> &m
 // Raises on a database failure.
 bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit);
 
+// The seat flag as stored ("True", "False", or whatever the table holds).
+QString seatFlag(Database &db, const QString &letter);
+
 // What a registration wrote, to find it again.
 struct SentMarks
 {

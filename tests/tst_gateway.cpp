@@ -431,6 +431,54 @@ private Q_SLOTS:
                                                     journal::Outcome::Registered}));
     }
 
+    // The answer to a seat claim or to End's release is lost after its commit: once the path
+    // is back, the seat flag tells what landed, and the station acts on it.
+    void aSeatWriteWhoseAnswerIsLostIsFoundOut_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<bool>("claim"); // else End's release
+        for (const Route route : {Route::InterBase, Route::Odbc}) {
+            QTest::addRow("%s, claim", qPrintable(support::label(route))) << route << true;
+            QTest::addRow("%s, release", qPrintable(support::label(route))) << route << false;
+        }
+    }
+    void aSeatWriteWhoseAnswerIsLostIsFoundOut()
+    {
+        QFETCH(Route, route);
+        QFETCH(bool, claim);
+        REQUIRE_ROUTE(route);
+        Relay relay = serverRelay(route);
+        QVERIFY(openThrough(relay, route));
+        CompetitionGateway::Bounds bounds = testBounds();
+        bounds.registrationMs = 5000; // room for the path to come back within it
+        station::gateway()->setBounds(bounds);
+        if (claim) {
+            pointInput()->closeWindow();
+            QVERIFY(settle());
+            execute(u"update judgeA set ent='False'"_s);
+        }
+        station::gateway()->setBeforeCommit([&relay] {
+            relay.holdAnswers();
+            // After the statement bound: the commit's own answer comes too late.
+            QTimer::singleShot(800, qApp, [&relay] { relay.release(); });
+        });
+        bool opened = false;
+        if (claim) {
+            named<QRadioButton>(mainWindow(), "RbA")->setChecked(true);
+            opened = claimAndRun([] {}, 15000);
+        } else {
+            QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!pointInput()->isVisible(), 10000);
+        }
+        station::gateway()->setBeforeCommit({});
+        QVERIFY(settle());
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
+        QVERIFY(opened || !claim);
+        // Claimed, the window opened (and was closed by the test without End); released,
+        // the window closed.
+        QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), claim ? u"True"_s : u"False"_s);
+    }
+
     // Another program holds the judge's row and ends without letting it go: once its process
     // is gone, the judge's next confirmation lands.
     void aLockHeldByAnotherProgramEndsWithIt_data()
