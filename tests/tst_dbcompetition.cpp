@@ -302,10 +302,14 @@ private Q_SLOTS:
         // 高 (U+9AD8) and Ø (U+00D8) end in the byte D8 that MariaDB's ODBC driver misreads.
         const QString name = QString(250, QChar(u'雪')) + QString(250, QChar(u'高'));
         const QString team = u"Ørjan O'Connor Ú"_s;
+        // A backslash is a character like any other, on MariaDB too.
+        const QString trial = u"x\\' or 1=1 -- "_s;
         exec(*db, u"update judgeB set name="_s + competition::quoted(*db, name) + u",team="_s +
-                      competition::quoted(*db, team));
+                      competition::quoted(*db, team) + u",tstno="_s +
+                      competition::quoted(*db, trial));
         QCOMPARE(read(*db, u"judgeB"_s, u"name"_s), name);
         QCOMPARE(read(*db, u"judgeB"_s, u"team"_s), team);
+        QCOMPARE(read(*db, u"judgeB"_s, u"tstno"_s), trial);
     }
 
     void firstStepStartsTheRun_data() { support::routeRows(); }
