@@ -55,7 +55,9 @@ QString readKey(const Query &query, const QString &driver, const QString &column
     const auto unreadable = [&](const QString &why) {
         return DbError(u"The %1 on judge%2 %3"_s.arg(what, letter, why));
     };
-    if (dialect::measure(driver, text) != query.fieldAsInteger(column + u"_length"_s))
+    // A NULL reads as an empty text, and its length as nothing.
+    const QString stored = query.fieldAsString(column + u"_length"_s);
+    if (dialect::measure(driver, text) != (stored.isEmpty() ? 0 : toInteger(stored)))
         throw unreadable(u"is longer than a %1 can be, or was cut on its way"_s.arg(what));
     for (const QChar c : text) {
         if (c.category() == QChar::Other_Control)
