@@ -5,8 +5,8 @@
 #
 #   scripts/windows-fbclient.sh        install the packages that are missing, build the client
 #                                      unless the cache has it (about 2 minutes on 2 cores),
-#                                      print its paths as export lines
-#   scripts/windows-fbclient.sh env    print the paths of the complete cache
+#                                      print its folder as an export line (TOLLIVANE_FBCLIENT_WINDOWS)
+#   scripts/windows-fbclient.sh env    print the folder of the complete cache
 #
 # The cache, $TOLLIVANE_WINDOWS_CACHE/fbclient-3.0.11 (the folder of scripts/windows-qt.sh):
 #   bin/fbclient.dll     the client, stripped; it exports every name of builds/win32/defs/
@@ -63,10 +63,13 @@ source_version() { # installed binary package
     dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null || echo none
 }
 
-# What the cache is built from: when any of it changes, it is stale.
+# What the cache is built from: when any of it changes, it is stale. The steps count as bash
+# reads them, without comments.
 recipe() {
     echo "firebird3.0 $(source_version libfbclient2), libtommath $(source_version libtommath1)"
-    sha256sum "$SELF" "$FILES"/* "$DEF" | awk '{ print $1 }'
+    sha256sum "$FILES"/* "$DEF" | awk '{ print $1 }'
+    declare -f unpack_sources host_tools preprocess_epp headers build_client check_client \
+        keep_licence_and_source | sha256sum | awk '{ print $1 }'
 }
 
 cache_complete() {
@@ -74,9 +77,7 @@ cache_complete() {
 }
 
 print_env() {
-    printf 'export %s=%q\n' \
-        TOLLIVANE_FBCLIENT_WINDOWS_DLL "$OUT/bin/fbclient.dll" \
-        TOLLIVANE_FBCLIENT_WINDOWS_LICENCE "$OUT/licence"
+    printf 'export %s=%q\n' TOLLIVANE_FBCLIENT_WINDOWS "$OUT"
 }
 
 logged() { # log command...
