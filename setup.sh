@@ -5,8 +5,9 @@
 #                     (once normally, once under AddressSanitizer + UBSan with leak detection,
 #                     and the tests of threads of ours under ThreadSanitizer)
 #   ./setup.sh package install what is missing, build, and make tollivane_<version>_amd64.deb here
-#   ./setup.sh windows install what is missing, build Qt for Windows once (cached, about 20 min on
-#                     2 cores) and the terminal with it, and make tollivane-<version>-win64.exe here
+#   ./setup.sh windows install what is missing, build Firebird's client and Qt for Windows once
+#                     (cached, about 25 min on 2 cores) and the terminal with them, and make
+#                     tollivane-<version>-win64.exe here
 #   ./setup.sh windows-test  test that installer and the Windows build under Wine (after windows)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -85,11 +86,14 @@ run_package() {
     ls -l "$top"/tollivane_*_*.deb
 }
 
-# The Windows build, against the Qt that scripts/windows-qt.sh builds once and caches; CTest
-# runs its tests under Wine through scripts/windows/run-test-program.sh.
-# The paths of Qt for Windows, built first unless the cache is complete; stops when it fails.
-windows_qt_env() {
+# The Windows build, against the Qt and the Firebird client that scripts/windows-qt.sh and
+# scripts/windows-fbclient.sh build once and cache; CTest runs its tests under Wine through
+# scripts/windows/run-test-program.sh.
+# The paths of both, each built first unless its cache is complete; stops when one fails.
+windows_env() {
     local paths
+    paths=$(scripts/windows-fbclient.sh)
+    eval "$paths"
     paths=$(scripts/windows-qt.sh)
     eval "$paths"
 }
@@ -97,6 +101,7 @@ windows_qt_env() {
 build_windows() { # cmake --build options...
     cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$TOLLIVANE_WINDOWS_TOOLCHAIN" \
+        -DTOLLIVANE_FBCLIENT_WINDOWS="$TOLLIVANE_FBCLIENT_WINDOWS" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$top/scripts/windows/run-test-program.sh" \
         -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
     cmake --build build-windows -j"$(nproc)" "$@"
@@ -104,7 +109,7 @@ build_windows() { # cmake --build options...
 
 run_windows() {
     install_packages "${WINDOWS_PACKAGES[@]}"
-    windows_qt_env
+    windows_env
     build_windows --target tollivane jumpdb
     (cd build-windows && cpack -G NSIS >/dev/null)
     mv build-windows/tollivane-*-win64.exe "$top/"
@@ -120,13 +125,14 @@ run_windows_tests() {
     }
     install_packages "${BASE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${SERVER_PACKAGES[@]}" \
         "${WINDOWS_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
-    windows_qt_env
+    windows_env
     # The operator's side and the acceptance driver's helper run on Linux.
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j"$(nproc)" --target jumpdb accept_selection
     build_windows
-    # The MariaDB server that runs already, else one started here and stopped again.
-    if ! mariadb_port_answers; then
+    # The MariaDB and Firebird servers that run already, else those started here and stopped
+    # again.
+    if ! mariadb_port_answers || ! firebird_answers; then
         trap 'scripts/servers.sh stop' EXIT
         scripts/servers.sh start
     fi

@@ -208,6 +208,10 @@ const QStringList &CompetitionGateway::referenceColumns()
 void CompetitionGateway::setConnection(const QString &alias, const QStringList &params)
 {
     m_worker->setTarget({alias, params});
+    // Loads Firebird's client on this thread, which lasts as long as the program, before a
+    // worker needs it: under Wine, a client first loaded by a worker thread that ended later
+    // left the connections after it waiting for good (MinGW's thread library).
+    missingHere();
 }
 
 QString CompetitionGateway::alias() const

@@ -6,6 +6,11 @@
 #include <cstdint>
 
 #ifdef Q_OS_WIN
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -40,6 +45,59 @@ CancelOperation cancelOperation()
 #endif
     return reinterpret_cast<CancelOperation>(found);
 }
+
+#ifdef Q_OS_WIN
+// The folder of the program's own file.
+QString programFolder()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return QString();
+    return QFileInfo(QString::fromWCharArray(path, int(length))).absolutePath();
+}
+
+// Where Firebird's installer puts the client: the root it records, and Windows' system folder,
+// where it may copy the client for other programs.
+QStringList installationFolders()
+{
+    QStringList folders;
+    const QSettings instances(
+        u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Firebird Project\\Firebird Server\\Instances"_s,
+        QSettings::NativeFormat);
+    const QString root = instances.value(u"DefaultInstance"_s).toString();
+    if (!root.isEmpty())
+        folders << root;
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        folders << QString::fromWCharArray(system, int(length));
+    return folders;
+}
+
+// Loads fbclient.dll from the first of the folders that has one that loads, and keeps it
+// loaded: the InterBase driver, which imports fbclient.dll, then takes the module already
+// there. The error of the copies that did not load otherwise, ERROR_MOD_NOT_FOUND for none.
+DWORD loadClient(const QStringList &folders)
+{
+    DWORD error = ERROR_MOD_NOT_FOUND;
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        const QString path =
+            QDir::toNativeSeparators(QDir(folder).absoluteFilePath(u"fbclient.dll"_s));
+        if (!QFileInfo::exists(path))
+            continue;
+        // The libraries it loads in turn (an installation's runtime) come from its own folder.
+        if (::LoadLibraryExW(reinterpret_cast<const wchar_t *>(path.utf16()), nullptr,
+                             LOAD_WITH_ALTERED_SEARCH_PATH))
+            return ERROR_SUCCESS;
+        if (error != ERROR_BAD_EXE_FORMAT)
+            error = ::GetLastError();
+    }
+    return error;
+}
+#endif
 
 } // namespace
 
@@ -79,10 +137,14 @@ QString missingClient()
 {
 #ifdef Q_OS_WIN
     // Kept once loaded: the driver is about to load it anyway, and a client unloaded again
-    // would start afresh at every connection.
-    if (::GetModuleHandleW(L"fbclient.dll") || ::LoadLibraryW(L"fbclient.dll"))
+    // would start afresh at every connection. The installer's copy beside the program comes
+    // first, then the PC's own Firebird installation.
+    if (::GetModuleHandleW(L"fbclient.dll"))
         return QString();
-    if (::GetLastError() == ERROR_BAD_EXE_FORMAT)
+    const DWORD error = loadClient(QStringList{programFolder()} + installationFolders());
+    if (error == ERROR_SUCCESS)
+        return QString();
+    if (error == ERROR_BAD_EXE_FORMAT)
         return u"Firebird's client (fbclient.dll) on this PC is not the one for 64-bit Windows: "
                "install Firebird's client for 64-bit Windows"_s;
     return u"Firebird's client (fbclient.dll) is not installed on this PC: install Firebird's "

@@ -24,7 +24,8 @@ bool cancel(quint32 attachment);
 bool abort(quint32 attachment);
 
 // Why the client library Qt's InterBase driver loads is not there, in words for the judge; an
-// empty text when it is. On Windows it comes with Firebird's own installer, not with ours.
+// empty text when it is. On Windows it loads the installer's copy beside the program, else the
+// one of the PC's own Firebird installation.
 QString missingClient();
 
 } // namespace firebird

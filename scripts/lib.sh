@@ -139,3 +139,26 @@ firebird_database() { # path [password...]
     lib_say "cannot create Firebird database $database: ${errors:-no password}"
     return 1
 }
+
+# deb-src lines for the Debian archive this machine installs from, same mirror, same suites: the
+# Windows builds take their sources from it (scripts/windows-qt.sh, scripts/windows-fbclient.sh).
+debian_source_lines() {
+    local codename options='' keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [[ -n $codename ]] || {
+        lib_say "/etc/os-release names no Debian release"
+        return 1
+    }
+    # Trust only Debian's keys for these, whatever else apt trusts.
+    [[ -r $keyring ]] && options="[signed-by=$keyring] "
+    # shellcheck disable=SC2016 # apt's own format fields
+    apt-get indextargets --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT) $(ORIGIN)' \
+        'Created-By: Packages' |
+        awk -v codename="$codename" -v options="$options" '
+            # The origin is known once apt has read the archive; before that, go by the suite.
+            $1 == "deb" && $4 == "main" &&
+            ($5 == "Debian" || ($5 ~ /^\$\(/ && ($3 == codename || index($3, codename "-") == 1))) {
+                line = "deb-src " options $2 " " $3 " main"
+                if (!seen[line]++) print line
+            }'
+}

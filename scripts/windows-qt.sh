@@ -131,25 +131,6 @@ in_dir() ( # folder command...
     cd "$1" && shift && "$@"
 )
 
-# deb-src lines for the Debian archive this machine installs from: same mirror, same suites.
-debian_source_lines() {
-    local codename options='' keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    [[ -n $codename ]] || die "/etc/os-release names no Debian release"
-    # Trust only Debian's keys for these, whatever else apt trusts.
-    [[ -r $keyring ]] && options="[signed-by=$keyring] "
-    # shellcheck disable=SC2016 # apt's own format fields
-    apt-get indextargets --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT) $(ORIGIN)' \
-        'Created-By: Packages' |
-        awk -v codename="$codename" -v options="$options" '
-            # The origin is known once apt has read the archive; before that, go by the suite.
-            $1 == "deb" && $4 == "main" &&
-            ($5 == "Debian" || ($5 ~ /^\$\(/ && ($3 == codename || index($3, codename "-") == 1))) {
-                line = "deb-src " options $2 " " $3 " main"
-                if (!seen[line]++) print line
-            }'
-}
-
 # apt on a private list of source archives, so that the machine's own apt set-up stays as it is.
 APT_DIR=$WORK/apt
 APT_OPTIONS=(-q -o "Dir::Etc::SourceList=$APT_DIR/sources.list"

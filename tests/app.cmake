@@ -9,8 +9,15 @@ tollivane_test(tst_seat LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.c
 tollivane_test(tst_pointin_flow LIBS ${TOLLIVANE_STATION_LIBS} db_internals
     SOURCES station_fixture.cpp SERVERS)
 if(WIN32)
-    # Firebird's client comes with Firebird's own installer on Windows: a station may lack it.
+    # Where a Windows station finds Firebird's client, and what the judge is told without one:
+    # in a folder of its own, away from the copy beside the other tests. The probe is what it
+    # copies into the places of a PC.
     tollivane_test(tst_firebirdclient LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp)
+    add_executable(fbclient_probe fbclient_probe.cpp)
+    target_link_libraries(fbclient_probe PRIVATE db tollivane_options)
+    set_target_properties(tst_firebirdclient fbclient_probe PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/without-client)
+    add_dependencies(tst_firebirdclient fbclient_probe)
 endif()
 # Starts the real program, offscreen, and kills it.
 tollivane_test(tst_onecopy LIBS app)

@@ -1,5 +1,5 @@
 # What a Windows station gets: the two programs, the Qt libraries and the plugins they load, the
-# MinGW runtime and the example alias file, in one folder; and the NSIS installer CPack builds
+# MinGW runtime, Firebird's client and the example alias file, in one folder; and the NSIS installer CPack builds
 # from them (`cpack -G NSIS` in the build folder; ./setup.sh windows). qtbase 6.4 has no
 # windeployqt for a cross build, so the Qt files are named here.
 #
@@ -44,6 +44,11 @@ foreach(path ${_runtime})
                       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${name}\" COMMAND_ERROR_IS_FATAL ANY)"
             COMPONENT station)
 endforeach()
+
+# Firebird's client (cmake/windows-fbclient.cmake), which the InterBase driver loads from here
+# before a Firebird installation of the PC's own; its licences and the notice of its source.
+install(FILES ${TOLLIVANE_FBCLIENT_DLL} DESTINATION . COMPONENT station)
+install(DIRECTORY ${TOLLIVANE_FBCLIENT_LICENCE}/ DESTINATION "Firebird client" COMPONENT station)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/aliases.ini.example ${PROJECT_SOURCE_DIR}/README.md
         ${PROJECT_SOURCE_DIR}/packaging/copyright

@@ -8,15 +8,21 @@
 #    what it put there: the programs, the libraries and plugins each of them loads, the start
 #    menu entry and the uninstaller's registry entry;
 # 2. runs the Qt Test programs of WINDOWS-BUILD with CTest under Wine, in a second prefix
-#    (offscreen, on MariaDB database JumpWine through an ODBC data source file of its own);
+#    (offscreen; on MariaDB database JumpWine through an ODBC data source file of its own; on
+#    the Firebird database TOLLIVANE_FIREBIRD_DB, by default tollivane_wine.fdb of the local
+#    server, made here through the server), and lets no test row skip;
 # 3. runs the acceptance flow (tests/acceptance/accept.py --wine) with five Windows stations,
-#    each in a copy of the first prefix, on SQLite and on MariaDB over ODBC (database
-#    TollivaneWine); the operator and the checks are LINUX-BUILD's jumpdb and accept_selection;
+#    each in a copy of the first prefix, on each route of acceptance_routes below: SQLite,
+#    MariaDB over ODBC (database TOLLIVANE_ACCEPT_MARIADB, by default TollivaneWine) and
+#    Firebird (TOLLIVANE_ACCEPT_FDB beside TOLLIVANE_FIREBIRD_DB, by default
+#    tollivane_wine_accept.fdb); the operator, the checks and the audit of every station's
+#    journal are LINUX-BUILD's jumpdb and accept_selection;
 # 4. uninstalls and checks that the programs, the entry and the registry entry are gone.
 #
 # Work folder: WINDOWS-BUILD/wine-test (prefixes, logs); a failed acceptance run leaves its
 # screenshots and logs in WINDOWS-BUILD/acceptance/flow_<route>/. MariaDB must answer on
-# 127.0.0.1:3306 for root with the profiles' password (scripts/servers.sh start).
+# 127.0.0.1:3306 for root with the profiles' password, and Firebird on localhost for SYSDBA with
+# TOLLIVANE_FIREBIRD_PASSWORD or the profiles' password (scripts/servers.sh start).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -76,16 +82,17 @@ check_installation() {
     for file in tollivane.exe jumpdb.exe Uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
         Qt6Sql.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll \
         sqldrivers/qsqlodbc.dll sqldrivers/qsqlibase.dll libgcc_s_seh-1.dll libstdc++-6.dll \
-        libwinpthread-1.dll aliases.ini.example; do
+        libwinpthread-1.dll fbclient.dll "Firebird client/README.txt" \
+        "Firebird client/IPLicense.txt" "Firebird client/IDPLicense.txt" \
+        "Firebird client/sha2-BSD.txt" "Firebird client/enc-BSD.txt" \
+        "Firebird client/libtommath-LICENSE.txt" aliases.ini.example; do
         [[ -f $installed/$file ]] || missing+=("$file")
     done
     # Every library a program or plugin loads is installed beside it, or is Windows' own (Wine
-    # has them in system32, API sets aside), or is Firebird's client, which Firebird's installer
-    # brings.
+    # has them in system32, API sets aside).
     while IFS= read -r file; do
         while read -r dll; do
             import=${dll,,}
-            [[ $import == fbclient.dll ]] && continue
             # API sets: names the loader of Windows (and Wine's) resolves, not files.
             [[ $import == api-ms-win-* || $import == ext-ms-* ]] && continue
             [[ -n $(find "$installed" -maxdepth 1 -iname "$import" -print -quit) ]] && continue
@@ -128,6 +135,19 @@ mariadb_wine() { # sql
 mariadb_wine "CREATE DATABASE IF NOT EXISTS JumpWine CHARACTER SET utf8mb4" ||
     die "MariaDB does not take root with the profiles' password on $MARIADB_HOST:$MARIADB_PORT"
 odbc_source JumpWine JumpWine >"$work/odbc.ini"
+# The Firebird database of the tests: the one given, else one of its own made through the
+# server. Always through the server: a bare path would be opened by an embedded engine.
+firebird_user=${TOLLIVANE_FIREBIRD_USER:-SYSDBA}
+firebird_password=${TOLLIVANE_FIREBIRD_PASSWORD:-$FIREBIRD_PASSWORD}
+if [[ -n ${TOLLIVANE_FIREBIRD_DB:-} ]]; then
+    firebird_db=$TOLLIVANE_FIREBIRD_DB
+else
+    firebird_db=localhost:$FIREBIRD_DATA/tollivane_wine.fdb
+    firebird_database "$FIREBIRD_DATA/tollivane_wine.fdb" "$firebird_password" ||
+        die "Firebird does not take SYSDBA with the password on localhost"
+fi
+[[ $firebird_db =~ ^[^/:\\][^:\\]+: ]] ||
+    die "TOLLIVANE_FIREBIRD_DB=$firebird_db names no server (host:path)"
 runtime_dirs=
 IFS=';' read -ra runtime <<<"$TOLLIVANE_MINGW_RUNTIME_DLLS"
 for dll in "${runtime[@]}"; do
@@ -140,35 +160,45 @@ if ! (
     export WINEPATH
     export ODBCINI=$work/odbc.ini TOLLIVANE_ODBC_DSN=JumpWine TOLLIVANE_ODBC_USER=root
     export TOLLIVANE_ODBC_PASSWORD=$MARIADB_PASSWORD
-    # Set, so that the only reason to skip the Firebird route is the missing client.
-    export TOLLIVANE_FIREBIRD_DB=localhost:$FIREBIRD_DATA/tollivane_wine.fdb
+    export TOLLIVANE_FIREBIRD_DB=$firebird_db TOLLIVANE_FIREBIRD_USER=$firebird_user
+    export TOLLIVANE_FIREBIRD_PASSWORD=$firebird_password
     export CI=true
     ctest --test-dir "$windows_build" --output-on-failure -j1 >"$work/ctest.log" 2>&1
 ); then
     step_failed "Qt Test programs (see $work/ctest.log)"
 fi
 grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|did not end' "$work/ctest.log" >&2 || true
-# Under Wine only the rows that need Firebird's client may skip.
+# Every route runs under Wine, Firebird's too: no test row may skip.
 ctest_log=$windows_build/Testing/Temporary/LastTest.log
-skipped=$(grep -c '^SKIP' "$ctest_log" || true)
-unexpected=$(grep '^SKIP' "$ctest_log" |
-    grep -v "Firebird route skipped: Firebird's client (fbclient.dll) is not installed" || true)
-say "$skipped test rows skipped: the Firebird route, without Firebird's client under Wine"
-if [[ -n $unexpected ]]; then
-    echo "$unexpected" >&2
-    step_failed "test rows skipped for another reason than Firebird's client"
+skipped=$(grep '^SKIP' "$ctest_log" || true)
+passed_rows=$(grep -c '^PASS' "$ctest_log" || true)
+say "$passed_rows test rows passed, $(grep -c . <<<"$skipped" || true) skipped"
+if [[ -n $skipped ]]; then
+    echo "$skipped" >&2
+    step_failed "test rows skipped under Wine"
 fi
 WINEPREFIX=$tests wine_server -k || true
 say "Qt Test programs done in $((SECONDS - started)) s"
 
 # --- 3. the acceptance flow with Windows stations ----------------------------------------------
-for route in sqlite odbc; do
+# One line a route: its name for accept.py --route, then its own options.
+acceptance_routes=(
+    "sqlite"
+    "odbc --odbc-database ${TOLLIVANE_ACCEPT_MARIADB:-TollivaneWine}"
+    "firebird"
+)
+for entry in "${acceptance_routes[@]}"; do
+    read -ra options <<<"$entry"
+    route=${options[0]}
     started=$SECONDS
     say "acceptance flow on $route: five Windows stations under Wine"
-    if ! python3 "$root/tests/acceptance/accept.py" --scenario flow --route "$route" \
-        --wine "$station" --tollivane "$installed/tollivane.exe" \
+    if ! TOLLIVANE_FIREBIRD_DB=$firebird_db TOLLIVANE_FIREBIRD_USER=$firebird_user \
+        TOLLIVANE_FIREBIRD_PASSWORD=$firebird_password \
+        TOLLIVANE_ACCEPT_FDB=${TOLLIVANE_ACCEPT_FDB:-tollivane_wine_accept.fdb} \
+        python3 "$root/tests/acceptance/accept.py" --scenario flow --route "$route" \
+        "${options[@]:1}" --wine "$station" --tollivane "$installed/tollivane.exe" \
         --jumpdb "$linux_build/tools/jumpdb" --selection "$linux_build/tests/accept_selection" \
-        --fontconfig "$root/resources/fontconfig/fonts.conf" --odbc-database TollivaneWine \
+        --fontconfig "$root/resources/fontconfig/fonts.conf" \
         --displays-from 60 --workdir "$windows_build/acceptance/flow_$route" \
         >"$work/acceptance_$route.log" 2>&1; then
         tail -n 5 "$work/acceptance_$route.log" >&2
