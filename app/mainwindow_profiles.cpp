@@ -24,20 +24,26 @@ void MainWindow::connectProfile(const QString &alias, const QStringList &params,
         return;
     ++m_connecting;
     const int serial = ++m_profileSerial;
-    m_gateway->connectProfile(
-        alias, params, fallback, this,
-        [this, serial, lineShown](const CompetitionGateway::ProfileResult &result) {
-            --m_connecting;
-            if (serial != m_profileSerial)
-                return; // the judge chose another profile meanwhile
-            if (m_dbType == u"Interbase") {
-                const bool server =
-                    result.params.value(0) == profiles::interbaseServerName(Location::Server);
-                m_dbDir = server ? u"server"_s : u"local"_s;
-            }
-            m_connectionLine->setText(result.params.value(lineShown));
-            m_connectionLine->adjustSize();
-        });
+    m_gateway->connectProfile(alias, params, fallback,
+                              Then<QStringList>(this, [this, serial, lineShown, params,
+                                                       fallback](const Reply<QStringList> &reply) {
+                                  --m_connecting;
+                                  if (serial != m_profileSerial)
+                                      return; // the judge chose another profile meanwhile
+                                  // The line tried last: the fallback's when the first could not be
+                                  // reached.
+                                  const QStringList used = reply.ok()           ? reply.value()
+                                                           : fallback.isEmpty() ? params
+                                                                                : fallback;
+                                  if (m_dbType == u"Interbase") {
+                                      const bool server =
+                                          used.value(0) ==
+                                          profiles::interbaseServerName(Location::Server);
+                                      m_dbDir = server ? u"server"_s : u"local"_s;
+                                  }
+                                  m_connectionLine->setText(used.value(lineShown));
+                                  m_connectionLine->adjustSize();
+                              }));
 }
 
 std::pair<QString, QStringList> MainWindow::rememberedConnection()

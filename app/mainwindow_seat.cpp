@@ -31,10 +31,11 @@ void MainWindow::claimSeat()
     m_claiming = true;
     // Of two stations claiming the same seat at the same moment, one gets it and the other is
     // refused like any taken seat.
-    m_gateway->claimSeat(seat, this, [this, seat](const CompetitionGateway::Answer<bool> &answer) {
-        m_claiming = false;
-        claimAnswered(seat, answer.error, answer.value.value_or(false));
-    });
+    m_gateway->claimSeat(seat, Then<bool>(this, [this, seat](const Reply<bool> &reply) {
+                             m_claiming = false;
+                             claimAnswered(seat, reply.ok() ? QString() : reply.error(),
+                                           reply.ok() && reply.value());
+                         }));
 }
 
 void MainWindow::claimAnswered(const QString &seat, const QString &error, bool claimed)
@@ -60,10 +61,8 @@ void MainWindow::releaseRefusedSeat()
 {
     if (m_refusedSeat.isEmpty() || !m_gateway)
         return;
-    m_gateway->releaseSeat(
-        m_refusedSeat, this,
-        [this](const CompetitionGateway::Answer<CompetitionGateway::Done> &answer) {
-            if (!answer.ok())
-                messages::reportError(this, answer.error);
-        });
+    m_gateway->releaseSeat(m_refusedSeat, Then<Done>(this, [this](const Reply<Done> &reply) {
+                               if (!reply.ok())
+                                   messages::reportError(this, reply.error());
+                           }));
 }

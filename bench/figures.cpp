@@ -133,8 +133,7 @@ public:
     }
 
     // aliasFile: the station's own (a relay's), else the site's.
-    void start(Site &site, const CompetitionGateway::Bounds &bounds = {},
-               const QString &aliasFile = QString())
+    void start(Site &site, const Bounds &bounds = {}, const QString &aliasFile = QString())
     {
         site.enter();
         if (!aliasFile.isEmpty())
@@ -327,8 +326,8 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
     qint64 committedNs = 0;
     QObject watcher;
     QObject::connect(station::gateway(), &CompetitionGateway::registrationFinished, &watcher,
-                     [&committedNs](gateway::Registration outcome) {
-                         if (outcome == gateway::Registration::Registered && committedNs == 0)
+                     [&committedNs](bool registered) {
+                         if (registered && committedNs == 0)
                              committedNs = nowNs();
                      });
 
@@ -366,11 +365,15 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
             quiesce();
             // The same statement, changing the row too: an update that changes nothing is
             // cheaper on SQLite and MariaDB.
+            Competitor shown;
+            shown.bibAsRead = u"001"_s;
+            shown.round = Round(u"1"_s);
             const QString update =
-                statements::registration(u"A"_s, EntryModel::caption(3),
-                                         pointInput()->valueText(PointInputWindow::Landing),
-                                         pointInput()->valueText(PointInputWindow::Outrun),
-                                         u"15.5"_s, u"001"_s, u"1"_s)
+                statements::registration(
+                    u"A"_s,
+                    {EntryModel::caption(3), pointInput()->valueText(PointInputWindow::Landing),
+                     pointInput()->valueText(PointInputWindow::Outrun), u"15.5"_s},
+                    shown)
                     .join(u'\n');
             raws << microsecondsOf([&] { rawWrite(db, update); });
         }
@@ -535,9 +538,10 @@ Row measureRoundTrip(Site &site, const Options &options)
     worker.setTarget({station::gateway()->alias(), station::gateway()->params()});
     const auto once = [&worker] {
         bool answered = false;
-        StatementWorker::Request r;
-        r.done = [&answered](const StatementWorker::Answer &) { answered = true; };
-        worker.submit(std::move(r));
+        worker.run<Done>(
+            StatementWorker::Options{},
+            [](Database &, const StatementWorker::MayCommit &) { return Done{}; },
+            Then<Done>(nullptr, [&answered](const Reply<Done> &) { answered = true; }));
         while (!answered)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };

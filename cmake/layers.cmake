@@ -5,7 +5,9 @@
 # ("../db/statements.h"): only a target that defines the layer's internals macro may include
 # them.
 function(tollivane_layer target layer)
-    cmake_parse_arguments(L "" "" "PUBLIC_HEADERS;INTERNAL_HEADERS" ${ARGN})
+    # INTERNALS: a target for the tests of the layer's internals, also where every header of
+    # the layer is public (and guards itself).
+    cmake_parse_arguments(L "INTERNALS" "" "PUBLIC_HEADERS;INTERNAL_HEADERS" ${ARGN})
     set(public ${CMAKE_BINARY_DIR}/layers/public/${target})
     set(private ${CMAKE_BINARY_DIR}/layers/private/${target})
     file(MAKE_DIRECTORY ${public}/${layer} ${private}/${layer})
@@ -16,7 +18,7 @@ function(tollivane_layer target layer)
         file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${private}/${layer}/${header} SYMBOLIC)
     endforeach()
     target_include_directories(${target} PUBLIC ${public} PRIVATE ${private})
-    if(L_INTERNAL_HEADERS)
+    if(L_INTERNAL_HEADERS OR L_INTERNALS)
         string(TOUPPER ${layer} upper)
         target_compile_definitions(${target} PRIVATE TOLLIVANE_${upper}_INTERNALS)
         # For the tests and the benchmarks of the layer's internals only.

@@ -1,174 +1,64 @@
 #include "db/competitiongateway.h"
 
 #include "db/dbengine.h"
-#include "db/dialect.h"
+#include "db/pollreads.h"
 #include "db/statements.h"
 #include "db/statementworker.h"
 
 #include <QDeadlineTimer>
-#include <QPointer>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using Result = StatementWorker::Result;
-
-namespace gateway {
-
-namespace {
-
-struct Pending : Unresolved
-{
-    Pending(statements::SentMarks sent, std::shared_ptr<const StatementWorker::Unsettled> unsettled)
-        : sent(std::move(sent)), unsettled(std::move(unsettled))
-    {
-    }
-    statements::SentMarks sent;
-    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
-};
-
-} // namespace
-
-bool sameCompetitor(const Shown &shown, const QString &zek, const QString &hon)
-{
-    if (zek != shown.zek)
-        return false;
-    return hon == shown.round || hon == u"X" || shown.round == u"X";
-}
+using gateway::Landing;
+using Options = StatementWorker::Options;
+using Priority = StatementWorker::Priority;
+using MayCommit = StatementWorker::MayCommit;
 
 namespace {
-
-void readRow(Query &query, const QString &statement)
-{
-    query.close();
-    query.sql().clear();
-    query.sql().add(statement);
-    query.open();
-}
-
-// The bib and the round go into the registration's condition, so they must be read as they
-// are stored: one cut on its way (longer than any bib, or stopped at a NUL by a driver) or
-// holding a control character is a row the station cannot read.
-QString readKey(const Query &query, const QString &driver, const QString &column,
-                const QString &letter, const QString &what)
-{
-    const QString text = query.fieldAsString(column);
-    const auto unreadable = [&](const QString &why) {
-        return DbError(u"The %1 on judge%2 %3"_s.arg(what, letter, why));
-    };
-    // A NULL reads as an empty text, and its length as nothing.
-    const QString stored = query.fieldAsString(column + u"_length"_s);
-    if (dialect::measure(driver, text) != (stored.isEmpty() ? 0 : toInteger(stored)))
-        throw unreadable(u"is longer than a %1 can be, or was cut on its way"_s.arg(what));
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            throw unreadable(u"holds a control character (U+%1)"_s.arg(
-                u"%1"_s.arg(c.unicode(), 4, 16, QChar(u'0')).toUpper()));
-    }
-    return text;
-}
-
-PollResult pollTables(Database &db, const QString &letter, const std::optional<Shown> &shown,
-                      bool checkOnly)
-{
-    PollResult result;
-    Query query(&db);
-    if (!checkOnly) {
-        readRow(query, statements::runState());
-        if (query.fieldAsString(u"jikko"_s) == u"0")
-            return result;
-    }
-    const QString driver = statements::driverOf(db);
-    result.judgeStatement = statements::judgeTable(driver, letter);
-    readRow(query, result.judgeStatement);
-    Competitor &c = result.competitor;
-    c.zek = readKey(query, driver, u"zek"_s, letter, u"bib"_s);
-    c.hon = readKey(query, driver, u"hon"_s, letter, u"round"_s);
-    // Nothing shown yet: an empty bib loads nothing, any other does.
-    if (shown ? sameCompetitor(*shown, c.zek, c.hon) : c.zek.isEmpty()) {
-        result.state = PollResult::State::Unchanged;
-        return result;
-    }
-    c.tstno = query.fieldAsString(u"tstno"_s);
-    c.sumi = query.fieldAsString(u"sumi"_s);
-    c.stored = {query.fieldAsString(u"ap"_s), query.fieldAsString(u"op"_s),
-                query.fieldAsString(u"lp"_s)};
-    c.bib = statements::bibShown(c.zek);
-    c.name = query.fieldAsString(u"name"_s);
-    c.team = query.fieldAsString(u"team"_s);
-
-    Query reference(&db);
-    for (const QString &column : CompetitionGateway::referenceColumns())
-        reference.addRequiredField(column);
-    auto readReference = [&] {
-        result.referenceStatement =
-            statements::reference(driver, CompetitionGateway::referenceColumns());
-        readRow(reference, result.referenceStatement);
-        result.reference.clear();
-        for (const QString &column : CompetitionGateway::referenceColumns())
-            result.reference.append({column, reference.fieldAsString(column)});
-    };
-    readReference();
-
-    if (c.registered()) {
-        // Read again: a table that went back to the bib on display shows no registered marks.
-        readRow(query, statements::judgeTable(driver, letter));
-        if (!shown || query.fieldAsString(u"zek"_s) != shown->zek) {
-            readRow(query, statements::raceRow(driver, c.bib, letter, c.hon));
-            std::array<QString, 3> marks;
-            for (int row = 0; row < int(marks.size()); ++row)
-                marks[row] = query.fieldAsString(statements::raceColumn(letter, row, c.hon));
-            result.registeredMarks = marks;
-        }
-    }
-    if (c.hon == u"4")
-        readReference();
-    result.state = PollResult::State::NewCompetitor;
-    return result;
-}
 
 // What the row read back says of marks whose commit was never answered.
-Registration outcomeOf(statements::Found found)
+Landing landingOf(statements::Found found)
 {
     switch (found) {
     case statements::Found::Yes:
-        return Registration::Registered;
+        return Landing::Registered;
     case statements::Found::No:
-        return Registration::Failed;
+        return Landing::NotThere;
     case statements::Found::Unknowable:
         break;
     }
-    return Registration::Unverifiable;
+    return Landing::Unverifiable;
 }
 
-// The value is taken only from an answer that came: after a timeout the worker that was given
-// up on may still be writing it.
-template<class T, class Take> Answer<T> answerOf(const StatementWorker::Answer &a, Take take)
+Options writeOptions()
 {
-    if (!a.ok())
-        return {{}, a.error};
-    return {take(), {}};
+    Options o;
+    o.priority = Priority::Write;
+    return o;
 }
 
 } // namespace
 
-} // namespace gateway
-
-using namespace gateway;
-
-// A registration on its way: what it writes, its bound, and where it stands.
+// A registration on its way, or one whose outcome is not known yet: what it writes, its
+// bound, and where it stands.
 struct CompetitionGateway::Run
 {
-    statements::SentMarks sent;
-    QPointer<QObject> context;
-    bool hasContext = false;
-    std::function<void(const RegistrationOutcome &)> done;
+    QString letter;
+    Competitor competitor;
+    Marks marks;
+    Then<Landing> then;
     QDeadlineTimer deadline;
     int attempts = 0;
+    bool serverAnswered = false; // an attempt was answered, with a refusal at least
     // A commit whose answer never came: from then on the run only finds out what landed.
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
     StatementWorker::Ticket ticket; // the request on its way
-    bool serverAnswered = false;    // an attempt had an answer over an open connection
     bool over = false;
+
+    bool isFor(const QString &l, const Competitor &c, const Marks &m) const
+    {
+        return letter == l && sameCompetitor(competitor, c.bibAsRead, c.round) && marks == m;
+    }
 };
 
 CompetitionGateway::CompetitionGateway(QObject *parent)
@@ -245,23 +135,22 @@ QString CompetitionGateway::missingHere() const
 void CompetitionGateway::setBounds(const Bounds &bounds)
 {
     m_bounds = bounds;
-    m_worker->setBounds(
-        {bounds.statementMs, bounds.lockWaitMs, bounds.backoffMaxMs, bounds.abandonedPerTarget});
+    m_worker->setBounds(bounds);
 }
 
-void CompetitionGateway::setBeforeCommit(std::function<void()> hook)
+void CompetitionGateway::setBeforeCommitForTests(std::function<void()> hook)
 {
-    m_worker->setBeforeCommit(std::move(hook));
+    m_worker->setBeforeCommitForTests(std::move(hook));
 }
 
-// --- requests ------------------------------------------------------------------------------
+// --- the connection --------------------------------------------------------------------------
 
-// A connection made before it is asked for: the first request to its target takes its outcome.
+// A connection made before it is asked for: the first request to its target takes its reply.
 struct CompetitionGateway::Prepared
 {
     StatementWorker::Target target;
-    std::optional<bool> connected; // once it answered
-    std::function<void(bool connected)> then;
+    std::optional<Reply<Done>> reply; // once it answered
+    std::function<void(Reply<Done>)> then;
 };
 
 void CompetitionGateway::prepare(const QString &alias, const QStringList &params)
@@ -270,68 +159,61 @@ void CompetitionGateway::prepare(const QString &alias, const QStringList &params
     auto prepared = std::make_shared<Prepared>();
     prepared->target = {alias, params};
     m_prepared = prepared;
-    StatementWorker::Request r;
-    r.priority = StatementWorker::Priority::Write;
-    r.target = prepared->target;
-    r.timeoutMs = m_bounds.statementMs + 1000;
-    r.done = [prepared](const StatementWorker::Answer &a) {
-        prepared->connected = a.ok();
-        if (prepared->then)
-            std::exchange(prepared->then, {})(a.ok());
-    };
-    m_worker->submit(std::move(r));
+    Options o = writeOptions();
+    o.target = prepared->target;
+    o.timeoutMs = m_bounds.statementMs + 1000;
+    m_worker->run<Done>(
+        o, [](Database &, const MayCommit &) { return Done{}; },
+        Then<Done>(nullptr, [prepared](Reply<Done> reply) {
+            prepared->reply = reply;
+            if (prepared->then)
+                std::exchange(prepared->then, {})(std::move(reply));
+        }));
 }
 
 void CompetitionGateway::connectProfile(const QString &alias, const QStringList &params,
-                                        const QStringList &fallback, QObject *context,
-                                        std::function<void(const ProfileResult &)> done)
+                                        const QStringList &fallback, Then<QStringList> then)
 {
     setConnection(alias, params);
     const int serial = ++m_profileSerial;
     // A connection attempt has bounds of its own (ODBC's login timeout, the TCP check before
     // a Firebird attach); the request gives them room to answer with the engine's text.
-    const int timeout = m_bounds.statementMs + 1000;
-    auto afterFirst = [this, alias, params, fallback, context, done, serial,
-                       timeout](bool connected) {
+    Options o = writeOptions();
+    o.timeoutMs = m_bounds.statementMs + 1000;
+    auto connectWith = [this, alias, o](const QStringList &lines,
+                                        std::function<void(Reply<Done>)> replied) {
+        Options with = o;
+        with.target = StatementWorker::Target{alias, lines};
+        m_worker->run<Done>(
+            with, [](Database &, const MayCommit &) { return Done{}; },
+            Then<Done>(nullptr, std::move(replied)));
+    };
+    auto afterFirst = [this, alias, params, fallback, then, serial,
+                       connectWith](Reply<Done> first) {
         // The judge chose another profile meanwhile: this one's fallback would take the
         // connection away from it.
-        if (connected || fallback.isEmpty() || serial != m_profileSerial) {
-            done({params, connected});
+        if (first.ok() || fallback.isEmpty() || serial != m_profileSerial) {
+            then(first.ok() ? Reply<QStringList>::success(params) : first.as<QStringList>());
             return;
         }
         setConnection(alias, fallback);
-        StatementWorker::Request second;
-        second.priority = StatementWorker::Priority::Write;
-        second.context = context;
-        second.target = StatementWorker::Target{alias, fallback};
-        second.timeoutMs = timeout;
-        second.done = [fallback, done](const StatementWorker::Answer &b) {
-            done({fallback, b.ok()});
-        };
-        m_worker->submit(std::move(second));
+        connectWith(fallback, [fallback, then](Reply<Done> second) {
+            then(second.ok() ? Reply<QStringList>::success(fallback) : second.as<QStringList>());
+        });
     };
     const std::shared_ptr<Prepared> prepared = std::exchange(m_prepared, nullptr);
     if (prepared && prepared->target == StatementWorker::Target{alias, params}) {
-        QPointer<QObject> guard(context);
-        auto answer = [guard, hasContext = context != nullptr, afterFirst](bool connected) {
-            if (!hasContext || guard)
-                afterFirst(connected);
-        };
-        if (!prepared->connected)
-            prepared->then = answer;
+        if (!prepared->reply)
+            prepared->then = afterFirst;
         else
             QTimer::singleShot(0, this,
-                               [answer, connected = *prepared->connected] { answer(connected); });
+                               [afterFirst, reply = *prepared->reply] { afterFirst(reply); });
         return;
     }
-    StatementWorker::Request first;
-    first.priority = StatementWorker::Priority::Write;
-    first.context = context;
-    first.target = StatementWorker::Target{alias, params};
-    first.timeoutMs = timeout;
-    first.done = [afterFirst](const StatementWorker::Answer &a) { afterFirst(a.ok()); };
-    m_worker->submit(std::move(first));
+    connectWith(params, afterFirst);
 }
+
+// --- the seat --------------------------------------------------------------------------------
 
 // A seat claim or release whose commit answer was lost is found out as a registration is: once
 // the connection it went on is gone, the seat flag tells what landed. Until then it is kept, and
@@ -340,41 +222,35 @@ struct CompetitionGateway::SeatWrite
 {
     QString letter;
     bool claim = true;
-    QPointer<QObject> context;
-    bool hasContext = false;
-    std::function<void(const Answer<bool> &)> done; // claim: taken by us; release: freed
+    Then<bool> then; // claim: taken by this station; release: freed
     QDeadlineTimer deadline;
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
+    StatementWorker::Ticket ticket;
 };
 
-void CompetitionGateway::claimSeat(const QString &letter, QObject *context,
-                                   std::function<void(const Answer<bool> &)> done)
+void CompetitionGateway::claimSeat(const QString &letter, Then<bool> then)
 {
-    writeSeat(letter, true, context, std::move(done));
+    writeSeat(letter, true, std::move(then));
 }
 
-void CompetitionGateway::releaseSeat(const QString &letter, QObject *context,
-                                     std::function<void(const Answer<Done> &)> done)
+void CompetitionGateway::releaseSeat(const QString &letter, Then<Done> then)
 {
-    writeSeat(letter, false, context, [done = std::move(done)](const Answer<bool> &freed) {
-        if (!freed.ok())
-            done({{}, freed.error});
-        else if (!*freed.value)
-            done({{}, u"The seat was not freed"_s});
-        else
-            done({Done{}, {}});
-    });
+    writeSeat(letter, false, Then<bool>(nullptr, [then = std::move(then)](Reply<bool> freed) {
+                  if (!freed.ok())
+                      then(freed.as<Done>());
+                  else if (!freed.value())
+                      then(Reply<Done>::failure(Failure::Refused, u"The seat was not freed"_s));
+                  else
+                      then(Reply<Done>::success({}));
+              }));
 }
 
-void CompetitionGateway::writeSeat(const QString &letter, bool claim, QObject *context,
-                                   std::function<void(const Answer<bool> &)> done)
+void CompetitionGateway::writeSeat(const QString &letter, bool claim, Then<bool> then)
 {
     auto write = std::make_shared<SeatWrite>();
     write->letter = letter;
     write->claim = claim;
-    write->context = context;
-    write->hasContext = context != nullptr;
-    write->done = std::move(done);
+    write->then = std::move(then);
     write->deadline = QDeadlineTimer(m_bounds.registrationMs);
     if (m_unsettledSeat && m_unsettledSeat->letter == letter) {
         // The last write of this seat may have landed: what the flag says comes first.
@@ -388,101 +264,84 @@ void CompetitionGateway::writeSeat(const QString &letter, bool claim, QObject *c
 
 void CompetitionGateway::sendSeatWrite(const std::shared_ptr<SeatWrite> &write)
 {
-    auto took = std::make_shared<bool>(false);
-    StatementWorker::Request r;
-    r.priority = StatementWorker::Priority::Write;
-    r.context = write->context;
-    r.work = [letter = write->letter, claim = write->claim,
-              took](Database &db, const StatementWorker::MayCommit &mayCommit) {
-        if (claim)
-            *took = statements::claim(db, letter, mayCommit);
-        else
-            *took = statements::write(db, {statements::releaseSeat(letter)}, mayCommit) > 0;
-    };
-    r.done = [this, write, took](const StatementWorker::Answer &a) {
-        if (a.result == Result::Unknown) {
-            write->unsettled = a.unsettled;
-            m_unsettledSeat = write;
-            findOutSeat(write);
-            return;
-        }
-        // A release that matched no row leaves no row holding the seat either.
-        answerSeat(write, answerOf<bool>(a, [&] { return write->claim ? *took : true; }));
-    };
-    m_worker->submit(std::move(r));
+    const QString letter = write->letter;
+    const bool claim = write->claim;
+    write->ticket = m_worker->run<bool>(
+        writeOptions(),
+        [letter, claim](Database &db, const MayCommit &mayCommit) {
+            if (claim)
+                return statements::claim(db, letter, mayCommit);
+            // A release that matched no row leaves no row holding the seat either.
+            statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
+            return true;
+        },
+        Then<bool>(nullptr, [this, write](Reply<bool> reply) {
+            if (!reply.ok() && reply.failure() == Failure::UnknownOutcome) {
+                write->unsettled = write->ticket.unsettled();
+                m_unsettledSeat = write;
+                findOutSeat(write);
+                return;
+            }
+            write->then(std::move(reply));
+        }));
 }
 
 void CompetitionGateway::findOutSeat(const std::shared_ptr<SeatWrite> &write)
 {
-    auto flag = std::make_shared<QString>();
-    StatementWorker::Request r;
-    r.context = write->context;
-    r.work = [letter = write->letter, flag](Database &db, const StatementWorker::MayCommit &) {
-        *flag = statements::seatFlag(db, letter);
-    };
-    r.done = [this, write, flag](const StatementWorker::Answer &a) {
-        if (!a.ok()) {
-            if (write->deadline.hasExpired()) {
-                answerSeat(write, {{}, a.error});
+    const QString letter = write->letter;
+    m_worker->settle<QString>(
+        write->unsettled,
+        [letter](Database &db, const MayCommit &) { return statements::seatFlag(db, letter); },
+        Then<QString>(nullptr, [this, write](Reply<QString> flag) {
+            if (!flag.ok()) {
+                if (write->deadline.hasExpired()) {
+                    write->then(flag.as<bool>());
+                    return;
+                }
+                QTimer::singleShot(m_bounds.retryPauseMs, this,
+                                   [this, write] { findOutSeat(write); });
                 return;
             }
-            QTimer::singleShot(m_bounds.retryPauseMs, this, [this, write] { findOutSeat(write); });
-            return;
-        }
-        m_unsettledSeat.reset();
-        const bool claimed = *flag == u"True";
-        if (write->claim && *flag == u"False") {
-            sendSeatWrite(write); // it did not land and the seat is free: claimed now
-            return;
-        }
-        // Claimed: the flag is ours (the claim read "False" just before it). Released: free
-        // unless the flag still holds the seat, and a release that did not land goes again.
-        if (!write->claim && claimed) {
-            sendSeatWrite(write);
-            return;
-        }
-        answerSeat(write, {write->claim ? claimed : true, {}});
-    };
-    m_worker->settle(write->unsettled, std::move(r));
+            m_unsettledSeat.reset();
+            const bool held = flag.value() == u"True";
+            // A claim that did not land on a free seat, or a release that did not land, goes
+            // again. A claim found in holds the seat for this station (it read "False" just
+            // before it).
+            if ((write->claim && flag.value() == u"False") || (!write->claim && held)) {
+                sendSeatWrite(write);
+                return;
+            }
+            write->then(Reply<bool>::success(write->claim ? held : true));
+        }));
 }
 
-void CompetitionGateway::answerSeat(const std::shared_ptr<SeatWrite> &write, const Answer<bool> &a)
+// --- the run ---------------------------------------------------------------------------------
+
+void CompetitionGateway::poll(const QString &letter, const std::optional<Competitor> &shown,
+                              bool checkOnly, Then<PollResult> then)
 {
-    if (!write->hasContext || write->context)
-        write->done(a);
+    // The reply goes to the session as the worker gives it: nothing of the gateway on the way
+    // back.
+    m_worker->run<PollResult>(
+        Options{},
+        [letter, shown, checkOnly](Database &db, const MayCommit &) {
+            return pollreads::read(db, letter, shown, checkOnly);
+        },
+        std::move(then));
 }
 
-void CompetitionGateway::poll(const QString &letter, const std::optional<Shown> &shown,
-                              bool checkOnly, QObject *context,
-                              std::function<void(const Answer<PollResult> &)> done)
-{
-    auto result = std::make_shared<PollResult>();
-    StatementWorker::Request r;
-    r.context = context;
-    r.work = [letter, shown, checkOnly, result](Database &db, const StatementWorker::MayCommit &) {
-        *result = pollTables(db, letter, shown, checkOnly);
-    };
-    r.done = [result, done](const StatementWorker::Answer &a) {
-        done(answerOf<PollResult>(a, [&] { return std::move(*result); }));
-    };
-    m_worker->submit(std::move(r));
-}
+// --- the registration ------------------------------------------------------------------------
 
-// --- the registration ----------------------------------------------------------------------
-
-void CompetitionGateway::registerMarks(const QString &letter, const Shown &competitor,
-                                       const Marks &marks, QObject *context,
-                                       std::function<void(const RegistrationOutcome &)> done)
+void CompetitionGateway::registerMarks(const QString &letter, const Competitor &competitor,
+                                       const Marks &marks, Then<Landing> then)
 {
+    // Marks confirmed again for the competitor replace those whose outcome was not known.
+    m_unknown.removeIf([&](const auto &run) { return run->isFor(letter, competitor, marks); });
     auto run = std::make_shared<Run>();
-    run->sent = {letter,
-                 competitor.zek,
-                 competitor.round,
-                 {marks.flight, marks.landing, marks.outrun},
-                 marks.mark};
-    run->context = context;
-    run->hasContext = context != nullptr;
-    run->done = std::move(done);
+    run->letter = letter;
+    run->competitor = competitor;
+    run->marks = marks;
+    run->then = std::move(then);
     run->deadline = QDeadlineTimer(m_bounds.registrationMs);
     m_runs.append(run);
     attempt(run);
@@ -490,111 +349,119 @@ void CompetitionGateway::registerMarks(const QString &letter, const Shown &compe
 
 void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
 {
-    const statements::SentMarks &s = run->sent;
-    const QStringList lines = statements::registration(s.letter, s.deductions[0], s.deductions[1],
-                                                       s.deductions[2], s.mark, s.bib, s.round);
-    auto rows = std::make_shared<int>(0);
-    StatementWorker::Request r;
-    r.priority = StatementWorker::Priority::Write;
-    r.deadline = run->deadline;
-    r.work = [lines, rows](Database &db, const StatementWorker::MayCommit &mayCommit) {
-        *rows = statements::write(db, lines, mayCommit);
-    };
-    r.done = [this, run, rows](const StatementWorker::Answer &a) {
-        if (run->over)
-            return;
-        if (a.attempted) {
-            ++run->attempts;
-            ++m_registrationAttempts;
-            run->serverAnswered = run->serverAnswered || m_worker->connected();
-        }
-        if (a.result == Result::Unknown) {
-            run->unsettled = a.unsettled;
-            settle(run);
-            return;
-        }
-        if (a.ok()) {
-            // No row held the competitor: another is up, and trying again cannot help.
-            finish(run, {*rows > 0 ? Registration::Registered : Registration::CompetitorChanged});
-            return;
-        }
-        const qint64 left = run->deadline.remainingTime();
-        if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
-            RegistrationOutcome failed{Registration::Failed};
-            failed.serverAnswered = run->serverAnswered;
-            finish(run, failed);
-            return;
-        }
-        QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
-            if (!run->over)
-                attempt(run);
-        });
-    };
-    run->ticket = m_worker->submit(std::move(r));
+    const QStringList lines = statements::registration(run->letter, run->marks, run->competitor);
+    Options o = writeOptions();
+    o.deadline = run->deadline;
+    run->ticket = m_worker->run<int>(
+        o,
+        [lines](Database &db, const MayCommit &mayCommit) {
+            return statements::write(db, lines, mayCommit);
+        },
+        Then<int>(nullptr, [this, run](Reply<int> rows) {
+            if (run->over)
+                return;
+            if (run->ticket.attempted()) {
+                ++run->attempts;
+                ++m_registrationAttempts;
+            }
+            run->serverAnswered = run->serverAnswered || rows.answered();
+            if (!rows.ok() && rows.failure() == Failure::UnknownOutcome) {
+                run->unsettled = run->ticket.unsettled();
+                settle(run);
+                return;
+            }
+            if (rows.ok()) {
+                // No row held the competitor: another is up, and trying again cannot help.
+                finish(run, Reply<Landing>::success(rows.value() > 0 ? Landing::Registered
+                                                                     : Landing::CompetitorChanged));
+                return;
+            }
+            const qint64 left = run->deadline.remainingTime();
+            if (run->attempts >= m_bounds.attempts || left <= m_bounds.retryPauseMs) {
+                // A failure the server answered with (a row another program holds) is no
+                // outage; the reply says which it was.
+                finish(run,
+                       Reply<Landing>::failure(
+                           run->serverAnswered ? Failure::Refused : rows.failure(), rows.error()));
+                return;
+            }
+            QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
+                if (!run->over)
+                    attempt(run);
+            });
+        }));
 }
 
 // The commit went out and no answer came: the row, read back once the connection it went on
-// is gone, tells what landed.
+// is gone, tells what landed. Past the registration's bound the outcome stays unknown, and
+// resolve() asks again later.
 void CompetitionGateway::settle(const std::shared_ptr<Run> &run)
 {
     if (run->deadline.hasExpired()) {
-        finish(run, {Registration::Unknown, std::make_shared<Pending>(run->sent, run->unsettled)});
+        m_unknown.append(run);
+        finish(run, Reply<Landing>::failure(Failure::UnknownOutcome,
+                                            u"The answer to the commit was lost"_s));
         return;
     }
-    auto found = std::make_shared<statements::Found>(statements::Found::No);
-    StatementWorker::Request r;
-    r.deadline = run->deadline;
-    r.work = [sent = run->sent, found](Database &db, const StatementWorker::MayCommit &) {
-        *found = statements::registered(db, sent);
-    };
-    r.done = [this, run, found](const StatementWorker::Answer &a) {
-        if (run->over)
-            return;
-        if (!a.ok()) {
-            QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
-                if (!run->over)
-                    settle(run);
-            });
-            return;
-        }
-        finish(run, {outcomeOf(*found)});
-    };
-    run->ticket = m_worker->settle(run->unsettled, std::move(r));
+    const QString letter = run->letter;
+    const Competitor competitor = run->competitor;
+    const Marks marks = run->marks;
+    run->ticket = m_worker->settle<Landing>(
+        run->unsettled,
+        [letter, competitor, marks](Database &db, const MayCommit &) {
+            return landingOf(statements::registered(db, letter, competitor, marks));
+        },
+        Then<Landing>(nullptr,
+                      [this, run](Reply<Landing> found) {
+                          if (run->over)
+                              return;
+                          if (found.ok()) {
+                              finish(run, std::move(found));
+                              return;
+                          }
+                          QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
+                              if (!run->over)
+                                  settle(run);
+                          });
+                      }),
+        run->deadline);
 }
 
-void CompetitionGateway::finish(const std::shared_ptr<Run> &run, const RegistrationOutcome &outcome)
+void CompetitionGateway::finish(const std::shared_ptr<Run> &run, Reply<Landing> reply)
 {
     run->over = true;
     run->ticket = {}; // the request's closures hold the run: nothing holds them back
     m_runs.removeOne(run);
-    Q_EMIT registrationFinished(outcome.outcome);
-    if (!run->hasContext || run->context)
-        run->done(outcome);
+    Q_EMIT registrationFinished(reply.ok() && reply.value() == Landing::Registered);
+    run->then(std::move(reply));
 }
 
-void CompetitionGateway::resolve(const std::shared_ptr<Unresolved> &unresolved, QObject *context,
-                                 std::function<void(const RegistrationOutcome &)> done)
+void CompetitionGateway::resolve(const QString &letter, const Competitor &competitor,
+                                 const Marks &marks, Then<Landing> then)
 {
-    const auto pending = std::dynamic_pointer_cast<Pending>(unresolved);
-    if (!pending || !pending->unsettled) {
+    const auto it = std::find_if(m_unknown.cbegin(), m_unknown.cend(), [&](const auto &run) {
+        return run->isFor(letter, competitor, marks);
+    });
+    if (it == m_unknown.cend() || !(*it)->unsettled) {
         // Nothing left to find it out with (the program closed before it was known).
-        QTimer::singleShot(0, context, [done] { done({Registration::Unverifiable}); });
+        QTimer::singleShot(0, this,
+                           [then] { then(Reply<Landing>::success(Landing::Unverifiable)); });
         return;
     }
-    auto found = std::make_shared<statements::Found>(statements::Found::No);
-    StatementWorker::Request r;
-    r.context = context;
-    r.work = [sent = pending->sent, found](Database &db, const StatementWorker::MayCommit &) {
-        *found = statements::registered(db, sent);
-    };
-    r.done = [unresolved, found, done](const StatementWorker::Answer &a) {
-        if (!a.ok()) {
-            done({Registration::Unknown, unresolved});
-            return;
-        }
-        done({outcomeOf(*found)});
-    };
-    m_worker->settle(pending->unsettled, std::move(r));
+    const std::shared_ptr<Run> pending = *it;
+    m_worker->settle<Landing>(
+        pending->unsettled,
+        [letter, competitor, marks](Database &db, const MayCommit &) {
+            return landingOf(statements::registered(db, letter, competitor, marks));
+        },
+        Then<Landing>(nullptr, [this, pending, then](Reply<Landing> found) {
+            if (!found.ok()) {
+                then(Reply<Landing>::failure(Failure::UnknownOutcome, found.error()));
+                return;
+            }
+            m_unknown.removeOne(pending);
+            then(std::move(found));
+        }));
 }
 
 void CompetitionGateway::shutDown()
@@ -605,10 +472,11 @@ void CompetitionGateway::shutDown()
     for (const std::shared_ptr<Run> &run : runs) {
         const bool neverLands = !run->unsettled && run->ticket.giveUp();
         if (neverLands) {
-            finish(run, {Registration::Failed});
+            finish(run, Reply<Landing>::failure(Failure::Offline, u"The program closed"_s));
             continue;
         }
         // Its commit went out: kept for the journal, which says the outcome is not known.
-        finish(run, {Registration::Unknown, std::make_shared<Pending>(run->sent, run->unsettled)});
+        finish(run, Reply<Landing>::failure(Failure::UnknownOutcome, u"The program closed"_s));
     }
+    m_unknown.clear();
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "db/bounds.h"
+#include "db/competition.h"
+#include "toolkit/reply.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -14,39 +18,21 @@ class StatementWorker;
 
 namespace gateway {
 
-// The competitor on a judge's table, as read.
-struct Competitor
-{
-    QString zek; // the bib as read: what the station compares and a registration names
-    QString bib; // the bib as shown: the number with at least three digits
-    QString hon, tstno, name, team, sumi;
-    std::array<QString, 3> stored; // ap, op, lp: the deductions stored for this judge
-    // Registered marks are shown for rounds 1 and 2 only.
-    bool registered() const { return sumi == u"T" && (hon == u"1" || hon == u"2"); }
-};
-
-// The competitor a station shows, as read: a bib and a round. Round "X" (the operator is not
-// ready) is no round: a change to or from it is the same competitor.
-struct Shown
-{
-    QString zek;
-    QString round;
-};
-bool sameCompetitor(const Shown &shown, const QString &zek, const QString &hon);
-
 // One answer to a poll of the run and the judge's table.
 struct PollResult
 {
     enum class State
     {
         NotReady,     // jikko "0"
-        Unchanged,    // the competitor on display: competitor.zek and .hon as read now
+        Unchanged,    // the competitor on display: competitor's bib and round as read now
         NewCompetitor // everything below is filled
     };
     State state = State::NotReady;
     Competitor competitor;
+    bool registeredBefore = false; // sumi 'T' in a round race keeps: marks are in
+    std::array<QString, 3> stored; // ap, op, lp: the deductions stored for this judge
     QList<std::pair<QString, QString>> reference; // judgep's bound columns, by name
-    // This judge's registered marks from race (flight, landing, outrun); empty for a
+    // This judge's registered marks from race (flight, landing, outrun); none for a
     // competitor who is not registered, or when the table went back to the bib on display.
     std::optional<std::array<QString, 3>> registeredMarks;
     // The statements as run, for the diagnostic display: the last of the judge's table, and of
@@ -54,116 +40,52 @@ struct PollResult
     QString judgeStatement, referenceStatement;
 };
 
-// What a registration writes: the value texts and the mark text.
-struct Marks
-{
-    QString flight, landing, outrun, mark;
-};
-
-enum class Registration
+// Where the marks of a registration are. A reply without one: not written and never will be
+// (Failure::Offline, TimedOut, Refused), or a commit whose answer never came
+// (Failure::UnknownOutcome), which resolve() finds out later.
+enum class Landing
 {
     Registered,
-    CompetitorChanged, // the row holds another bib or round: nothing written
-    Failed,            // not written, and never will be
-    Unknown,           // the commit was sent and no answer came; resolve() finds out what landed
-    Unverifiable       // unknown, and no longer to be found out: the operator moved on from a round
-                       // that race does not keep
-};
-
-// A registration whose outcome is not known yet: what the gateway needs to find it out.
-struct Unresolved
-{
-    virtual ~Unresolved() = default;
-};
-
-struct RegistrationOutcome
-{
-    RegistrationOutcome(Registration outcome = Registration::Failed,
-                        std::shared_ptr<Unresolved> unresolved = {})
-        : outcome(outcome), unresolved(std::move(unresolved))
-    {
-    }
-    Registration outcome;
-    std::shared_ptr<Unresolved> unresolved; // for resolve(), when Unknown
-    // Failed: the server answered an attempt (it refused it, or a row another program holds
-    // kept it), so the failure is no outage.
-    bool serverAnswered = false;
-};
-
-struct ProfileResult
-{
-    QStringList params; // the parameter list in use: the fallback's when it was tried
-    bool connected = false;
-};
-
-// A value, or the text of why there is none.
-template<class T> struct Answer
-{
-    std::optional<T> value;
-    QString error;
-    bool ok() const { return value.has_value(); }
-};
-
-// How long the gateway waits. Tests and benchmarks shorten them.
-struct Bounds
-{
-    int statementMs = 3000;    // a statement not answered by then has failed
-    int registrationMs = 5000; // from はい to its outcome, every attempt included
-    int retryPauseMs = 100;
-    int attempts = 10;
-    int lockWaitMs = 1000;      // a write waits this long for a row another program holds
-    int backoffMaxMs = 3000;    // between connection attempts after failures
-    int abandonedPerTarget = 2; // workers left waiting on one server
-};
-
-struct Done
-{
+    CompetitorChanged, // the row holds another competitor: nothing written
+    NotThere,          // an unknown outcome found out: the marks did not land
+    Unverifiable       // an unknown outcome that can no longer be found out: the operator
+                       // moved on from a round race does not keep
 };
 
 } // namespace gateway
 
 // What a judge's session asks of the competition database. The gateway answers it; the
-// session's tests answer it themselves.
+// session's tests answer it themselves. Every reply comes on the asking thread.
 class JudgeRequests
 {
 public:
     virtual ~JudgeRequests() = default;
 
-    // Whether the last request found the connection open.
-    virtual bool connected() const = 0;
     // The run state (unless checkOnly) and, while the run goes, the judge's table; a
     // competitor other than `shown` (nothing shown: any bib but an empty one) is read in full.
-    virtual void poll(const QString &letter, const std::optional<gateway::Shown> &shown,
-                      bool checkOnly, QObject *context,
-                      std::function<void(const gateway::Answer<gateway::PollResult> &)> done) = 0;
+    virtual void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
+                      Then<gateway::PollResult> then) = 0;
     // Writes the marks onto the row while it holds the competitor, with retries, within the
-    // bounds. Always answers, unless the context is gone.
-    virtual void registerMarks(const QString &letter, const gateway::Shown &competitor,
-                               const gateway::Marks &marks, QObject *context,
-                               std::function<void(const gateway::RegistrationOutcome &)> done) = 0;
-    // One more try to find out what became of an unknown registration.
-    virtual void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
-                         std::function<void(const gateway::RegistrationOutcome &)> done) = 0;
-    virtual void releaseSeat(const QString &letter, QObject *context,
-                             std::function<void(const gateway::Answer<gateway::Done> &)> done) = 0;
+    // bounds.
+    virtual void registerMarks(const QString &letter, const Competitor &competitor,
+                               const Marks &marks, Then<gateway::Landing> then) = 0;
+    // One more try to find out what became of marks whose outcome was unknown; replies
+    // UnknownOutcome again while that cannot be found out yet.
+    virtual void resolve(const QString &letter, const Competitor &competitor, const Marks &marks,
+                         Then<gateway::Landing> then) = 0;
+    virtual void releaseSeat(const QString &letter, Then<Done> then) = 0;
 };
 
 // The terminal's requests of the competition database: the seat, the run, the competitor, the
 // registration. They run on the statement worker, so that the windows answer the judge
-// whatever the server or the network does; each answers on the UI thread, unless its context
-// is gone by then.
+// whatever the server or the network does; each replies on the asking thread, unless its
+// continuation's guard is gone by then.
 class CompetitionGateway : public QObject, public JudgeRequests
 {
     Q_OBJECT
 public:
-    using Competitor = gateway::Competitor;
     using PollResult = gateway::PollResult;
-    using Marks = gateway::Marks;
-    using Registration = gateway::Registration;
-    using ProfileResult = gateway::ProfileResult;
-    using Bounds = gateway::Bounds;
-    template<class T> using Answer = gateway::Answer<T>;
-    using Done = gateway::Done;
+    using Landing = gateway::Landing;
 
     explicit CompetitionGateway(QObject *parent = nullptr);
     ~CompetitionGateway() override;
@@ -172,40 +94,34 @@ public:
     void setConnection(const QString &alias, const QStringList &params);
     QString alias() const;
     QStringList params() const;
-    bool connected() const override;
+    bool connected() const; // whether the last reply came over an open connection
     // What this PC lacks for the connection's database (a driver, Firebird's client), in words
     // for the judge; an empty text when nothing is, or when the alias does not resolve.
     QString missingHere() const;
 
     void setBounds(const Bounds &bounds);
     const Bounds &bounds() const { return m_bounds; }
-    // Runs on the worker just before a write commits (tests: the path fails at that moment).
-    void setBeforeCommit(std::function<void()> hook);
 
     // Connects now, while the windows are still being built; a profile's first connection to
     // the same target then takes this one's outcome.
     void prepare(const QString &alias, const QStringList &params);
     // Connects with the parameters, and when that fails with the fallback (if any), unless
-    // another profile was chosen meanwhile.
+    // another profile was chosen meanwhile. Replies with the parameters it connected with.
     void connectProfile(const QString &alias, const QStringList &params,
-                        const QStringList &fallback, QObject *context,
-                        std::function<void(const ProfileResult &)> done);
+                        const QStringList &fallback, Then<QStringList> then);
     // true: this station took the seat; false: it is taken.
-    void claimSeat(const QString &letter, QObject *context,
-                   std::function<void(const Answer<bool> &)> done);
-    void releaseSeat(const QString &letter, QObject *context,
-                     std::function<void(const Answer<Done> &)> done) override;
-    void poll(const QString &letter, const std::optional<gateway::Shown> &shown, bool checkOnly,
-              QObject *context, std::function<void(const Answer<PollResult> &)> done) override;
-    void registerMarks(const QString &letter, const gateway::Shown &competitor, const Marks &marks,
-                       QObject *context,
-                       std::function<void(const gateway::RegistrationOutcome &)> done) override;
-    void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
-                 std::function<void(const gateway::RegistrationOutcome &)> done) override;
+    void claimSeat(const QString &letter, Then<bool> then);
+    void releaseSeat(const QString &letter, Then<Done> then) override;
+    void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
+              Then<PollResult> then) override;
+    void registerMarks(const QString &letter, const Competitor &competitor, const Marks &marks,
+                       Then<Landing> then) override;
+    void resolve(const QString &letter, const Competitor &competitor, const Marks &marks,
+                 Then<Landing> then) override;
 
     // The program closes: nothing that has not begun committing commits any more, and every
-    // registration still on its way is answered now (Failed, or Unknown when its commit was
-    // on its way).
+    // registration still on its way is answered now (Offline, or UnknownOutcome when its
+    // commit was on its way).
     void shutDown();
 
     // The reference columns a display binds to (judgep).
@@ -221,29 +137,31 @@ public:
     static int runningWorkers();
     static int abandonedWorkers();
 
+    // For tests: runs on the worker just before a write commits (the path fails at that moment).
+    void setBeforeCommitForTests(std::function<void()> hook);
+
 Q_SIGNALS:
-    // A registration has its outcome (the write is committed when it says Registered); sent
-    // before the requester's answer.
-    void registrationFinished(gateway::Registration outcome);
+    // A registration has its reply (the marks are committed when it says Registered); sent
+    // before the requester's continuation runs (the benchmarks time the commit by it).
+    void registrationFinished(bool registered);
 
 private:
     struct Run;
     struct Prepared;
     struct SeatWrite;
-    void writeSeat(const QString &letter, bool claim, QObject *context,
-                   std::function<void(const Answer<bool> &)> done);
-    void sendSeatWrite(const std::shared_ptr<SeatWrite> &write);
-    void findOutSeat(const std::shared_ptr<SeatWrite> &write);
-    void answerSeat(const std::shared_ptr<SeatWrite> &write, const Answer<bool> &answer);
     void attempt(const std::shared_ptr<Run> &run);
     void settle(const std::shared_ptr<Run> &run);
-    void finish(const std::shared_ptr<Run> &run, const gateway::RegistrationOutcome &outcome);
+    void finish(const std::shared_ptr<Run> &run, Reply<Landing> reply);
+    void writeSeat(const QString &letter, bool claim, Then<bool> then);
+    void sendSeatWrite(const std::shared_ptr<SeatWrite> &write);
+    void findOutSeat(const std::shared_ptr<SeatWrite> &write);
 
     StatementWorker *m_worker;
     Bounds m_bounds;
     int m_registrationAttempts = 0;
     int m_profileSerial = 0;            // a fallback applies only while its profile is the latest
     QList<std::shared_ptr<Run>> m_runs; // registrations on their way
+    QList<std::shared_ptr<Run>> m_unknown; // registrations whose outcome is not known yet
     std::shared_ptr<Prepared> m_prepared;
     std::shared_ptr<SeatWrite> m_unsettledSeat; // a seat write whose commit answer was lost
 };

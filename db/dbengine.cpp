@@ -432,6 +432,13 @@ void Query::open()
     Q_EMIT dataChanged();
 }
 
+void Query::read(const QString &statement)
+{
+    m_sql.clear();
+    m_sql.add(statement);
+    open();
+}
+
 void Query::close()
 {
     if (!m_active)
@@ -508,31 +515,4 @@ void Query::addRequiredField(const QString &name)
 {
     if (!m_requiredFields.contains(name, Qt::CaseInsensitive))
         m_requiredFields.append(name);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-DataSource::DataSource(QObject *parent) : QObject(parent) {}
-
-void DataSource::setDataSet(Query *query)
-{
-    if (query == m_query)
-        return;
-    disconnect(m_relay);
-    disconnect(m_gone);
-    m_query = query;
-    if (!m_query)
-        return;
-    for (const QString &name : std::as_const(m_fields))
-        m_query->addRequiredField(name);
-    m_relay = connect(m_query, &Query::dataChanged, this, &DataSource::dataChanged);
-    m_gone = connect(m_query, &QObject::destroyed, this, [this] { m_query = nullptr; });
-}
-
-void DataSource::bindField(const QString &name)
-{
-    if (!m_fields.contains(name, Qt::CaseInsensitive))
-        m_fields.append(name);
-    if (m_query)
-        m_query->addRequiredField(name);
 }

@@ -149,8 +149,9 @@ public:
     TextLines &sql() { return m_sql; } // changing the text closes an open result
     const TextLines &sql() const { return m_sql; }
 
-    void open();  // runs the select; opens the connection first when it is closed
-    void close(); // harmless when closed
+    void open(); // runs the select; opens the connection first when it is closed
+    void read(const QString &statement); // the statement as the query's text, then open()
+    void close();                        // harmless when closed
     bool active() const { return m_active; }
 
     // Columns of the current row, by name without regard to case. A missing column raises;
@@ -189,23 +190,3 @@ private:
     QStringList m_requiredFields;
 };
 
-// Binds data-aware controls to a query.
-class DataSource : public QObject
-{
-    Q_OBJECT
-public:
-    explicit DataSource(QObject *parent = nullptr);
-    void setDataSet(Query *query);
-    Query *dataSet() const { return m_query; }
-    // A control shows this column; opening the query fails while the column is missing.
-    void bindField(const QString &name);
-
-Q_SIGNALS:
-    void dataChanged();
-
-private:
-    Query *m_query = nullptr;
-    QStringList m_fields;
-    QMetaObject::Connection m_relay;
-    QMetaObject::Connection m_gone;
-};

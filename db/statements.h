@@ -5,6 +5,8 @@
     "db/statements.h is internal to the db layer: reach the database through db/competitiongateway.h"
 #endif
 
+#include "db/competition.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -45,9 +47,7 @@ QString releaseSeat(const QString &letter);
 
 // The marks as two lines. The update lands only while the row still holds the competitor the
 // judge saw: its bib and its round as read from the row.
-QStringList registration(const QString &letter, const QString &flight, const QString &landing,
-                         const QString &outrun, const QString &mark, const QString &bib,
-                         const QString &round);
+QStringList registration(const QString &letter, const Marks &marks, const Competitor &competitor);
 
 // Runs an update in a transaction that is committed only when mayCommit() says so (the window
 // still waits for it); otherwise, or when it matched no row, it is rolled back. Returns the
@@ -64,16 +64,6 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
 // The seat flag as stored ("True", "False", or whatever the table holds).
 QString seatFlag(Database &db, const QString &letter);
 
-// What a registration wrote, to find it again.
-struct SentMarks
-{
-    QString letter;
-    QString bib;                       // as read from the judge's table
-    QString round;                     // as read from the judge's table
-    std::array<QString, 3> deductions; // flight, landing, outrun
-    QString mark;
-};
-
 enum class Found
 {
     Yes,       // every value as sent
@@ -84,33 +74,11 @@ enum class Found
 // Whether the marks are in the database: on the judge's table while it still holds the
 // competitor (bib, round, ap, op, lp and tp as sent; sumi says nothing), else in race (rounds
 // 1 and 2, where the operator's console keeps them).
-Found registered(Database &db, const SentMarks &sent);
+Found registered(Database &db, const QString &letter, const Competitor &competitor,
+                 const Marks &marks);
 
 // The bib as shown and as race keys it: the number with at least three digits ("7" -> "007",
 // blanks around it ignored). Raises DbError when the text is no whole number.
 QString bibShown(const QString &bibAsRead);
-
-// --- connections ---------------------------------------------------------------------------
-
-// The server's own record of a connection, so that another connection can find it again: its
-// number, and what tells it from a connection that gets the same number later (after a server
-// restart or a restore): Firebird's user, client address, client process and start time;
-// on MariaDB a named lock the connection took when it connected, which no other can hold.
-struct ServerConnection
-{
-    QString driver; // the Qt driver: QIBASE or QODBC
-    qint64 id = -1;
-    QStringList marks;
-    bool operator==(const ServerConnection &) const = default;
-};
-
-// This connection as its server lists it; nothing where the server keeps no list (SQLite) or
-// when it cannot be read.
-std::optional<ServerConnection> identify(Database &db);
-// From another connection to the same server: whether that connection is still there.
-bool stillOpen(Database &db, const ServerConnection &connection);
-// Ends that connection on the server, rolling back what it left open, but only while the
-// number still belongs to it. Returns whether it was there.
-bool end(Database &db, const ServerConnection &connection);
 
 } // namespace statements

@@ -1,10 +1,10 @@
 #include "db/statementworker.h"
 
 #include "db/dbengine.h"
+#include "db/serverconnection.h"
 #include "toolkit/handoff.h"
 
 #include <QDateTime>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -18,8 +18,7 @@ using namespace Qt::StringLiterals;
 namespace work {
 
 using Target = StatementWorker::Target;
-using Answer = StatementWorker::Answer;
-using Result = StatementWorker::Result;
+using ServerConnection = serverconnection::ServerConnection;
 
 namespace {
 
@@ -71,18 +70,18 @@ void countAbandoned(const QString &key, int change)
 
 struct Job
 {
+    StatementWorker::Request request;
+    Target target; // the request's, or the current one when it was asked
     quint64 id = 0;
-    StatementWorker::Priority priority = StatementWorker::Priority::Read;
-    StatementWorker::Work work;
-    std::function<void(const Answer &)> done;
-    QPointer<QObject> context;
-    bool hasContext = false;
-    Target target;
-    int timeoutMs = 0;
-    QDeadlineTimer deadline{QDeadlineTimer::Forever};
     std::atomic<int> commit = Waiting;
     std::atomic<bool> finished = false; // the worker returned from it, in time or not
     std::function<void()> beforeCommit;
+    // On the asking thread, once the reply is in.
+    bool attempted = true;
+    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
+
+    StatementWorker::Priority priority() const { return request.options.priority; }
+    bool wanted() const { return !request.wanted || request.wanted(); }
 };
 
 class Runner;
@@ -110,7 +109,7 @@ public:
 
     // From the worker thread, through the link.
     void finished(Runner *runner, quint64 jobId, const QString &error, bool connected);
-    void connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c);
+    void connectedAs(Runner *runner, const std::optional<ServerConnection> &c);
     void severableBy(Runner *runner, const std::function<void()> &sever);
 
 private:
@@ -118,8 +117,9 @@ private:
     void timedOut();
     void startRunner();
     void retireRunner(bool abandoned);
-    void deliver(const std::shared_ptr<Job> &job, const Answer &answer);
-    void deliverLater(const std::shared_ptr<Job> &job, const Answer &answer);
+    void deliver(const std::shared_ptr<Job> &job, Reply<Done> reply);
+    void deliverLater(const std::shared_ptr<Job> &job, Reply<Done> reply);
+    std::shared_ptr<const StatementWorker::Unsettled> unsettledOf(const std::shared_ptr<Job> &job);
     QString timeoutText() const;
 
     StatementWorker &m_front;
@@ -132,7 +132,7 @@ private:
     QThread *m_thread = nullptr;
     Target m_runnerTarget;
     bool m_runnerOpen = false;
-    std::optional<statements::ServerConnection> m_runnerConnection;
+    std::optional<ServerConnection> m_runnerConnection;
     std::function<void()> m_sever; // ends the runner's call that hangs, where the route can
     quint64 m_nextId = 1;
     int m_undelivered = 0; // answers on their way through the event loop
@@ -160,7 +160,7 @@ public:
             m_db->setInterruption([job] { return job->commit.load() == GivenUp; });
             connectFor(job->target);
             // Run from a copy of its own, which goes with what it holds once the work is over.
-            const StatementWorker::Work work = std::exchange(job->work, {});
+            const auto work = std::exchange(job->request.work, {});
             work(*m_db, [job] {
                 int expected = Waiting;
                 if (!job->commit.compare_exchange_strong(expected, Committing))
@@ -216,7 +216,7 @@ private:
         m_db->open();
         post([this, sever = m_db->severance()](Lane &lane) { lane.severableBy(this, sever); });
         // Known before the work starts, so that work that hangs can be cancelled on the server.
-        const std::optional<statements::ServerConnection> c = statements::identify(*m_db);
+        const std::optional<ServerConnection> c = serverconnection::identify(*m_db);
         post([this, c](Lane &lane) { lane.connectedAs(this, c); });
     }
 
@@ -244,10 +244,10 @@ Lane::~Lane()
     // answered any more.
     for (const std::shared_ptr<Job> &job : m_waiting) {
         job->commit = GivenUp;
-        job->done = {};
+        job->request.done = {};
     }
     if (m_inFlight)
-        m_inFlight->done = {};
+        m_inFlight->request.done = {};
     bool busy = false;
     if (m_inFlight) {
         int expected = Waiting;
@@ -270,7 +270,7 @@ StatementWorker::Ticket Lane::submit(std::shared_ptr<Job> job)
     ticket.m_job = job;
     // In order within a priority; writes before reads.
     auto at = std::find_if(m_waiting.begin(), m_waiting.end(),
-                           [&job](const auto &w) { return w->priority > job->priority; });
+                           [&job](const auto &w) { return w->priority() > job->priority(); });
     m_waiting.insert(at, std::move(job));
     dispatch();
     return ticket;
@@ -291,30 +291,33 @@ void Lane::dispatch()
     while (!m_inFlight && !m_waiting.empty()) {
         std::shared_ptr<Job> job = m_waiting.front();
         m_waiting.pop_front();
-        if ((job->hasContext && !job->context) || job->commit == GivenUp) {
+        if (!job->wanted() || job->commit == GivenUp) {
             job->commit = GivenUp; // nobody waits for it any more
-            job->done = {};
+            job->request.done = {};
             continue;
         }
-        int timeout = job->timeoutMs > 0 ? job->timeoutMs : m_front.bounds().statementMs;
-        if (!job->deadline.isForever()) {
-            const qint64 left = job->deadline.remainingTime();
+        const StatementWorker::Options &o = job->request.options;
+        int timeout = o.timeoutMs > 0 ? o.timeoutMs : m_front.bounds().statementMs;
+        if (!o.deadline.isForever()) {
+            const qint64 left = o.deadline.remainingTime();
             if (left <= 0) {
                 // Its time ran out while it waited: it fails without running.
                 job->commit = GivenUp;
-                deliverLater(job, {Result::Failed, timeoutText(), {}, false});
+                job->attempted = false;
+                deliverLater(job, Reply<Done>::failure(Failure::TimedOut, timeoutText()));
                 continue;
             }
             timeout = int(std::min<qint64>(timeout, left));
         }
         // Polls back off after failed connections; what the judge asks for is always tried.
-        const bool backsOff = job->priority == StatementWorker::Priority::Read &&
+        const bool backsOff = job->priority() == StatementWorker::Priority::Read &&
                               (!m_runner || !m_runnerOpen || !(m_runnerTarget == job->target));
         // The cancel lane runs only once the server answered again: no cap holds it back.
         const QString offline = m_front.offlineReason(job->target, backsOff, !m_bestEffort);
         if (!offline.isEmpty()) {
             job->commit = GivenUp;
-            deliverLater(job, {Result::Failed, offline, {}, false});
+            job->attempted = false;
+            deliverLater(job, Reply<Done>::failure(Failure::Offline, offline));
             continue;
         }
         if (!m_runner)
@@ -339,19 +342,18 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     m_timer.stop();
     std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
     m_runnerOpen = connected;
-    if (!connected)
+    if (!connected) {
         m_runnerConnection.reset(); // the next connection has a number of its own
-    m_sever = {};
-    Answer answer;
-    if (!error.isEmpty()) {
-        answer.error = error;
-        answer.result = Result::Failed;
-        if (job->commit == Committing) {
-            // The commit was sent and failed on its way back: it may have landed.
-            answer.result = Result::Unknown;
-            answer.unsettled = std::make_shared<StatementWorker::Unsettled>(
-                StatementWorker::Unsettled{job->target, m_runnerConnection, job});
-        }
+        m_sever = {};
+    }
+    // The commit was sent and failed on its way back: it may have landed. Other failures the
+    // server answered with, unless the connection went with them.
+    Reply<Done> reply = Reply<Done>::success({});
+    if (!error.isEmpty() && job->commit == Committing) {
+        job->unsettled = unsettledOf(job);
+        reply = Reply<Done>::failure(Failure::UnknownOutcome, error);
+    } else if (!error.isEmpty()) {
+        reply = Reply<Done>::failure(connected ? Failure::Refused : Failure::Offline, error);
     }
     if (!m_bestEffort)
         m_front.m_connected = connected;
@@ -359,7 +361,7 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     if (m_bestEffort && m_waiting.empty())
         retireRunner(false); // cancels are rare: no connection is kept for them
     dispatch();
-    deliver(job, answer);
+    deliver(job, std::move(reply));
 }
 
 void Lane::severableBy(Runner *runner, const std::function<void()> &sever)
@@ -368,7 +370,7 @@ void Lane::severableBy(Runner *runner, const std::function<void()> &sever)
         m_sever = sever;
 }
 
-void Lane::connectedAs(Runner *runner, const std::optional<statements::ServerConnection> &c)
+void Lane::connectedAs(Runner *runner, const std::optional<ServerConnection> &c)
 {
     if (runner == m_runner) {
         m_runnerOpen = true;
@@ -381,28 +383,33 @@ void Lane::timedOut()
     std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
     if (!job)
         return;
-    Answer answer{Result::Failed, timeoutText(), {}, true};
+    Reply<Done> reply = Reply<Done>::failure(Failure::TimedOut, timeoutText());
     int expected = Waiting;
     if (!job->commit.compare_exchange_strong(expected, GivenUp)) {
         // The commit is on its way and its answer did not come.
-        answer.result = Result::Unknown;
-        answer.unsettled = std::make_shared<StatementWorker::Unsettled>(
-            StatementWorker::Unsettled{job->target, m_runnerConnection, job});
+        job->unsettled = unsettledOf(job);
+        reply = Reply<Done>::failure(Failure::UnknownOutcome, timeoutText());
     }
-    const std::optional<statements::ServerConnection> connection = m_runnerConnection;
-    if (!m_bestEffort)
-        m_front.m_connected = false;
+    const std::optional<ServerConnection> connection = m_runnerConnection;
     // Its call returns now where the client can end it (Firebird), so that a connection that
     // never answers and never closes holds neither the worker's thread nor its place under the
     // cap; what it left open on the server is ended there once the server answers again.
     if (m_sever)
         m_sever();
     retireRunner(true);
+    if (!m_bestEffort)
+        m_front.m_connected = false;
     m_front.connectionAnswered(job->target, false);
     if (!m_bestEffort)
         m_front.abandoned(job->target, connection);
     dispatch();
-    deliver(job, answer);
+    deliver(job, std::move(reply));
+}
+
+std::shared_ptr<const StatementWorker::Unsettled> Lane::unsettledOf(const std::shared_ptr<Job> &job)
+{
+    return std::make_shared<StatementWorker::Unsettled>(
+        StatementWorker::Unsettled{job->target, m_runnerConnection, job});
 }
 
 void Lane::startRunner()
@@ -436,24 +443,22 @@ void Lane::retireRunner(bool abandoned)
 }
 
 // The job lets go of its closures first: what they hold (a registration that waits for this
-// answer, and so holds the job) is not kept alive by the job any longer.
-void Lane::deliver(const std::shared_ptr<Job> &job, const Answer &answer)
+// reply, and so holds the job) is not kept alive by the job any longer.
+void Lane::deliver(const std::shared_ptr<Job> &job, Reply<Done> reply)
 {
-    const auto done = std::exchange(job->done, {});
-    if (job->hasContext && !job->context)
-        return;
+    const auto done = std::exchange(job->request.done, {});
     if (done)
-        done(answer);
+        done(std::move(reply));
 }
 
 // A failure found before anything ran still answers as an event: the requester is never
 // answered from inside its own request.
-void Lane::deliverLater(const std::shared_ptr<Job> &job, const Answer &answer)
+void Lane::deliverLater(const std::shared_ptr<Job> &job, Reply<Done> reply)
 {
     ++m_undelivered;
-    handoff::post(&m_front, [this, job, answer] {
+    handoff::post(&m_front, [this, job, reply = std::move(reply)]() mutable {
         --m_undelivered;
-        deliver(job, answer);
+        deliver(job, std::move(reply));
     });
 }
 
@@ -473,6 +478,16 @@ bool StatementWorker::Ticket::giveUp()
     int expected = Waiting;
     return m_job->commit.compare_exchange_strong(expected, GivenUp) ||
            m_job->commit.load() == GivenUp;
+}
+
+bool StatementWorker::Ticket::attempted() const
+{
+    return m_job && m_job->attempted;
+}
+
+std::shared_ptr<const StatementWorker::Unsettled> StatementWorker::Ticket::unsettled() const
+{
+    return m_job ? m_job->unsettled : nullptr;
 }
 
 StatementWorker::StatementWorker(QObject *parent)
@@ -501,14 +516,14 @@ void StatementWorker::setTarget(const Target &target)
     m_connected = false;
 }
 
-bool StatementWorker::idle() const
-{
-    return m_requests->idle();
-}
-
 bool StatementWorker::connected() const
 {
     return m_connected;
+}
+
+bool StatementWorker::idle() const
+{
+    return m_requests->idle();
 }
 
 void StatementWorker::giveUp()
@@ -523,32 +538,28 @@ StatementWorker::Ticket StatementWorker::submit(Request request)
     if (m_givenUp)
         return {};
     auto job = std::make_shared<Job>();
-    job->priority = request.priority;
-    job->work = request.work ? std::move(request.work) : [](Database &, const MayCommit &) {};
-    job->done = std::move(request.done);
-    job->context = request.context;
-    job->hasContext = request.context != nullptr;
-    job->target = request.target.value_or(m_target);
-    job->timeoutMs = request.timeoutMs;
-    job->deadline = request.deadline;
+    job->target = request.options.target.value_or(m_target);
+    if (!request.work)
+        request.work = [](Database &, const MayCommit &) {};
+    job->request = std::move(request);
     job->beforeCommit = m_beforeCommit;
     return m_requests->submit(std::move(job));
 }
 
-StatementWorker::Ticket StatementWorker::settle(const std::shared_ptr<const Unsettled> &unsettled,
-                                                Request readBack)
+void StatementWorker::settling(const std::shared_ptr<const Unsettled> &unsettled, Request &readBack)
 {
-    readBack.priority = Priority::Write;
-    readBack.target = unsettled->target;
+    readBack.options.priority = Priority::Write;
+    readBack.options.target = unsettled->target;
     readBack.work = [unsettled, readRow = std::move(readBack.work)](Database &db,
                                                                     const MayCommit &mayCommit) {
+        using namespace serverconnection;
         if (const auto &c = unsettled->connection) {
             // Ended on the server, its transaction is over: committed or rolled back for good.
-            if (statements::stillOpen(db, *c)) {
-                statements::end(db, *c);
-                for (int wait = 0; wait < 20 && statements::stillOpen(db, *c); ++wait)
+            if (stillOpen(db, *c)) {
+                end(db, *c);
+                for (int wait = 0; wait < 20 && stillOpen(db, *c); ++wait)
                     QThread::msleep(50);
-                if (statements::stillOpen(db, *c))
+                if (stillOpen(db, *c))
                     throw DbError(u"The connection of an unanswered commit is still open"_s);
             }
         } else if (!unsettled->job->finished) {
@@ -557,7 +568,6 @@ StatementWorker::Ticket StatementWorker::settle(const std::shared_ptr<const Unse
         }
         readRow(db, mayCommit);
     };
-    return submit(std::move(readBack));
 }
 
 QString StatementWorker::offlineReason(const Target &target, bool backsOff, bool capped) const
@@ -589,27 +599,29 @@ void StatementWorker::connectionAnswered(const Target &target, bool connected)
     }
     m_backoff.remove(key);
     // The server answers again: now a cancel can reach it.
-    for (const statements::ServerConnection &c : m_toCancel.take(key)) {
-        auto job = std::make_shared<Job>();
-        job->priority = Priority::Write;
-        job->target = target;
-        job->work = [c](Database &db, const MayCommit &) { statements::end(db, c); };
-        job->done = [c](const Answer &answer) {
-            if (answer.ok())
+    for (const ServerConnection &c : m_toCancel.take(key)) {
+        Request cancel;
+        cancel.options.priority = Priority::Write;
+        cancel.options.target = target;
+        cancel.work = [c](Database &db, const MayCommit &) { serverconnection::end(db, c); };
+        cancel.done = [c](const Reply<Done> &reply) {
+            if (reply.ok())
                 return;
             std::fprintf(stderr, "tollivane: could not cancel connection %lld on the server: %s\n",
-                         static_cast<long long>(c.id), qPrintable(answer.error));
+                         static_cast<long long>(c.id), qPrintable(reply.error()));
         };
+        auto job = std::make_shared<Job>();
+        job->target = target;
+        job->request = std::move(cancel);
         m_cancels->submit(std::move(job));
     }
 }
 
-void StatementWorker::abandoned(const Target &target,
-                                const std::optional<statements::ServerConnection> &c)
+void StatementWorker::abandoned(const Target &target, const std::optional<ServerConnection> &c)
 {
     if (!c)
         return;
-    QList<statements::ServerConnection> &list = m_toCancel[work::keyOf(target)];
+    QList<ServerConnection> &list = m_toCancel[work::keyOf(target)];
     if (!list.contains(*c))
         list.append(*c);
 }

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QObject>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -405,34 +404,34 @@ QString Writer::fileFor(const QDate &day) const
     return m_shared->file.fileFor(day);
 }
 
-void Writer::append(const Entry &entry, QObject *context,
-                    std::function<void(const Written &)> written, int waitMs)
+void Writer::append(const Entry &entry, Then<Done> written, int waitMs)
 {
     // Told once: when the line is on the disk, or when the wait is over, whichever is first.
     struct Told
     {
         bool told = false;
-        QPointer<QObject> context;
-        std::function<void(const Written &)> written;
-        void tell(const Written &w)
+        Then<Done> written;
+        void tell(Reply<Done> reply)
         {
-            if (std::exchange(told, true) || !context)
-                return;
-            written(w);
+            if (!std::exchange(told, true))
+                written(std::move(reply));
         }
     };
-    auto told = std::make_shared<Told>(Told{false, context, std::move(written)});
+    auto told = std::make_shared<Told>(Told{false, std::move(written)});
     QObject *receiver = nullptr;
     {
         const std::lock_guard lock(m_shared->mutex);
         receiver = m_shared->receiver;
         m_shared->items.push_back({entry, [told](bool ok, const QString &error) {
-                                       told->tell({ok, true, error});
+                                       told->tell(
+                                           ok ? Reply<Done>::success({})
+                                              : Reply<Done>::failure(Failure::Refused, error));
                                    }});
         m_shared->changed.notify_all();
     }
     QTimer::singleShot(waitMs, receiver, [told, waitMs] {
-        told->tell({false, false, u"the disk did not take the line within %1 ms"_s.arg(waitMs)});
+        told->tell(Reply<Done>::failure(
+            Failure::TimedOut, u"the disk did not take the line within %1 ms"_s.arg(waitMs)));
     });
 }
 

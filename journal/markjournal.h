@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/reply.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -98,13 +100,6 @@ void toStandardError(const QString &text);
 class Writer
 {
 public:
-    struct Written
-    {
-        bool ok = false;    // on the disk
-        bool inTime = true; // false: not on the disk within the wait
-        QString error;      // why not
-    };
-
     explicit Writer(QString folder = journal::folder());
     // Writes with the function given instead of a file (tests: a disk that takes its time).
     using Write = std::function<bool(const Entry &entry, QString *error)>;
@@ -115,9 +110,10 @@ public:
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;
 
-    // `written` runs on the calling thread (it needs an event loop), unless context is gone.
-    void append(const Entry &entry, QObject *context, std::function<void(const Written &)> written,
-                int waitMs = 1000);
+    // `written` runs on the calling thread (it needs an event loop): the line is on the disk,
+    // or the disk refused it (Failure::Refused), or did not take it within the wait
+    // (Failure::TimedOut).
+    void append(const Entry &entry, Then<Done> written, int waitMs = 1000);
     QString fileFor(const QDate &day) const;
 
 private:

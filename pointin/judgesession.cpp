@@ -1,34 +1,30 @@
 #include "pointin/judgesession.h"
 
 #include "journal/markjournal.h"
+#include "pointin/judgetexts.h"
 
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using gateway::Registration;
+using gateway::Landing;
 
 namespace {
 
-const QString s_missingPoints =
-    u"＊＊＊ ポイントの入っていない部分があります。 ＊＊＊  確認してください。"_s;
-const QString s_competitorChanged = u"選手が変わったため、登録できませんでした。"_s;
-const QString s_notRegistered =
-    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
-
-journal::Outcome journalOutcome(Registration outcome)
+journal::Entry entryOf(const QString &seat, const QDateTime &time, const Competitor &competitor,
+                       const Marks &marks, journal::Outcome outcome)
 {
-    switch (outcome) {
-    case Registration::Registered:
-        return journal::Outcome::Registered;
-    case Registration::CompetitorChanged:
-        return journal::Outcome::CompetitorChanged;
-    case Registration::Failed:
-        return journal::Outcome::Failed;
-    case Registration::Unknown:
-    case Registration::Unverifiable:
-        break;
-    }
-    return journal::Outcome::Unknown;
+    journal::Entry e;
+    e.time = time;
+    e.seat = seat;
+    e.bib = competitor.bibAsRead;
+    e.round = competitor.round.asRead();
+    e.name = competitor.name;
+    e.flight = marks.flight;
+    e.landing = marks.landing;
+    e.outrun = marks.outrun;
+    e.mark = marks.mark;
+    e.outcome = outcome;
+    return e;
 }
 
 } // namespace
@@ -40,14 +36,73 @@ JudgeSession::JudgeSession(QObject *parent)
 
 JudgeSession::~JudgeSession() = default;
 
-// --- following the run ---------------------------------------------------------------------
+// --- the states: each changes here only ------------------------------------------------------
+
+void JudgeSession::setPoll(Poll poll)
+{
+    m_poll = poll;
+}
+
+void JudgeSession::setRegistration(Registration registration, bool announced)
+{
+    const bool wasAsking = asking();
+    m_registration = registration;
+    m_announced = registration == Registration::Registering && announced;
+    if (wasAsking != asking())
+        Q_EMIT questionChanged();
+}
+
+// The question goes; a registration on its way goes on.
+void JudgeSession::hideQuestion()
+{
+    if (m_registration == Registration::Asking)
+        setRegistration(Registration::Idle);
+    else if (m_registration == Registration::Registering)
+        setRegistration(Registration::Registering, true);
+}
+
+void JudgeSession::setUnknown(Unknown unknown)
+{
+    m_unknown = unknown;
+    if (unknown == Unknown::None)
+        m_pending.reset();
+}
+
+void JudgeSession::setOperatorReady(bool ready)
+{
+    if (m_operatorReady == ready)
+        return;
+    m_operatorReady = ready;
+    Q_EMIT operatorReadyChanged();
+}
+
+void JudgeSession::setNotice(Notice notice)
+{
+    if (m_notice == notice)
+        return;
+    m_notice = notice;
+    Q_EMIT noticeChanged();
+}
+
+void JudgeSession::answered(bool good)
+{
+    const QDateTime now = m_clock();
+    if (good) {
+        m_health.lastGoodAnswer = now;
+        m_health.failingSince = QDateTime();
+    } else if (!m_health.failingSince.isValid()) {
+        m_health.failingSince = now;
+    }
+    Q_EMIT healthChanged();
+}
+
+// --- following the run -----------------------------------------------------------------------
 
 void JudgeSession::begin()
 {
     ++m_showing;
-    m_pollInFlight = false;
-    m_ending = false;
-    m_endRequested = false;
+    setPoll(Poll::Idle);
+    m_ending = Ending::No;
     m_pollFailureTold = false;
     // The first check of every showing loads the current competitor, whatever was shown.
     m_competitor.reset();
@@ -58,15 +113,14 @@ void JudgeSession::begin()
 
 void JudgeSession::finish()
 {
-    ++m_showing; // answers still on their way belong to the showing that is over
-    m_pollInFlight = false;
-    m_ending = false;
-    m_endRequested = false;
+    ++m_showing; // replies still on their way belong to the showing that is over
+    setPoll(Poll::Idle);
+    m_ending = Ending::No;
 }
 
 void JudgeSession::tick()
 {
-    if (!m_pollInFlight)
+    if (m_poll == Poll::Idle)
         check(false);
 }
 
@@ -74,34 +128,32 @@ void JudgeSession::check(bool checkOnly)
 {
     if (!m_requests)
         return;
-    m_pollInFlight = true;
-    std::optional<gateway::Shown> shown;
-    if (m_competitor)
-        shown = gateway::Shown{m_competitor->zek, m_competitor->round};
-    m_requests->poll(m_seat, shown, checkOnly, this,
-                     [this, showing = m_showing, checkOnly](const auto &answer) {
-                         if (showing != m_showing)
-                             return; // asked before the window was closed
-                         m_pollInFlight = false;
-                         pollAnswered(answer, checkOnly);
-                     });
+    setPoll(Poll::Waiting);
+    m_requests->poll(
+        m_seat, m_competitor, checkOnly,
+        Then<gateway::PollResult>(this, [this, showing = m_showing, checkOnly](const auto &reply) {
+            if (showing != m_showing)
+                return; // asked before the window was closed
+            setPoll(Poll::Idle);
+            pollAnswered(reply, checkOnly);
+        }));
 }
 
-void JudgeSession::pollAnswered(const gateway::Answer<gateway::PollResult> &answer, bool fromShow)
+void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fromShow)
 {
     using State = gateway::PollResult::State;
-    // A row the check cannot read is no outage: the connection answered.
-    answered(answer.ok() || m_requests->connected());
-    if (!answer.ok()) {
+    // A row the check cannot read is no outage: the server answered.
+    answered(reply.answered());
+    if (!reply.ok()) {
         // The server gone, or a row the check cannot read (a bib that is no number, a missing
         // column or table): the competitor, the judge's entry and the seat stay, the judge is
         // told once and the next good poll loads the competitor.
         if (!std::exchange(m_pollFailureTold, true))
-            Q_EMIT pollFailed(answer.error);
+            Q_EMIT pollFailed(reply.error());
         return;
     }
     m_pollFailureTold = false;
-    const gateway::PollResult &result = *answer.value;
+    const gateway::PollResult &result = reply.value();
     if (!result.judgeStatement.isEmpty())
         m_judgeStatement = result.judgeStatement;
     if (!result.referenceStatement.isEmpty())
@@ -125,32 +177,32 @@ void JudgeSession::pollAnswered(const gateway::Answer<gateway::PollResult> &answ
     resolvePending();
 }
 
-void JudgeSession::sameCompetitor(const gateway::Competitor &read)
+void JudgeSession::sameCompetitor(const Competitor &read)
 {
     if (!m_competitor)
         return; // the table's bib is empty: nothing to show
-    if (read.hon == u"X") {
+    if (read.round.notReady()) {
         setOperatorReady(false);
         return;
     }
-    if (m_competitor->round == u"X" && read.hon != u"X") {
-        m_competitor->round = read.hon;
+    if (m_competitor->round.notReady()) {
+        m_competitor->round = read.round;
         Q_EMIT roundChanged();
     }
 }
 
 void JudgeSession::load(const gateway::PollResult &result)
 {
-    const gateway::Competitor &c = result.competitor;
-    m_competitor = Competitor{c.zek, c.bib, c.hon, c.name, c.team, c.tstno, result.reference};
+    m_competitor = result.competitor;
+    m_reference = result.reference;
     setNotice(Notice::None);
-    setAsking(false);
+    hideQuestion();
 
     m_entry.clearAll();
     for (int row = 0; row < EntryModel::RowCount; ++row) {
         // The stored deductions without their dots: "0.5" -> "05"; a stored 1.0 matches
         // nothing, and no caption is empty. A row showing one holds it as its value.
-        const QString stored = QString(c.stored[row]).remove(u'.');
+        const QString stored = QString(result.stored[row]).remove(u'.');
         for (int i = 0; !stored.isEmpty() && i < EntryModel::ColumnCount[row]; ++i) {
             if (stored == EntryModel::caption(i).remove(u'.'))
                 m_entry.showStored(row, i);
@@ -159,7 +211,7 @@ void JudgeSession::load(const gateway::PollResult &result)
     }
     Q_EMIT competitorLoaded();
 
-    if (c.registered()) {
+    if (result.registeredBefore) {
         setNotice(Notice::AlreadyRegistered);
         // Chosen through the focus, as the judge would: the marks registered in race.
         for (int row = 0; result.registeredMarks && row < EntryModel::RowCount; ++row) {
@@ -171,46 +223,10 @@ void JudgeSession::load(const gateway::PollResult &result)
         }
     }
     // Round X: the operator is not ready, and the round on display stays.
-    setOperatorReady(c.hon != u"X");
+    setOperatorReady(!result.competitor.round.notReady());
 }
 
-void JudgeSession::setOperatorReady(bool ready)
-{
-    if (m_operatorReady == ready)
-        return;
-    m_operatorReady = ready;
-    Q_EMIT operatorReadyChanged();
-}
-
-void JudgeSession::setNotice(Notice notice)
-{
-    if (m_notice == notice)
-        return;
-    m_notice = notice;
-    Q_EMIT noticeChanged();
-}
-
-void JudgeSession::setAsking(bool asking)
-{
-    if (m_asking == asking)
-        return;
-    m_asking = asking;
-    Q_EMIT questionChanged();
-}
-
-void JudgeSession::answered(bool good)
-{
-    const QDateTime now = m_clock();
-    if (good) {
-        m_health.lastGoodAnswer = now;
-        m_health.failingSince = QDateTime();
-    } else if (!m_health.failingSince.isValid()) {
-        m_health.failingSince = now;
-    }
-    Q_EMIT healthChanged();
-}
-
-// --- the entry -----------------------------------------------------------------------------
+// --- the entry -------------------------------------------------------------------------------
 
 void JudgeSession::choose(int row, int column)
 {
@@ -252,50 +268,56 @@ void JudgeSession::start()
 
 void JudgeSession::end()
 {
-    if (m_ending || !m_requests)
+    if (m_ending != Ending::No || !m_requests)
         return;
-    if (m_registering) {
+    if (registering()) {
         // Ends once the outcome is in: the registering notice says why it waits.
-        m_endRequested = true;
+        m_ending = Ending::AfterRegistration;
         return;
     }
-    m_ending = true;
-    // The window closes once the seat is free; a failure leaves it open and polling.
-    m_requests->releaseSeat(m_seat, this, [this, showing = m_showing](const auto &answer) {
-        m_ending = false;
-        if (showing != m_showing)
-            return;
-        if (!answer.ok()) {
-            Q_EMIT pollFailed(answer.error);
-            return;
-        }
-        setAsking(false);
-        m_competitor.reset();
-        Q_EMIT closing();
-    });
+    release();
 }
 
-// --- confirming and registering ------------------------------------------------------------
+// The window closes once the seat is free; a failure leaves it open and polling.
+void JudgeSession::release()
+{
+    m_ending = Ending::Releasing;
+    m_requests->releaseSeat(m_seat,
+                            Then<Done>(this, [this, showing = m_showing](const auto &reply) {
+                                m_ending = Ending::No;
+                                if (showing != m_showing)
+                                    return;
+                                if (!reply.ok()) {
+                                    Q_EMIT pollFailed(reply.error());
+                                    return;
+                                }
+                                hideQuestion();
+                                m_competitor.reset();
+                                Q_EMIT closing();
+                            }));
+}
+
+// --- confirming and registering --------------------------------------------------------------
 
 void JudgeSession::confirm()
 {
-    if (m_registering)
+    if (registering())
         return; // one registration at a time: its outcome comes first
     if (m_entry.complete())
-        setAsking(true);
+        setRegistration(Registration::Asking);
     else
-        Q_EMIT told(s_missingPoints);
+        Q_EMIT told(judgetexts::missingPoints);
 }
 
 void JudgeSession::answerNo()
 {
-    setAsking(false);
+    hideQuestion();
 }
 
 void JudgeSession::answerYes()
 {
-    if (!m_entry.complete() || m_registering || !m_requests || !m_competitor) {
-        setAsking(false);
+    if (!m_entry.complete() || registering() || !m_requests || !m_competitor) {
+        hideQuestion();
         return;
     }
     // What the rows show is what is written; the mark is computed again, not read from its
@@ -304,21 +326,23 @@ void JudgeSession::answerYes()
                     {m_entry.valueText(EntryModel::Flight), m_entry.valueText(EntryModel::Landing),
                      m_entry.valueText(EntryModel::Outrun), m_entry.markText()}};
     // Marks confirmed again for the competitor replace those whose outcome was not known.
-    if (m_unresolved && onDisplay(m_unresolved->sent))
-        m_unresolved.reset();
-    m_registering = true;
+    if (m_pending && onDisplay(*m_pending))
+        setUnknown(Unknown::None);
+    // The question stays until the outcome replaces it, or the registering notice does.
+    setRegistration(Registration::Registering);
     const int registration = ++m_registrations;
-    m_requests->registerMarks(
-        m_seat, {sent.competitor.zek, sent.competitor.round}, sent.marks, this,
-        [this, sent](const gateway::RegistrationOutcome &outcome) { registered(outcome, sent); });
+    m_requests->registerMarks(m_seat, sent.competitor, sent.marks,
+                              Then<Landing>(this, [this, sent](const Reply<Landing> &reply) {
+                                  registered(reply, sent);
+                              }));
     // An outcome that comes at once replaces the question itself: only one that takes longer
-    // is announced, and nothing is drawn meanwhile that would hold the outcome up.
-    // The notice is the competitor's it was for: one loaded meanwhile keeps its own.
+    // is announced, and nothing is drawn meanwhile that would hold the outcome up. The notice
+    // is the competitor's it was for: one loaded meanwhile keeps its own.
     QTimer::singleShot(registeringNoticeDelayMs, this, [this, registration, sent] {
-        if (!m_registering || registration != m_registrations)
+        if (!registering() || registration != m_registrations)
             return;
         if (onDisplay(sent)) {
-            setAsking(false);
+            setRegistration(Registration::Registering, true);
             setNotice(Notice::Registering);
         }
         m_health.registering = true;
@@ -326,93 +350,104 @@ void JudgeSession::answerYes()
     });
 }
 
-void JudgeSession::registered(const gateway::RegistrationOutcome &outcome, const Sent &sent)
+void JudgeSession::registered(const Reply<Landing> &reply, const Sent &sent)
 {
-    record(outcome.outcome, sent, [this, outcome, sent, showing = m_showing] {
-        m_registering = false;
+    Outcome outcome = Outcome::Failed;
+    if (reply.ok()) {
+        switch (reply.value()) {
+        case Landing::Registered:
+            outcome = Outcome::Registered;
+            break;
+        case Landing::CompetitorChanged:
+            outcome = Outcome::CompetitorChanged;
+            break;
+        case Landing::NotThere:
+            outcome = Outcome::Failed;
+            break;
+        case Landing::Unverifiable:
+            outcome = Outcome::Unverifiable;
+            break;
+        }
+    } else if (reply.failure() == Failure::UnknownOutcome) {
+        outcome = Outcome::Unknown;
+    }
+    record(outcome, sent, [this, reply, outcome, sent, showing = m_showing] {
         m_health.registering = false;
-        setAsking(false);
+        setRegistration(Registration::Idle);
         // A failure the server answered with (a row another program holds) is no outage.
-        answered(outcome.outcome == Registration::Failed
-                     ? outcome.serverAnswered
-                     : outcome.outcome != Registration::Unknown);
-        if (outcome.outcome == Registration::Unknown && outcome.unresolved)
-            m_unresolved = Pending{outcome.unresolved, sent};
+        answered(reply.answered());
+        if (outcome == Outcome::Unknown) {
+            m_pending = sent;
+            setUnknown(Unknown::Checking);
+        }
         if (showing == m_showing)
-            show(outcome.outcome, sent);
-        if (std::exchange(m_endRequested, false))
+            show(outcome, sent);
+        if (m_ending == Ending::AfterRegistration) {
+            m_ending = Ending::No;
             end();
+        }
     });
 }
 
 // The journal holds the outcome before the window shows it; a journal that cannot be written
 // never stops the registration, and the judge is told once an outage, after the outcome: a
 // line on the disk ends the outage.
-void JudgeSession::record(Registration outcome, const Sent &sent, std::function<void()> then)
+void JudgeSession::record(Outcome outcome, const Sent &sent, std::function<void()> then)
 {
     if (!m_journal) {
         then();
         return;
     }
-    journal::Entry entry;
-    entry.time = m_clock();
-    entry.seat = m_seat;
-    entry.bib = sent.competitor.zek;
-    entry.round = sent.competitor.round;
-    entry.name = sent.competitor.name;
-    entry.flight = sent.marks.flight;
-    entry.landing = sent.marks.landing;
-    entry.outrun = sent.marks.outrun;
-    entry.mark = sent.marks.mark;
-    entry.outcome = journalOutcome(outcome);
-    m_journal->append(entry, this, [this, then](const journal::Writer::Written &written) {
-        const bool tell = !written.ok && !m_journalFailureTold;
-        m_journalFailureTold = !written.ok;
-        then();
-        if (tell)
-            Q_EMIT told(u"採点記録を保存できません（"_s + written.error +
-                        u"）。登録はこのまま続けられます。"_s);
-    });
+    static constexpr journal::Outcome lines[] = {
+        journal::Outcome::Registered, journal::Outcome::CompetitorChanged, journal::Outcome::Failed,
+        journal::Outcome::Unknown, journal::Outcome::Unknown};
+    m_journal->append(entryOf(m_seat, m_clock(), sent.competitor, sent.marks, lines[int(outcome)]),
+                      Then<Done>(this, [this, then](const Reply<Done> &written) {
+                          const bool tell = !written.ok() && !m_journalFailureTold;
+                          m_journalFailureTold = !written.ok();
+                          then();
+                          if (tell)
+                              Q_EMIT told(judgetexts::journalFailed(written.error()));
+                      }));
 }
 
 bool JudgeSession::onDisplay(const Sent &sent) const
 {
-    return m_competitor && m_competitor->zek == sent.competitor.zek &&
+    return m_competitor && m_competitor->bibAsRead == sent.competitor.bibAsRead &&
            m_competitor->round == sent.competitor.round;
 }
 
 // The notice belongs to whoever is shown: an outcome for a competitor no longer on display
 // leaves it alone and names the bib it was for.
-void JudgeSession::show(Registration outcome, const Sent &sent)
+void JudgeSession::show(Outcome outcome, const Sent &sent)
 {
     const bool shown = onDisplay(sent);
-    const QString bib = sent.competitor.bib;
+    const QString bib = sent.competitor.bibShown;
     switch (outcome) {
-    case Registration::Registered:
+    case Outcome::Registered:
         if (shown)
             setNotice(Notice::Registered);
         return;
-    case Registration::Unknown:
+    case Outcome::Unknown:
         if (shown)
             setNotice(Notice::Checking);
         return;
-    case Registration::CompetitorChanged:
+    case Outcome::CompetitorChanged:
         if (shown)
             setNotice(Notice::None);
-        Q_EMIT told(s_competitorChanged);
+        Q_EMIT told(judgetexts::competitorChanged);
         return;
-    case Registration::Failed:
+    case Outcome::Failed:
         if (shown)
             setNotice(Notice::None);
         // Never a banner for marks that are not in the table; confirming again is asked only
         // while the competitor is still the one on display.
-        Q_EMIT told(shown ? s_notRegistered
-                          : u"ゼッケン "_s + bib + u" の登録ができませんでした。"_s);
+        Q_EMIT told(shown ? judgetexts::notRegistered : judgetexts::notRegisteredFor(bib));
         return;
-    case Registration::Unverifiable:
+    case Outcome::Unverifiable:
         if (shown)
             setNotice(Notice::None);
-        Q_EMIT told(u"ゼッケン "_s + bib + u" の登録を確認できませんでした。"_s);
+        Q_EMIT told(judgetexts::notVerifiedFor(bib));
         return;
     }
 }
@@ -420,22 +455,29 @@ void JudgeSession::show(Registration outcome, const Sent &sent)
 // An outcome that was not known is asked after a poll that reached the server.
 void JudgeSession::resolvePending()
 {
-    if (!m_unresolved || m_resolving || !m_requests)
+    if (m_unknown != Unknown::Checking || !m_requests)
         return;
-    m_resolving = true;
-    const Pending pending = *m_unresolved;
-    m_requests->resolve(pending.unresolved, this,
-                        [this, pending](const gateway::RegistrationOutcome &outcome) {
-                            m_resolving = false;
-                            if (!m_unresolved || m_unresolved->unresolved != pending.unresolved)
-                                return; // confirmed again meanwhile
-                            if (outcome.outcome == Registration::Unknown)
-                                return; // the next poll that reaches the server asks again
-                            m_unresolved.reset();
-                            record(outcome.outcome, pending.sent,
-                                   [this, outcome, sent = pending.sent, showing = m_showing] {
-                                       if (showing == m_showing)
-                                           show(outcome.outcome, sent);
-                                   });
-                        });
+    setUnknown(Unknown::Resolving);
+    const Sent pending = *m_pending;
+    m_requests->resolve(
+        m_seat, pending.competitor, pending.marks,
+        Then<Landing>(this, [this, pending](const Reply<Landing> &reply) {
+            const bool same = m_pending && m_pending->marks == pending.marks &&
+                              m_pending->competitor.bibAsRead == pending.competitor.bibAsRead &&
+                              m_pending->competitor.round == pending.competitor.round;
+            if (m_unknown != Unknown::Resolving || !same)
+                return; // confirmed again meanwhile
+            if (!reply.ok()) {
+                setUnknown(Unknown::Checking); // the next poll that reaches the server asks again
+                return;
+            }
+            setUnknown(Unknown::None);
+            const Outcome outcome = reply.value() == Landing::Registered     ? Outcome::Registered
+                                    : reply.value() == Landing::Unverifiable ? Outcome::Unverifiable
+                                                                             : Outcome::Failed;
+            record(outcome, pending, [this, outcome, pending, showing = m_showing] {
+                if (showing == m_showing)
+                    show(outcome, pending);
+            });
+        }));
 }

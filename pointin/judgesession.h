@@ -24,17 +24,6 @@ class JudgeSession : public QObject
 public:
     using Row = EntryModel::Row;
 
-    // The competitor on display. The round is the last one read that is a round ("X", the
-    // operator not ready, is none).
-    struct Competitor
-    {
-        QString zek;   // the bib as read
-        QString bib;   // as shown: at least three digits
-        QString round; // as read
-        QString name, team, tstno;
-        QList<std::pair<QString, QString>> reference; // judgep's bound columns
-    };
-
     // What the notice over the confirm button says.
     enum class Notice
     {
@@ -43,6 +32,31 @@ public:
         Registered,        // the marks are in the judge's table
         AlreadyRegistered, // loaded with the marks registered before
         Checking           // the commit was sent and its answer never came
+    };
+
+    enum class Poll
+    {
+        Idle,
+        Waiting // at most one poll is on its way
+    };
+    enum class Registration
+    {
+        Idle,
+        Asking,     // the confirmation question is up
+        Registering // はい waits for its outcome
+    };
+    // Marks whose commit answer was lost, until their outcome is found out.
+    enum class Unknown
+    {
+        None,
+        Checking, // found out after the next poll that reaches the server
+        Resolving // being found out now
+    };
+    enum class Ending
+    {
+        No,
+        AfterRegistration, // End pressed while はい waits: once its outcome is in
+        Releasing          // the seat's release is on its way
     };
 
     struct Health
@@ -67,16 +81,25 @@ public:
     // The clock of the health line; tests move it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
+    // The competitor on display. Its round is the last one read that is a round ("X", the
+    // operator not ready, is none).
     const std::optional<Competitor> &competitor() const { return m_competitor; }
+    const QList<std::pair<QString, QString>> &reference() const { return m_reference; }
     const EntryModel &entry() const { return m_entry; }
     Notice notice() const { return m_notice; }
     bool operatorReady() const { return m_operatorReady; }
-    bool asking() const { return m_asking; } // the confirmation question is up
-    bool pollInFlight() const { return m_pollInFlight; }
-    bool registering() const { return m_registering; }
-    bool ending() const { return m_ending || m_endRequested; }
+    // The confirmation question is up: asked, or はい pressed and its outcome not yet in nor
+    // announced.
+    bool asking() const
+    {
+        return m_registration == Registration::Asking ||
+               (m_registration == Registration::Registering && !m_announced);
+    }
+    bool pollInFlight() const { return m_poll == Poll::Waiting; }
+    bool registering() const { return m_registration == Registration::Registering; }
+    bool ending() const { return m_ending != Ending::No; }
     const Health &health() const { return m_health; }
-    bool unresolved() const { return m_unresolved.has_value(); }
+    bool unresolved() const { return m_unknown != Unknown::None; }
     // The last statements run on the judge's table and on judgep, for the diagnostic display.
     QString judgeStatement() const { return m_judgeStatement; }
     QString referenceStatement() const { return m_referenceStatement; }
@@ -118,30 +141,38 @@ Q_SIGNALS:
     void closing(); // the seat is released: the window closes
 
 private:
+    // What a registration came to, for the journal and the window.
+    enum class Outcome
+    {
+        Registered,
+        CompetitorChanged,
+        Failed,
+        Unknown,
+        Unverifiable
+    };
     // What はい sent: the competitor on display then, and the marks.
     struct Sent
     {
         Competitor competitor;
-        gateway::Marks marks;
-    };
-    struct Pending
-    {
-        std::shared_ptr<gateway::Unresolved> unresolved;
-        Sent sent;
+        Marks marks;
     };
 
     void check(bool checkOnly);
-    void pollAnswered(const gateway::Answer<gateway::PollResult> &answer, bool fromShow);
-    void sameCompetitor(const gateway::Competitor &read);
+    void pollAnswered(const Reply<gateway::PollResult> &reply, bool fromShow);
+    void sameCompetitor(const Competitor &read);
     void load(const gateway::PollResult &result);
+    void setPoll(Poll poll);
+    void setRegistration(Registration registration, bool announced = false);
+    void hideQuestion();
+    void setUnknown(Unknown unknown);
     void setNotice(Notice notice);
     void setOperatorReady(bool ready);
-    void setAsking(bool asking);
     void answered(bool good);
-    void registered(const gateway::RegistrationOutcome &outcome, const Sent &sent);
-    void record(gateway::Registration outcome, const Sent &sent, std::function<void()> then);
-    void show(gateway::Registration outcome, const Sent &sent);
+    void registered(const Reply<gateway::Landing> &reply, const Sent &sent);
+    void record(Outcome outcome, const Sent &sent, std::function<void()> then);
+    void show(Outcome outcome, const Sent &sent);
     void resolvePending();
+    void release();
     bool onDisplay(const Sent &sent) const;
 
     JudgeRequests *m_requests = nullptr;
@@ -150,21 +181,21 @@ private:
     std::function<QDateTime()> m_clock;
 
     std::optional<Competitor> m_competitor;
+    QList<std::pair<QString, QString>> m_reference; // judgep's bound columns
     EntryModel m_entry;
     Notice m_notice = Notice::None;
     bool m_operatorReady = false;
-    bool m_asking = false;
     Health m_health;
 
-    int m_showing = 0;           // answers of an earlier showing are dropped
-    bool m_pollInFlight = false; // at most one poll at a time
-    bool m_pollFailureTold = false;
-    bool m_registering = false;  // はい waits for its outcome
-    int m_registrations = 0;     // はい pressed so far
-    bool m_ending = false;       // End waits for the seat's release
-    bool m_endRequested = false; // End pressed while はい waited
-    bool m_resolving = false;
-    bool m_journalFailureTold = false;   // until a line is on the disk again
-    std::optional<Pending> m_unresolved; // a registration whose outcome is not known yet
+    int m_showing = 0; // replies of an earlier showing are dropped
+    Poll m_poll = Poll::Idle;
+    Registration m_registration = Registration::Idle;
+    bool m_announced = false; // the registering notice replaced the question
+    Unknown m_unknown = Unknown::None;
+    Ending m_ending = Ending::No;
+    int m_registrations = 0;           // はい pressed so far
+    std::optional<Sent> m_pending;     // the marks whose outcome is not known yet
+    bool m_pollFailureTold = false;    // until a poll answers again
+    bool m_journalFailureTold = false; // until a line is on the disk again
     QString m_judgeStatement, m_referenceStatement;
 };

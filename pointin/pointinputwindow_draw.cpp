@@ -71,11 +71,11 @@ void PointInputWindow::drawMark()
 
 void PointInputWindow::drawCompetitor()
 {
-    const JudgeSession::Competitor &c = *m_session.competitor();
-    m_trialPanel->setVisible(!c.tstno.isEmpty());
-    if (!c.tstno.isEmpty())
-        m_trialText->setText(c.tstno);
-    m_bib->setText(c.bib);
+    const Competitor &c = *m_session.competitor();
+    m_trialPanel->setVisible(!c.trialText.isEmpty());
+    if (!c.trialText.isEmpty())
+        m_trialText->setText(c.trialText);
+    m_bib->setText(c.bibShown);
     m_name->setText(c.name);
     m_team->setText(c.team);
     m_startButton->setFocus();
@@ -83,7 +83,7 @@ void PointInputWindow::drawCompetitor()
     if (m_diagnostic->text() != reference)
         m_diagnostic->setText(reference);
     for (ColumnEdit *edit : m_referenceEdits)
-        edit->showRow(c.reference);
+        edit->showRow(m_session.reference());
     drawMark();
     drawRound();
 }
@@ -91,9 +91,9 @@ void PointInputWindow::drawCompetitor()
 void PointInputWindow::drawRound()
 {
     // Round X: the operator is not ready; the round on display stays.
-    const QString round = m_session.competitor()->round;
-    if (round != u"X")
-        m_round->setText(round == u"3" ? u"試技"_s : round + u" 本目"_s);
+    const Round &round = m_session.competitor()->round;
+    if (!round.notReady())
+        m_round->setText(round.label());
 }
 
 void PointInputWindow::drawNotice()

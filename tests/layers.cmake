@@ -15,3 +15,7 @@ tollivane_layer_violation(window_includes_statements_by_path pointin
     "db/statements.h is internal to the db layer")
 tollivane_layer_violation(database_includes_window db
     "pointin/pointinputwindow.h: No such file or directory")
+tollivane_layer_violation(worker_includes_competition db_worker_internals
+    "db/statements.h: No such file or directory")
+tollivane_layer_violation(engine_includes_worker db_engine_internals
+    "db/statementworker.h: No such file or directory")

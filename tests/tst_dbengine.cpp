@@ -1,4 +1,5 @@
 #include "db/dbengine.h"
+#include "db/serverconnection.h"
 #include "db/statements.h"
 #include "tst_dbbackends.h"
 
@@ -41,13 +42,11 @@ private Q_SLOTS:
             QCOMPARE(e.text(), u"Field 'team' not found"_s);
         }
 
-        // A data-bound display needs its column when the query opens.
-        DataSource source;
-        source.setDataSet(&query);
-        source.bindField(u"name"_s);
+        // A column the reader needs must be there when the query opens.
+        query.addRequiredField(u"name"_s);
         query.open();
         QVERIFY(query.active());
-        source.bindField(u"TDap"_s);
+        query.addRequiredField(u"TDap"_s);
         try {
             query.open();
             QFAIL("the query opened without the bound column");
@@ -122,17 +121,18 @@ private Q_SLOTS:
         auto victim = m_backends.connection(route);
         auto other = m_backends.connection(route);
         victim->open();
-        const std::optional<statements::ServerConnection> id = statements::identify(*victim);
+        const std::optional<serverconnection::ServerConnection> id =
+            serverconnection::identify(*victim);
         QVERIFY(id && id->id > 0 && !id->marks.isEmpty());
-        QVERIFY(statements::stillOpen(*other, *id));
+        QVERIFY(serverconnection::stillOpen(*other, *id));
         for (qsizetype mark = 0; mark < id->marks.size(); ++mark) {
-            statements::ServerConnection later = *id;
+            serverconnection::ServerConnection later = *id;
             later.marks[mark] += u"0"_s;
-            QVERIFY(!statements::end(*other, later));
+            QVERIFY(!serverconnection::end(*other, later));
         }
-        QVERIFY(statements::stillOpen(*other, *id));
-        QVERIFY(statements::end(*other, *id));
-        QTRY_VERIFY(!statements::stillOpen(*other, *id));
+        QVERIFY(serverconnection::stillOpen(*other, *id));
+        QVERIFY(serverconnection::end(*other, *id));
+        QTRY_VERIFY(!serverconnection::stillOpen(*other, *id));
     }
 
     // Over MariaDB's local socket every connection of a user looks alike ("localhost"), and
@@ -156,19 +156,19 @@ private Q_SLOTS:
         };
         auto station = connect();
         auto console = connect();
-        const auto ours = statements::identify(*station);
-        const auto theirs = statements::identify(*console);
+        const auto ours = serverconnection::identify(*station);
+        const auto theirs = serverconnection::identify(*console);
         QVERIFY(ours && theirs);
-        statements::ServerConnection restarted = *ours;
+        serverconnection::ServerConnection restarted = *ours;
         restarted.id = theirs->id; // our number, as if the server had given it away since
-        QVERIFY(!statements::stillOpen(*checker, restarted));
-        QVERIFY(!statements::end(*checker, restarted));
+        QVERIFY(!serverconnection::stillOpen(*checker, restarted));
+        QVERIFY(!serverconnection::end(*checker, restarted));
         Query alive(console.get());
         alive.sql().add(u"select 1 as one"_s);
         alive.open();
         QCOMPARE(alive.fieldAsString(u"one"_s), u"1"_s);
-        QVERIFY(statements::end(*checker, *ours));
-        QTRY_VERIFY(!statements::stillOpen(*checker, *ours));
+        QVERIFY(serverconnection::end(*checker, *ours));
+        QTRY_VERIFY(!serverconnection::stillOpen(*checker, *ours));
     }
 
     void missingTableRaisesTheEngineText_data() { support::routeRows(); }

@@ -31,9 +31,9 @@ const QString notRegistered =
     u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
 
 // Short bounds, so that a test waits fractions of a second for what takes seconds at a hill.
-CompetitionGateway::Bounds testBounds()
+Bounds testBounds()
 {
-    CompetitionGateway::Bounds bounds;
+    Bounds bounds;
     bounds.statementMs = 500;
     bounds.registrationMs = 900;
     bounds.retryPauseMs = 20;
@@ -320,7 +320,7 @@ private Q_SLOTS:
         QVERIFY(openThrough(relay, route));
         dropOtherConnections(route); // the station's next poll opens a connection anew
         // Polls as the timer makes them: each after the backoff, so each may try the server.
-        CompetitionGateway::Bounds bounds = testBounds();
+        Bounds bounds = testBounds();
         bounds.statementMs = 200;
         bounds.backoffMaxMs = 50;
         station::gateway()->setBounds(bounds);
@@ -346,7 +346,7 @@ private Q_SLOTS:
         // timed as the poll timer would see it (two of its 3 s), with the station's own bound.
         putUp(u"008"_s);
         relay.release();
-        bounds.statementMs = CompetitionGateway::Bounds().statementMs;
+        bounds.statementMs = Bounds().statementMs;
         station::gateway()->setBounds(bounds);
         const int twoPolls = 2 * pointInput()->findChild<QTimer *>(u"recallTimer"_s)->interval();
         QElapsedTimer back;
@@ -379,8 +379,8 @@ private Q_SLOTS:
         }
         relay.strand();
         putUp(u"008"_s);
-        CompetitionGateway::Bounds bounds = testBounds();
-        bounds.statementMs = CompetitionGateway::Bounds().statementMs;
+        Bounds bounds = testBounds();
+        bounds.statementMs = Bounds().statementMs;
         station::gateway()->setBounds(bounds);
         const int twoPolls = 2 * pointInput()->findChild<QTimer *>(u"recallTimer"_s)->interval();
         QElapsedTimer back;
@@ -408,9 +408,9 @@ private Q_SLOTS:
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route));
-        station::gateway()->setBeforeCommit([&relay] { relay.holdAnswers(); });
+        station::gateway()->setBeforeCommitForTests([&relay] { relay.holdAnswers(); });
         QVERIFY(confirm(2, 3, 4) >= 0);
-        station::gateway()->setBeforeCommit({});
+        station::gateway()->setBeforeCommitForTests({});
         QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録を確認中です。"_s);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
         QCOMPARE(judgeRow(), u"007 1 1.5 2 15.5 T"_s); // it did land
@@ -449,7 +449,7 @@ private Q_SLOTS:
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route));
-        CompetitionGateway::Bounds bounds = testBounds();
+        Bounds bounds = testBounds();
         bounds.registrationMs = 5000; // room for the path to come back within it
         station::gateway()->setBounds(bounds);
         if (claim) {
@@ -457,7 +457,7 @@ private Q_SLOTS:
             QVERIFY(settle());
             execute(u"update judgeA set ent='False'"_s);
         }
-        station::gateway()->setBeforeCommit([&relay] {
+        station::gateway()->setBeforeCommitForTests([&relay] {
             relay.holdAnswers();
             // After the statement bound: the commit's own answer comes too late.
             QTimer::singleShot(800, qApp, [&relay] { relay.release(); });
@@ -470,7 +470,7 @@ private Q_SLOTS:
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!pointInput()->isVisible(), 10000);
         }
-        station::gateway()->setBeforeCommit({});
+        station::gateway()->setBeforeCommitForTests({});
         QVERIFY(settle());
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
         QVERIFY(opened || !claim);
@@ -508,7 +508,7 @@ private Q_SLOTS:
             station::gateway()->setBounds({});
             named<QTimer>(pointInput(), "recallTimer")->start(); // polls come between attempts
         } else if (bounds == 2) {
-            CompetitionGateway::Bounds waiting = testBounds();
+            Bounds waiting = testBounds();
             waiting.lockWaitMs = 5000; // the bound on the lock comes after the statement's
             station::gateway()->setBounds(waiting);
         }
@@ -608,7 +608,7 @@ private Q_SLOTS:
         execute(u"create view judgeA as select j.* from judgeA_rows j, (with recursive n(i) as "
                 u"(select 1 union all select i + 1 from n where i < 3000000) "
                 u"select count(*) from n) slow"_s);
-        CompetitionGateway::Bounds bounds = testBounds();
+        Bounds bounds = testBounds();
         bounds.statementMs = 100;
         station::gateway()->setBounds(bounds);
         pointInput()->pollTick();
@@ -630,14 +630,20 @@ private Q_SLOTS:
         QVERIFY(open(sqliteAliases(), Route::Sqlite));
         CompetitionGateway *gateway = station::gateway();
         execute(u"update judgeA set hon='2'"_s); // 007 opens round 2; no poll saw it yet
-        QList<gateway::Registration> outcomes;
-        const gateway::Marks marks{u"1"_s, u"1"_s, u"1"_s, u"17.0"_s};
-        for (const QString &round : {u"1"_s, u"2"_s})
-            gateway->registerMarks(u"A"_s, {u"007"_s, round}, marks, nullptr,
-                                   [&](const auto &o) { outcomes << o.outcome; });
+        QList<gateway::Landing> outcomes;
+        const Marks marks{u"1"_s, u"1"_s, u"1"_s, u"17.0"_s};
+        for (const QString &round : {u"1"_s, u"2"_s}) {
+            Competitor shown;
+            shown.bibAsRead = u"007"_s;
+            shown.round = Round(round);
+            gateway->registerMarks(u"A"_s, shown, marks,
+                                   Then<gateway::Landing>(nullptr, [&](const auto &reply) {
+                                       outcomes << reply.value();
+                                   }));
+        }
         QVERIFY(settle());
-        QCOMPARE(outcomes, (QList<gateway::Registration>{gateway::Registration::CompetitorChanged,
-                                                         gateway::Registration::Registered}));
+        QCOMPARE(outcomes, (QList<gateway::Landing>{gateway::Landing::CompetitorChanged,
+                                                    gateway::Landing::Registered}));
         QCOMPARE(judgeRow(), u"007 1 1 1 17.0 T"_s);
     }
 };

@@ -2,6 +2,7 @@
 // what it keeps of the judge's entry, what it sends, what it tells and what it records.
 #include "journal/markjournal.h"
 #include "pointin/judgesession.h"
+#include "pointin/judgetexts.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,14 +16,34 @@
 #include <deque>
 
 using namespace Qt::StringLiterals;
-using gateway::Registration;
 using Notice = JudgeSession::Notice;
+using judgetexts::competitorChanged;
+using judgetexts::notRegistered;
 
 namespace {
 
-const QString notRegistered =
-    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
-const QString competitorChanged = u"選手が変わったため、登録できませんでした。"_s;
+// What a registration comes to, as the test orders it.
+enum class Registration
+{
+    Registered,
+    CompetitorChanged,
+    Failed,
+    Unknown,
+    Unverifiable
+};
+
+// The judge's table as the operator's console writes it.
+struct Row
+{
+    QString zek = u"007"_s;
+    QString bib; // unused: the bib shown comes from zek
+    QString hon = u"1"_s;
+    QString tstno;
+    QString name = u"Kasai Noriaki"_s;
+    QString team = u"Tsuchiya"_s;
+    QString sumi;
+    std::array<QString, 3> stored;
+};
 
 // The competition as the operator's console keeps it, answering as the gateway does: through
 // the event loop, or when the test lets an answer go.
@@ -30,105 +51,123 @@ class Competition : public QObject, public JudgeRequests
 {
 public:
     QString jikko = u"1"_s;
-    gateway::Competitor row{u"007"_s, {}, u"1"_s, {}, u"Kasai Noriaki"_s, u"Tsuchiya"_s, {}, {}};
+    Row row;
     std::optional<std::array<QString, 3>> raceMarks;
-    QString pollError; // polls fail with it while it is set
-    bool isConnected = true;
+    QString pollError;       // polls fail with it while it is set
+    bool isConnected = true; // a failure then is a refusal the server answered with
     bool holdRegistrations = false;
     QString releaseError;
 
     struct Sent
     {
-        gateway::Shown competitor;
-        gateway::Marks marks;
+        Competitor competitor;
+        Marks marks;
     };
     QList<Sent> sent;
-    std::deque<gateway::RegistrationOutcome> outcomes; // else as the table says
-    std::deque<gateway::RegistrationOutcome> resolutions;
+    std::deque<Registration> outcomes; // else as the table says
+    std::deque<Registration> resolutions;
     int resolves = 0;
     int releases = 0;
 
-    bool connected() const override { return isConnected; }
-
-    void poll(const QString &, const std::optional<gateway::Shown> &shown, bool checkOnly,
-              QObject *context,
-              std::function<void(const gateway::Answer<gateway::PollResult> &)> done) override
+    void poll(const QString &, const std::optional<Competitor> &shown, bool checkOnly,
+              Then<gateway::PollResult> then) override
     {
-        gateway::Answer<gateway::PollResult> answer;
-        if (!pollError.isEmpty())
-            answer.error = pollError;
-        else
-            answer = read(shown, checkOnly);
-        QTimer::singleShot(0, context, [done, answer] { done(answer); });
+        const Reply<gateway::PollResult> reply =
+            pollError.isEmpty() ? read(shown, checkOnly) : failure<gateway::PollResult>(pollError);
+        QTimer::singleShot(0, this, [then, reply] { then(reply); });
     }
 
-    void registerMarks(const QString &, const gateway::Shown &competitor,
-                       const gateway::Marks &marks, QObject *context,
-                       std::function<void(const gateway::RegistrationOutcome &)> done) override
+    void registerMarks(const QString &, const Competitor &competitor, const Marks &marks,
+                       Then<gateway::Landing> then) override
     {
         sent << Sent{competitor, marks};
-        m_registration = [this, competitor, done] {
-            gateway::RegistrationOutcome outcome(Registration::CompetitorChanged);
+        m_registration = [this, competitor, then] {
+            Registration outcome = Registration::CompetitorChanged;
             if (!outcomes.empty()) {
                 outcome = outcomes.front();
                 outcomes.pop_front();
-            } else if (row.zek == competitor.zek && row.hon == competitor.round) {
-                outcome = {Registration::Registered};
+            } else if (row.zek == competitor.bibAsRead && Round(row.hon) == competitor.round) {
+                outcome = Registration::Registered;
             }
-            done(outcome);
+            then(replyOf(outcome));
         };
         if (!holdRegistrations)
-            QTimer::singleShot(0, context, [this] { answerRegistration(); });
+            QTimer::singleShot(0, this, [this] { answerRegistration(); });
     }
 
     void answerRegistration() { std::exchange(m_registration, {})(); }
 
-    void resolve(const std::shared_ptr<gateway::Unresolved> &unresolved, QObject *context,
-                 std::function<void(const gateway::RegistrationOutcome &)> done) override
+    void resolve(const QString &, const Competitor &, const Marks &,
+                 Then<gateway::Landing> then) override
     {
         ++resolves;
-        gateway::RegistrationOutcome outcome(Registration::Unknown, unresolved);
+        Registration outcome = Registration::Unknown;
         if (!resolutions.empty()) {
             outcome = resolutions.front();
             resolutions.pop_front();
         }
-        QTimer::singleShot(0, context, [done, outcome] { done(outcome); });
+        QTimer::singleShot(0, this, [then, reply = replyOf(outcome)] { then(reply); });
     }
 
-    void releaseSeat(const QString &, QObject *context,
-                     std::function<void(const gateway::Answer<gateway::Done> &)> done) override
+    void releaseSeat(const QString &, Then<Done> then) override
     {
         ++releases;
-        gateway::Answer<gateway::Done> answer;
-        if (releaseError.isEmpty())
-            answer.value = gateway::Done{};
-        else
-            answer.error = releaseError;
-        QTimer::singleShot(0, context, [done, answer] { done(answer); });
+        const Reply<Done> reply =
+            releaseError.isEmpty() ? Reply<Done>::success({}) : failure<Done>(releaseError);
+        QTimer::singleShot(0, this, [then, reply] { then(reply); });
     }
 
 private:
-    gateway::Answer<gateway::PollResult> read(const std::optional<gateway::Shown> &shown,
-                                              bool checkOnly) const
+    template<class T> Reply<T> failure(const QString &text) const
+    {
+        return Reply<T>::failure(isConnected ? Failure::Refused : Failure::Offline, text);
+    }
+
+    Reply<gateway::Landing> replyOf(Registration outcome) const
+    {
+        using gateway::Landing;
+        switch (outcome) {
+        case Registration::Registered:
+            return Reply<Landing>::success(Landing::Registered);
+        case Registration::CompetitorChanged:
+            return Reply<Landing>::success(Landing::CompetitorChanged);
+        case Registration::Failed:
+            return failure<Landing>(u"not written"_s);
+        case Registration::Unknown:
+            return Reply<Landing>::failure(Failure::UnknownOutcome, u"answer lost"_s);
+        case Registration::Unverifiable:
+            break;
+        }
+        return Reply<Landing>::success(Landing::Unverifiable);
+    }
+
+    Reply<gateway::PollResult> read(const std::optional<Competitor> &shown, bool checkOnly) const
     {
         using State = gateway::PollResult::State;
         gateway::PollResult result;
         if (!checkOnly && jikko == u"0")
-            return {result, {}};
-        result.competitor = row;
-        const bool same =
-            shown ? gateway::sameCompetitor(*shown, row.zek, row.hon) : row.zek.isEmpty();
+            return Reply<gateway::PollResult>::success(result);
+        Competitor &c = result.competitor;
+        c.bibAsRead = row.zek;
+        c.round = Round(row.hon);
+        const bool same = shown ? sameCompetitor(*shown, row.zek, c.round) : row.zek.isEmpty();
         result.state = same ? State::Unchanged : State::NewCompetitor;
         if (same)
-            return {result, {}};
+            return Reply<gateway::PollResult>::success(result);
         bool number = false;
         const int bib = row.zek.trimmed().toInt(&number);
         if (!number)
-            return {{}, u"'%1' is not a valid integer value"_s.arg(row.zek)};
-        result.competitor.bib = QString::asprintf("%.3d", bib);
-        if (row.registered())
+            return failure<gateway::PollResult>(
+                u"'%1' is not a valid integer value"_s.arg(row.zek));
+        c.bibShown = QString::asprintf("%.3d", bib);
+        c.name = row.name;
+        c.team = row.team;
+        c.trialText = row.tstno;
+        result.stored = row.stored;
+        result.registeredBefore = row.sumi == u"T" && c.round.keptInRace();
+        if (result.registeredBefore)
             result.registeredMarks = raceMarks;
-        return {result, {}};
+        return Reply<gateway::PollResult>::success(result);
     }
 
     std::function<void()> m_registration;
@@ -235,8 +274,8 @@ private Q_SLOTS:
         QVERIFY(session().pollInFlight());
         QVERIFY(settle());
         QCOMPARE(loaded.size(), 1);
-        const JudgeSession::Competitor &c = *session().competitor();
-        QCOMPARE((QStringList{c.zek, c.bib, c.round, c.name, c.tstno}),
+        const Competitor &c = *session().competitor();
+        QCOMPARE((QStringList{c.bibAsRead, c.bibShown, c.round.asRead(), c.name, c.trialText}),
                  (QStringList{u"007"_s, u"007"_s, u"1"_s, u"Kasai Noriaki"_s, u"T-3"_s}));
         // The not-ready notice stands until a poll finds the run going.
         QVERIFY(!session().operatorReady());
@@ -253,12 +292,12 @@ private Q_SLOTS:
         competition().row.zek = u"008"_s;
         QVERIFY(tick());
         QVERIFY(!session().operatorReady());
-        QCOMPARE(session().competitor()->zek, u"007"_s);
+        QCOMPARE(session().competitor()->bibAsRead, u"007"_s);
         QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1.5"_s);
         competition().jikko = u"1"_s;
         QVERIFY(tick());
         QVERIFY(session().operatorReady());
-        QCOMPARE(session().competitor()->zek, u"008"_s);
+        QCOMPARE(session().competitor()->bibAsRead, u"008"_s);
         QCOMPARE(session().entry().valueText(EntryModel::Flight), u"0"_s);
     }
 
@@ -300,7 +339,7 @@ private Q_SLOTS:
         competition().row.hon = hon;
         session().begin();
         QVERIFY(settle());
-        QCOMPARE(session().competitor()->bib, zek.trimmed().rightJustified(3, u'0'));
+        QCOMPARE(session().competitor()->bibShown, zek.trimmed().rightJustified(3, u'0'));
         session().choose(EntryModel::Landing, 4);
         competition().row.zek = nextZek;
         competition().row.hon = nextHon;
@@ -308,7 +347,7 @@ private Q_SLOTS:
         for (int poll = 0; poll < 2; ++poll)
             QVERIFY(tick());
         QCOMPARE(session().entry().column(EntryModel::Landing), loads ? -1 : 4);
-        QCOMPARE(session().competitor()->round, round);
+        QCOMPARE(session().competitor()->round.asRead(), round);
         QCOMPARE(session().competitor()->name, loads ? u"Someone Else"_s : u"Kasai Noriaki"_s);
         QCOMPARE(session().operatorReady(), ready);
         // What a registration names is the competitor as read now.
@@ -318,8 +357,8 @@ private Q_SLOTS:
         session().confirm();
         session().answerYes();
         QVERIFY(settle());
-        QCOMPARE(competition().sent.last().competitor.zek, nextZek);
-        QCOMPARE(competition().sent.last().competitor.round, round);
+        QCOMPARE(competition().sent.last().competitor.bibAsRead, nextZek);
+        QCOMPARE(competition().sent.last().competitor.round.asRead(), round);
     }
 
     void storedDeductionsAreShownAndCount_data()
@@ -402,12 +441,12 @@ private Q_SLOTS:
         QVERIFY(tick());
         QVERIFY(tick());
         QCOMPARE(m_failures.size(), 1);
-        QCOMPARE(session().competitor()->zek, u"007"_s);
+        QCOMPARE(session().competitor()->bibAsRead, u"007"_s);
         QCOMPARE(session().entry().valueText(EntryModel::Flight), u"1.5"_s);
         competition().pollError.clear();
         competition().row.zek = u"008"_s;
         QVERIFY(tick());
-        QCOMPARE(session().competitor()->zek, u"008"_s);
+        QCOMPARE(session().competitor()->bibAsRead, u"008"_s);
         competition().pollError = u"gone again"_s;
         QVERIFY(tick());
         QCOMPARE(m_failures,
@@ -453,7 +492,7 @@ private Q_SLOTS:
         QVERIFY(settle());
         QCOMPARE(session().notice(), Notice::Registered);
         QCOMPARE(competition().sent.size(), 1);
-        const gateway::Marks &m = competition().sent[0].marks;
+        const Marks &m = competition().sent[0].marks;
         QCOMPARE((QStringList{m.flight, m.landing, m.outrun, m.mark}),
                  (QStringList{u"0.5"_s, u"3"_s, u"0.5"_s, u"16.0"_s}));
     }
@@ -485,7 +524,7 @@ private Q_SLOTS:
         QFETCH(QString, told);
         QFETCH(QString, recorded);
         open();
-        competition().outcomes.push_back({Registration(outcome)});
+        competition().outcomes.push_back(Registration(outcome));
         QVERIFY(confirmAndAnswerYes(2, 3, 4));
         QCOMPARE(int(session().notice()), notice);
         QCOMPARE(m_told, told.isEmpty() ? QStringList() : QStringList{told});
@@ -509,8 +548,8 @@ private Q_SLOTS:
         competition().row = {u"008"_s, {}, u"1"_s, {}, u"Funaki"_s, {}, u"T"_s, {}};
         competition().raceMarks = std::array<QString, 3>{u"1"_s, u"1"_s, u"1"_s};
         session().tick();
-        QTRY_COMPARE(session().competitor()->zek, u"008"_s);
-        competition().outcomes.push_back({Registration::Failed});
+        QTRY_COMPARE(session().competitor()->bibAsRead, u"008"_s);
+        competition().outcomes.push_back(Registration::Failed);
         competition().answerRegistration();
         QVERIFY(settle());
         QCOMPARE(m_told, QStringList{u"ゼッケン 007 の登録ができませんでした。"_s});
@@ -540,7 +579,7 @@ private Q_SLOTS:
         competition().row.sumi = sumi;
         session().tick();
         QVERIFY(QTest::qWaitFor([this] { return !session().pollInFlight(); }));
-        QCOMPARE(session().competitor()->zek, u"008"_s);
+        QCOMPARE(session().competitor()->bibAsRead, u"008"_s);
         QTRY_VERIFY(session().health().registering); // the outcome is late: announced now
         QCOMPARE(int(session().notice()), notice);
         competition().answerRegistration();
@@ -562,7 +601,7 @@ private Q_SLOTS:
         QTest::qWait(10);
         QCOMPARE(competition().releases, 0);
         QVERIFY(session().ending());
-        competition().outcomes.push_back({Registration::Failed});
+        competition().outcomes.push_back(Registration::Failed);
         competition().answerRegistration();
         QTRY_COMPARE(closing.size(), 1);
         QCOMPARE(competition().releases, 1);
@@ -589,8 +628,7 @@ private Q_SLOTS:
     void anUnknownOutcomeIsFoundOutAtTheNextGoodPoll()
     {
         open();
-        auto token = std::make_shared<gateway::Unresolved>();
-        competition().outcomes.push_back({Registration::Unknown, token});
+        competition().outcomes.push_back(Registration::Unknown);
         QVERIFY(confirmAndAnswerYes(2, 3, 4));
         QCOMPARE(session().notice(), Notice::Checking);
         QVERIFY(session().unresolved());
@@ -598,10 +636,10 @@ private Q_SLOTS:
         QVERIFY(tick());
         QCOMPARE(competition().resolves, 0);
         competition().pollError.clear();
-        competition().resolutions.push_back({Registration::Unknown, token});
+        competition().resolutions.push_back(Registration::Unknown);
         QVERIFY(tick()); // asked, still not known
         QTRY_COMPARE(competition().resolves, 1);
-        competition().resolutions.push_back({Registration::Registered});
+        competition().resolutions.push_back(Registration::Registered);
         QVERIFY(tick());
         QTRY_COMPARE(session().notice(), Notice::Registered);
         QVERIFY(!session().unresolved());

@@ -174,7 +174,7 @@ private Q_SLOTS:
                             u"\n[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
                         QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n"));
         QVERIFY(station.start());
-        CompetitionGateway::Bounds bounds;
+        Bounds bounds;
         bounds.statementMs = 300;
         station::gateway()->setBounds(bounds);
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdbi")->item(0), Qt::LeftButton, {},

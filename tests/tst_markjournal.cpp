@@ -221,14 +221,19 @@ private Q_SLOTS:
             written << e.name;
             return true;
         });
-        QList<journal::Writer::Written> told;
+        QList<std::pair<Failure, QString>> told; // what each line's reply said
         QObject context;
         for (const QString &name : {u"first"_s, u"second"_s})
-            writer.append(
-                entry(journal::Outcome::Registered, name), &context,
-                [&told](const journal::Writer::Written &w) { told << w; }, 50);
+            writer.append(entry(journal::Outcome::Registered, name),
+                          Then<Done>(&context,
+                                     [&told](const Reply<Done> &r) {
+                                         told << std::pair{r.ok() ? Failure::Refused : r.failure(),
+                                                           r.ok() ? u"on the disk"_s : r.error()};
+                                     }),
+                          50);
         QTRY_COMPARE(told.size(), 2);
-        QVERIFY(!told[0].ok && !told[0].inTime && !told[0].error.isEmpty());
+        QCOMPARE(told[0].first, Failure::TimedOut);
+        QVERIFY(told[0].second.contains(u"did not take"_s));
         diskAnswers = true;
         QTRY_COMPARE(written, (QStringList{u"first"_s, u"second"_s}));
         QTest::qWait(20);
@@ -274,7 +279,8 @@ private Q_SLOTS:
                 [lost](const QString &text) { *lost << text; }, disk == u"hangs" ? 50 : 5000);
             QObject context;
             for (const QString &name : names)
-                writer.append(entry(journal::Outcome::Failed, name), &context, [](const auto &) {});
+                writer.append(entry(journal::Outcome::Failed, name),
+                              Then<Done>(&context, [](const auto &) {}));
             QVERIFY(QTest::qWaitFor([&] { return bool(*writing); }));
         }
         *hung = false;

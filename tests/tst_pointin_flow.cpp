@@ -37,7 +37,7 @@ const QString competitorChanged = u"選手が変わったため、登録でき�
 const QString notRegistered =
     u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
 
-struct Competitor
+struct TableRow
 {
     QString zek = u"007"_s;
     QString hon = u"1"_s;
@@ -49,7 +49,7 @@ struct Competitor
 };
 
 // What the operator's console writes into judge A's table.
-void putUp(const Competitor &c, const QString &letter = u"A"_s)
+void putUp(const TableRow &c, const QString &letter = u"A"_s)
 {
     execute(u"update judge"_s + letter + u" set zek="_s + quoted(c.zek) + u", hon="_s +
             quoted(c.hon) + u", tstno="_s + quoted(c.tstno) + u", name="_s + quoted(c.name) +
@@ -122,7 +122,7 @@ class TestPointinFlow : public QObject
 
     // A station on SQLite with judge A seated and the point input window shown (not modal),
     // the run going and the competitor of c on the table.
-    void open(const Competitor &c = Competitor(), Route route = Route::Sqlite)
+    void open(const TableRow &c = TableRow(), Route route = Route::Sqlite)
     {
         m_station = std::make_unique<Station>(routeAliases(route), routeSettings(route));
         QVERIFY(m_station->start());
@@ -132,7 +132,7 @@ class TestPointinFlow : public QObject
         setRunning(true);
         putUp(c);
         // Retries without their pause: the attempts are counted, not waited for.
-        CompetitionGateway::Bounds bounds;
+        Bounds bounds;
         bounds.retryPauseMs = 1;
         station::gateway()->setBounds(bounds);
         m_attemptsBefore = station::gateway()->registrationAttempts();
@@ -163,7 +163,7 @@ private Q_SLOTS:
 
     void showingLoadsTheCurrentCompetitor()
     {
-        Competitor c;
+        TableRow c;
         c.tstno = u"T-3"_s;
         open(c);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
@@ -205,7 +205,7 @@ private Q_SLOTS:
         open();
         QVERIFY(tick());
         execute(u"update judgep set TDap='0.5', M2ap='2.5', M3lp='6.5'"_s);
-        Competitor c;
+        TableRow c;
         c.zek = u"012"_s;
         c.hon = hon;
         putUp(c);
@@ -237,7 +237,7 @@ private Q_SLOTS:
     {
         open();
         QVERIFY(!named<Panel>(pointInput(), "Panel9")->isVisible());
-        Competitor c;
+        TableRow c;
         c.zek = u"020"_s;
         c.tstno = u"2 - 1"_s;
         putUp(c);
@@ -271,7 +271,7 @@ private Q_SLOTS:
         execute(u"insert into race (zno) values ('031')"_s);
         execute(u"update race set Aa"_s + round + u"='2.5', Ao"_s + round + u"='1', Al"_s + round +
                 u"='3.5' where zno='031'"_s);
-        Competitor c;
+        TableRow c;
         c.zek = u"031"_s;
         c.hon = hon;
         c.sumi = u"T"_s;
@@ -312,7 +312,7 @@ private Q_SLOTS:
         QVERIFY(tick());
         execute(u"insert into race (zno) values ('031')"_s);
         execute(u"update race set Aa1='2.5', Ao1='1', Al1='3.5' where zno='031'"_s);
-        Competitor c;
+        TableRow c;
         c.zek = u"031"_s;
         c.sumi = u"T"_s;
         putUp(c);
@@ -337,7 +337,7 @@ private Q_SLOTS:
     {
         open();
         QVERIFY(tick());
-        Competitor c;
+        TableRow c;
         c.zek = u"999"_s;
         c.sumi = u"T"_s;
         putUp(c);
@@ -370,7 +370,7 @@ private Q_SLOTS:
         open();
         QVERIFY(tick());
         choose(PointInputWindow::Flight, 3);
-        Competitor c;
+        TableRow c;
         c.zek = zek;
         putUp(c);
         if (!breaks.isEmpty())
@@ -401,10 +401,10 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        open(Competitor(), route);
+        open(TableRow(), route);
         QVERIFY(tick());
         choose(PointInputWindow::Outrun, 3);
-        Competitor next;
+        TableRow next;
         next.zek = u"008"_s;
         next.name = u"Funaki Kazuyoshi"_s;
         putUp(next);
@@ -425,7 +425,7 @@ private Q_SLOTS:
 
     void failedCheckWhileShowingIsToldOnceTheWindowIsDrawn()
     {
-        Competitor c;
+        TableRow c;
         c.zek = u"abc"_s;
         open(c);
         QVERIFY(pointInput()->isVisible());
@@ -448,7 +448,7 @@ private Q_SLOTS:
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true);
-        Competitor c;
+        TableRow c;
         c.zek = u"abc"_s;
         putUp(c);
         messages::setSink({});
@@ -583,7 +583,7 @@ private Q_SLOTS:
 
     void databaseTextIsShownAsItStands()
     {
-        Competitor c;
+        TableRow c;
         c.hon = u"<b>1</b>"_s;
         c.tstno = u"<img src=x>"_s;
         c.name = u"<i>Kasai</i> &amp; Co"_s;
@@ -666,7 +666,7 @@ private Q_SLOTS:
         QFETCH(QStringList, statement);
         open();
         pointInput()->setSeat(letter);
-        putUp(Competitor(), letter);
+        putUp(TableRow(), letter);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
         choose(PointInputWindow::Flight, flight);
         choose(PointInputWindow::Landing, landing);
@@ -684,10 +684,15 @@ private Q_SLOTS:
         QCOMPARE(readColumn(table, u"lp"_s), EntryModel::caption(outrun));
         QCOMPARE(readColumn(table, u"sumi"_s), u"T"_s);
         // The statement as written, with the mark the table now holds.
-        QCOMPARE(statements::registration(letter, EntryModel::caption(flight),
-                                          EntryModel::caption(landing), EntryModel::caption(outrun),
-                                          readColumn(table, u"tp"_s), u"007"_s, u"1"_s),
-                 statement);
+        Competitor shown;
+        shown.bibAsRead = u"007"_s;
+        shown.round = Round(u"1"_s);
+        QCOMPARE(
+            statements::registration(letter,
+                                     {EntryModel::caption(flight), EntryModel::caption(landing),
+                                      EntryModel::caption(outrun), readColumn(table, u"tp"_s)},
+                                     shown),
+            statement);
         QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
         QCOMPARE(named<Panel>(pointInput(), "Panel5")->color(), TColor(0x00FFFF00));
         QCOMPARE(named<QLabel>(pointInput(), "Label21")->text(), u"Registered"_s);
@@ -704,10 +709,10 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        open(Competitor(), route);
+        open(TableRow(), route);
         enterAndConfirm(2, 3, 4);
         // The operator puts the next competitor up before a poll has shown it.
-        Competitor next;
+        TableRow next;
         next.zek = u"008"_s;
         next.ap = u"0.5"_s;
         putUp(next);
@@ -772,7 +777,7 @@ private Q_SLOTS:
         QFETCH(QString, beforeYes);
         QFETCH(bool, registered);
         REQUIRE_ROUTE(route);
-        Competitor c;
+        TableRow c;
         c.hon = hon;
         open(c, route);
         enterAndConfirm(2, 3, 4);
@@ -801,7 +806,7 @@ private Q_SLOTS:
         QFETCH(Route, route);
         QFETCH(int, code);
         REQUIRE_ROUTE(route);
-        open(Competitor(), route);
+        open(TableRow(), route);
         choose(PointInputWindow::Flight, 3);
         // "1", the character, "2", in each engine's words.
         const QString c = QString::number(code);
@@ -824,7 +829,7 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        Competitor c;
+        TableRow c;
         c.name = QString(500, u'名');
         open(c, route);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), QString(256, u'名'));
@@ -842,7 +847,7 @@ private Q_SLOTS:
     {
         open();
         enterAndConfirm(2, 3, 4);
-        Competitor next;
+        TableRow next;
         next.zek = u"008"_s;
         next.sumi = u"T"_s;
         putUp(next);
@@ -937,7 +942,7 @@ private Q_SLOTS:
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true);
-        Competitor c;
+        TableRow c;
         c.zek = u"015"_s;
         // 高 and Ø: MariaDB's ODBC driver reports texts holding them too short.
         c.name = u"高梨 沙羅"_s;

@@ -13,9 +13,19 @@
 #include <mutex>
 
 using namespace Qt::StringLiterals;
-using Result = StatementWorker::Result;
+using Work = std::function<void(Database &, const StatementWorker::MayCommit &)>;
 
 namespace {
+
+// A reply as the test keeps it, with what its ticket says.
+struct Answer
+{
+    bool ok = false;
+    Failure failure = Failure::Refused;
+    QString error;
+    bool attempted = true;
+    bool unsettled = false;
+};
 
 // Work held until the test opens the gate: a statement on a server that does not answer.
 class Gate
@@ -54,18 +64,26 @@ class TestStatementWorker : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<StatementWorker> m_worker;
-    QList<StatementWorker::Answer> m_answers;
+    QList<Answer> m_answers;
 
     // A request on the test's SQLite file; its answer goes into m_answers.
     StatementWorker::Ticket
-    ask(StatementWorker::Work work,
-        StatementWorker::Priority priority = StatementWorker::Priority::Read)
+    ask(Work work, StatementWorker::Priority priority = StatementWorker::Priority::Read)
     {
-        StatementWorker::Request r;
-        r.priority = priority;
-        r.work = std::move(work);
-        r.done = [this](const StatementWorker::Answer &a) { m_answers << a; };
-        return m_worker->submit(std::move(r));
+        StatementWorker::Options options;
+        options.priority = priority;
+        auto ticket = std::make_shared<StatementWorker::Ticket>();
+        *ticket = m_worker->run<Done>(
+            options,
+            [work = std::move(work)](Database &db, const StatementWorker::MayCommit &mayCommit) {
+                work(db, mayCommit);
+                return Done{};
+            },
+            Then<Done>(nullptr, [this, ticket](const Reply<Done> &r) {
+                m_answers << Answer{r.ok(), r.failure(), r.error(), ticket->attempted(),
+                                    bool(ticket->unsettled())};
+            }));
+        return *ticket;
     }
 
     static QString value(Database &db)
@@ -86,7 +104,7 @@ private Q_SLOTS:
         aliases.close();
         m_worker = std::make_unique<StatementWorker>();
         m_worker->setTarget({u"Scratch"_s, {}});
-        StatementWorker::Bounds bounds;
+        Bounds bounds;
         bounds.statementMs = 200;
         bounds.backoffMaxMs = 100;
         m_worker->setBounds(bounds);
@@ -103,7 +121,7 @@ private Q_SLOTS:
             q.execSQL();
         });
         QTRY_COMPARE(m_answers.size(), 1);
-        QVERIFY(m_answers.takeFirst().ok());
+        QVERIFY(m_answers.takeFirst().ok);
     }
 
     void cleanup()
@@ -145,14 +163,14 @@ private Q_SLOTS:
             ranOn = true;
         });
         QTRY_COMPARE(m_answers.size(), 1);
-        QCOMPARE(m_answers[0].result, Result::Failed);
+        QCOMPARE(m_answers[0].failure, Failure::TimedOut);
         QVERIFY(m_answers[0].error.contains(u"did not answer"_s));
         QCOMPARE(StatementWorker::abandonedThreads(), 1);
         ask([](Database &db, const StatementWorker::MayCommit &) {
             QCOMPARE(value(db), u"before"_s);
         });
         QTRY_COMPARE(m_answers.size(), 2);
-        QVERIFY(m_answers[1].ok());
+        QVERIFY(m_answers[1].ok);
         gate.open();
         QTRY_COMPARE(StatementWorker::abandonedThreads(), 0);
         QTest::qWait(20);
@@ -165,17 +183,17 @@ private Q_SLOTS:
     void aWriteCommitsOnlyWhileItsRequesterWaits_data()
     {
         QTest::addColumn<bool>("commitBegun");
-        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("failure");
         QTest::addColumn<QString>("stored");
         QTest::newRow("given up before the commit: never lands")
-            << false << int(Result::Failed) << u"before"_s;
+            << false << int(Failure::TimedOut) << u"before"_s;
         QTest::newRow("the commit on its way: unknown, and it lands")
-            << true << int(Result::Unknown) << u"after"_s;
+            << true << int(Failure::UnknownOutcome) << u"after"_s;
     }
     void aWriteCommitsOnlyWhileItsRequesterWaits()
     {
         QFETCH(bool, commitBegun);
-        QFETCH(int, result);
+        QFETCH(int, failure);
         QFETCH(QString, stored);
         Gate gate;
         ask(
@@ -197,15 +215,15 @@ private Q_SLOTS:
             },
             StatementWorker::Priority::Write);
         QTRY_COMPARE(m_answers.size(), 1);
-        QCOMPARE(int(m_answers[0].result), result);
-        QCOMPARE(bool(m_answers[0].unsettled), commitBegun);
+        QCOMPARE(int(m_answers[0].failure), failure);
+        QCOMPARE(m_answers[0].unsettled, commitBegun);
         gate.open();
         QTRY_COMPARE(StatementWorker::abandonedThreads(), 0);
         ask([stored](Database &db, const StatementWorker::MayCommit &) {
             QCOMPARE(value(db), stored);
         });
         QTRY_COMPARE(m_answers.size(), 2);
-        QVERIFY(m_answers[1].ok());
+        QVERIFY(m_answers[1].ok);
     }
 
     // Two workers left waiting on a target: the next request fails at once, without a
@@ -221,7 +239,7 @@ private Q_SLOTS:
         bool ran = false;
         ask([&ran](Database &, const StatementWorker::MayCommit &) { ran = true; });
         QTRY_COMPARE(m_answers.size(), 3);
-        QCOMPARE(m_answers[2].result, Result::Failed);
+        QCOMPARE(m_answers[2].failure, Failure::Offline);
         QVERIFY(!m_answers[2].attempted);
         QVERIFY(!ran);
         QCOMPARE(StatementWorker::runningThreads(), threads);
@@ -230,7 +248,7 @@ private Q_SLOTS:
         QTest::qWait(m_worker->bounds().backoffMaxMs); // polls wait a moment after failures
         ask([&ran](Database &, const StatementWorker::MayCommit &) { ran = true; });
         QTRY_COMPARE(m_answers.size(), 4);
-        QVERIFY(m_answers[3].ok() && ran);
+        QVERIFY(m_answers[3].ok && ran);
     }
 
     // Given up (the program closes): what waits never runs, and nothing answers.

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+// The words of a competition as the operator's console writes them and the station reads them.
+
+// A round as the judge's table holds it. Trailing blanks (a CHAR column) are no part of it.
+class Round
+{
+public:
+    Round() = default;
+    explicit Round(QString asRead) : m_text(std::move(asRead)) {}
+
+    const QString &asRead() const { return m_text; } // as stored: what a statement names
+    QString text() const;                            // without trailing blanks
+
+    bool notReady() const { return text() == u"X"; }         // no round: the operator is not ready
+    bool isTrial() const { return text() == u"3"; }          // shown as 試技
+    bool keptInRace() const;                                 // "1" or "2": race keeps its marks
+    bool reopensReference() const { return text() == u"4"; } // judgep is read once more
+    // What the window shows: "1 本目", "試技" for a trial.
+    QString label() const;
+
+    bool operator==(const Round &other) const { return text() == other.text(); }
+
+private:
+    QString m_text;
+};
+
+// A competitor as the judge's table holds it.
+struct Competitor
+{
+    QString bibAsRead; // what the station compares and a registration names
+    QString bibShown;  // the number with at least three digits, as race keys it
+    Round round;
+    QString name, team, trialText;
+};
+
+// Whether the table's row holds the competitor shown: the same bib (trailing blanks aside)
+// and the same round, where "X" (no round) on either side is the same competitor.
+bool sameCompetitor(const Competitor &shown, const QString &bibAsRead, const Round &round);
+
+// The marks of one jump as the judge confirmed them: the value texts and the mark.
+struct Marks
+{
+    QString flight, landing, outrun, mark;
+    bool operator==(const Marks &) const = default;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// What the judge session tells the judge, word for word; the session and its tests share them.
+namespace judgetexts {
+
+using namespace Qt::StringLiterals;
+
+inline const QString missingPoints =
+    u"＊＊＊ ポイントの入っていない部分があります。 ＊＊＊  確認してください。"_s;
+inline const QString competitorChanged = u"選手が変わったため、登録できませんでした。"_s;
+inline const QString notRegistered =
+    u"登録できませんでした。データベースが立ち上がっているか確認して、もう一度確定してください。"_s;
+
+// For a competitor no longer on display.
+inline QString notRegisteredFor(const QString &bibShown)
+{
+    return u"ゼッケン "_s + bibShown + u" の登録ができませんでした。"_s;
+}
+inline QString notVerifiedFor(const QString &bibShown)
+{
+    return u"ゼッケン "_s + bibShown + u" の登録を確認できませんでした。"_s;
+}
+
+inline QString journalFailed(const QString &why)
+{
+    return u"採点記録を保存できません（"_s + why + u"）。登録はこのまま続けられます。"_s;
+}
+
+} // namespace judgetexts
