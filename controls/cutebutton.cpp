@@ -88,10 +88,9 @@ void DropDownTimer::tick()
     button->dropDownTick(this);
 }
 
-CuteButton::CuteButton(QWidget *owner) : QWidget(owner)
+CuteButton::CuteButton(QWidget *owner) : BevelledWidget(Bevel::None, Bevel::Raised, owner)
 {
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     resize(75, 25);
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
@@ -117,23 +116,6 @@ QMenu *CuteButton::dropDownMenu() const
 
 // --- properties -------------------------------------------------------------------------
 
-void CuteButton::setCaption(const QString &caption)
-{
-    if (m_caption == caption)
-        return;
-    m_caption = caption;
-    updateAccelerator();
-    update();
-}
-
-void CuteButton::setColor(TColor color)
-{
-    if (m_color == color)
-        return;
-    m_color = color;
-    update();
-}
-
 void CuteButton::setFontColor(TColor color)
 {
     if (m_fontColor == color)
@@ -147,31 +129,6 @@ void CuteButton::setAlignment(Qt::Alignment alignment)
     if (m_alignment == alignment)
         return;
     m_alignment = alignment;
-    update();
-}
-
-void CuteButton::setBevelWidth(int width)
-{
-    width = qMax(1, width);
-    if (m_bevelWidth == width)
-        return;
-    m_bevelWidth = width;
-    update();
-}
-
-void CuteButton::setBevelOuter(Bevel b)
-{
-    if (m_bevelOuter == b)
-        return;
-    m_bevelOuter = b;
-    update();
-}
-
-void CuteButton::setBevelInner(Bevel b)
-{
-    if (m_bevelInner == b)
-        return;
-    m_bevelInner = b;
     update();
 }
 
@@ -274,6 +231,11 @@ void CuteButton::setUseDisabledColor(bool on)
         update();
 }
 
+void CuteButton::captionChanged()
+{
+    updateAccelerator();
+}
+
 // The accelerator answers to Alt+letter, and to the plain letter when the focused control
 // of the window does not take it as text (Qt asks it through ShortcutOverride first).
 void CuteButton::updateAccelerator()
@@ -282,7 +244,7 @@ void CuteButton::updateAccelerator()
         if (*id)
             releaseShortcut(std::exchange(*id, 0));
     }
-    const QChar c = acceleratorOf(m_caption);
+    const QChar c = acceleratorOf(caption());
     if (c.isNull())
         return;
     const auto key = Qt::Key(c.toUpper().unicode());
@@ -298,16 +260,13 @@ void CuteButton::paintEvent(QPaintEvent *)
 
     QPainter p(this);
     const QPalette &pal = palette();
-    QRect r = rect();
-    const TColor face = m_useDisabledColor && !isEnabled() ? m_disabledColor : m_color;
-    p.fillRect(r, colors::toQColor(face, pal));
-    const QColor light = colors::toQColor(m_bevelHighlightColor, pal);
-    const QColor dark = colors::toQColor(m_bevelShadowColor, pal);
-    r = bevels::draw(p, r, m_bevelOuter, m_bevelWidth, light, dark);
-    r = bevels::draw(p, r, m_bevelInner, m_bevelWidth, light, dark);
+    const TColor face = m_useDisabledColor && !isEnabled() ? m_disabledColor : color();
+    p.fillRect(rect(), colors::toQColor(face, pal));
+    drawBevels(p, rect(), colors::toQColor(m_bevelHighlightColor, pal),
+               colors::toQColor(m_bevelShadowColor, pal));
 
     // The caption's place does not depend on the bevels shown, only on Flat.
-    const int inset = m_flat ? m_bevelWidth : 2 * m_bevelWidth;
+    const int inset = m_flat ? bevelWidth() : 2 * bevelWidth();
     QRect t = rect().adjusted(inset, inset, -inset, -inset);
     const Qt::Alignment horizontal = m_alignment & Qt::AlignHorizontal_Mask;
     if (m_marginX != -1) {
@@ -322,7 +281,7 @@ void CuteButton::paintEvent(QPaintEvent *)
         else if (m_layout == TextLayout::Bottom)
             t.setBottom(t.bottom() - m_marginY);
     }
-    if (m_bevelOuter == Bevel::Lowered)
+    if (bevelOuter() == Bevel::Lowered)
         t.adjust(2, 2, 0, 0);
 
     const int flags =
@@ -330,12 +289,12 @@ void CuteButton::paintEvent(QPaintEvent *)
     p.setFont(font());
     if (!isEnabled()) {
         p.setPen(colors::toQColor(colors::clBtnHighlight, pal));
-        p.drawText(t.translated(1, 1), flags, m_caption);
+        p.drawText(t.translated(1, 1), flags, caption());
         p.setPen(colors::toQColor(colors::clBtnShadow, pal));
     } else {
         p.setPen(colors::toQColor(m_fontColor, pal));
     }
-    p.drawText(t, flags, m_caption);
+    p.drawText(t, flags, caption());
 
     if (m_showFocusRect && hasFocus())
         drawFocusRect(p, t.adjusted(2, 2, -2, -2));

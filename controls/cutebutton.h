@@ -1,11 +1,9 @@
 #pragma once
 
-#include "toolkit/bevel.h"
-#include "toolkit/colors.h"
+#include "toolkit/bevelledwidget.h"
 
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
 class QMenu;
 class CuteButton;
@@ -33,11 +31,10 @@ public:
 // The custom-drawn push button behind every command and value button. It paints itself
 // entirely: a face, an outer and an inner bevel ring (rest, hover, focus, press) and a
 // one-line caption, engraved while disabled.
-class CuteButton : public QWidget
+class CuteButton : public BevelledWidget
 {
     Q_OBJECT
 public:
-    using Bevel = bevels::Bevel;
     enum class TextLayout
     {
         Top,
@@ -49,19 +46,11 @@ public:
     explicit CuteButton(QWidget *owner = nullptr);
     ~CuteButton() override;
 
-    // Base properties.
-    QString caption() const { return m_caption; }
-    void setCaption(const QString &caption);
-    TColor color() const { return m_color; }
-    void setColor(TColor color);
+    // Base properties beside those of BevelledWidget.
     TColor fontColor() const { return m_fontColor; }
     void setFontColor(TColor color);
     Qt::Alignment alignment() const { return m_alignment; } // AlignLeft, AlignHCenter or AlignRight
     void setAlignment(Qt::Alignment alignment);
-    int bevelWidth() const { return m_bevelWidth; }
-    void setBevelWidth(int width);
-    Bevel bevelOuter() const { return m_bevelOuter; }
-    Bevel bevelInner() const { return m_bevelInner; }
 
     // Properties of its own.
     TColor bevelHighlightColor() const { return m_bevelHighlightColor; }
@@ -120,6 +109,7 @@ protected:
     virtual void mouseEntered(ShiftState shift, int x, int y);
     virtual void mouseLeft(ShiftState shift, int x, int y);
 
+    void captionChanged() override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -135,8 +125,6 @@ protected:
 
 private:
     friend class DropDownTimer;
-    void setBevelOuter(Bevel b);
-    void setBevelInner(Bevel b);
     void dropDownTick(DropDownTimer *timer);
 
     // The button's own handling behind the Qt events; dropDown replays key-up and release.
@@ -171,13 +159,8 @@ private:
     int m_marginY = -1;
     DropDownTimer *m_dropDownTimer = nullptr;
 
-    QString m_caption;
-    TColor m_color = colors::clBtnFace;
     TColor m_fontColor = colors::clWindowText;
     Qt::Alignment m_alignment = Qt::AlignHCenter;
-    int m_bevelWidth = 1;
-    Bevel m_bevelOuter = Bevel::None;
-    Bevel m_bevelInner = Bevel::Raised;
     bool m_pressedInside = false; // left press on the button, waiting for the release
     bool m_hovered = false;
     // The button is its window's active control: onEnter ran, onExit not yet.
