@@ -254,18 +254,15 @@ void CuteButton::updateAccelerator()
 
 // --- painting ---------------------------------------------------------------------------
 
-void CuteButton::paintEvent(QPaintEvent *)
+TColor CuteButton::faceColor() const
 {
-    static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    return m_useDisabledColor && !isEnabled() ? m_disabledColor : color();
+}
 
-    QPainter p(this);
-    const QPalette &pal = palette();
-    const TColor face = m_useDisabledColor && !isEnabled() ? m_disabledColor : color();
-    p.fillRect(rect(), colors::toQColor(face, pal));
-    drawBevels(p, rect(), colors::toQColor(m_bevelHighlightColor, pal),
-               colors::toQColor(m_bevelShadowColor, pal));
-
-    // The caption's place does not depend on the bevels shown, only on Flat.
+// Where the caption goes: inside both rings whatever they show (only Flat counts), moved by
+// the margins of its alignment and, while pressed, two pixels in from the top left.
+QRect CuteButton::captionRect() const
+{
     const int inset = m_flat ? bevelWidth() : 2 * bevelWidth();
     QRect t = rect().adjusted(inset, inset, -inset, -inset);
     const Qt::Alignment horizontal = m_alignment & Qt::AlignHorizontal_Mask;
@@ -283,9 +280,21 @@ void CuteButton::paintEvent(QPaintEvent *)
     }
     if (bevelOuter() == Bevel::Lowered)
         t.adjust(2, 2, 0, 0);
+    return t;
+}
 
-    const int flags =
-        Qt::TextSingleLine | Qt::TextShowMnemonic | horizontal | s_vertical[int(m_layout)];
+int CuteButton::captionFlags() const
+{
+    static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    return Qt::TextSingleLine | Qt::TextShowMnemonic | (m_alignment & Qt::AlignHorizontal_Mask) |
+           s_vertical[int(m_layout)];
+}
+
+// Engraved while disabled: in the highlight one pixel down and right, the shadow on top.
+void CuteButton::drawCaption(QPainter &p, const QRect &t) const
+{
+    const QPalette &pal = palette();
+    const int flags = captionFlags();
     p.setFont(font());
     if (!isEnabled()) {
         p.setPen(colors::toQColor(colors::clBtnHighlight, pal));
@@ -295,7 +304,17 @@ void CuteButton::paintEvent(QPaintEvent *)
         p.setPen(colors::toQColor(m_fontColor, pal));
     }
     p.drawText(t, flags, caption());
+}
 
+void CuteButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QPalette &pal = palette();
+    p.fillRect(rect(), colors::toQColor(faceColor(), pal));
+    drawBevels(p, rect(), colors::toQColor(m_bevelHighlightColor, pal),
+               colors::toQColor(m_bevelShadowColor, pal));
+    const QRect t = captionRect();
+    drawCaption(p, t);
     if (m_showFocusRect && hasFocus())
         drawFocusRect(p, t.adjusted(2, 2, -2, -2));
 }
@@ -446,7 +465,7 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
     if (button == Qt::LeftButton) {
         m_pressedInside = false;
         const bool active = m_tabFocusUp && window()->focusWidget() == this;
-        setBevelOuter(rect().contains(x, y) || active ? Bevel::Raised : Bevel::None);
+        setBevelOuter(hitTest(QPoint(x, y)) || active ? Bevel::Raised : Bevel::None);
     }
     Q_EMIT mouseUp(button, shift, x, y);
     if (!self)
@@ -458,9 +477,9 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
 
 void CuteButton::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_pressedInside = true;
     const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        m_pressedInside = hitTest(at);
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
@@ -480,7 +499,7 @@ void CuteButton::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const bool left = event->button() == Qt::LeftButton;
-    const bool clicked = left && std::exchange(m_pressedInside, false) && rect().contains(at);
+    const bool clicked = left && std::exchange(m_pressedInside, false) && hitTest(at);
     // The capture ends before the click, so that a window opened by the handler gets the mouse.
     if (left && QWidget::mouseGrabber() == this)
         releaseMouse();

@@ -89,6 +89,7 @@ public:
 
     QSize sizeHint() const override { return QSize(75, 25); }
 
+
 Q_SIGNALS:
     // The button's events. Windows connect them through messages::connectGuarded, the one
     // boundary between the event loop and their handlers.
@@ -126,6 +127,16 @@ protected:
 private:
     friend class DropDownTimer;
     void dropDownTick(DropDownTimer *timer);
+
+    // Whether a point in the button's coordinates lies on it: a left press there presses the
+    // button, a release there clicks it and leaves the outer ring raised.
+    bool hitTest(const QPoint &at) const { return rect().contains(at); }
+
+    // What paintEvent draws from the state.
+    TColor faceColor() const;
+    QRect captionRect() const;
+    int captionFlags() const;
+    void drawCaption(QPainter &p, const QRect &t) const;
 
     // The button's own handling behind the Qt events; dropDown replays key-up and release.
     bool handleKeyDown(quint16 &key, ShiftState shift, bool autoRepeat);
