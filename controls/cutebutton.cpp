@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPolygon>
+#include <QTimer>
 
 #include <utility>
 
@@ -77,15 +78,31 @@ void drawFocusRect(QPainter &p, const QRect &r)
 
 } // namespace
 
-DropDownTimer::DropDownTimer(CuteButton *button) : QTimer(button), button(button)
+// One-shot timer that opens a button's drop-down menu after a held press; the button owns it,
+// so that a timer still armed goes with the button.
+class DropDownTimer : public QTimer
 {
-    setSingleShot(true);
-    connect(this, &QTimer::timeout, this, &DropDownTimer::tick);
+public:
+    explicit DropDownTimer(CuteButton *button) : QTimer(button), m_button(button)
+    {
+        setSingleShot(true);
+        connect(this, &QTimer::timeout, this, &DropDownTimer::tick);
+    }
+    void tick() { m_button->dropDownTick(this); }
+
+private:
+    CuteButton *m_button;
+};
+
+QTimer *CuteButton::ForTests::dropDownTimer() const
+{
+    return m_button.m_dropDownTimer;
 }
 
-void DropDownTimer::tick()
+void CuteButton::ForTests::fireDropDownTimer()
 {
-    button->dropDownTick(this);
+    if (m_button.m_dropDownTimer)
+        m_button.m_dropDownTimer->tick();
 }
 
 CuteButton::CuteButton(QWidget *owner) : BevelledWidget(Bevel::None, Bevel::Raised, owner)

@@ -3,10 +3,10 @@
 #include "toolkit/bevelledwidget.h"
 
 #include <QPointer>
-#include <QTimer>
 
 class QMenu;
-class CuteButton;
+class QTimer;
+class DropDownTimer;
 
 // The held modifiers and mouse buttons of an event.
 struct ShiftState
@@ -16,17 +16,6 @@ struct ShiftState
     bool operator==(const ShiftState &) const = default;
 };
 Q_DECLARE_METATYPE(ShiftState)
-
-// One-shot timer that opens a button's drop-down menu after a held press.
-class DropDownTimer : public QTimer
-{
-    Q_OBJECT
-public:
-    explicit DropDownTimer(CuteButton *button);
-    CuteButton *button;
-    // The tick: tests call it to stand for the timer firing.
-    void tick();
-};
 
 // The custom-drawn push button behind every command and value button. It paints itself
 // entirely: a face, an outer and an inner bevel ring (rest, hover, focus, press) and a
@@ -85,10 +74,23 @@ public:
     virtual void startDropDown();
     virtual void dropDown();
 
-    DropDownTimer *dropDownTimer() const { return m_dropDownTimer; }
-
     QSize sizeHint() const override { return QSize(75, 25); }
 
+    // For tests only: the terminal calls none of these.
+    class ForTests
+    {
+    public:
+        // The armed drop-down timer, or null.
+        QTimer *dropDownTimer() const;
+        // What the drop-down timer's tick does, without waiting for it.
+        void fireDropDownTimer();
+
+    private:
+        friend class CuteButton;
+        explicit ForTests(CuteButton &button) : m_button(button) {}
+        CuteButton &m_button;
+    };
+    ForTests forTests() { return ForTests(*this); }
 
 Q_SIGNALS:
     // The button's events. Windows connect them through messages::connectGuarded, the one
