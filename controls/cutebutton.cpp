@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPolygon>
+#include <QTimer>
 
 #include <utility>
 
@@ -77,21 +78,36 @@ void drawFocusRect(QPainter &p, const QRect &r)
 
 } // namespace
 
-DropDownTimer::DropDownTimer(CuteButton *button) : QTimer(button), button(button)
+// One-shot timer that opens a button's drop-down menu after a held press; the button owns it,
+// so that a timer still armed goes with the button.
+class DropDownTimer : public QTimer
 {
-    setSingleShot(true);
-    connect(this, &QTimer::timeout, this, &DropDownTimer::tick);
+public:
+    explicit DropDownTimer(CuteButton *button) : QTimer(button), m_button(button)
+    {
+        setSingleShot(true);
+        connect(this, &QTimer::timeout, this, &DropDownTimer::tick);
+    }
+    void tick() { m_button->dropDownTick(this); }
+
+private:
+    CuteButton *m_button;
+};
+
+QTimer *CuteButton::ForTests::dropDownTimer() const
+{
+    return m_button.m_dropDownTimer;
 }
 
-void DropDownTimer::tick()
+void CuteButton::ForTests::fireDropDownTimer()
 {
-    button->dropDownTick(this);
+    if (m_button.m_dropDownTimer)
+        m_button.m_dropDownTimer->tick();
 }
 
-CuteButton::CuteButton(QWidget *owner) : QWidget(owner)
+CuteButton::CuteButton(QWidget *owner) : BevelledWidget(Bevel::None, Bevel::Raised, owner)
 {
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     resize(75, 25);
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
@@ -117,23 +133,6 @@ QMenu *CuteButton::dropDownMenu() const
 
 // --- properties -------------------------------------------------------------------------
 
-void CuteButton::setCaption(const QString &caption)
-{
-    if (m_caption == caption)
-        return;
-    m_caption = caption;
-    updateAccelerator();
-    update();
-}
-
-void CuteButton::setColor(TColor color)
-{
-    if (m_color == color)
-        return;
-    m_color = color;
-    update();
-}
-
 void CuteButton::setFontColor(TColor color)
 {
     if (m_fontColor == color)
@@ -147,31 +146,6 @@ void CuteButton::setAlignment(Qt::Alignment alignment)
     if (m_alignment == alignment)
         return;
     m_alignment = alignment;
-    update();
-}
-
-void CuteButton::setBevelWidth(int width)
-{
-    width = qMax(1, width);
-    if (m_bevelWidth == width)
-        return;
-    m_bevelWidth = width;
-    update();
-}
-
-void CuteButton::setBevelOuter(Bevel b)
-{
-    if (m_bevelOuter == b)
-        return;
-    m_bevelOuter = b;
-    update();
-}
-
-void CuteButton::setBevelInner(Bevel b)
-{
-    if (m_bevelInner == b)
-        return;
-    m_bevelInner = b;
     update();
 }
 
@@ -274,6 +248,11 @@ void CuteButton::setUseDisabledColor(bool on)
         update();
 }
 
+void CuteButton::captionChanged()
+{
+    updateAccelerator();
+}
+
 // The accelerator answers to Alt+letter, and to the plain letter when the focused control
 // of the window does not take it as text (Qt asks it through ShortcutOverride first).
 void CuteButton::updateAccelerator()
@@ -282,7 +261,7 @@ void CuteButton::updateAccelerator()
         if (*id)
             releaseShortcut(std::exchange(*id, 0));
     }
-    const QChar c = acceleratorOf(m_caption);
+    const QChar c = acceleratorOf(caption());
     if (c.isNull())
         return;
     const auto key = Qt::Key(c.toUpper().unicode());
@@ -292,22 +271,16 @@ void CuteButton::updateAccelerator()
 
 // --- painting ---------------------------------------------------------------------------
 
-void CuteButton::paintEvent(QPaintEvent *)
+TColor CuteButton::faceColor() const
 {
-    static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    return m_useDisabledColor && !isEnabled() ? m_disabledColor : color();
+}
 
-    QPainter p(this);
-    const QPalette &pal = palette();
-    QRect r = rect();
-    const TColor face = m_useDisabledColor && !isEnabled() ? m_disabledColor : m_color;
-    p.fillRect(r, colors::toQColor(face, pal));
-    const QColor light = colors::toQColor(m_bevelHighlightColor, pal);
-    const QColor dark = colors::toQColor(m_bevelShadowColor, pal);
-    r = bevels::draw(p, r, m_bevelOuter, m_bevelWidth, light, dark);
-    r = bevels::draw(p, r, m_bevelInner, m_bevelWidth, light, dark);
-
-    // The caption's place does not depend on the bevels shown, only on Flat.
-    const int inset = m_flat ? m_bevelWidth : 2 * m_bevelWidth;
+// Where the caption goes: inside both rings whatever they show (only Flat counts), moved by
+// the margins of its alignment and, while pressed, two pixels in from the top left.
+QRect CuteButton::captionRect() const
+{
+    const int inset = m_flat ? bevelWidth() : 2 * bevelWidth();
     QRect t = rect().adjusted(inset, inset, -inset, -inset);
     const Qt::Alignment horizontal = m_alignment & Qt::AlignHorizontal_Mask;
     if (m_marginX != -1) {
@@ -322,21 +295,43 @@ void CuteButton::paintEvent(QPaintEvent *)
         else if (m_layout == TextLayout::Bottom)
             t.setBottom(t.bottom() - m_marginY);
     }
-    if (m_bevelOuter == Bevel::Lowered)
+    if (bevelOuter() == Bevel::Lowered)
         t.adjust(2, 2, 0, 0);
+    return t;
+}
 
-    const int flags =
-        Qt::TextSingleLine | Qt::TextShowMnemonic | horizontal | s_vertical[int(m_layout)];
+int CuteButton::captionFlags() const
+{
+    static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    return Qt::TextSingleLine | Qt::TextShowMnemonic | (m_alignment & Qt::AlignHorizontal_Mask) |
+           s_vertical[int(m_layout)];
+}
+
+// Engraved while disabled: in the highlight one pixel down and right, the shadow on top.
+void CuteButton::drawCaption(QPainter &p, const QRect &t) const
+{
+    const QPalette &pal = palette();
+    const int flags = captionFlags();
     p.setFont(font());
     if (!isEnabled()) {
         p.setPen(colors::toQColor(colors::clBtnHighlight, pal));
-        p.drawText(t.translated(1, 1), flags, m_caption);
+        p.drawText(t.translated(1, 1), flags, caption());
         p.setPen(colors::toQColor(colors::clBtnShadow, pal));
     } else {
         p.setPen(colors::toQColor(m_fontColor, pal));
     }
-    p.drawText(t, flags, m_caption);
+    p.drawText(t, flags, caption());
+}
 
+void CuteButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QPalette &pal = palette();
+    p.fillRect(rect(), colors::toQColor(faceColor(), pal));
+    drawBevels(p, rect(), colors::toQColor(m_bevelHighlightColor, pal),
+               colors::toQColor(m_bevelShadowColor, pal));
+    const QRect t = captionRect();
+    drawCaption(p, t);
     if (m_showFocusRect && hasFocus())
         drawFocusRect(p, t.adjusted(2, 2, -2, -2));
 }
@@ -487,7 +482,7 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
     if (button == Qt::LeftButton) {
         m_pressedInside = false;
         const bool active = m_tabFocusUp && window()->focusWidget() == this;
-        setBevelOuter(rect().contains(x, y) || active ? Bevel::Raised : Bevel::None);
+        setBevelOuter(hitTest(QPoint(x, y)) || active ? Bevel::Raised : Bevel::None);
     }
     Q_EMIT mouseUp(button, shift, x, y);
     if (!self)
@@ -499,9 +494,9 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
 
 void CuteButton::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_pressedInside = true;
     const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        m_pressedInside = hitTest(at);
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
     event->accept();
 }
@@ -521,7 +516,7 @@ void CuteButton::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
     const bool left = event->button() == Qt::LeftButton;
-    const bool clicked = left && std::exchange(m_pressedInside, false) && rect().contains(at);
+    const bool clicked = left && std::exchange(m_pressedInside, false) && hitTest(at);
     // The capture ends before the click, so that a window opened by the handler gets the mouse.
     if (left && QWidget::mouseGrabber() == this)
         releaseMouse();

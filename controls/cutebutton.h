@@ -1,14 +1,12 @@
 #pragma once
 
-#include "toolkit/bevel.h"
-#include "toolkit/colors.h"
+#include "toolkit/bevelledwidget.h"
 
 #include <QPointer>
-#include <QTimer>
-#include <QWidget>
 
 class QMenu;
-class CuteButton;
+class QTimer;
+class DropDownTimer;
 
 // The held modifiers and mouse buttons of an event.
 struct ShiftState
@@ -19,25 +17,13 @@ struct ShiftState
 };
 Q_DECLARE_METATYPE(ShiftState)
 
-// One-shot timer that opens a button's drop-down menu after a held press.
-class DropDownTimer : public QTimer
-{
-    Q_OBJECT
-public:
-    explicit DropDownTimer(CuteButton *button);
-    CuteButton *button;
-    // The tick: tests call it to stand for the timer firing.
-    void tick();
-};
-
 // The custom-drawn push button behind every command and value button. It paints itself
 // entirely: a face, an outer and an inner bevel ring (rest, hover, focus, press) and a
 // one-line caption, engraved while disabled.
-class CuteButton : public QWidget
+class CuteButton : public BevelledWidget
 {
     Q_OBJECT
 public:
-    using Bevel = bevels::Bevel;
     enum class TextLayout
     {
         Top,
@@ -49,19 +35,11 @@ public:
     explicit CuteButton(QWidget *owner = nullptr);
     ~CuteButton() override;
 
-    // Base properties.
-    QString caption() const { return m_caption; }
-    void setCaption(const QString &caption);
-    TColor color() const { return m_color; }
-    void setColor(TColor color);
+    // Base properties beside those of BevelledWidget.
     TColor fontColor() const { return m_fontColor; }
     void setFontColor(TColor color);
     Qt::Alignment alignment() const { return m_alignment; } // AlignLeft, AlignHCenter or AlignRight
     void setAlignment(Qt::Alignment alignment);
-    int bevelWidth() const { return m_bevelWidth; }
-    void setBevelWidth(int width);
-    Bevel bevelOuter() const { return m_bevelOuter; }
-    Bevel bevelInner() const { return m_bevelInner; }
 
     // Properties of its own.
     TColor bevelHighlightColor() const { return m_bevelHighlightColor; }
@@ -96,9 +74,23 @@ public:
     virtual void startDropDown();
     virtual void dropDown();
 
-    DropDownTimer *dropDownTimer() const { return m_dropDownTimer; }
-
     QSize sizeHint() const override { return QSize(75, 25); }
+
+    // For tests only: the terminal calls none of these.
+    class ForTests
+    {
+    public:
+        // The armed drop-down timer, or null.
+        QTimer *dropDownTimer() const;
+        // What the drop-down timer's tick does, without waiting for it.
+        void fireDropDownTimer();
+
+    private:
+        friend class CuteButton;
+        explicit ForTests(CuteButton &button) : m_button(button) {}
+        CuteButton &m_button;
+    };
+    ForTests forTests() { return ForTests(*this); }
 
 Q_SIGNALS:
     // The button's events. Windows connect them through messages::connectGuarded, the one
@@ -120,6 +112,7 @@ protected:
     virtual void mouseEntered(ShiftState shift, int x, int y);
     virtual void mouseLeft(ShiftState shift, int x, int y);
 
+    void captionChanged() override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -135,9 +128,17 @@ protected:
 
 private:
     friend class DropDownTimer;
-    void setBevelOuter(Bevel b);
-    void setBevelInner(Bevel b);
     void dropDownTick(DropDownTimer *timer);
+
+    // Whether a point in the button's coordinates lies on it: a left press there presses the
+    // button, a release there clicks it and leaves the outer ring raised.
+    bool hitTest(const QPoint &at) const { return rect().contains(at); }
+
+    // What paintEvent draws from the state.
+    TColor faceColor() const;
+    QRect captionRect() const;
+    int captionFlags() const;
+    void drawCaption(QPainter &p, const QRect &t) const;
 
     // The button's own handling behind the Qt events; dropDown replays key-up and release.
     bool handleKeyDown(quint16 &key, ShiftState shift, bool autoRepeat);
@@ -171,13 +172,8 @@ private:
     int m_marginY = -1;
     DropDownTimer *m_dropDownTimer = nullptr;
 
-    QString m_caption;
-    TColor m_color = colors::clBtnFace;
     TColor m_fontColor = colors::clWindowText;
     Qt::Alignment m_alignment = Qt::AlignHCenter;
-    int m_bevelWidth = 1;
-    Bevel m_bevelOuter = Bevel::None;
-    Bevel m_bevelInner = Bevel::Raised;
     bool m_pressedInside = false; // left press on the button, waiting for the release
     bool m_hovered = false;
     // The button is its window's active control: onEnter ran, onExit not yet.

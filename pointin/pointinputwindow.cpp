@@ -84,7 +84,7 @@ void PointInputWindow::placeAtCreation()
 void PointInputWindow::setSeat(const QString &letter)
 {
     m_session.setSeat(letter);
-    m_seatLetter->setText(letter);
+    m_seatLetter->setCaption(letter);
 }
 
 void PointInputWindow::placeSeatLetter()

@@ -74,7 +74,7 @@ void PointInputWindow::drawCompetitor()
     const Competitor &c = *m_session.competitor();
     m_trialPanel->setVisible(!c.trialText.isEmpty());
     if (!c.trialText.isEmpty())
-        m_trialText->setText(c.trialText);
+        m_trialText->setCaption(c.trialText);
     m_bib->setText(c.bibShown);
     m_name->setText(c.name);
     m_team->setText(c.team);
@@ -93,7 +93,7 @@ void PointInputWindow::drawRound()
     // Round X: the operator is not ready; the round on display stays.
     const Round &round = m_session.competitor()->round;
     if (!round.notReady())
-        m_round->setText(round.label());
+        m_round->setCaption(round.label());
 }
 
 void PointInputWindow::drawNotice()
@@ -118,8 +118,8 @@ void PointInputWindow::drawNotice()
         if (t.notice != notice)
             continue;
         m_notice->setColor(t.face);
-        m_noticeEnglish->setText(QString::fromUtf16(t.english));
-        m_noticeJapanese->setText(QString::fromUtf16(t.japanese));
+        m_noticeEnglish->setCaption(QString::fromUtf16(t.english));
+        m_noticeJapanese->setCaption(QString::fromUtf16(t.japanese));
     }
     if (notice == Notice::Registered)
         m_registeredTimer->start();
@@ -163,7 +163,7 @@ void PointInputWindow::drawHealth()
         text = u"● 接続中 Connected "_s + health.lastGoodAnswer.toString(u"HH:mm:ss"_s);
     }
     if (m_healthLine->text() != text)
-        m_healthLine->setText(text);
+        m_healthLine->setCaption(text);
     // A palette change restyles the label: only when the colour changes.
     if (m_healthLine->palette().color(QPalette::WindowText) != colors::toQColor(colour))
         fonts::setTextColour(m_healthLine, colour);

@@ -229,7 +229,7 @@ void applyFont(QWidget *w, const Font &f)
 QWidget *makeLabel(const ControlDef &s, QWidget *parent)
 {
     auto *l = new FittingLabel(parent);
-    l->setText(QString::fromUtf16(s.text));
+    l->setCaption(QString::fromUtf16(s.text));
     applyFont(l, s.font);
     Qt::Alignment h = Qt::AlignLeft;
     if (s.style & Centred)

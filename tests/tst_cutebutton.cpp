@@ -11,6 +11,7 @@
 #include <QMetaEnum>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -834,26 +835,27 @@ void TstCuteButton::dropDownAfterDelay()
         QTest::mousePress(m_button, Qt::LeftButton);
         QCOMPARE(QWidget::mouseGrabber(), m_button);
     }
-    QPointer<DropDownTimer> timer = m_button->dropDownTimer();
+    QPointer<QTimer> timer = m_button->forTests().dropDownTimer();
     QVERIFY(timer && timer->isActive() && timer->isSingleShot());
     QCOMPARE(timer->interval(), 500);
     if (bySpace) {
         sendKey(m_button, QEvent::KeyPress, Qt::Key_Space, true);
-        QCOMPARE(m_button->dropDownTimer(), timer.data()); // key repeat does not re-arm it
+        QCOMPARE(m_button->forTests().dropDownTimer(),
+                 timer.data()); // key repeat does not re-arm it
     }
     if (captureLost)
         m_button->releaseMouse();
     MenuWatch watch;
     closeMenuWhenShown(m_host.get(), watch);
     if (held)
-        timer->tick();
+        m_button->forTests().fireDropDownTimer();
     if (bySpace)
         sendKey(m_button, QEvent::KeyRelease, Qt::Key_Space);
     else
         QTest::mouseRelease(m_button, Qt::LeftButton);
     QCOMPARE(watch.shown, shown);
     QCOMPARE(m_clicks, clicks);
-    QVERIFY(!m_button->dropDownTimer());
+    QVERIFY(!m_button->forTests().dropDownTimer());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!timer);
     QCOMPARE(QWidget::mouseGrabber(), nullptr);

@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 

@@ -193,19 +193,19 @@ void TestPointinLayout::placement()
 void TestPointinLayout::labelsGrowWithTheirText()
 {
     const QRect registered = named<FittingLabel>(m_w, "Label22")->geometry();
-    named<FittingLabel>(m_w, "Label22")->setText(u"登録済みです。登録済みです。"_s);
+    named<FittingLabel>(m_w, "Label22")->setCaption(u"登録済みです。登録済みです。"_s);
     QCOMPARE(named<FittingLabel>(m_w, "Label22")->geometry().right(), registered.right());
     QVERIFY(named<FittingLabel>(m_w, "Label22")->width() > registered.width());
     QVERIFY(named<FittingLabel>(m_w, "Label22")->width() >=
             named<FittingLabel>(m_w, "Label22")->sizeHint().width());
 
-    named<FittingLabel>(m_w, "Label26")->setText(u"12 - 345 long trial"_s);
+    named<FittingLabel>(m_w, "Label26")->setCaption(u"12 - 345 long trial"_s);
     QCOMPARE(named<FittingLabel>(m_w, "Label26")->pos(), QPoint(24, 8));
     QVERIFY(named<FittingLabel>(m_w, "Label26")->width() >=
             named<FittingLabel>(m_w, "Label26")->sizeHint().width());
 
     // A shorter text keeps the design box.
-    named<FittingLabel>(m_w, "Label9")->setText(u"試技"_s);
+    named<FittingLabel>(m_w, "Label9")->setCaption(u"試技"_s);
     QCOMPARE(named<FittingLabel>(m_w, "Label9")->geometry().topLeft(), QPoint(64, 456));
     QVERIFY(named<FittingLabel>(m_w, "Label9")->width() >= 89);
 }

@@ -16,7 +16,7 @@ void FittingLabel::setDesignGeometry(const QRect &rect)
     fitText();
 }
 
-void FittingLabel::setText(const QString &text)
+void FittingLabel::setCaption(const QString &text)
 {
     // Laying the text out again costs more than anything else a poll draws.
     if (text == this->text())

@@ -14,14 +14,14 @@ public:
 
     // Places the label; the size is the least size from now on.
     void setDesignGeometry(const QRect &rect);
-    // Hides QLabel::setText, which is not virtual: set the text through this class (not a
-    // QLabel pointer) for the label to fit it.
-    void setText(const QString &text);
-    void fitText();
+    // Shows the text and fits the label to it (QLabel::setText would leave the size as it is).
+    void setCaption(const QString &text);
 
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void fitText();
+
     QSize m_designSize;
 };

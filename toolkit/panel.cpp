@@ -3,46 +3,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-Panel::Panel(QWidget *parent) : QWidget(parent)
-{
-    // The panel paints every pixel itself; nothing of the parent shows through.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+Panel::Panel(QWidget *parent) : BevelledWidget(Bevel::Raised, Bevel::None, parent) {}
 
-void Panel::setColor(TColor color)
+// Children that fill their background with the window role take the panel's colour.
+void Panel::colorChanged()
 {
-    if (m_color == color)
-        return;
-    m_color = color;
-    // Children that fill their background with the window role take the panel's colour.
     QPalette p = palette();
-    p.setColor(QPalette::Window, colors::toQColor(color, p));
+    p.setColor(QPalette::Window, colors::toQColor(color(), p));
     setPalette(p);
-    update();
-}
-
-void Panel::setBevelOuter(Bevel bevel)
-{
-    if (m_bevelOuter == bevel)
-        return;
-    m_bevelOuter = bevel;
-    update();
-}
-
-void Panel::setBevelInner(Bevel bevel)
-{
-    if (m_bevelInner == bevel)
-        return;
-    m_bevelInner = bevel;
-    update();
-}
-
-void Panel::setBevelWidth(int width)
-{
-    if (m_bevelWidth == width || width < 1)
-        return;
-    m_bevelWidth = width;
-    update();
 }
 
 void Panel::setBorderStyle(BorderStyle style)
@@ -53,31 +21,22 @@ void Panel::setBorderStyle(BorderStyle style)
     update();
 }
 
-void Panel::setCaption(const QString &caption)
-{
-    if (m_caption == caption)
-        return;
-    m_caption = caption;
-    update();
-}
-
 void Panel::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     QRect r = rect();
-    p.fillRect(r, colors::toQColor(m_color, palette()));
+    p.fillRect(r, colors::toQColor(color(), palette()));
     if (m_borderStyle == BorderStyle::Single) {
         const QColor line = palette().color(QPalette::Shadow);
         r = bevels::frame3D(p, r, line, line, 1);
     }
     const QColor light = colors::toQColor(colors::clBtnHighlight, palette());
     const QColor dark = colors::toQColor(colors::clBtnShadow, palette());
-    r = bevels::draw(p, r, m_bevelOuter, m_bevelWidth, light, dark);
-    r = bevels::draw(p, r, m_bevelInner, m_bevelWidth, light, dark);
-    if (!m_caption.isEmpty()) {
+    r = drawBevels(p, r, light, dark);
+    if (!caption().isEmpty()) {
         p.setFont(font());
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, m_caption);
+        p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, caption());
     }
 }
 
