@@ -52,7 +52,7 @@ void MainWindow::claimAnswered(const QString &seat, const QString &error, bool c
         m_seatTakenNotice->show();
         return;
     }
-    m_pointInput->startPolling();
+    m_pointInput->session().startPolling();
     m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }
 

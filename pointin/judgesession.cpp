@@ -40,6 +40,19 @@ JudgeSession::JudgeSession(QObject *parent)
 
 JudgeSession::~JudgeSession() = default;
 
+void JudgeSession::setSeat(const QString &letter)
+{
+    if (letter == m_seat)
+        return;
+    m_seat = letter;
+    Q_EMIT seatChanged();
+}
+
+void JudgeSession::startPolling()
+{
+    Q_EMIT pollingStarted();
+}
+
 // --- following the run ---------------------------------------------------------------------
 
 void JudgeSession::begin()
