@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/onecopy.h"
 #include "app/station.h"
+#include "app/stationmessages.h"
 #include "toolkit/messages.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ bool leaveAtOnce()
 #else
     // When a connection that hangs on the network still holds a worker thread: the program does
     // not wait for it (no statement is pending that the judge waits for).
-    return station::workersLeftBehind();
+    return Station::workersLeftBehind();
 #endif
 }
 
@@ -41,13 +42,11 @@ bool leaveAtOnce()
 }
 
 // A second copy was started: the judge wants this one, and the window they work in.
-void comeToFront()
+void comeToFront(QWidget *mainWindow)
 {
     QWidget *window = QApplication::activeModalWidget();
     if (!window)
-        window = station::mainWindow();
-    if (!window)
-        return;
+        window = mainWindow;
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->raise();
     window->activateWindow();
@@ -64,15 +63,18 @@ int main(int argc, char *argv[])
     // Before any window or connection: a second copy on the same settings and journal leaves.
     OneCopy copy;
     if (!copy.take()) {
-        messages::show(nullptr, QStringLiteral("Tollivane はすでに起動しています。"));
+        messages::show(nullptr, stationMessage(StationMessage::AlreadyRunning));
         return 0;
     }
-    QObject::connect(&copy, &OneCopy::frontAsked, &app, comeToFront);
 
-    station::create();
-    station::mainWindow()->show(); // its first show connects the remembered profile
-    const int rc = QApplication::exec();
-    station::destroy();
+    int rc = 0;
+    {
+        Station station;
+        MainWindow *window = &station.mainWindow();
+        QObject::connect(&copy, &OneCopy::frontAsked, window, [window] { comeToFront(window); });
+        window->show(); // its first show connects the remembered profile
+        rc = QApplication::exec();
+    }
     copy.release();
     if (leaveAtOnce())
         leave(rc);

@@ -1,11 +1,11 @@
 #include "app/mainwindow.h"
 
 #include "app/logos.h"
+#include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/dialogkeys.h"
 #include "toolkit/fonts.h"
-#include "toolkit/inifile.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel.h"
 #include "toolkit/radiogroup.h"
@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString s_section = QStringLiteral("Tollvn");
+using profiles::Location;
 
 constexpr TColor seatCaption = colors::clSilver;
 constexpr TColor seatCaptionFocused = colors::clYellow;
@@ -59,12 +59,37 @@ struct SeatSpec
     const char *name;
     int left;
     const char16_t *caption;
+    const char16_t *letter;
 };
 
 constexpr SeatSpec s_seatSpecs[] = {
-    {"RbA", 8, u"ジャッジＡ"},   {"RbB", 112, u"ジャッジＢ"}, {"RbC", 224, u"ジャッジＣ"},
-    {"Rbd", 328, u"ジャッジＤ"}, {"RbE", 432, u"ジャッジＥ"},
+    {"RbA", 8, u"ジャッジＡ", u"A"},   {"RbB", 112, u"ジャッジＢ", u"B"},
+    {"RbC", 224, u"ジャッジＣ", u"C"}, {"Rbd", 328, u"ジャッジＤ", u"D"},
+    {"RbE", 432, u"ジャッジＥ", u"E"},
 };
+
+// The seat button of a letter, or -1.
+int seatIndex(const QString &letter)
+{
+    for (int i = 0; i < int(std::size(s_seatSpecs)); ++i) {
+        if (letter == QStringView(s_seatSpecs[i].letter))
+            return i;
+    }
+    return -1;
+}
+
+// Item 0 of a profile group is Local, item 1 Server.
+Location locationOfItem(int item)
+{
+    return item == 0 ? Location::Local : Location::Server;
+}
+
+int itemOf(const std::optional<Profile> &profile, Profile::Group group)
+{
+    if (!profile || profile->group != group)
+        return -1;
+    return profile->location == Location::Local ? 0 : 1;
+}
 
 QLabel *makeLabel(const LabelSpec &s, QWidget *parent)
 {
@@ -115,7 +140,8 @@ CuteButton *makeButton(const char *name, QWidget *parent, QRect geometry, const 
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QWidget(parent)
+MainWindow::MainWindow(StationSession &session, QWidget *parent)
+    : QWidget(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Fmain"));
     setWindowTitle(QStringLiteral("Fmain"));
@@ -125,10 +151,9 @@ MainWindow::MainWindow(QWidget *parent) : QWidget(parent)
     createControls();
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
-    loadSettings();
-    m_mysqlProfiles->setItemIndex(-1);
-    m_interbaseProfiles->setItemIndex(-1);
+    drawProfile(); // no group shows a selection before the first show
     m_seatTakenNotice->move(96, 128);
+    followSession();
 }
 
 MainWindow::~MainWindow() = default;
@@ -184,9 +209,12 @@ void MainWindow::createSeats()
         dialogkeys::setTabOrder(rb, tabOrders[i]);
         dialogkeys::tabStopFollowsCheck(rb);
         rb->installEventFilter(this);
+        messages::connectGuarded(rb, &QRadioButton::toggled, this,
+                                 [this, letter = QString::fromUtf16(s_seatSpecs[i].letter)](
+                                     bool on) { m_session.seatToggled(letter, on); });
         m_seats[i] = rb;
     }
-    m_seats[0]->setChecked(true);
+    drawSeat();
 
     m_confirmSeat =
         makeButton("CuteButton1", m_seatPanel, QRect(232, 48, 75, 25), QStringLiteral(u"確認"),
@@ -195,14 +223,15 @@ void MainWindow::createSeats()
                              [b = m_confirmSeat] { b->setColor(colors::springGreen); });
     messages::connectGuarded(m_confirmSeat, &CuteButton::exited, this,
                              [b = m_confirmSeat] { b->setColor(colors::lightBlue); });
-    messages::connectGuarded(m_confirmSeat, &CuteButton::clicked, this, [this] { claimSeat(); });
+    messages::connectGuarded(m_confirmSeat, &CuteButton::clicked, this,
+                             [this] { m_session.claimSeat(); });
 
     CuteButton *ok = makeButton("CuteButton2", m_seatTakenNotice, QRect(232, 64, 81, 33),
                                 QStringLiteral("O.K."), colors::clBlue, 19, colors::clWhite, 0);
-    messages::connectGuarded(ok, &CuteButton::clicked, this, [this] { m_seatTakenNotice->hide(); });
+    messages::connectGuarded(ok, &CuteButton::clicked, this, [this] { m_session.dismissNotice(); });
     // A click on the notice itself (not its text or button) frees the seat it was shown for.
     messages::connectGuarded(m_seatTakenNotice, &Panel::clicked, this,
-                             [this] { releaseRefusedSeat(); });
+                             [this] { m_session.releaseNoticeSeat(); });
 }
 
 void MainWindow::createProfileGroups()
@@ -221,24 +250,32 @@ void MainWindow::createProfileGroups()
     }
     dialogkeys::setTabOrder(m_interbaseProfiles, 2);
     dialogkeys::setTabOrder(m_mysqlProfiles, 3);
-    messages::connectGuarded(m_interbaseProfiles, &RadioGroup::clicked, this,
-                             [this] { interbaseProfileChosen(); });
-    messages::connectGuarded(m_mysqlProfiles, &RadioGroup::clicked, this,
-                             [this] { mysqlProfileChosen(); });
+    const struct
+    {
+        RadioGroup *widget;
+        Profile::Group group;
+    } groups[] = {{m_interbaseProfiles, Profile::Group::InterBase},
+                  {m_mysqlProfiles, Profile::Group::MySQL}};
+    // The item the judge (or the first show) selected.
+    for (const auto &g : groups) {
+        messages::connectGuarded(g.widget, &RadioGroup::clicked, this, [this, g] {
+            m_session.chooseProfile({g.group, locationOfItem(g.widget->itemIndex())});
+        });
+    }
 }
 
-MainWindow::Settings MainWindow::readSettings()
+// The window draws what the session tells it changed.
+void MainWindow::followSession()
 {
-    const IniFile ini(settings::stationFilePath());
-    return {ini.readString(s_section, QStringLiteral("DbType"), QStringLiteral("Interbase")),
-            ini.readString(s_section, QStringLiteral("DbDir"), QStringLiteral("Interbase"))};
-}
-
-void MainWindow::loadSettings()
-{
-    const Settings remembered = readSettings();
-    m_dbType = remembered.dbType;
-    m_dbDir = remembered.dbDir;
+    StationSession *s = &m_session;
+    connect(s, &StationSession::profileChanged, this, &MainWindow::drawProfile);
+    connect(s, &StationSession::connectionLineChanged, this, &MainWindow::drawConnectionLine);
+    connect(s, &StationSession::noticeChanged, this, &MainWindow::drawNotice);
+    connect(s, &StationSession::pointInputWanted, this, &MainWindow::showPointInput);
+    connect(s, &StationSession::told, this,
+            [this](const QString &text) { messages::show(this, text); });
+    connect(s, &StationSession::releaseFailed, this,
+            [this](const QString &error) { messages::reportError(this, error); });
 }
 
 void MainWindow::showEvent(QShowEvent *event)
@@ -250,44 +287,23 @@ void MainWindow::showEvent(QShowEvent *event)
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // Runs once the window is on the screen, from the event loop, as the first show does.
-    QMetaObject::invokeMethod(this, &MainWindow::selectRememberedProfile, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MainWindow::firstShown, Qt::QueuedConnection);
 }
 
 // The first show selects the profile the settings remember, which connects it.
-void MainWindow::selectRememberedProfile()
+void MainWindow::firstShown()
 {
     activateWindow(); // a desktop without a window manager activates nothing by itself
-    const QString seat = selectedSeat();
-    if (!seat.isEmpty())
-        m_seats[seat.at(0).unicode() - u'A']->setFocus(Qt::OtherFocusReason);
-    const int item = m_dbDir == u"local" ? 0 : 1;
-    if (m_dbType == u"Interbase")
-        m_interbaseProfiles->setItemIndex(item);
-    else
-        m_mysqlProfiles->setItemIndex(item);
+    const int seat = seatIndex(m_session.seat());
+    if (seat >= 0)
+        m_seats[seat]->setFocus(Qt::OtherFocusReason);
+    m_session.selectRememberedProfile();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    saveSettings();
+    m_session.close();
     QWidget::closeEvent(event);
-}
-
-void MainWindow::saveSettings()
-{
-    IniFile ini(settings::stationFileForWriting());
-    // A folder that cannot be written keeps the old file; the program closes all the same.
-    ini.writeString(s_section, QStringLiteral("DbType"), m_dbType);
-    ini.writeString(s_section, QStringLiteral("Dbdir"), m_dbDir);
-}
-
-QString MainWindow::selectedSeat() const
-{
-    for (int i = 0; i < int(m_seats.size()); ++i) {
-        if (m_seats[i]->isChecked())
-            return QString(QChar(u'A' + i));
-    }
-    return QString();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -310,13 +326,45 @@ void MainWindow::seatFocused(QRadioButton *seat)
         m_pointInput->placeSeatLetter();
 }
 
-PointInputWindow *MainWindow::pointInput()
+void MainWindow::setPointInput(PointInputWindow *window)
 {
-    if (m_pointInput || !m_pointInputFactory)
-        return m_pointInput;
-    m_pointInput = m_pointInputFactory(this);
+    m_pointInput = window;
     // What the seat buttons' focus did to it, had it been there.
-    if (m_seatLetterPlaced)
+    if (m_pointInput && m_seatLetterPlaced)
         m_pointInput->placeSeatLetter();
-    return m_pointInput;
+}
+
+// --- drawing the session -------------------------------------------------------------------
+
+void MainWindow::drawSeat()
+{
+    const int seat = seatIndex(m_session.seat());
+    if (seat >= 0)
+        m_seats[seat]->setChecked(true);
+}
+
+// Drawn by program, the groups tell nothing back.
+void MainWindow::drawProfile()
+{
+    const QSignalBlocker interbase(m_interbaseProfiles);
+    const QSignalBlocker mysql(m_mysqlProfiles);
+    m_interbaseProfiles->setItemIndex(itemOf(m_session.profile(), Profile::Group::InterBase));
+    m_mysqlProfiles->setItemIndex(itemOf(m_session.profile(), Profile::Group::MySQL));
+}
+
+void MainWindow::drawConnectionLine()
+{
+    m_connectionLine->setText(m_session.connectionLine());
+    m_connectionLine->adjustSize();
+}
+
+void MainWindow::drawNotice()
+{
+    m_seatTakenNotice->setVisible(m_session.notice().has_value());
+}
+
+void MainWindow::showPointInput()
+{
+    if (m_pointInput)
+        m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }

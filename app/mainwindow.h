@@ -1,52 +1,30 @@
 #pragma once
 
-#include <QString>
 #include <QWidget>
 
 #include <array>
-#include <functional>
 
-class CompetitionGateway;
 class CuteButton;
 class Panel;
 class PointInputWindow;
 class QLabel;
 class QRadioButton;
 class RadioGroup;
+class StationSession;
 
-// The main window: seat choice, database profile, station settings. Its statements go
-// through the gateway; it never waits for the database. Its controls carry the form's names
-// as object names ("RbA", "CuteButton1", "RGdbi").
+// The main window: seat choice, database profile. It draws the station session under it and
+// passes the judge's clicks to it; it runs no statement and decides no flow. Its controls
+// carry the form's names as object names ("RbA", "CuteButton1", "RGdbi").
 class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(StationSession &session, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    void setGateway(CompetitionGateway *gateway) { m_gateway = gateway; }
-    // Builds the point input window when it is first needed (the first seat claim).
-    void setPointInputFactory(std::function<PointInputWindow *(QWidget *parent)> factory)
-    {
-        m_pointInputFactory = std::move(factory);
-    }
-    PointInputWindow *pointInput(); // built now if it was not yet
-    // A profile's connection attempt is waiting for the database.
-    bool connecting() const { return m_connecting > 0; }
-
-    // Station settings: which profile group ("Interbase" or "MySQL") and which item ("local"
-    // or "server") the station used last.
-    QString dbType() const { return m_dbType; }
-    QString dbDir() const { return m_dbDir; }
-
-    // The connection of the profile the settings remember: what the first show selects.
-    static std::pair<QString, QStringList> rememberedConnection();
-
-    // The letter of the selected seat button, or an empty text when none is selected.
-    QString selectedSeat() const;
-
-    // 確認: claims the selected seat and shows the point input window.
-    void claimSeat();
+    // The point input window once it is built: shown modally whenever the session asks for
+    // it. A seat button's focus places its seat letter.
+    void setPointInput(PointInputWindow *window);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -57,33 +35,21 @@ private:
     void createControls();
     void createSeats();
     void createProfileGroups();
-    struct Settings
-    {
-        QString dbType, dbDir;
-    };
-    static Settings readSettings();
-    void loadSettings();
-    void saveSettings();
-    void selectRememberedProfile();
-    void interbaseProfileChosen();
-    void mysqlProfileChosen();
-    void connectProfile(const QString &alias, const QStringList &params,
-                        const QStringList &fallback, int lineShown);
+    void followSession();
+    void firstShown();
     void seatFocused(QRadioButton *seat);
-    void claimAnswered(const QString &seat, const QString &error, bool claimed);
-    void releaseRefusedSeat();
 
-    CompetitionGateway *m_gateway = nullptr;
+    // Drawing the session.
+    void drawSeat();
+    void drawProfile();
+    void drawConnectionLine();
+    void drawNotice();
+    void showPointInput();
+
+    StationSession &m_session;
     PointInputWindow *m_pointInput = nullptr;
-    std::function<PointInputWindow *(QWidget *parent)> m_pointInputFactory;
     bool m_seatLetterPlaced = false; // a seat button had the focus: the letter moved
-    QString m_dbType;
-    QString m_dbDir;
     bool m_shownOnce = false;
-    bool m_claiming = false;
-    int m_connecting = 0;
-    int m_profileSerial = 0; // only the latest profile's answer changes the window
-    QString m_refusedSeat;   // the seat the yellow notice stands for
 
     Panel *m_seatPanel = nullptr;              // Panel1
     Panel *m_seatTakenNotice = nullptr;        // Panel2

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/station.h"
+#include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
@@ -38,14 +39,21 @@ namespace bench {
 
 namespace {
 
+std::unique_ptr<Station> s_station; // the station in this process, while one runs
+
 MainWindow *mainWindow()
 {
-    return station::mainWindow();
+    return s_station ? &s_station->mainWindow() : nullptr;
 }
 
 PointInputWindow *pointInput()
 {
-    return station::pointInputWindow();
+    return s_station ? &s_station->pointInputWindow() : nullptr;
+}
+
+CompetitionGateway *stationGateway()
+{
+    return s_station ? &s_station->gateway() : nullptr;
 }
 
 // Ends the figure being measured; the text goes into the table.
@@ -128,7 +136,7 @@ public:
     {
         if (mainWindow() && mainWindow()->isVisible())
             mainWindow()->close();
-        station::destroy();
+        s_station.reset();
         messages::setSink({});
     }
 
@@ -139,18 +147,18 @@ public:
         if (!aliasFile.isEmpty())
             qputenv("TOLLIVANE_ALIASES", aliasFile.toLocal8Bit());
         messages::setSink([this](messages::Kind, const QString &text) { m_messages << text; });
-        station::create();
+        s_station = std::make_unique<Station>();
         mainWindow()->show();
         check(QTest::qWaitFor(
                   [] {
                       return (named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0 ||
                               named<RadioGroup>(mainWindow(), "RGdb")->itemIndex() >= 0) &&
-                             !mainWindow()->connecting();
+                             !s_station->session().connecting();
                   },
                   30000),
               u"the main window's first show picked no profile"_s);
-        check(station::gateway()->connected(), u"the station did not connect"_s);
-        station::gateway()->setBounds(bounds);
+        check(stationGateway()->connected(), u"the station did not connect"_s);
+        stationGateway()->setBounds(bounds);
 
         site.exec(u"update judgeA set ent='True'"_s); // the seat, as the claim leaves it
         pointInput()->setSeat(u"A"_s);
@@ -177,8 +185,8 @@ public:
     {
         if (!m_raw) {
             m_raw = std::make_unique<Database>(u"bench-raw"_s);
-            m_raw->setAliasName(station::gateway()->alias());
-            for (const QString &line : station::gateway()->params())
+            m_raw->setAliasName(stationGateway()->alias());
+            for (const QString &line : stationGateway()->params())
                 m_raw->params().add(line);
             m_raw->open();
         }
@@ -325,7 +333,7 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
     // records the outcome and puts the banner up.
     qint64 committedNs = 0;
     QObject watcher;
-    QObject::connect(station::gateway(), &CompetitionGateway::registrationFinished, &watcher,
+    QObject::connect(stationGateway(), &CompetitionGateway::registrationFinished, &watcher,
                      [&committedNs](bool registered) {
                          if (registered && committedNs == 0)
                              committedNs = nowNs();
@@ -535,7 +543,7 @@ Row measureRoundTrip(Site &site, const Options &options)
 {
     const QString figure = u"Statement worker round trip, no statement"_s;
     StatementWorker worker;
-    worker.setTarget({station::gateway()->alias(), station::gateway()->params()});
+    worker.setTarget({stationGateway()->alias(), stationGateway()->params()});
     const auto once = [&worker] {
         bool answered = false;
         worker.run<Done>(

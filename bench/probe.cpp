@@ -5,6 +5,7 @@
 // that goes wrong is said as "error <text>" and ends it with status 2.
 #include "app/mainwindow.h"
 #include "app/station.h"
+#include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "pointin/pointinputwindow.h"
@@ -20,14 +21,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+Station *s_station = nullptr; // main()'s
+
 MainWindow *mainWindow()
 {
-    return station::mainWindow();
+    return &s_station->mainWindow();
 }
 
 PointInputWindow *pointInput()
 {
-    return station::pointInputWindow();
+    return &s_station->pointInputWindow();
 }
 
 [[noreturn]] void fail(const QString &text)
@@ -66,7 +69,7 @@ void claimSeat(bool stay)
         });
     });
     watch->start();
-    mainWindow()->claimSeat();
+    s_station->session().claimSeat();
     QTimer::singleShot(20000, mainWindow(), [] {
         if (!pointInput()->isVisible())
             fail(u"the point input window did not open: is the seat free?"_s);
@@ -84,7 +87,8 @@ int main(int argc, char *argv[])
     // A message box would wait for a judge who is not there.
     messages::setSink([](messages::Kind, const QString &text) { fail(text); });
 
-    station::create();
+    Station station;
+    s_station = &station;
     mainWindow()->show();
 
     QTimer watch;
@@ -94,17 +98,14 @@ int main(int argc, char *argv[])
         const auto *interbase = mainWindow()->findChild<RadioGroup *>(u"RGdbi"_s);
         const auto *mysql = mainWindow()->findChild<RadioGroup *>(u"RGdb"_s);
         if (!onScreen(mainWindow()) || (interbase->itemIndex() < 0 && mysql->itemIndex() < 0) ||
-            mainWindow()->connecting())
+            s_station->session().connecting())
             return;
         watch.stop();
-        if (!station::gateway()->connected())
+        if (!s_station->gateway().connected())
             fail(u"the profile did not connect"_s);
         report::say("ready");
         QTimer::singleShot(0, mainWindow(), [stay] { claimSeat(stay); });
     });
     watch.start();
-    const int rc = QApplication::exec();
-
-    station::destroy();
-    return rc;
+    return QApplication::exec();
 }

@@ -96,6 +96,19 @@ void JudgeSession::answered(bool good)
     Q_EMIT healthChanged();
 }
 
+void JudgeSession::setSeat(const QString &letter)
+{
+    if (letter == m_seat)
+        return;
+    m_seat = letter;
+    Q_EMIT seatChanged();
+}
+
+void JudgeSession::startPolling()
+{
+    Q_EMIT pollingStarted();
+}
+
 // --- following the run -----------------------------------------------------------------------
 
 void JudgeSession::begin()

@@ -76,8 +76,11 @@ public:
     void setRequests(JudgeRequests *requests) { m_requests = requests; }
     // Where every registration outcome is recorded before it is shown.
     void setJournal(journal::Writer *journal) { m_journal = journal; }
-    void setSeat(const QString &letter) { m_seat = letter; }
+    // The seat whose table the session works on (the window shows its letter).
+    void setSeat(const QString &letter);
     QString seat() const { return m_seat; }
+    // The seat is claimed: the window's poll timer runs from now on.
+    void startPolling();
     // The clock of the health line; tests move it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
@@ -124,6 +127,8 @@ public:
     void answerNo();
 
 Q_SIGNALS:
+    void seatChanged();
+    void pollingStarted();
     void competitorLoaded(); // draw the competitor; the focus goes to Start
     void roundChanged();     // the same competitor in a round read after "X"
     void entryChanged(int row);

@@ -81,20 +81,9 @@ void PointInputWindow::placeAtCreation()
         drawRow(row);
 }
 
-void PointInputWindow::setSeat(const QString &letter)
-{
-    m_session.setSeat(letter);
-    m_seatLetter->setCaption(letter);
-}
-
 void PointInputWindow::placeSeatLetter()
 {
     m_seatLetter->move(830, m_seatLetter->y());
-}
-
-void PointInputWindow::startPolling()
-{
-    m_pollTimer->start();
 }
 
 void PointInputWindow::centreOverMainWindow()

@@ -62,7 +62,7 @@ public:
     const JudgeSession &session() const { return m_session; }
 
     // The seat the station claimed, shown large in the top right corner.
-    void setSeat(const QString &letter);
+    void setSeat(const QString &letter) { m_session.setSeat(letter); }
     // Where the main window puts the seat letter whenever a seat button takes the focus.
     void placeSeatLetter();
 
@@ -79,9 +79,8 @@ public:
     // takes the focus.
     void moveToNextRow(int row);
 
-    // Polling: started by the seat claim; a tick asks whether the competitor changed, unless
-    // a poll is still on its way.
-    void startPolling();
+    // Polling: started by the seat claim (the session's); a tick asks whether the competitor
+    // changed, unless a poll is still on its way.
     void pollTick() { m_session.tick(); }
     bool pollInFlight() const { return m_session.pollInFlight(); }
     bool registering() const { return m_session.registering(); }

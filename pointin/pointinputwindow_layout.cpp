@@ -434,6 +434,9 @@ void PointInputWindow::bindHandlers()
 void PointInputWindow::followSession()
 {
     JudgeSession *s = &m_session;
+    connect(s, &JudgeSession::seatChanged, this,
+            [this] { m_seatLetter->setCaption(m_session.seat()); });
+    connect(s, &JudgeSession::pollingStarted, m_pollTimer, qOverload<>(&QTimer::start));
     connect(s, &JudgeSession::entryChanged, this, [this](int row) {
         drawRow(row);
         drawMark();

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/station.h"
+#include "app/stationsession.h"
 #include "db/competitiongateway.h"
 #include "journal/markjournal.h"
 #include "pointin/pointinputwindow.h"
@@ -21,6 +22,7 @@
 namespace {
 
 QtMessageHandler s_previousHandler = nullptr;
+Station *s_running = nullptr; // the station started last
 
 // The offscreen platform cannot grab the mouse and says so at every press.
 void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
@@ -33,7 +35,27 @@ void quietHandler(QtMsgType type, const QMessageLogContext &context, const QStri
 
 } // namespace
 
-Station::Station(const QString &aliasFile, const QByteArray &settings)
+MainWindow *mainWindow()
+{
+    return s_running ? &s_running->mainWindow() : nullptr;
+}
+
+PointInputWindow *pointInput()
+{
+    return s_running ? &s_running->pointInputWindow() : nullptr;
+}
+
+StationSession *stationSession()
+{
+    return s_running ? &s_running->session() : nullptr;
+}
+
+CompetitionGateway *stationGateway()
+{
+    return s_running ? &s_running->gateway() : nullptr;
+}
+
+TestStation::TestStation(const QString &aliasFile, const QByteArray &settings)
 {
     static const bool quiet = [] {
         s_previousHandler = qInstallMessageHandler(quietHandler);
@@ -63,16 +85,17 @@ Station::Station(const QString &aliasFile, const QByteArray &settings)
     });
 }
 
-Station::~Station()
+TestStation::~TestStation()
 {
     operatorGoesDirect(false);
     stop();
     messages::setSink({});
 }
 
-bool Station::start()
+bool TestStation::start()
 {
-    station::create();
+    m_station = std::make_unique<Station>();
+    s_running = m_station.get();
     mainWindow()->show();
     return QTest::qWaitFor([] {
                return named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0 ||
@@ -86,21 +109,24 @@ bool settle(int timeoutMs)
 {
     return QTest::qWaitFor(
         [] {
-            CompetitionGateway *gateway = station::gateway();
-            return (!gateway || gateway->idle()) &&
-                   (!mainWindow() || !mainWindow()->connecting()) &&
-                   (!station::existingPointInputWindow() ||
-                    (!station::existingPointInputWindow()->pollInFlight() &&
-                     !station::existingPointInputWindow()->registering()));
+            if (!s_running)
+                return true;
+            const PointInputWindow *pointInput = s_running->existingPointInputWindow();
+            return s_running->gateway().idle() && !s_running->session().connecting() &&
+                   (!pointInput || (!pointInput->pollInFlight() && !pointInput->registering()));
         },
         timeoutMs);
 }
 
-void Station::stop()
+void TestStation::stop()
 {
-    if (mainWindow() && mainWindow()->isVisible())
-        mainWindow()->close();
-    station::destroy();
+    if (!m_station)
+        return;
+    if (m_station->mainWindow().isVisible())
+        m_station->mainWindow().close();
+    if (s_running == m_station.get())
+        s_running = nullptr;
+    m_station.reset();
 }
 
 bool claimAndRun(const std::function<void()> &work, int timeoutMs)
@@ -124,7 +150,7 @@ bool claimAndRun(const std::function<void()> &work, int timeoutMs)
     return QTest::qWaitFor([&] { return ran && !pointInput()->isVisible(); }, timeoutMs);
 }
 
-QStringList Station::texts() const
+QStringList TestStation::texts() const
 {
     QStringList result;
     for (const auto &m : messages)
@@ -132,18 +158,18 @@ QStringList Station::texts() const
     return result;
 }
 
-QString Station::settingsPath() const
+QString TestStation::settingsPath() const
 {
     return m_dir.filePath(QStringLiteral("VELMOR/Tollivane/Tollivane.ini"));
 }
 
-QString Station::journalFile() const
+QString TestStation::journalFile() const
 {
     return journal::File(m_dir.filePath(QStringLiteral("data/VELMOR/Tollivane/journal")))
         .fileFor(QDate::currentDate());
 }
 
-QByteArray Station::settingsFile() const
+QByteArray TestStation::settingsFile() const
 {
     QFile f(settingsPath());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -207,13 +233,12 @@ Database &checker()
     delete db;
     db = new Database(QStringLiteral("checker"));
     if (s_direct) {
-        db->setRoute(support::serverRoute(station::gateway()->alias() == QStringLiteral("Jump")
-                                              ? Route::InterBase
-                                              : Route::Odbc));
+        db->setRoute(support::serverRoute(
+            stationGateway()->alias() == QStringLiteral("Jump") ? Route::InterBase : Route::Odbc));
         return *db;
     }
-    db->setAliasName(station::gateway()->alias());
-    for (const QString &line : station::gateway()->params())
+    db->setAliasName(stationGateway()->alias());
+    for (const QString &line : stationGateway()->params())
         db->params().add(line);
     return *db;
 }

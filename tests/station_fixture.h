@@ -14,28 +14,27 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
+class CompetitionGateway;
 class Database;
 class MainWindow;
 class PointInputWindow;
+class StationSession;
 
-inline MainWindow *mainWindow()
-{
-    return station::mainWindow();
-}
+// The objects of the station started last; null while none runs.
+MainWindow *mainWindow();
+PointInputWindow *pointInput(); // built now if it was not yet
+StationSession *stationSession();
+CompetitionGateway *stationGateway();
 
-inline PointInputWindow *pointInput()
-{
-    return station::pointInputWindow();
-}
-
-class Station
+class TestStation
 {
 public:
     // aliasFile: the text of the alias file; settings: the settings file's content, or a null
     // array for no file.
-    Station(const QString &aliasFile, const QByteArray &settings);
-    ~Station();
+    TestStation(const QString &aliasFile, const QByteArray &settings);
+    ~TestStation();
 
     // Creates the objects in the program's order and shows the main window; returns once the
     // first show has selected a profile and its connection attempt has answered.
@@ -53,6 +52,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<Station> m_station;
 };
 
 // Every alias of the terminal on one SQLite file in the folder of the alias file.

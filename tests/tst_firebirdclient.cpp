@@ -5,6 +5,7 @@
 // runs from a folder without the client (the build puts it beside the other tests): each layout
 // of the client's places is tried by fbclient_probe in a process of its own.
 #include "app/mainwindow.h"
+#include "app/stationmessages.h"
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
@@ -26,8 +27,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString cannotConnect =
-    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
+const QString cannotConnect = stationMessage(StationMessage::CannotConnect);
 
 const aliases::Route localFirebird{aliases::Driver::InterBase, u"localhost:C:\\IB_data\\Jump.GDB"_s,
                                    u"SYSDBA"_s, u"pewtergum"_s};
@@ -202,13 +202,13 @@ private Q_SLOTS:
     // The claim on an InterBase profile says what is missing; the MySQL profile works on.
     void theSeatClaimTellsTheJudge()
     {
-        Station s(u"[Jump]\nDriver=InterBase\n"
-                  u"C:\\IB_data\\Jump.GDB=localhost:C:\\IB_data\\Jump.GDB\n"
-                  u"G:\\Jump.GDB=scoring-server:D:\\Jump.GDB\n"
-                  u"[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
-                  QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
+        TestStation s(u"[Jump]\nDriver=InterBase\n"
+                      u"C:\\IB_data\\Jump.GDB=localhost:C:\\IB_data\\Jump.GDB\n"
+                      u"G:\\Jump.GDB=scoring-server:D:\\Jump.GDB\n"
+                      u"[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
+                      QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
         QVERIFY(s.start());
-        QVERIFY(!station::gateway()->connected());
+        QVERIFY(!stationGateway()->connected());
         QVERIFY(s.messages.isEmpty()); // choosing a profile reports nothing
         named<QRadioButton>(mainWindow(), "RbA")->setChecked(true);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
@@ -221,7 +221,7 @@ private Q_SLOTS:
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
                           QPoint(6, 6));
         QVERIFY(settle());
-        QVERIFY(station::gateway()->connected());
+        QVERIFY(stationGateway()->connected());
     }
 
 private:

@@ -75,15 +75,15 @@ class TestGateway : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Station> m_station;
+    std::unique_ptr<TestStation> m_station;
 
     // Judge A seated with the window shown, the run going, bib 007 up.
     bool open(const QString &aliases, Route route)
     {
-        m_station = std::make_unique<Station>(aliases, routeSettings(route));
+        m_station = std::make_unique<TestStation>(aliases, routeSettings(route));
         if (!m_station->start())
             return false;
-        station::gateway()->setBounds(testBounds());
+        stationGateway()->setBounds(testBounds());
         competition::create(operatorConnection());
         execute(u"update judgeA set ent='True'"_s);
         execute(u"update judgeent set jikko='1'"_s);
@@ -139,8 +139,8 @@ class TestGateway : public QObject
     static bool rowLocked()
     {
         Database probe(u"probe"_s);
-        probe.setAliasName(station::gateway()->alias());
-        for (const QString &line : station::gateway()->params())
+        probe.setAliasName(stationGateway()->alias());
+        for (const QString &line : stationGateway()->params())
             probe.params().add(line);
         probe.setLockWaitMs(100);
         Query update(&probe);
@@ -246,8 +246,8 @@ private Q_SLOTS:
 
         // Another program holds the judge's row in a transaction it does not end.
         Database holder(u"holder"_s);
-        holder.setAliasName(station::gateway()->alias());
-        for (const QString &line : station::gateway()->params())
+        holder.setAliasName(stationGateway()->alias());
+        for (const QString &line : stationGateway()->params())
             holder.params().add(line);
         holder.begin();
         Query lock(&holder);
@@ -278,7 +278,7 @@ private Q_SLOTS:
         QVERIFY(open(sqliteAliases(), Route::Sqlite));
         pointInput()->pollTick();
         QVERIFY(pointInput()->pollInFlight());
-        QVERIFY(!station::gateway()->idle());
+        QVERIFY(!stationGateway()->idle());
         pointInput()->pollTick();
         pointInput()->pollTick();
         QVERIFY(settle());
@@ -290,7 +290,7 @@ private Q_SLOTS:
         QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::Key_Return);
         QVERIFY(settle());
         QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
-        QCOMPARE(station::gateway()->registrationAttempts(), 1);
+        QCOMPARE(stationGateway()->registrationAttempts(), 1);
         QVERIFY(messages().isEmpty());
     }
 
@@ -324,7 +324,7 @@ private Q_SLOTS:
         Bounds bounds = testBounds();
         bounds.statementMs = 200;
         bounds.backoffMaxMs = 50;
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         relay.hold();
         auto poll = [] {
             QTest::qWait(50);
@@ -348,7 +348,7 @@ private Q_SLOTS:
         putUp(u"008"_s);
         relay.release();
         bounds.statementMs = Bounds().statementMs;
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         const int twoPolls = 2 * pointInput()->findChild<QTimer *>(u"recallTimer"_s)->interval();
         QElapsedTimer back;
         back.start();
@@ -382,7 +382,7 @@ private Q_SLOTS:
         putUp(u"008"_s);
         Bounds bounds = testBounds();
         bounds.statementMs = Bounds().statementMs;
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         const int twoPolls = 2 * pointInput()->findChild<QTimer *>(u"recallTimer"_s)->interval();
         QElapsedTimer back;
         back.start();
@@ -409,9 +409,9 @@ private Q_SLOTS:
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route));
-        station::gateway()->setBeforeCommitForTests([&relay] { relay.holdAnswers(); });
+        stationGateway()->setBeforeCommitForTests([&relay] { relay.holdAnswers(); });
         QVERIFY(confirm(2, 3, 4) >= 0);
-        station::gateway()->setBeforeCommitForTests({});
+        stationGateway()->setBeforeCommitForTests({});
         QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録を確認中です。"_s);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
         QCOMPARE(judgeRow(), u"007 1 1.5 2 15.5 T"_s); // it did land
@@ -452,13 +452,13 @@ private Q_SLOTS:
         QVERIFY(openThrough(relay, route));
         Bounds bounds = testBounds();
         bounds.registrationMs = 5000; // room for the path to come back within it
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         if (claim) {
             pointInput()->closeWindow();
             QVERIFY(settle());
             execute(u"update judgeA set ent='False'"_s);
         }
-        station::gateway()->setBeforeCommitForTests([&relay] {
+        stationGateway()->setBeforeCommitForTests([&relay] {
             relay.holdAnswers();
             // After the statement bound: the commit's own answer comes too late.
             QTimer::singleShot(800, qApp, [&relay] { relay.release(); });
@@ -471,7 +471,7 @@ private Q_SLOTS:
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!pointInput()->isVisible(), 10000);
         }
-        station::gateway()->setBeforeCommitForTests({});
+        stationGateway()->setBeforeCommitForTests({});
         QVERIFY(settle());
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
         QVERIFY(opened || !claim);
@@ -506,12 +506,12 @@ private Q_SLOTS:
         REQUIRE_ROUTE(route);
         QVERIFY(open(routeAliases(route), route));
         if (bounds == 1) {
-            station::gateway()->setBounds({});
+            stationGateway()->setBounds({});
             named<QTimer>(pointInput(), "recallTimer")->start(); // polls come between attempts
         } else if (bounds == 2) {
             Bounds waiting = testBounds();
             waiting.lockWaitMs = 5000; // the bound on the lock comes after the statement's
-            station::gateway()->setBounds(waiting);
+            stationGateway()->setBounds(waiting);
         }
         const aliases::Route server = support::serverRoute(route);
         QProcess holder;
@@ -550,8 +550,8 @@ private Q_SLOTS:
         REQUIRE_ROUTE(Route::Odbc);
         Relay relay(u"127.0.0.1"_s, 3306);
         operatorGoesDirect(true);
-        m_station = std::make_unique<Station>(relayedAliases(Route::Odbc, relay.port()),
-                                              routeSettings(Route::Odbc));
+        m_station = std::make_unique<TestStation>(relayedAliases(Route::Odbc, relay.port()),
+                                                  routeSettings(Route::Odbc));
         QVERIFY(m_station->start());
         competition::create(operatorConnection());
         relay.hold();
@@ -611,7 +611,7 @@ private Q_SLOTS:
                 u"select count(*) from n) slow"_s);
         Bounds bounds = testBounds();
         bounds.statementMs = 100;
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         pointInput()->pollTick();
         QVERIFY(settle());
         QCOMPARE(messages().size(), 1);
@@ -629,7 +629,7 @@ private Q_SLOTS:
     void registrationNamesBibAndRound()
     {
         QVERIFY(open(sqliteAliases(), Route::Sqlite));
-        CompetitionGateway *gateway = station::gateway();
+        CompetitionGateway *gateway = stationGateway();
         execute(u"update judgeA set hon='2'"_s); // 007 opens round 2; no poll saw it yet
         QList<gateway::Landing> outcomes;
         const Marks marks{u"1"_s, u"1"_s, u"1"_s, u"17.0"_s};

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "pointin/pointinputwindow.h"
@@ -19,9 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const QString cannotConnect =
-    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
 
 // Both InterBase locations on a port where nothing listens: every attempt fails at once.
 QString interbaseDownAliases()
@@ -79,13 +77,13 @@ private Q_SLOTS:
         QFETCH(int, mysqlItem);
         QFETCH(QString, dbType);
         QFETCH(QString, dbDir);
-        Station station(sqliteAliases(), settings);
+        TestStation station(sqliteAliases(), settings);
         QVERIFY(station.start());
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), interbaseItem);
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), mysqlItem);
-        QCOMPARE(mainWindow()->dbType(), dbType);
-        QCOMPARE(mainWindow()->dbDir(), dbDir);
-        QVERIFY(station::gateway()->connected());
+        QCOMPARE(stationSession()->settings().dbType(), dbType);
+        QCOMPARE(stationSession()->settings().dbDir(), dbDir);
+        QVERIFY(stationGateway()->connected());
         QVERIFY(station.messages.isEmpty());
         mainWindow()->close();
         const QByteArray written = station.settingsFile();
@@ -111,26 +109,26 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, settings);
         QFETCH(QString, linfo);
-        Station station(sqliteAliases(), settings);
+        TestStation station(sqliteAliases(), settings);
         QVERIFY(station.start());
         QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), linfo);
         const bool interbase = named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex() >= 0;
-        QCOMPARE(station::gateway()->params().count(), interbase ? 19 : 18);
-        QCOMPARE(station::gateway()->alias(), interbase                    ? u"Jump"_s
-                                              : linfo.endsWith(u"Local"_s) ? u"JumpLocal"_s
-                                                                           : u"JumpServer"_s);
+        QCOMPARE(stationGateway()->params().count(), interbase ? 19 : 18);
+        QCOMPARE(stationGateway()->alias(), interbase                    ? u"Jump"_s
+                                            : linfo.endsWith(u"Local"_s) ? u"JumpLocal"_s
+                                                                         : u"JumpServer"_s);
     }
 
     void interbaseWithBothLocationsDownNamesTheSecond()
     {
-        Station station(interbaseDownAliases(), QByteArray());
+        TestStation station(interbaseDownAliases(), QByteArray());
         QVERIFY(station.start());
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(),
                  1); // the group keeps showing the chosen item
-        QVERIFY(!station::gateway()->connected());
+        QVERIFY(!stationGateway()->connected());
         QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(),
                  u"SERVER NAME=C:\\IB_data\\Jump.GDB"_s);
-        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
+        QCOMPARE(stationSession()->settings().dbDir(), u"local"_s);
         QVERIFY(station.messages.isEmpty());
         mainWindow()->close();
         QVERIFY(station.settingsFile().contains("Dbdir=local"));
@@ -145,20 +143,20 @@ private Q_SLOTS:
             u"G:\\Jump.GDB="_s +
             server + u"\n"_s;
         {
-            Station station(aliases, QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
+            TestStation station(aliases, QByteArray("[Tollvn]\nDbType=Interbase\nDbdir=local\n"));
             QVERIFY(station.start());
             QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 0);
-            QVERIFY(station::gateway()->connected());
+            QVERIFY(stationGateway()->connected());
             QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"SERVER NAME=G:\\Jump.GDB"_s);
-            QCOMPARE(mainWindow()->dbDir(), u"server"_s);
+            QCOMPARE(stationSession()->settings().dbDir(), u"server"_s);
             mainWindow()->close();
             const QByteArray written = station.settingsFile();
             station.stop();
             // The next start begins with the location that worked.
-            Station next(aliases, written);
+            TestStation next(aliases, written);
             QVERIFY(next.start());
             QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 1);
-            QVERIFY(station::gateway()->connected());
+            QVERIFY(stationGateway()->connected());
         }
     }
 
@@ -169,76 +167,76 @@ private Q_SLOTS:
         Relay silent(u"127.0.0.1"_s, 9);
         silent.hold(); // connections are accepted, nothing answers
         const QString location = u"127.0.0.1/%1:/nowhere.fdb"_s.arg(silent.port());
-        Station station(u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB="_s + location +
-                            u"\nG:\\Jump.GDB="_s + location +
-                            u"\n[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
-                        QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n"));
+        TestStation station(u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB="_s + location +
+                                u"\nG:\\Jump.GDB="_s + location +
+                                u"\n[JumpLocal]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s,
+                            QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=local\n"));
         QVERIFY(station.start());
         Bounds bounds;
         bounds.statementMs = 300;
-        station::gateway()->setBounds(bounds);
+        stationGateway()->setBounds(bounds);
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdbi")->item(0), Qt::LeftButton, {},
                           QPoint(6, 6));
-        QVERIFY(mainWindow()->connecting());
+        QVERIFY(stationSession()->connecting());
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
                           QPoint(6, 6));
         QVERIFY(settle(20000));
-        QCOMPARE(station::gateway()->alias(), u"JumpLocal"_s);
-        QVERIFY(station::gateway()->connected());
-        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(stationGateway()->alias(), u"JumpLocal"_s);
+        QVERIFY(stationGateway()->connected());
+        QCOMPARE(stationSession()->settings().dbType(), u"MySQL"_s);
         QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpLocal"_s);
     }
 
     void mysqlServerDownIsNotReported()
     {
-        Station station(u"[JumpServer]\nDriver=ODBC\nDSN=TollivaneNoSuchSource\n"_s,
-                        QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n"));
+        TestStation station(u"[JumpServer]\nDriver=ODBC\nDSN=TollivaneNoSuchSource\n"_s,
+                            QByteArray("[Tollvn]\nDbType=MySQL\nDbdir=server\n"));
         QVERIFY(station.start());
         QVERIFY(mainWindow()->isVisible());
-        QVERIFY(!station::gateway()->connected());
+        QVERIFY(!stationGateway()->connected());
         QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpServer"_s);
-        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
-        QCOMPARE(mainWindow()->dbDir(), u"server"_s);
+        QCOMPARE(stationSession()->settings().dbType(), u"MySQL"_s);
+        QCOMPARE(stationSession()->settings().dbDir(), u"server"_s);
         QVERIFY(station.messages.isEmpty());
     }
 
     void groupsClearEachOther()
     {
-        Station station(sqliteAliases(), QByteArray());
+        TestStation station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
                           QPoint(6, 6));
         QVERIFY(settle());
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), 0);
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), -1);
-        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(stationSession()->settings().dbType(), u"MySQL"_s);
         QCOMPARE(named<QLabel>(mainWindow(), "linfo")->text(), u"ODBC DSN=JumpLocal"_s);
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdbi")->item(1), Qt::LeftButton, {},
                           QPoint(6, 6));
         QVERIFY(settle());
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdbi")->itemIndex(), 1);
         QCOMPARE(named<RadioGroup>(mainWindow(), "RGdb")->itemIndex(), -1);
-        QCOMPARE(mainWindow()->dbType(), u"Interbase"_s);
-        QVERIFY(station::gateway()->connected());
+        QCOMPARE(stationSession()->settings().dbType(), u"Interbase"_s);
+        QVERIFY(stationGateway()->connected());
     }
 
     void choosingTheSelectedItemAgainRunsNothing()
     {
         // Both InterBase locations down: the handler would set DbDir back to the chosen
         // location and start connecting at once.
-        Station station(interbaseDownAliases(), QByteArray());
+        TestStation station(interbaseDownAliases(), QByteArray());
         QVERIFY(station.start());
-        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
+        QCOMPARE(stationSession()->settings().dbDir(), u"local"_s);
         auto *interbase = named<RadioGroup>(mainWindow(), "RGdbi");
         QTest::mouseClick(interbase->item(1), Qt::LeftButton, {}, QPoint(6, 6));
-        QVERIFY(!mainWindow()->connecting());
-        QCOMPARE(mainWindow()->dbDir(), u"local"_s);
+        QVERIFY(!stationSession()->connecting());
+        QCOMPARE(stationSession()->settings().dbDir(), u"local"_s);
         QCOMPARE(interbase->itemIndex(), 1);
     }
 
     void closeButtonClosesAndWritesTheSettings()
     {
-        Station station(sqliteAliases(), QByteArray("; kept\n[Other]\nx=1\n"));
+        TestStation station(sqliteAliases(), QByteArray("; kept\n[Other]\nx=1\n"));
         QVERIFY(station.start());
         QTest::mouseClick(named<QPushButton>(mainWindow(), "BitBtn1"), Qt::LeftButton);
         QVERIFY(!mainWindow()->isVisible());
@@ -271,7 +269,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QRect, geometry);
         QFETCH(bool, visible);
-        MainWindow window;
+        StationSession session;
+        MainWindow window(session);
         auto *w = window.findChild<QWidget *>(name);
         QVERIFY(w);
         QCOMPARE(w->geometry(), geometry);
@@ -280,7 +279,8 @@ private Q_SLOTS:
 
     void windowLooks()
     {
-        MainWindow window;
+        StationSession session;
+        MainWindow window(session);
         QCOMPARE(window.size(), QSize(706, 511));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::black));
         QVERIFY(named<QRadioButton>(&window, "RbA")->isChecked());
@@ -306,7 +306,7 @@ private Q_SLOTS:
     // caption's colour; an unchecked one shows none.
     void checkedRadioButtonsShowADarkDot()
     {
-        Station station(sqliteAliases(), QByteArray()); // InterBase Server selected
+        TestStation station(sqliteAliases(), QByteArray()); // InterBase Server selected
         QVERIFY(station.start());
         MainWindow &window = *mainWindow();
         const auto dotGrey = [](QRadioButton *b) {
@@ -329,7 +329,7 @@ private Q_SLOTS:
 
     void tabOrderOfTheMainWindow()
     {
-        Station station(sqliteAliases(), QByteArray());
+        TestStation station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
         QApplication::setActiveWindow(mainWindow());
         QTRY_COMPARE(QApplication::focusWidget(),

@@ -98,10 +98,10 @@ class TestPointinFlow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<Station> m_station;
+    std::unique_ptr<TestStation> m_station;
     int m_attemptsBefore = 0;
 
-    int attempts() const { return station::gateway()->registrationAttempts() - m_attemptsBefore; }
+    int attempts() const { return stationGateway()->registrationAttempts() - m_attemptsBefore; }
 
     // Today's journal file of the station.
     QString journalFile() const { return m_station->journalFile(); }
@@ -124,9 +124,9 @@ class TestPointinFlow : public QObject
     // the run going and the competitor of c on the table.
     void open(const TableRow &c = TableRow(), Route route = Route::Sqlite)
     {
-        m_station = std::make_unique<Station>(routeAliases(route), routeSettings(route));
+        m_station = std::make_unique<TestStation>(routeAliases(route), routeSettings(route));
         QVERIFY(m_station->start());
-        QVERIFY(station::gateway()->connected());
+        QVERIFY(stationGateway()->connected());
         competition::create(operatorConnection());
         execute(u"update judgeA set ent='True'"_s);
         setRunning(true);
@@ -134,8 +134,8 @@ class TestPointinFlow : public QObject
         // Retries without their pause: the attempts are counted, not waited for.
         Bounds bounds;
         bounds.retryPauseMs = 1;
-        station::gateway()->setBounds(bounds);
-        m_attemptsBefore = station::gateway()->registrationAttempts();
+        stationGateway()->setBounds(bounds);
+        m_attemptsBefore = stationGateway()->registrationAttempts();
         pointInput()->setSeat(u"A"_s);
         named<QTimer>(pointInput(), "recallTimer")->start();
         pointInput()->show();
@@ -444,7 +444,7 @@ private Q_SLOTS:
     // is open, a lasting failure, the row mended, then a failure in the middle of polling.
     void failedChecksUnderARealEventLoop()
     {
-        Station station(sqliteAliases(), QByteArray());
+        TestStation station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true);
@@ -546,7 +546,7 @@ private Q_SLOTS:
     // loads nothing.
     void aNewClaimStartsWithAnEmptyEntry()
     {
-        Station station(sqliteAliases(), QByteArray());
+        TestStation station(sqliteAliases(), QByteArray());
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true); // judge A's table holds no competitor: the showing loads nothing
@@ -938,7 +938,7 @@ private Q_SLOTS:
     {
         QFETCH(Route, route);
         REQUIRE_ROUTE(route);
-        Station station(routeAliases(route), routeSettings(route));
+        TestStation station(routeAliases(route), routeSettings(route));
         QVERIFY(station.start());
         competition::create(operatorConnection());
         setRunning(true);

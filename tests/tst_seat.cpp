@@ -1,4 +1,6 @@
 #include "app/mainwindow.h"
+#include "app/stationmessages.h"
+#include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
@@ -17,9 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString cannotConnect =
-    u"データベースに接続できません。データベースが立ち上がっているか確認してください。"_s;
-const QString noSeat = u"ジャッジ記号が選択されていません。   選択してください。"_s;
+const QString cannotConnect = stationMessage(StationMessage::CannotConnect);
+const QString noSeat = stationMessage(StationMessage::NoSeatChosen);
 
 QColor captionColour(QWidget *w)
 {
@@ -36,10 +37,10 @@ class TestSeat : public QObject
     Q_OBJECT
 
     // A started station on the route with fresh competition tables.
-    std::unique_ptr<Station> station(Route route)
+    std::unique_ptr<TestStation> station(Route route)
     {
-        auto s = std::make_unique<Station>(routeAliases(route), routeSettings(route));
-        if (!s->start() || !station::gateway()->connected())
+        auto s = std::make_unique<TestStation>(routeAliases(route), routeSettings(route));
+        if (!s->start() || !stationGateway()->connected())
             return nullptr;
         competition::create(operatorConnection());
         return s;
@@ -156,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(s);
         named<QRadioButton>(mainWindow(), "RbA")->setAutoExclusive(false);
         named<QRadioButton>(mainWindow(), "RbA")->setChecked(false);
-        QCOMPARE(mainWindow()->selectedSeat(), QString());
+        QCOMPARE(stationSession()->seat(), QString());
         pointInput()->chooseValue(PointInputWindow::Flight, 3);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
@@ -169,7 +170,7 @@ private Q_SLOTS:
     void unreachableDatabase()
     {
         // InterBase unreachable; MySQL Local reaches an empty file without the judge tables.
-        Station s(
+        TestStation s(
             u"[Jump]\nDriver=InterBase\nC:\\IB_data\\Jump.GDB=127.0.0.1/1:/a.fdb\n"
             u"G:\\Jump.GDB=127.0.0.1/1:/b.fdb\n[JumpLocal]\nDriver=SQLite\nDatabase=empty.sqlite\n"_s,
             QByteArray());
@@ -190,7 +191,7 @@ private Q_SLOTS:
         // The main window stays usable: another profile, another claim.
         QTest::mouseClick(named<RadioGroup>(mainWindow(), "RGdb")->item(0), Qt::LeftButton, {},
                           QPoint(6, 6));
-        QCOMPARE(mainWindow()->dbType(), u"MySQL"_s);
+        QCOMPARE(stationSession()->settings().dbType(), u"MySQL"_s);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(s.messages.size(), 2);

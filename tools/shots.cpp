@@ -5,6 +5,7 @@
 // and the point input window with each notice shown alone.
 #include "app/mainwindow.h"
 #include "app/station.h"
+#include "app/stationsession.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
@@ -20,16 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-MainWindow *mainWindow()
-{
-    return station::mainWindow();
-}
-
-PointInputWindow *pointInput()
-{
-    return station::pointInputWindow();
-}
 
 // A control by its form name.
 QWidget *named(QWidget *window, const char *name)
@@ -79,10 +70,12 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     demoEnvironment(temp);
 
-    station::create();
-    mainWindow()->show();
-    CompetitionGateway *gateway = station::gateway();
-    if (!waitFor([gateway] { return !mainWindow()->connecting() && gateway->connected(); })) {
+    Station station;
+    MainWindow *mainWindow = &station.mainWindow();
+    mainWindow->show();
+    CompetitionGateway *gateway = &station.gateway();
+    const StationSession *session = &station.session();
+    if (!waitFor([gateway, session] { return !session->connecting() && gateway->connected(); })) {
         std::printf("the demo database did not open\n");
         return 1;
     }
@@ -94,51 +87,53 @@ int main(int argc, char *argv[])
     competition::seed(console);
     competition::step(console); // the first competitor, the run going
 
-    bool ok = save(mainWindow(), dir, "main");
-    QWidget *seatTaken = named(mainWindow(), "Panel2");
+    bool ok = save(mainWindow, dir, "main");
+    QWidget *seatTaken = named(mainWindow, "Panel2");
     seatTaken->show();
-    ok = save(mainWindow(), dir, "main-registered-notice") && ok;
+    ok = save(mainWindow, dir, "main-registered-notice") && ok;
     seatTaken->hide();
 
-    pointInput()->setSeat(QStringLiteral("A"));
-    pointInput()->show();
-    const auto answered = [gateway] { return gateway->idle() && !pointInput()->pollInFlight(); };
+    PointInputWindow *pointInput = &station.pointInputWindow(); // as the first claim builds it
+    pointInput->setSeat(QStringLiteral("A"));
+    pointInput->show();
+    const auto answered = [gateway, pointInput] {
+        return gateway->idle() && !pointInput->pollInFlight();
+    };
     ok = waitFor(answered) && ok;
-    pointInput()->pollTick();
+    pointInput->pollTick();
     ok = waitFor(answered) && ok;
-    ok = save(pointInput(), dir, "pointin") && ok;
+    ok = save(pointInput, dir, "pointin") && ok;
 
     const struct
     {
         QWidget *notice;
         const char *name;
     } notices[] = {
-        {named(pointInput(), "Panel5"), "pointin-panel5"},
-        {named(pointInput(), "Panel7"), "pointin-panel7"},
-        {named(pointInput(), "Panel9"), "pointin-panel9"},
-        {named(pointInput(), "Panel10"), "pointin-panel10"},
+        {named(pointInput, "Panel5"), "pointin-panel5"},
+        {named(pointInput, "Panel7"), "pointin-panel7"},
+        {named(pointInput, "Panel9"), "pointin-panel9"},
+        {named(pointInput, "Panel10"), "pointin-panel10"},
     };
     for (const auto &n : notices) {
         for (const auto &other : notices)
             other.notice->setVisible(other.notice == n.notice);
-        ok = save(pointInput(), dir, n.name) && ok;
+        ok = save(pointInput, dir, n.name) && ok;
     }
     for (const auto &n : notices)
         n.notice->hide();
 
     // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
-    pointInput()->chooseValue(PointInputWindow::Flight, 3);
-    pointInput()->moveToNextRow(PointInputWindow::Flight);
-    pointInput()->chooseValue(PointInputWindow::Landing, 4);
-    pointInput()->chooseValue(PointInputWindow::Outrun, 1);
-    ok = save(pointInput(), dir, "pointin-entry") && ok;
+    pointInput->chooseValue(PointInputWindow::Flight, 3);
+    pointInput->moveToNextRow(PointInputWindow::Flight);
+    pointInput->chooseValue(PointInputWindow::Landing, 4);
+    pointInput->chooseValue(PointInputWindow::Outrun, 1);
+    ok = save(pointInput, dir, "pointin-entry") && ok;
 
     // The health line while polls fail: the station's alias now resolves nowhere.
     gateway->setConnection(QStringLiteral("Offline"), {});
-    pointInput()->pollTick();
+    pointInput->pollTick();
     ok = waitFor(answered) && ok;
-    ok = save(pointInput(), dir, "pointin-offline") && ok;
+    ok = save(pointInput, dir, "pointin-offline") && ok;
 
-    station::destroy();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// What the station tells the judge in its message boxes: one table, for the station session,
+// the program and the tests.
+enum class StationMessage
+{
+    NoSeatChosen,   // 確認 with no seat button selected
+    CannotConnect,  // a seat claim that did not reach the database
+    AlreadyRunning, // a second copy on the same settings and journal
+};
+
+QString stationMessage(StationMessage message);

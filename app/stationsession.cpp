@@ -1,0 +1,224 @@
+#include "app/stationsession.h"
+
+#include "app/stationmessages.h"
+#include "db/competitiongateway.h"
+#include "db/profiles.h"
+#include "pointin/judgesession.h"
+#include "toolkit/inifile.h"
+
+using namespace Qt::StringLiterals;
+using profiles::Location;
+
+namespace {
+
+// What a profile connects to, and which of its parameter lines the status line shows.
+struct Connection
+{
+    QString alias;
+    QStringList params;
+    QStringList fallback; // tried once when the first cannot be reached
+    int lineShown = 0;
+};
+
+Location otherLocation(Location location)
+{
+    return location == Location::Local ? Location::Server : Location::Local;
+}
+
+// InterBase falls back to its other location; MySQL does not.
+Connection connectionOf(const Profile &profile)
+{
+    if (profile.group == Profile::Group::InterBase)
+        return {QString::fromUtf16(profiles::interbaseAlias),
+                profiles::interbaseParams(profile.location),
+                profiles::interbaseParams(otherLocation(profile.location)), 0};
+    return {profiles::mysqlAlias(profile.location), profiles::mysqlParams(profile.location), {}, 2};
+}
+
+// The InterBase location that an answer's parameter list names.
+Location interbaseLocationOf(const QStringList &params)
+{
+    return params.value(0) == profiles::interbaseServerName(Location::Server) ? Location::Server
+                                                                              : Location::Local;
+}
+
+} // namespace
+
+StationSession::StationSession(CompetitionGateway *gateway, QObject *parent)
+    : QObject(parent), m_gateway(gateway),
+      m_settings(StationSettings::read(settings::stationFilePath()))
+{
+    // The first show, which selects this profile, then finds it connected.
+    prepare(m_settings.profile());
+}
+
+StationSession::~StationSession() = default;
+
+// --- the gateway's requests ----------------------------------------------------------------
+
+void StationSession::prepare(const Profile &profile)
+{
+    if (!m_gateway)
+        return;
+    const Connection connection = connectionOf(profile);
+    m_gateway->prepare(connection.alias, connection.params);
+}
+
+// A failed connection is not reported here: the seat claim reports it.
+void StationSession::connectProfile(const Profile &profile)
+{
+    if (!m_gateway)
+        return;
+    const Connection connection = connectionOf(profile);
+    ++m_connecting;
+    const int serial = ++m_profileSerial;
+    m_gateway->connectProfile(
+        connection.alias, connection.params, connection.fallback,
+        Then<QStringList>(this, [this, serial, connection](const Reply<QStringList> &reply) {
+            --m_connecting;
+            if (serial != m_profileSerial)
+                return; // the judge chose another profile meanwhile
+            // The line tried last: the fallback's when the first could not be reached.
+            const QStringList &used = reply.ok()                   ? reply.value()
+                                      : connection.fallback.isEmpty() ? connection.params
+                                                                      : connection.fallback;
+            profileAnswered(used, connection.lineShown);
+        }));
+}
+
+// Of two stations claiming the same seat at the same moment, one gets it and the other is
+// refused like any taken seat.
+void StationSession::requestClaim(const QString &seat)
+{
+    m_gateway->claimSeat(seat, Then<bool>(this, [this, seat](const Reply<bool> &reply) {
+                             claimAnswered(seat, reply.ok() ? QString() : reply.error(),
+                                           reply.ok() && reply.value());
+                         }));
+}
+
+void StationSession::requestRelease(const QString &seat)
+{
+    m_gateway->releaseSeat(seat, Then<Done>(this, [this](const Reply<Done> &reply) {
+                               if (!reply.ok())
+                                   Q_EMIT releaseFailed(reply.error());
+                           }));
+}
+
+QString StationSession::missingHere() const
+{
+    return m_gateway->missingHere();
+}
+
+// --- the seat and the profile --------------------------------------------------------------
+
+void StationSession::seatToggled(const QString &letter, bool selected)
+{
+    if (selected)
+        m_seat = letter;
+    else if (m_seat == letter)
+        m_seat.clear();
+}
+
+void StationSession::selectRememberedProfile()
+{
+    chooseProfile(m_settings.profile());
+}
+
+void StationSession::chooseProfile(const Profile &profile)
+{
+    if (m_profile == profile)
+        return;
+    m_profile = profile;
+    m_settings.follow(profile);
+    Q_EMIT profileChanged(); // only one group shows a selection
+    connectProfile(profile);
+}
+
+// The status line and the remembered location follow the answer: the location tried last.
+void StationSession::profileAnswered(const QStringList &params, int lineShown)
+{
+    if (m_profile && m_profile->group == Profile::Group::InterBase)
+        m_settings.follow({Profile::Group::InterBase, interbaseLocationOf(params)});
+    m_connectionLine = params.value(lineShown);
+    Q_EMIT connectionLineChanged();
+}
+
+void StationSession::close()
+{
+    // A folder that cannot be written keeps the old file; the program closes all the same.
+    m_settings.write(settings::stationFileForWriting());
+}
+
+// --- the claim and the notice --------------------------------------------------------------
+
+void StationSession::claimSeat()
+{
+    if (m_seat.isEmpty()) {
+        Q_EMIT told(stationMessage(StationMessage::NoSeatChosen));
+        return;
+    }
+    if (m_claim == Claim::Claiming || !m_gateway)
+        return; // the claim on its way answers first
+    JudgeSession *judge = judgeSession();
+    if (!judge)
+        return;
+    // The rows and the value texts start empty together, so that what the window shows is
+    // what it would write; also when the claim is refused.
+    judge->clearEntry();
+    judge->setSeat(m_seat);
+    m_claim = Claim::Claiming;
+    requestClaim(m_seat);
+}
+
+void StationSession::claimAnswered(const QString &seat, const QString &error, bool claimed)
+{
+    if (!error.isEmpty()) {
+        m_claim = Claim::Idle;
+        // A part missing on this PC is no server outage: the judge is told which.
+        const QString missing = missingHere();
+        const QString text = stationMessage(StationMessage::CannotConnect);
+        Q_EMIT told(missing.isEmpty() ? text : text + u"\n\n"_s + missing);
+        return;
+    }
+    if (!claimed) {
+        m_claim = Claim::Refused;
+        // The notice frees this seat, whichever the judge selects while it stands.
+        setNotice(seat);
+        return;
+    }
+    m_claim = Claim::Claimed;
+    if (m_judge)
+        m_judge->startPolling();
+    Q_EMIT pointInputWanted();
+}
+
+void StationSession::dismissNotice()
+{
+    setNotice(std::nullopt); // the seat stays as it is
+}
+
+void StationSession::releaseNoticeSeat()
+{
+    if (m_notice && m_gateway)
+        requestRelease(*m_notice);
+}
+
+void StationSession::setNotice(const std::optional<QString> &seat)
+{
+    if (seat == m_notice)
+        return;
+    m_notice = seat;
+    Q_EMIT noticeChanged();
+}
+
+JudgeSession *StationSession::judgeSession()
+{
+    if (m_judge || !m_judgeSessions)
+        return m_judge;
+    m_judge = m_judgeSessions();
+    if (m_judge) {
+        // End released the seat and closes the window.
+        connect(m_judge, &JudgeSession::closing, this, [this] { m_claim = Claim::Idle; });
+    }
+    return m_judge;
+}
