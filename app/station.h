@@ -1,14 +1,12 @@
 #pragma once
 
-#include <memory>
+#include "app/mainwindow.h"
+#include "app/stationsession.h"
+#include "db/competitiongateway.h"
+#include "journal/markjournal.h"
+#include "pointin/pointinputwindow.h"
 
-class CompetitionGateway;
-class MainWindow;
-class PointInputWindow;
-class StationSession;
-namespace journal {
-class Writer;
-}
+#include <optional>
 
 // The program's objects, alive until it ends: the mark journal, the competition gateway that
 // the sessions reach the database through, the station session and the main window over it
@@ -23,19 +21,19 @@ public:
     Station(const Station &) = delete;
     Station &operator=(const Station &) = delete;
 
-    CompetitionGateway &gateway() { return *m_gateway; }
-    StationSession &session() { return *m_session; }
-    MainWindow &mainWindow() { return *m_mainWindow; }
+    CompetitionGateway &gateway() { return m_gateway; }
+    StationSession &session() { return m_session; }
+    MainWindow &mainWindow() { return m_mainWindow; }
     PointInputWindow &pointInputWindow(); // built now if it was not yet
-    PointInputWindow *existingPointInputWindow() { return m_pointInput.get(); }
+    PointInputWindow *existingPointInputWindow() { return m_pointInput ? &*m_pointInput : nullptr; }
 
     // Worker threads still hanging on the network (of every station destroyed so far).
     static bool workersLeftBehind();
 
 private:
-    std::unique_ptr<journal::Writer> m_journal;
-    std::unique_ptr<CompetitionGateway> m_gateway;
-    std::unique_ptr<StationSession> m_session;
-    std::unique_ptr<MainWindow> m_mainWindow;
-    std::unique_ptr<PointInputWindow> m_pointInput;
+    journal::Writer m_journal;
+    CompetitionGateway m_gateway;
+    StationSession m_session;
+    MainWindow m_mainWindow;
+    std::optional<PointInputWindow> m_pointInput; // a child of the main window
 };

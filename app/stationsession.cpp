@@ -79,7 +79,7 @@ void StationSession::connectProfile(const Profile &profile)
             if (serial != m_profileSerial)
                 return; // the judge chose another profile meanwhile
             // The line tried last: the fallback's when the first could not be reached.
-            const QStringList &used = reply.ok()                   ? reply.value()
+            const QStringList &used = reply.ok()                      ? reply.value()
                                       : connection.fallback.isEmpty() ? connection.params
                                                                       : connection.fallback;
             profileAnswered(used, connection.lineShown);
