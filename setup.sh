@@ -40,7 +40,8 @@ build() { # folder, extra cmake options... [--target target...]
 run_demo() {
     install_packages "${BASE_PACKAGES[@]}"
     install_fonts
-    build build
+    # What the demo runs, not the tests: a few minutes less on a fresh machine.
+    build build --target tollivane jumpdb
     local data=${XDG_DATA_HOME:-$HOME/.local/share}/tollivane-demo
     mkdir -p "$data"
     scripts/demo.sh "$top/build" "$data"
