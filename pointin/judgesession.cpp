@@ -68,6 +68,11 @@ void JudgeSession::setUnknown(Unknown unknown)
         m_pending.reset();
 }
 
+void JudgeSession::setEnding(Ending ending)
+{
+    m_ending = ending;
+}
+
 void JudgeSession::setOperatorReady(bool ready)
 {
     if (m_operatorReady == ready)
@@ -115,7 +120,7 @@ void JudgeSession::begin()
 {
     ++m_showing;
     setPoll(Poll::Idle);
-    m_ending = Ending::No;
+    setEnding(Ending::No);
     m_pollFailureTold = false;
     // The first check of every showing loads the current competitor, whatever was shown.
     m_competitor.reset();
@@ -128,7 +133,7 @@ void JudgeSession::finish()
 {
     ++m_showing; // replies still on their way belong to the showing that is over
     setPoll(Poll::Idle);
-    m_ending = Ending::No;
+    setEnding(Ending::No);
 }
 
 void JudgeSession::tick()
@@ -285,7 +290,7 @@ void JudgeSession::end()
         return;
     if (registering()) {
         // Ends once the outcome is in: the registering notice says why it waits.
-        m_ending = Ending::AfterRegistration;
+        setEnding(Ending::AfterRegistration);
         return;
     }
     release();
@@ -294,10 +299,10 @@ void JudgeSession::end()
 // The window closes once the seat is free; a failure leaves it open and polling.
 void JudgeSession::release()
 {
-    m_ending = Ending::Releasing;
+    setEnding(Ending::Releasing);
     m_requests->releaseSeat(m_seat,
                             Then<Done>(this, [this, showing = m_showing](const auto &reply) {
-                                m_ending = Ending::No;
+                                setEnding(Ending::No);
                                 if (showing != m_showing)
                                     return;
                                 if (!reply.ok()) {
@@ -396,7 +401,7 @@ void JudgeSession::registered(const Reply<Landing> &reply, const Sent &sent)
         if (showing == m_showing)
             show(outcome, sent);
         if (m_ending == Ending::AfterRegistration) {
-            m_ending = Ending::No;
+            setEnding(Ending::No);
             end();
         }
     });

@@ -169,6 +169,7 @@ private:
     void setPoll(Poll poll);
     void setRegistration(Registration registration, bool announced = false);
     void hideQuestion();
+    void setEnding(Ending ending);
     void setUnknown(Unknown unknown);
     void setNotice(Notice notice);
     void setOperatorReady(bool ready);
