@@ -14,6 +14,8 @@
 #include <windows.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Whether the program leaves without returning through the unloading of its libraries; the
@@ -57,8 +59,8 @@ void comeToFront(QWidget *mainWindow)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tollivane"));
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setApplicationName(u"Tollivane"_s);
+    QApplication::setStyle(u"Fusion"_s);
 
     // Before any window or connection: a second copy on the same settings and journal leaves.
     OneCopy copy;

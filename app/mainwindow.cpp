@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QScreen>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using profiles::Location;
@@ -143,8 +145,8 @@ CuteButton *makeButton(const char *name, QWidget *parent, QRect geometry, const 
 MainWindow::MainWindow(StationSession &session, QWidget *parent)
     : QWidget(parent), m_session(session)
 {
-    setObjectName(QStringLiteral("Fmain"));
-    setWindowTitle(QStringLiteral("Fmain"));
+    setObjectName(u"Fmain"_s);
+    setWindowTitle(u"Fmain"_s);
     setFixedSize(706, 511);
     fonts::setBackground(this, colors::clBlack);
     setFont(fonts::make(12));
@@ -185,13 +187,13 @@ void MainWindow::createControls()
     }
     for (QLabel *picture : pictures)
         picture->lower();
-    m_connectionLine = findChild<QLabel *>(QStringLiteral("linfo"));
+    m_connectionLine = findChild<QLabel *>(u"linfo"_s);
 
     createSeats();
     createProfileGroups();
 
-    auto *close = new QPushButton(QIcon(logos::closeMark()), QStringLiteral(u"閉じる(&C)"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
+    auto *close = new QPushButton(QIcon(logos::closeMark()), u"閉じる(&C)"_s, this);
+    close->setObjectName(u"BitBtn1"_s);
     close->setGeometry(328, 424, 81, 25);
     close->setFocusPolicy(Qt::StrongFocus);
     dialogkeys::setTabOrder(close, 1);
@@ -216,9 +218,8 @@ void MainWindow::createSeats()
     }
     drawSeat();
 
-    m_confirmSeat =
-        makeButton("CuteButton1", m_seatPanel, QRect(232, 48, 75, 25), QStringLiteral(u"確認"),
-                   colors::lightBlue, 16, colors::clWindowText, 1);
+    m_confirmSeat = makeButton("CuteButton1", m_seatPanel, QRect(232, 48, 75, 25), u"確認"_s,
+                               colors::lightBlue, 16, colors::clWindowText, 1);
     messages::connectGuarded(m_confirmSeat, &CuteButton::entered, this,
                              [b = m_confirmSeat] { b->setColor(colors::springGreen); });
     messages::connectGuarded(m_confirmSeat, &CuteButton::exited, this,
@@ -226,8 +227,8 @@ void MainWindow::createSeats()
     messages::connectGuarded(m_confirmSeat, &CuteButton::clicked, this,
                              [this] { m_session.claimSeat(); });
 
-    CuteButton *ok = makeButton("CuteButton2", m_seatTakenNotice, QRect(232, 64, 81, 33),
-                                QStringLiteral("O.K."), colors::clBlue, 19, colors::clWhite, 0);
+    CuteButton *ok = makeButton("CuteButton2", m_seatTakenNotice, QRect(232, 64, 81, 33), u"O.K."_s,
+                                colors::clBlue, 19, colors::clWhite, 0);
     messages::connectGuarded(ok, &CuteButton::clicked, this, [this] { m_session.dismissNotice(); });
     // A click on the notice itself (not its text or button) frees the seat it was shown for.
     messages::connectGuarded(m_seatTakenNotice, &Panel::clicked, this,
@@ -236,12 +237,12 @@ void MainWindow::createSeats()
 
 void MainWindow::createProfileGroups()
 {
-    const QStringList items{QStringLiteral("Local"), QStringLiteral("Server")};
-    m_mysqlProfiles = new RadioGroup(QStringLiteral("MySQL"), items, this);
-    m_mysqlProfiles->setObjectName(QStringLiteral("RGdb"));
+    const QStringList items{u"Local"_s, u"Server"_s};
+    m_mysqlProfiles = new RadioGroup(u"MySQL"_s, items, this);
+    m_mysqlProfiles->setObjectName(u"RGdb"_s);
     m_mysqlProfiles->setGeometry(33, 368, 81, 73);
-    m_interbaseProfiles = new RadioGroup(QStringLiteral("Interbase"), items, this);
-    m_interbaseProfiles->setObjectName(QStringLiteral("RGdbi"));
+    m_interbaseProfiles = new RadioGroup(u"Interbase"_s, items, this);
+    m_interbaseProfiles->setObjectName(u"RGdbi"_s);
     m_interbaseProfiles->setGeometry(121, 368, 81, 73);
     for (RadioGroup *g : {m_mysqlProfiles, m_interbaseProfiles}) {
         fonts::setTextColour(g, colors::clWhite);

@@ -125,7 +125,7 @@ Row failedRow(const QString &figure, const Site &site, const QString &error)
 // Processes events until the point input window has what it asked the gateway for.
 void waitAnswered()
 {
-    while (pointInput()->pollInFlight() || pointInput()->registering())
+    while (pointInput()->forTests().pollInFlight() || pointInput()->forTests().registering())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -161,7 +161,7 @@ public:
         stationGateway()->setBounds(bounds);
 
         site.exec(u"update judgeA set ent='True'"_s); // the seat, as the claim leaves it
-        pointInput()->setSeat(u"A"_s);
+        pointInput()->forTests().setSeat(u"A"_s);
         pointInput()->show();
         QApplication::setActiveWindow(pointInput());
         check(QTest::qWaitForWindowExposed(pointInput()), u"the point input window did not show"_s);
@@ -244,7 +244,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
 {
     const QString figure = QString::fromUtf16(c.figure);
     site.exec(u"update judgeent set jikko='"_s + QString::fromUtf16(c.jikko) + u"'"_s);
-    pointInput()->pollTick();
+    pointInput()->forTests().pollTick();
     waitAnswered();
     const QSqlDatabase db = station.rawConnection();
     const QStringList raw(tickStatements, tickStatements + c.statements);
@@ -263,7 +263,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
                 quiesce();
                 // From the tick to its answer shown: the worker's statements and both hops.
                 ticks << microsecondsOf([] {
-                    pointInput()->pollTick();
+                    pointInput()->forTests().pollTick();
                     waitAnswered();
                 });
                 loads +=
@@ -291,7 +291,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
         // The tick did what the case says, with the statements the raw run issues.
         if (c.newCompetitor) {
             site.exec(u"update judgeA set zek='001'"_s);
-            pointInput()->pollTick();
+            pointInput()->forTests().pollTick();
             waitAnswered();
         }
         station.checkQuiet();
@@ -311,7 +311,7 @@ Row measureTicks(Site &site, InProcessStation &station, const TickCase &c, const
 
 void clickValue(int row, int column)
 {
-    QTest::mouseClick(pointInput()->valueButton(row, column), Qt::LeftButton);
+    QTest::mouseClick(pointInput()->forTests().valueButton(row, column), Qt::LeftButton);
 }
 
 const QString registrationFigure = u"Registration, はい to committed row"_s;
@@ -322,7 +322,7 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
     // Round 1 on the table and on display: the raw update below names it too.
     site.exec(u"update judgeA set hon='1'"_s);
     site.exec(u"update judgeent set jikko='1'"_s);
-    pointInput()->pollTick();
+    pointInput()->forTests().pollTick();
     waitAnswered();
     QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton); // Start
     clickValue(PointInputWindow::Landing, 2);
@@ -379,8 +379,9 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
             const QString update =
                 statements::registration(
                     u"A"_s,
-                    {EntryModel::caption(3), pointInput()->valueText(PointInputWindow::Landing),
-                     pointInput()->valueText(PointInputWindow::Outrun), u"15.5"_s},
+                    {EntryModel::caption(3),
+                     pointInput()->forTests().valueText(PointInputWindow::Landing),
+                     pointInput()->forTests().valueText(PointInputWindow::Outrun), u"15.5"_s},
                     shown)
                     .join(u'\n');
             raws << microsecondsOf([&] { rawWrite(db, update); });
@@ -462,8 +463,9 @@ public:
             this,
             [this, posted] {
                 const int column = clicks++ % 4;
-                QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, column),
-                                  Qt::LeftButton);
+                QTest::mouseClick(
+                    pointInput()->forTests().valueButton(PointInputWindow::Landing, column),
+                    Qt::LeftButton);
                 worstMs = std::max(worstMs, double(nowNs() - posted) / 1e6);
             },
             Qt::QueuedConnection);
@@ -507,7 +509,7 @@ Row measureHang(Site &site, const Options &options)
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"),
                               Qt::LeftButton); // Start
             for (int row = 0; row < PointInputWindow::RowCount; ++row)
-                QTest::mouseClick(pointInput()->valueButton(row, 1), Qt::LeftButton);
+                QTest::mouseClick(pointInput()->forTests().valueButton(row, 1), Qt::LeftButton);
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"),
                               Qt::LeftButton); // はい
@@ -516,7 +518,7 @@ Row measureHang(Site &site, const Options &options)
         QTimer::singleShot(options.hangSeconds * 1000, &hang, &QEventLoop::quit);
         hang.exec();
         clicks.stop();
-        check(!pointInput()->registering(), u"はい had no outcome within the hang"_s);
+        check(!pointInput()->forTests().registering(), u"はい had no outcome within the hang"_s);
         named<QTimer>(pointInput(), "recallTimer")->stop();
         const QStringList told = station.messages();
         relay.release();

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 extern char **environ;
 
 namespace bench {
@@ -169,7 +171,7 @@ void Child::stop()
 
 qint64 cpuTicks(pid_t pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray text = stat.readAll();
@@ -188,7 +190,7 @@ qint64 ticksPerSecond()
 
 qint64 peakResidentKb(pid_t pid)
 {
-    return report::peakResidentKbFrom(QStringLiteral("/proc/%1/status").arg(pid));
+    return report::peakResidentKbFrom(u"/proc/%1/status"_s.arg(pid));
 }
 
 int run(const QStringList &argv)

@@ -61,39 +61,47 @@ public:
     JudgeSession &session() { return m_session; }
     const JudgeSession &session() const { return m_session; }
 
-    // The seat the station claimed, shown large in the top right corner.
-    void setSeat(const QString &letter) { m_session.setSeat(letter); }
     // Where the main window puts the seat letter whenever a seat button takes the focus.
     void placeSeatLetter();
 
-    // The judge's entry, and the value texts a registration writes ("0" for a row without a
-    // choice).
-    const EntryModel &entry() const { return m_session.entry(); }
-    QString valueText(int row) const { return entry().valueText(row); }
-    // The judge chooses a value, as a focus on its button does.
-    void chooseValue(int row, int column) { m_session.choose(row, column); }
-    void resetRow(int row) { m_session.resetRow(row); }
-    // Empties the entry: no row shows a choice, every value text is "0".
-    void clearEntry() { m_session.clearEntry(); }
-    // Enter on a row: its choice turns red and the next row's choice (or its first value)
-    // takes the focus.
-    void moveToNextRow(int row);
-
-    // Polling: started by the seat claim (the session's); a tick asks whether the competitor
-    // changed, unless a poll is still on its way.
-    void pollTick() { m_session.tick(); }
-    bool pollInFlight() const { return m_session.pollInFlight(); }
-    bool registering() const { return m_session.registering(); }
-
-    // Closes the window for real (End); exec() returns.
-    void closeWindow();
     // Escape and the window manager's close request change nothing.
     void reject() override;
 
-    // The value buttons by row and column; columns past a row's count are null.
-    CuteButton *valueButton(int row, int column) const { return m_valueButtons[row][column]; }
-    // A caption size in points as a pixel height, as on a 96 dpi desktop.
-    static int pointsToPixels(int points);
+    // For tests, benchmarks and the screenshot tool only: the terminal calls none of these.
+    class ForTests
+    {
+    public:
+        // The judge's entry, and the value texts a registration writes ("0" for a row
+        // without a choice).
+        const EntryModel &entry() const { return m_w.m_session.entry(); }
+        QString valueText(int row) const { return entry().valueText(row); }
+        // The judge chooses a value, as a focus on its button does.
+        void chooseValue(int row, int column) { m_w.m_session.choose(row, column); }
+        void resetRow(int row) { m_w.m_session.resetRow(row); }
+        void clearEntry() { m_w.m_session.clearEntry(); }
+        // The seat the station claimed, shown large in the top right corner.
+        void setSeat(const QString &letter) { m_w.m_session.setSeat(letter); }
+        // Enter on a row.
+        void moveToNextRow(int row) { m_w.moveToNextRow(row); }
+        // The poll timer's tick, and whether a poll or a registration is on its way.
+        void pollTick() { m_w.m_session.tick(); }
+        bool pollInFlight() const { return m_w.m_session.pollInFlight(); }
+        bool registering() const { return m_w.m_session.registering(); }
+        // End: closes the window for real; exec() returns.
+        void closeWindow() { m_w.closeWindow(); }
+        // The value buttons by row and column; columns past a row's count are null.
+        CuteButton *valueButton(int row, int column) const
+        {
+            return m_w.m_valueButtons[row][column];
+        }
+        static int pointsToPixels(int points) { return PointInputWindow::pointsToPixels(points); }
+
+    private:
+        friend class PointInputWindow;
+        explicit ForTests(PointInputWindow &w) : m_w(w) {}
+        PointInputWindow &m_w;
+    };
+    ForTests forTests() { return ForTests(*this); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -102,6 +110,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    const EntryModel &entry() const { return m_session.entry(); }
+    // Enter on a row: its choice turns red and the next row's choice (or its first value)
+    // takes the focus.
+    void moveToNextRow(int row);
+    // Closes the window for real (End); exec() returns.
+    void closeWindow();
+    // A caption size in points as a pixel height, as on a 96 dpi desktop.
+    static int pointsToPixels(int points);
+
     // Building (pointinputwindow_layout.cpp).
     void createControls();
     void createValueButtons();

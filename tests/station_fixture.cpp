@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QtMessageHandler s_previousHandler = nullptr;
@@ -27,7 +29,7 @@ Station *s_running = nullptr; // the station started last
 // The offscreen platform cannot grab the mouse and says so at every press.
 void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (text.contains(QStringLiteral("does not support grabbing the mouse")))
+    if (text.contains(u"does not support grabbing the mouse"_s))
         return;
     if (s_previousHandler)
         s_previousHandler(type, context, text);
@@ -64,13 +66,12 @@ TestStation::TestStation(const QString &aliasFile, const QByteArray &settings)
     Q_UNUSED(quiet)
     // The user's settings and data folders as Linux and as Windows name them.
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_dir.filePath(u"data"_s).toLocal8Bit());
     qputenv("APPDATA", QDir::toNativeSeparators(m_dir.path()).toLocal8Bit());
-    qputenv("LOCALAPPDATA",
-            QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("data"))).toLocal8Bit());
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(m_dir.filePath(u"data"_s)).toLocal8Bit());
     // On Windows the station keeps its settings in that folder, never in the machine's file.
     settings::setWriteCheck([](const QString &) { return false; });
-    QFile aliases(m_dir.filePath(QStringLiteral("aliases.ini")));
+    QFile aliases(m_dir.filePath(u"aliases.ini"_s));
     if (aliases.open(QIODevice::WriteOnly))
         aliases.write(aliasFile.toUtf8());
     qputenv("TOLLIVANE_ALIASES", aliases.fileName().toLocal8Bit());
@@ -113,7 +114,8 @@ bool settle(int timeoutMs)
                 return true;
             const PointInputWindow *pointInput = s_running->existingPointInputWindow();
             return s_running->gateway().idle() && !s_running->session().connecting() &&
-                   (!pointInput || (!pointInput->pollInFlight() && !pointInput->registering()));
+                   (!pointInput || (!pointInput->session().pollInFlight() &&
+                                    !pointInput->session().registering()));
         },
         timeoutMs);
 }
@@ -143,7 +145,7 @@ bool claimAndRun(const std::function<void()> &work, int timeoutMs)
             qWarning("the point input window did not settle");
         work();
         if (pointInput()->isVisible())
-            pointInput()->closeWindow();
+            pointInput()->forTests().closeWindow();
     });
     watch.start(5);
     QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
@@ -160,12 +162,12 @@ QStringList TestStation::texts() const
 
 QString TestStation::settingsPath() const
 {
-    return m_dir.filePath(QStringLiteral("VELMOR/Tollivane/Tollivane.ini"));
+    return m_dir.filePath(u"VELMOR/Tollivane/Tollivane.ini"_s);
 }
 
 QString TestStation::journalFile() const
 {
-    return journal::File(m_dir.filePath(QStringLiteral("data/VELMOR/Tollivane/journal")))
+    return journal::File(m_dir.filePath(u"data/VELMOR/Tollivane/journal"_s))
         .fileFor(QDate::currentDate());
 }
 
@@ -179,8 +181,7 @@ QString sqliteAliases()
 {
     QString text;
     for (const char *alias : {"Jump", "JumpLocal", "JumpServer"})
-        text +=
-            QStringLiteral("[%1]\nDriver=SQLite\nDatabase=jump.sqlite\n").arg(QLatin1String(alias));
+        text += u"[%1]\nDriver=SQLite\nDatabase=jump.sqlite\n"_s.arg(QLatin1String(alias));
     return text;
 }
 
@@ -190,28 +191,26 @@ QString routeAliases(Route route)
     case Route::Sqlite:
         return sqliteAliases();
     case Route::InterBase:
-        return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=") +
-               support::serverRoute(Route::InterBase).database + QStringLiteral("\n");
+        return u"[Jump]\nDriver=InterBase\nG:\\Jump.GDB="_s +
+               support::serverRoute(Route::InterBase).database + u"\n"_s;
     case Route::Odbc:
-        return QStringLiteral("[JumpLocal]\nDriver=ODBC\nDSN=") +
-               support::serverRoute(Route::Odbc).database + QStringLiteral("\n");
+        return u"[JumpLocal]\nDriver=ODBC\nDSN="_s + support::serverRoute(Route::Odbc).database +
+               u"\n"_s;
     }
     return QString();
 }
 
 QString relayedAliases(Route route, quint16 relayPort)
 {
-    const QString relay = QStringLiteral("127.0.0.1");
+    const QString relay = u"127.0.0.1"_s;
     if (route == Route::InterBase) {
         const aliases::ServerLocation location =
             aliases::parseLocation(support::serverRoute(Route::InterBase).database);
-        return QStringLiteral("[Jump]\nDriver=InterBase\nG:\\Jump.GDB=%1/%2:%3\n")
-            .arg(relay)
-            .arg(relayPort)
-            .arg(location.path);
+        return u"[Jump]\nDriver=InterBase\nG:\\Jump.GDB=%1/%2:%3\n"_s.arg(relay).arg(relayPort).arg(
+            location.path);
     }
     // A connection string: the data source with its server and port replaced.
-    return QStringLiteral("[JumpLocal]\nDriver=ODBC\nDSN=DSN=%1;SERVER=%2;PORT=%3\n")
+    return u"[JumpLocal]\nDriver=ODBC\nDSN=DSN=%1;SERVER=%2;PORT=%3\n"_s
         .arg(support::serverRoute(Route::Odbc).database, relay)
         .arg(relayPort);
 }
@@ -231,10 +230,10 @@ Database &checker()
 {
     static Database *db = nullptr;
     delete db;
-    db = new Database(QStringLiteral("checker"));
+    db = new Database(u"checker"_s);
     if (s_direct) {
-        db->setRoute(support::serverRoute(
-            stationGateway()->alias() == QStringLiteral("Jump") ? Route::InterBase : Route::Odbc));
+        db->setRoute(support::serverRoute(stationGateway()->alias() == u"Jump"_s ? Route::InterBase
+                                                                                 : Route::Odbc));
         return *db;
     }
     db->setAliasName(stationGateway()->alias());
@@ -278,15 +277,14 @@ QString quoted(const QString &text)
 void dropOtherConnections(Route route)
 {
     if (route == Route::InterBase) {
-        execute(QStringLiteral("delete from mon$attachments where mon$system_flag = 0 and "
-                               "mon$attachment_id <> current_connection"));
+        execute(u"delete from mon$attachments where mon$system_flag = 0 and "
+                u"mon$attachment_id <> current_connection"_s);
         return;
     }
     // MariaDB: one kill at a time, each from a connection of its own.
-    const QString other = QStringLiteral(
-        "select min(id) as id from information_schema.processlist where db = database() and "
-        "id <> connection_id()");
-    for (QString id = readColumn(other, QStringLiteral("id")); !id.isEmpty();
-         id = readColumn(other, QStringLiteral("id")))
-        execute(QStringLiteral("kill ") + id);
+    const QString other =
+        u"select min(id) as id from information_schema.processlist where db = database() and "
+        u"id <> connection_id()"_s;
+    for (QString id = readColumn(other, u"id"_s); !id.isEmpty(); id = readColumn(other, u"id"_s))
+        execute(u"kill "_s + id);
 }

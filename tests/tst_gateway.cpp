@@ -88,7 +88,7 @@ class TestGateway : public QObject
         execute(u"update judgeA set ent='True'"_s);
         execute(u"update judgeent set jikko='1'"_s);
         putUp(u"007"_s);
-        pointInput()->setSeat(u"A"_s);
+        pointInput()->forTests().setSeat(u"A"_s);
         pointInput()->show();
         QApplication::setActiveWindow(pointInput());
         return QTest::qWaitForWindowActive(pointInput()) && settle() &&
@@ -110,11 +110,11 @@ class TestGateway : public QObject
 
     void choose(int flight, int landing, int outrun)
     {
-        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Flight, flight),
+        QTest::mouseClick(pointInput()->forTests().valueButton(PointInputWindow::Flight, flight),
                           Qt::LeftButton);
-        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, landing),
+        QTest::mouseClick(pointInput()->forTests().valueButton(PointInputWindow::Landing, landing),
                           Qt::LeftButton);
-        QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Outrun, outrun),
+        QTest::mouseClick(pointInput()->forTests().valueButton(PointInputWindow::Outrun, outrun),
                           Qt::LeftButton);
     }
 
@@ -126,7 +126,7 @@ class TestGateway : public QObject
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
         QElapsedTimer clock;
         clock.start();
-        if (!pointInput()->registering())
+        if (!pointInput()->forTests().registering())
             return -1;
         settle();
         return clock.elapsed();
@@ -177,15 +177,15 @@ private Q_SLOTS:
         choose(2, 3, 4);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
         QVERIFY(named<Panel>(pointInput(), "Panel10")->isVisible());
-        qint64 slowest = timed([] { pointInput()->pollTick(); });
-        QVERIFY(pointInput()->pollInFlight());
+        qint64 slowest = timed([] { pointInput()->forTests().pollTick(); });
+        QVERIFY(pointInput()->forTests().pollInFlight());
         // The judge works on while the poll waits.
-        slowest =
-            std::max(slowest, timed([] {
-                         QTest::mouseClick(pointInput()->valueButton(PointInputWindow::Landing, 5),
-                                           Qt::LeftButton);
-                     }));
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"2.5"_s);
+        slowest = std::max(slowest, timed([] {
+                               QTest::mouseClick(pointInput()->forTests().valueButton(
+                                                     PointInputWindow::Landing, 5),
+                                                 Qt::LeftButton);
+                           }));
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Landing), u"2.5"_s);
         QVERIFY(settle());
         QCOMPARE(messages().size(), 1); // the outage, told once
         // The health line says so too, and since when.
@@ -193,7 +193,7 @@ private Q_SLOTS:
         QVERIFY2(health->text().contains(u"Offline since "_s), qPrintable(health->text()));
         const QString since = health->text().right(8);
         for (int tick = 0; tick < 2; ++tick) {
-            slowest = std::max(slowest, timed([] { pointInput()->pollTick(); }));
+            slowest = std::max(slowest, timed([] { pointInput()->forTests().pollTick(); }));
             QVERIFY(settle());
         }
         QCOMPARE(messages().size(), 1);
@@ -226,7 +226,7 @@ private Q_SLOTS:
         QCOMPARE(judgeRow(), before);
 
         putUp(u"008"_s);
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
         QVERIFY(settle());
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
         QVERIFY2(health->text().startsWith(u"● 接続中 Connected "_s), qPrintable(health->text()));
@@ -276,17 +276,17 @@ private Q_SLOTS:
     void oneRequestOfAKindAtATime()
     {
         QVERIFY(open(sqliteAliases(), Route::Sqlite));
-        pointInput()->pollTick();
-        QVERIFY(pointInput()->pollInFlight());
+        pointInput()->forTests().pollTick();
+        QVERIFY(pointInput()->forTests().pollInFlight());
         QVERIFY(!stationGateway()->idle());
-        pointInput()->pollTick();
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
+        pointInput()->forTests().pollTick();
         QVERIFY(settle());
         // A second 確定 while the first registration waits does nothing either.
         choose(1, 1, 1);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
-        QVERIFY(pointInput()->registering());
+        QVERIFY(pointInput()->forTests().registering());
         QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::Key_Return);
         QVERIFY(settle());
         QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
@@ -301,8 +301,8 @@ private Q_SLOTS:
         Relay relay = serverRelay(Route::Odbc);
         QVERIFY(openThrough(relay, Route::Odbc));
         relay.hold();
-        pointInput()->pollTick();
-        QVERIFY(pointInput()->pollInFlight());
+        pointInput()->forTests().pollTick();
+        QVERIFY(pointInput()->forTests().pollInFlight());
         const qint64 closing = timed([this] { m_station.reset(); });
         QVERIFY2(closing < 1000, qPrintable(QString::number(closing)));
         QVERIFY(CompetitionGateway::runningWorkers() > 0);
@@ -328,7 +328,7 @@ private Q_SLOTS:
         relay.hold();
         auto poll = [] {
             QTest::qWait(50);
-            pointInput()->pollTick();
+            pointInput()->forTests().pollTick();
             return settle();
         };
         for (int tick = 0; tick < 6; ++tick)
@@ -375,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(messages().last(), notRegistered);
         for (int tick = 0; tick < 4; ++tick) {
             QTest::qWait(testBounds().backoffMaxMs);
-            pointInput()->pollTick();
+            pointInput()->forTests().pollTick();
             QVERIFY(settle());
         }
         relay.strand();
@@ -389,7 +389,7 @@ private Q_SLOTS:
         while (back.elapsed() < twoPolls &&
                named<QLineEdit>(pointInput(), "Edit1")->text() != u"008"_s) {
             QTest::qWait(testBounds().backoffMaxMs);
-            pointInput()->pollTick();
+            pointInput()->forTests().pollTick();
             QVERIFY(settle());
         }
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
@@ -419,7 +419,7 @@ private Q_SLOTS:
         relay.release(); // the lost answers arrive, their workers close
         QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 10000);
         QTest::qWait(testBounds().backoffMaxMs);
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
         QVERIFY(settle());
         QTRY_COMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
@@ -454,7 +454,7 @@ private Q_SLOTS:
         bounds.registrationMs = 5000; // room for the path to come back within it
         stationGateway()->setBounds(bounds);
         if (claim) {
-            pointInput()->closeWindow();
+            pointInput()->forTests().closeWindow();
             QVERIFY(settle());
             execute(u"update judgeA set ent='False'"_s);
         }
@@ -581,7 +581,7 @@ private Q_SLOTS:
         choose(2, 3, 4);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"), Qt::LeftButton);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton4"), Qt::LeftButton);
-        QVERIFY(pointInput()->registering());
+        QVERIFY(pointInput()->forTests().registering());
         m_station->stop(); // the program closes; its folders stay for the test
         QFile file(journal);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -612,7 +612,7 @@ private Q_SLOTS:
         Bounds bounds = testBounds();
         bounds.statementMs = 100;
         stationGateway()->setBounds(bounds);
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
         QVERIFY(settle());
         QCOMPARE(messages().size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::abandonedWorkers(), 0, 15000);
@@ -620,7 +620,7 @@ private Q_SLOTS:
         execute(u"alter table judgeA_rows rename to judgeA"_s);
         putUp(u"008"_s);
         QTest::qWait(bounds.backoffMaxMs);
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
         QVERIFY(settle());
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
     }

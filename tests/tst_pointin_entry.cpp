@@ -79,7 +79,7 @@ void TestPointinEntry::initTestCase()
 void TestPointinEntry::init()
 {
     named<CuteButton>(m_w, "CuteButton2")->setFocus();
-    m_w->clearEntry();
+    m_w->forTests().clearEntry();
     named<QLineEdit>(m_w, "Edit4")->setText(u"Edit4"_s);
     named<Panel>(m_w, "Panel7")->hide();
     QVERIFY(m_w->isActiveWindow());
@@ -87,7 +87,7 @@ void TestPointinEntry::init()
 
 void TestPointinEntry::cleanupTestCase()
 {
-    m_w->closeWindow();
+    m_w->forTests().closeWindow();
     delete m_main;
     messages::setSink({});
 }
@@ -104,7 +104,7 @@ QPoint TestPointinEntry::place(const CuteButton *b) const
 {
     for (int row = 0; row < PointInputWindow::RowCount; ++row) {
         for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
-            if (m_w->valueButton(row, i) == b)
+            if (m_w->forTests().valueButton(row, i) == b)
                 return {row, i};
         }
     }
@@ -137,9 +137,9 @@ void TestPointinEntry::focus(const QString &name)
 void TestPointinEntry::startLikeState()
 {
     focus(u"Cba00"_s);
-    m_w->resetRow(PointInputWindow::Flight);
-    m_w->resetRow(PointInputWindow::Landing);
-    m_w->resetRow(PointInputWindow::Outrun);
+    m_w->forTests().resetRow(PointInputWindow::Flight);
+    m_w->forTests().resetRow(PointInputWindow::Landing);
+    m_w->forTests().resetRow(PointInputWindow::Outrun);
 }
 
 // Everything a value choice can change, one line per button.
@@ -148,7 +148,7 @@ QStringList TestPointinEntry::snapshot() const
     QStringList lines;
     for (int row = 0; row < PointInputWindow::RowCount; ++row) {
         for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
-            const CuteButton *b = m_w->valueButton(row, i);
+            const CuteButton *b = m_w->forTests().valueButton(row, i);
             const QRect g = b->geometry();
             lines << u"%1 %2,%3 %4x%5 face %6 caption %7 %8px"_s.arg(b->objectName())
                          .arg(g.x())
@@ -160,8 +160,10 @@ QStringList TestPointinEntry::snapshot() const
                          .arg(b->font().pixelSize());
         }
     }
-    lines << m_w->valueText(PointInputWindow::Flight) << m_w->valueText(PointInputWindow::Landing)
-          << m_w->valueText(PointInputWindow::Outrun) << named<QLineEdit>(m_w, "Edit4")->text();
+    lines << m_w->forTests().valueText(PointInputWindow::Flight)
+          << m_w->forTests().valueText(PointInputWindow::Landing)
+          << m_w->forTests().valueText(PointInputWindow::Outrun)
+          << named<QLineEdit>(m_w, "Edit4")->text();
     return lines;
 }
 
@@ -187,20 +189,21 @@ void TestPointinEntry::focusChoosesTheValue()
     CuteButton *b = button(name);
     const int row = place(b).x();
     // Another value of the row was chosen before.
-    CuteButton *before = m_w->valueButton(row, place(b).y() == 1 ? 2 : 1);
+    CuteButton *before = m_w->forTests().valueButton(row, place(b).y() == 1 ? 2 : 1);
     before->setFocus();
     QVERIFY(before->width() == 73);
 
     focus(name);
-    QVERIFY(isChosen(b, PointInputWindow::pointsToPixels(captionPoints)));
+    QVERIFY(isChosen(b, PointInputWindow::ForTests::pointsToPixels(captionPoints)));
     QVERIFY(isNormal(before));
-    const QString texts[] = {m_w->valueText(PointInputWindow::Flight),
-                             m_w->valueText(PointInputWindow::Landing),
-                             m_w->valueText(PointInputWindow::Outrun)};
+    const QString texts[] = {m_w->forTests().valueText(PointInputWindow::Flight),
+                             m_w->forTests().valueText(PointInputWindow::Landing),
+                             m_w->forTests().valueText(PointInputWindow::Outrun)};
     QCOMPARE(texts[row], value);
     for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
-        if (m_w->valueButton(row, i) != b)
-            QVERIFY2(isNormal(m_w->valueButton(row, i)), qPrintable(u"column %1"_s.arg(i)));
+        if (m_w->forTests().valueButton(row, i) != b)
+            QVERIFY2(isNormal(m_w->forTests().valueButton(row, i)),
+                     qPrintable(u"column %1"_s.arg(i)));
     }
 }
 
@@ -233,7 +236,7 @@ void TestPointinEntry::marks()
     focus(landing);
     focus(outrun);
     QCOMPARE(named<QLineEdit>(m_w, "Edit4")->text(), shown);
-    QCOMPARE(m_w->entry().mark(), mark);
+    QCOMPARE(m_w->forTests().entry().mark(), mark);
 }
 
 void TestPointinEntry::choosingInOneRowLeavesTheOthers()
@@ -247,7 +250,7 @@ void TestPointinEntry::choosingInOneRowLeavesTheOthers()
     // Flight lines (the first 11), the flight value and the mark change; the rest stays.
     QCOMPARE(after.mid(11, 26), before.mid(11, 26));
     QCOMPARE(after.mid(38, 2), before.mid(38, 2));
-    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"4"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Flight), u"4"_s);
     QVERIFY(isNormal(button(u"Cba20"_s)));
     QVERIFY(isChosen(button(u"cbo15"_s), 48));
     QVERIFY(isChosen(button(u"cbl35"_s), 40));
@@ -285,11 +288,11 @@ void TestPointinEntry::arrowKeysWrapInsideTheRow()
     QCOMPARE(QApplication::focusWidget(), target);
     const int row = place(target).x();
     const int points = row == PointInputWindow::Outrun ? 30 : 36;
-    QVERIFY(isChosen(target, PointInputWindow::pointsToPixels(points)));
+    QVERIFY(isChosen(target, PointInputWindow::ForTests::pointsToPixels(points)));
     QVERIFY(isNormal(button(from)));
-    const QString texts[] = {m_w->valueText(PointInputWindow::Flight),
-                             m_w->valueText(PointInputWindow::Landing),
-                             m_w->valueText(PointInputWindow::Outrun)};
+    const QString texts[] = {m_w->forTests().valueText(PointInputWindow::Flight),
+                             m_w->forTests().valueText(PointInputWindow::Landing),
+                             m_w->forTests().valueText(PointInputWindow::Outrun)};
     QCOMPARE(texts[row], value);
 }
 
@@ -301,19 +304,19 @@ void TestPointinEntry::tabWalksEveryValueThenConfirm()
             if (row == 0 && i == 0)
                 continue;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            CuteButton *expected = m_w->valueButton(row, i);
+            CuteButton *expected = m_w->forTests().valueButton(row, i);
             QCOMPARE(QApplication::focusWidget(), expected);
             QVERIFY2(expected->width() == 73, qPrintable(expected->objectName()));
             if (i == 0 && row > 0) {
                 // The row left behind keeps its last value chosen: Cba50, then cbo50.
                 const int last = PointInputWindow::ColumnCount[row - 1] - 1;
-                QCOMPARE(m_w->valueButton(row - 1, last)->width(), 73);
+                QCOMPARE(m_w->forTests().valueButton(row - 1, last)->width(), 73);
             }
         }
     }
-    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"5"_s);
-    QCOMPARE(m_w->valueText(PointInputWindow::Landing), u"5"_s);
-    QCOMPARE(m_w->valueText(PointInputWindow::Outrun), u"7"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Flight), u"5"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Landing), u"5"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Outrun), u"7"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton10"));
     QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->color(), s_blue);
@@ -326,7 +329,7 @@ void TestPointinEntry::shiftTabWalksBack()
     focus(u"cbo00"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"Cba50"_s));
-    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"5"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Flight), u"5"_s);
     focus(u"CuteButton10"_s);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), button(u"cbl70"_s));
@@ -370,10 +373,10 @@ void TestPointinEntry::enterMovesToTheNextRow()
     CuteButton *target = button(to);
     QCOMPARE(QApplication::focusWidget(), target);
     const int row = place(target).x();
-    QVERIFY(isChosen(target,
-                     PointInputWindow::pointsToPixels(row == PointInputWindow::Outrun ? 30 : 36)));
-    QCOMPARE(row == PointInputWindow::Landing ? m_w->valueText(PointInputWindow::Landing)
-                                              : m_w->valueText(PointInputWindow::Outrun),
+    QVERIFY(isChosen(target, PointInputWindow::ForTests::pointsToPixels(
+                                 row == PointInputWindow::Outrun ? 30 : 36)));
+    QCOMPARE(row == PointInputWindow::Landing ? m_w->forTests().valueText(PointInputWindow::Landing)
+                                              : m_w->forTests().valueText(PointInputWindow::Outrun),
              value);
 }
 
@@ -390,14 +393,15 @@ void TestPointinEntry::enterInTheOutrunRowGoesToConfirm()
     CuteButton *from = button(u"cbl20"_s);
     focus(u"cbl20"_s);
     if (!keepChoice)
-        m_w->resetRow(PointInputWindow::Outrun); // the focus stays, the row shows no choice
+        m_w->forTests().resetRow(
+            PointInputWindow::Outrun); // the focus stays, the row shows no choice
     QTest::keyClick(from, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), named<CuteButton>(m_w, "CuteButton10"));
     QCOMPARE(named<CuteButton>(m_w, "CuteButton10")->color(), s_blue);
     QCOMPARE(from->color(), keepChoice ? s_red : colors::clBtnFace);
     QCOMPARE(from->width(), keepChoice ? 73 : 56);
     for (int i = 0; i < PointInputWindow::ColumnCount[PointInputWindow::Outrun]; ++i) {
-        CuteButton *b = m_w->valueButton(PointInputWindow::Outrun, i);
+        CuteButton *b = m_w->forTests().valueButton(PointInputWindow::Outrun, i);
         if (b != from)
             QVERIFY(isNormal(b));
     }
@@ -412,16 +416,16 @@ void TestPointinEntry::enterOnFlightZeroRightAfterStart()
     QTest::keyClick(zero, Qt::Key_Return);
 
     for (int i = 0; i < PointInputWindow::ColumnCount[PointInputWindow::Flight]; ++i)
-        QVERIFY(m_w->valueButton(PointInputWindow::Flight, i)->color() != s_red);
+        QVERIFY(m_w->forTests().valueButton(PointInputWindow::Flight, i)->color() != s_red);
     QCOMPARE(QApplication::focusWidget(), button(u"cbo00"_s));
     QVERIFY(isChosen(button(u"cbo00"_s), 48));
-    QCOMPARE(m_w->valueText(PointInputWindow::Landing), u"0"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Landing), u"0"_s);
     // The Enter click on flight 0 grows it in place, in the normal colours.
     QCOMPARE(zero->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(zero->color(), colors::clBtnFace);
     QCOMPARE(zero->fontColor(), s_darkBlue);
     QCOMPARE(zero->font().pixelSize(), 48);
-    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"0"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Flight), u"0"_s);
 }
 
 void TestPointinEntry::confirmedRowTurnsBlueAgainOnFocus()
@@ -440,7 +444,7 @@ void TestPointinEntry::mousePressChoosesAnUnfocusedButton()
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(28, 28));
     QCOMPARE(QApplication::focusWidget(), b);
     QVERIFY(isChosen(b, 40));
-    QCOMPARE(m_w->valueText(PointInputWindow::Outrun), u"4.5"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Outrun), u"4.5"_s);
     QCOMPARE(named<QLineEdit>(m_w, "Edit4")->text(), u"15.5"_s);
 }
 
@@ -479,7 +483,7 @@ void TestPointinEntry::clickOnTheFocusedButton()
         QCOMPARE(snapshot(), before);
         return;
     }
-    QCOMPARE(m_w->valueText(PointInputWindow::Flight), u"0"_s);
+    QCOMPARE(m_w->forTests().valueText(PointInputWindow::Flight), u"0"_s);
     QCOMPARE(b->geometry(), QRect(8, 24, 73, 73));
     QCOMPARE(b->color(), colors::clBtnFace);
     QStringList after = snapshot();

@@ -65,7 +65,8 @@ void setRunning(bool running)
 int chosenColumn(int row)
 {
     for (int i = 0; i < PointInputWindow::ColumnCount[row]; ++i) {
-        if (pointInput()->valueButton(row, i)->width() == PointInputWindow::Look::chosenWidth)
+        if (pointInput()->forTests().valueButton(row, i)->width() ==
+            PointInputWindow::Look::chosenWidth)
             return i;
     }
     return -1;
@@ -73,7 +74,7 @@ int chosenColumn(int row)
 
 CuteButton *value(int row, int column)
 {
-    return pointInput()->valueButton(row, column);
+    return pointInput()->forTests().valueButton(row, column);
 }
 
 // Counts the paint events a widget receives.
@@ -109,7 +110,7 @@ class TestPointinFlow : public QObject
     // A poll tick, and its answer.
     bool tick()
     {
-        pointInput()->pollTick();
+        pointInput()->forTests().pollTick();
         return settle();
     }
 
@@ -136,7 +137,7 @@ class TestPointinFlow : public QObject
         bounds.retryPauseMs = 1;
         stationGateway()->setBounds(bounds);
         m_attemptsBefore = stationGateway()->registrationAttempts();
-        pointInput()->setSeat(u"A"_s);
+        pointInput()->forTests().setSeat(u"A"_s);
         named<QTimer>(pointInput(), "recallTimer")->start();
         pointInput()->show();
         QApplication::setActiveWindow(pointInput());
@@ -229,7 +230,7 @@ private Q_SLOTS:
             QVERIFY(!named<Panel>(pointInput(), "Panel7")->isVisible());
             QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"012"_s);
             QCOMPARE(named<QLabel>(pointInput(), "Label9")->text(), u"2 本目"_s);
-            QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1"_s);
+            QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1"_s);
         }
     }
 
@@ -279,15 +280,15 @@ private Q_SLOTS:
         QVERIFY(tick());
         QCOMPARE(named<Panel>(pointInput(), "Panel5")->isVisible(), registered);
         if (!registered) {
-            QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
+            QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"0"_s);
             return;
         }
         QCOMPARE(named<Panel>(pointInput(), "Panel5")->color(), TColor(0x0000FFFF));
         QCOMPARE(named<QLabel>(pointInput(), "Label21")->text(), u"Registered"_s);
         QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録済みです。"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"2.5"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"1"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"3.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"2.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Landing), u"1"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun), u"3.5"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Outrun), 7);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit4")->text(), u"13.0"_s);
         QCOMPARE(QApplication::focusWidget(),
@@ -319,14 +320,14 @@ private Q_SLOTS:
         if (byPoll) {
             QVERIFY(tick());
         } else {
-            pointInput()->closeWindow();
+            pointInput()->forTests().closeWindow();
             pointInput()->show();
             QApplication::setActiveWindow(pointInput());
             QVERIFY(QTest::qWaitForWindowActive(pointInput()));
             QVERIFY(settle());
         }
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"031"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"3.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun), u"3.5"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Outrun), 7);
         QWidget *focus = byPoll ? static_cast<QWidget *>(value(PointInputWindow::Outrun, 7))
                                 : named<CuteButton>(pointInput(), "CuteButton2");
@@ -345,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(pointInput()->isVisible());
         QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
         QCOMPARE(chosenColumn(PointInputWindow::Flight), -1);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"0"_s);
     }
 
     // What the operator's side can break, and how it mends it again.
@@ -382,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(messages().size(), 1); // once while the failure lasts
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Flight), 3);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1.5"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"True"_s);
 
         if (!mends.isEmpty())
@@ -414,7 +415,8 @@ private Q_SLOTS:
         QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
         QCOMPARE(messages().size(), 1);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"1.5"_s); // the entry stays
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun),
+                 u"1.5"_s); // the entry stays
 
         QVERIFY(tick()); // connects again and loads the competitor in full
         QCOMPARE(messages().size(), 1);
@@ -528,7 +530,7 @@ private Q_SLOTS:
             trouble << u"gave up at step %1"_s.arg(step);
             for (QMessageBox *box : openBoxes())
                 box->reject();
-            pointInput()->closeWindow();
+            pointInput()->forTests().closeWindow();
         });
         giveUp.start(15000);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
@@ -565,9 +567,9 @@ private Q_SLOTS:
         QVERIFY(claimAndRun([&] {
             for (int row = 0; row < PointInputWindow::RowCount; ++row)
                 afterwards << QString::number(chosenColumn(row));
-            afterwards << pointInput()->valueText(PointInputWindow::Flight)
-                       << pointInput()->valueText(PointInputWindow::Landing)
-                       << pointInput()->valueText(PointInputWindow::Outrun)
+            afterwards << pointInput()->forTests().valueText(PointInputWindow::Flight)
+                       << pointInput()->forTests().valueText(PointInputWindow::Landing)
+                       << pointInput()->forTests().valueText(PointInputWindow::Outrun)
                        << named<QLineEdit>(pointInput(), "Edit4")->text();
             QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton10"),
                               Qt::LeftButton); // 確定
@@ -665,7 +667,7 @@ private Q_SLOTS:
         QFETCH(int, outrun);
         QFETCH(QStringList, statement);
         open();
-        pointInput()->setSeat(letter);
+        pointInput()->forTests().setSeat(letter);
         putUp(TableRow(), letter);
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton2"), Qt::LeftButton);
         choose(PointInputWindow::Flight, flight);
@@ -819,7 +821,7 @@ private Q_SLOTS:
         QVERIFY(tick());
         QCOMPARE(messages().size(), 1);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1.5"_s);
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"True"_s);
     }
 
@@ -851,7 +853,7 @@ private Q_SLOTS:
         next.zek = u"008"_s;
         next.sumi = u"T"_s;
         putUp(next);
-        pointInput()->pollTick(); // on its way first; はい waits behind it
+        pointInput()->forTests().pollTick(); // on its way first; はい waits behind it
         QVERIFY(answerYes());
         QCOMPARE(messages(), QStringList{competitorChanged});
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
@@ -875,7 +877,7 @@ private Q_SLOTS:
         QTest::keyClick(named<CuteButton>(pointInput(), "CuteButton5"), Qt::Key_Return);
         QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"sumi"_s), QString());
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight),
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight),
                  u"0.5"_s); // the entry is left as it was
         QCOMPARE(chosenColumn(PointInputWindow::Outrun), 1);
     }
@@ -892,7 +894,7 @@ private Q_SLOTS:
         QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QCOMPARE(named<CuteButton>(pointInput(), "CuteButton10")->color(),
                  PointInputWindow::Look::normalFace);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1.5"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Outrun), 4);
         QCOMPARE(readColumn(u"select * from judgeA_away"_s, u"sumi"_s), QString());
         // Back again: confirming once more writes the marks.
@@ -924,7 +926,7 @@ private Q_SLOTS:
         box.hide();
         QApplication::setActiveWindow(pointInput());
         QCOMPARE(chosenColumn(PointInputWindow::Flight), 3);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1.5"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Landing), 2);
         QCOMPARE(chosenColumn(PointInputWindow::Outrun), 4);
         execute(u"alter table judgeA_away rename to judgeA"_s);

@@ -91,7 +91,7 @@ void TestPointinLayout::init()
 
 void TestPointinLayout::cleanup()
 {
-    m_w->closeWindow();
+    m_w->forTests().closeWindow();
     delete m_w;
     m_w = nullptr;
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
@@ -410,7 +410,7 @@ void TestPointinLayout::valueButtonsFollowTheNamingRuleInTheNormalLook()
                 QLatin1String(prefixes[row]) + u"%1"_s.arg(5 * i, 2, 10, QChar(u'0'));
             auto *b = panel->findChild<CuteButton *>(name);
             QVERIFY2(b, qPrintable(name));
-            QCOMPARE(m_w->valueButton(row, i), b);
+            QCOMPARE(m_w->forTests().valueButton(row, i), b);
             QCOMPARE(b->caption(), QLatin1String(captions[i]));
             // Normal look from creation on: untouched rows count as incomplete.
             QCOMPARE(b->geometry(), QRect(8 + 64 * i, 32, 56, 56));
@@ -493,8 +493,8 @@ void TestPointinLayout::showingPlacesNoticesAndFocusesStart()
     // Every showing, also after the judge moved on.
     named<Panel>(m_w, "Panel10")->move(0, 0);
     named<Panel>(m_w, "Panel7")->hide();
-    m_w->valueButton(PointInputWindow::Landing, 3)->setFocus();
-    m_w->closeWindow();
+    m_w->forTests().valueButton(PointInputWindow::Landing, 3)->setFocus();
+    m_w->forTests().closeWindow();
     QVERIFY(!m_w->isVisible());
     QVERIFY(showAndActivate());
     QCOMPARE(named<Panel>(m_w, "Panel10")->pos(), QPoint(192, 344));
@@ -521,7 +521,7 @@ void TestPointinLayout::centredOverTheMainWindowAtEveryShowing()
     QVERIFY(qAbs(outerCentre().x() - m_main->frameGeometry().center().x()) <= 1);
     QVERIFY(qAbs(outerCentre().y() - m_main->frameGeometry().center().y()) <= 1);
 
-    m_w->closeWindow();
+    m_w->forTests().closeWindow();
     m_w->move(10, 10);
     m_main->move(250, 150);
     QVERIFY(showAndActivate());
@@ -541,7 +541,7 @@ void TestPointinLayout::escapeAndCloseRequestDoNotClose()
     QVERIFY(m_w->isVisible());
     m_w->reject();
     QVERIFY(m_w->isVisible());
-    m_w->closeWindow();
+    m_w->forTests().closeWindow();
     QVERIFY(!m_w->isVisible());
 }
 
@@ -555,7 +555,7 @@ void TestPointinLayout::closeWindowEndsExec()
         openAfterEscape = m_w->isVisible();
         m_w->close();
         openAfterCloseRequest = m_w->isVisible();
-        m_w->closeWindow();
+        m_w->forTests().closeWindow();
         closedAtOnce = !m_w->isVisible();
     });
     // Should closeWindow fail, end the loop all the same and fail below.

@@ -55,7 +55,7 @@ private Q_SLOTS:
         auto s = station(route);
         QVERIFY(s);
         named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
-        pointInput()->chooseValue(PointInputWindow::Flight, 5);
+        pointInput()->forTests().chooseValue(PointInputWindow::Flight, 5);
         bool shownModally = false;
         QString letter;
         bool polling = false;
@@ -64,7 +64,7 @@ private Q_SLOTS:
             shownModally = pointInput()->isVisible() && pointInput()->isModal();
             letter = named<QLabel>(pointInput(), "Label1")->text();
             polling = named<QTimer>(pointInput(), "recallTimer")->isActive();
-            flight = pointInput()->valueText(PointInputWindow::Flight);
+            flight = pointInput()->forTests().valueText(PointInputWindow::Flight);
         }));
         QVERIFY(shownModally);
         QCOMPARE(letter, u"C"_s);
@@ -101,13 +101,13 @@ private Q_SLOTS:
         QVERIFY(s);
         execute(u"update judgeC set ent='"_s + ent + u"'"_s);
         named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
-        pointInput()->chooseValue(PointInputWindow::Flight, 2);
-        pointInput()->chooseValue(PointInputWindow::Landing, 4);
-        pointInput()->chooseValue(PointInputWindow::Outrun, 6);
+        pointInput()->forTests().chooseValue(PointInputWindow::Flight, 2);
+        pointInput()->forTests().chooseValue(PointInputWindow::Landing, 4);
+        pointInput()->forTests().chooseValue(PointInputWindow::Outrun, 6);
         QTimer guard; // should the window open, it closes again
         connect(&guard, &QTimer::timeout, pointInput(), [] {
             if (pointInput()->isVisible())
-                pointInput()->closeWindow();
+                pointInput()->forTests().closeWindow();
         });
         guard.start(10);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
@@ -115,10 +115,10 @@ private Q_SLOTS:
         QVERIFY(named<Panel>(mainWindow(), "Panel2")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeC"_s, u"ent"_s), ent);
         // Reset before the seat was tested.
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight), u"0"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Landing), u"0"_s);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Outrun), u"0"_s);
-        QCOMPARE(pointInput()->entry().column(PointInputWindow::Outrun), -1);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"0"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Landing), u"0"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun), u"0"_s);
+        QCOMPARE(pointInput()->forTests().entry().column(PointInputWindow::Outrun), -1);
         QVERIFY(s->messages.isEmpty());
     }
 
@@ -158,12 +158,12 @@ private Q_SLOTS:
         named<QRadioButton>(mainWindow(), "RbA")->setAutoExclusive(false);
         named<QRadioButton>(mainWindow(), "RbA")->setChecked(false);
         QCOMPARE(stationSession()->seat(), QString());
-        pointInput()->chooseValue(PointInputWindow::Flight, 3);
+        pointInput()->forTests().chooseValue(PointInputWindow::Flight, 3);
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(s->messages.size(), 1);
         QCOMPARE(s->messages.first().second, noSeat);
-        QCOMPARE(pointInput()->valueText(PointInputWindow::Flight),
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight),
                  u"1.5"_s); // nothing else happened
     }
 

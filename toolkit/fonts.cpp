@@ -3,11 +3,13 @@
 #include <QRadioButton>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace fonts {
 
 QString family()
 {
-    return QStringLiteral(u"ＭＳ Ｐゴシック");
+    return u"ＭＳ Ｐゴシック"_s;
 }
 
 QFont make(int pixelHeight, bool bold)

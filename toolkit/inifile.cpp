@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray stripEnding(const QByteArray &line)
@@ -182,11 +184,11 @@ QString userFolder()
     // The roaming application data folder; Windows sets the variable in every session.
     QString base = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
     if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/AppData/Roaming");
+        base = QDir::homePath() + u"/AppData/Roaming"_s;
 #else
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
+        base = QDir::homePath() + u"/.config"_s;
 #endif
     return base;
 }
@@ -199,9 +201,9 @@ WriteCheck s_check; // the window's thread alone sets and reads it
 
 StationFiles stationFiles()
 {
-    const QString user = userFolder() + QStringLiteral("/VELMOR/Tollivane/Tollivane.ini");
+    const QString user = userFolder() + u"/VELMOR/Tollivane/Tollivane.ini"_s;
 #ifdef Q_OS_WIN
-    return {QStringLiteral("C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini"), user};
+    return {u"C:\\program files\\VELMOR\\Tollivane\\Tollivane.ini"_s, user};
 #else
     return {user, user};
 #endif
@@ -214,7 +216,7 @@ bool canWrite(const QString &path)
     const QFileInfo file(path);
     if (!QDir().mkpath(file.absolutePath()))
         return false;
-    QTemporaryFile probe(file.absolutePath() + QStringLiteral("/Tollivane-XXXXXX.tmp"));
+    QTemporaryFile probe(file.absolutePath() + u"/Tollivane-XXXXXX.tmp"_s);
     if (!probe.open())
         return false;
     QFile existing(path);

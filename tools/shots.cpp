@@ -20,6 +20,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A control by its form name.
@@ -40,7 +42,7 @@ template<class Condition> bool waitFor(Condition condition)
 
 bool save(QWidget *w, const QString &dir, const char *name)
 {
-    const QString path = dir + u'/' + QLatin1String(name) + QStringLiteral(".png");
+    const QString path = dir + u'/' + QLatin1String(name) + u".png"_s;
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
@@ -49,7 +51,7 @@ bool save(QWidget *w, const QString &dir, const char *name)
 void demoEnvironment(const QTemporaryDir &temp)
 {
     qputenv("XDG_CONFIG_HOME", temp.path().toLocal8Bit());
-    QFile aliases(temp.filePath(QStringLiteral("aliases.ini")));
+    QFile aliases(temp.filePath(u"aliases.ini"_s));
     if (aliases.open(QIODevice::WriteOnly))
         aliases.write("[Jump]\nDriver=SQLite\nDatabase=demo.sqlite\n");
     qputenv("TOLLIVANE_ALIASES", aliases.fileName().toLocal8Bit());
@@ -64,8 +66,8 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
+    QApplication::setStyle(u"Fusion"_s);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"shots"_s;
     QDir().mkpath(dir);
     QTemporaryDir temp;
     demoEnvironment(temp);
@@ -79,7 +81,7 @@ int main(int argc, char *argv[])
         std::printf("the demo database did not open\n");
         return 1;
     }
-    Database console(QStringLiteral("console")); // the operator's side
+    Database console(u"console"_s); // the operator's side
     console.setAliasName(gateway->alias());
     for (const QString &line : gateway->params())
         console.params().add(line);
@@ -94,13 +96,13 @@ int main(int argc, char *argv[])
     seatTaken->hide();
 
     PointInputWindow *pointInput = &station.pointInputWindow(); // as the first claim builds it
-    pointInput->setSeat(QStringLiteral("A"));
+    pointInput->forTests().setSeat(u"A"_s);
     pointInput->show();
     const auto answered = [gateway, pointInput] {
-        return gateway->idle() && !pointInput->pollInFlight();
+        return gateway->idle() && !pointInput->forTests().pollInFlight();
     };
     ok = waitFor(answered) && ok;
-    pointInput->pollTick();
+    pointInput->forTests().pollTick();
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin") && ok;
 
@@ -123,15 +125,15 @@ int main(int argc, char *argv[])
         n.notice->hide();
 
     // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
-    pointInput->chooseValue(PointInputWindow::Flight, 3);
-    pointInput->moveToNextRow(PointInputWindow::Flight);
-    pointInput->chooseValue(PointInputWindow::Landing, 4);
-    pointInput->chooseValue(PointInputWindow::Outrun, 1);
+    pointInput->forTests().chooseValue(PointInputWindow::Flight, 3);
+    pointInput->forTests().moveToNextRow(PointInputWindow::Flight);
+    pointInput->forTests().chooseValue(PointInputWindow::Landing, 4);
+    pointInput->forTests().chooseValue(PointInputWindow::Outrun, 1);
     ok = save(pointInput, dir, "pointin-entry") && ok;
 
     // The health line while polls fail: the station's alias now resolves nowhere.
-    gateway->setConnection(QStringLiteral("Offline"), {});
-    pointInput->pollTick();
+    gateway->setConnection(u"Offline"_s, {});
+    pointInput->forTests().pollTick();
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin-offline") && ok;
 

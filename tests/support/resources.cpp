@@ -10,6 +10,8 @@
 #include <QDir>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace support {
 
 #ifdef Q_OS_WIN
@@ -41,14 +43,12 @@ int openFileCount()
 
 int threadCount()
 {
-    return int(QDir(QStringLiteral("/proc/self/task"))
-                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                   .size());
+    return int(QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 int openFileCount()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd"))
+    return int(QDir(u"/proc/self/fd"_s)
                    .entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)
                    .size());
 }

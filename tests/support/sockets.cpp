@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace support {
 
 namespace {
@@ -130,7 +132,7 @@ void Listener::close()
 
 quint16 closedPort()
 {
-    Listener listener(QStringLiteral("127.0.0.1"));
+    Listener listener(u"127.0.0.1"_s);
     return listener.port();
 }
 
