@@ -128,10 +128,10 @@ QString bibAfter(Database &db, const QString &bib)
 
 void putUp(Database &db, const QString &bib, const QString &round)
 {
-    // The start list's texts go over as stored, in whatever encoding.
+    // The start list's texts go over as stored, in whatever encoding (a literal beside them
+    // would have Firebird convert them to the connection's).
     const auto entry = [&](const QString &column) -> QString {
-        return u"coalesce((select "_s + column + u" from entries where zno="_s + quoted(db, bib) +
-               u"), '')"_s;
+        return u"(select "_s + column + u" from entries where zno="_s + quoted(db, bib) + u')';
     };
     for (const QChar letter : judgeLetters) {
         exec(db, u"update "_s + judgeTable(letter) + u" set zek="_s + quoted(db, bib) + u",hon="_s +
