@@ -5,13 +5,13 @@
 #else
 #include <cerrno>
 #include <iconv.h>
+
+#include <utility>
 #endif
 
 namespace codepage {
 
 namespace {
-
-constexpr int windowsCodePage = 932;
 
 bool isLeadByte(unsigned char byte)
 {
@@ -19,6 +19,8 @@ bool isLeadByte(unsigned char byte)
 }
 
 #ifdef Q_OS_WIN
+
+constexpr UINT windowsCodePage = 932;
 
 QString decoded(QByteArrayView bytes)
 {
