@@ -110,9 +110,10 @@ QString onLocalServer(const QString &path)
 #endif
 }
 
-Route resolve(const QString &alias, const TextLines &params)
+namespace {
+
+Route driverRoute(const QString &alias, const TextLines &params, const IniFile &ini)
 {
-    const IniFile ini(filePath());
     const QString driver = ini.readString(alias, u"Driver"_s, QString()).trimmed();
     if (driver.isEmpty()) {
         if (alias.compare(u"Jump"_s, Qt::CaseInsensitive) == 0)
@@ -129,6 +130,42 @@ Route resolve(const QString &alias, const TextLines &params)
     if (driver.compare(u"SQLite"_s, Qt::CaseInsensitive) == 0)
         return sqliteRoute(alias, ini);
     throw DbError(u"Alias '%1': unknown driver '%2' in %3"_s.arg(alias, driver, ini.path()));
+}
+
+} // namespace
+
+Route resolve(const QString &alias, const TextLines &params)
+{
+    const IniFile ini(filePath());
+    Route route = driverRoute(alias, params, ini);
+    const QString encoding = ini.readString(alias, u"Encoding"_s, QString());
+    if (!encoding.trimmed().isEmpty()) {
+        const std::optional<Encoding> known = parseEncoding(encoding);
+        if (!known)
+            throw DbError(
+                u"Alias '%1' in %2: %3"_s.arg(alias, ini.path(), unknownEncoding(encoding)));
+        route.encoding = *known;
+    }
+    return route;
+}
+
+std::optional<Encoding> parseEncoding(const QString &value)
+{
+    const QString name = value.trimmed();
+    const auto is = [&name](const char16_t *known) {
+        return name.compare(QStringView(known), Qt::CaseInsensitive) == 0;
+    };
+    if (is(u"UTF-8"))
+        return Encoding::Utf8;
+    if (is(u"CP932") || is(u"Shift_JIS") || is(u"SJIS"))
+        return Encoding::Cp932;
+    return std::nullopt;
+}
+
+QString unknownEncoding(const QString &value)
+{
+    return u"unknown Encoding '%1' (Encoding takes UTF-8, the default, or CP932, also called "
+           "Shift_JIS or SJIS)"_s.arg(value.trimmed());
 }
 
 ServerLocation parseLocation(const QString &location)

@@ -27,6 +27,8 @@
 //   Driver=SQLite
 //   ; a relative path is taken from the folder of the alias file
 //   Database=/home/judge/jump.sqlite
+//   ; optional, any driver: how the database's texts are stored
+//   Encoding=CP932
 //
 // InterBase: a "SERVER NAME" that has no key of its own is used as given. The database must
 // name its server (host:/path or host/port:/path): a bare path would make the Firebird client
@@ -37,8 +39,13 @@
 // Without an alias file, or without a section for the alias, "Jump" takes the InterBase route
 // with the "SERVER NAME" as given and "JumpLocal" and "JumpServer" the ODBC route. Any other
 // alias is an error. Parameter lines a driver does not use are ignored.
+// Encoding: UTF-8 (the default) or CP932 (Shift-JIS as Windows writes it, also called
+// Shift_JIS or SJIS), for a database whose texts an old Windows program wrote; any other value
+// is an error.
 
 #include <QString>
+
+#include <optional>
 
 class TextLines;
 
@@ -51,6 +58,13 @@ enum class Driver
     Sqlite
 };
 
+// How a database's texts are stored, whatever the character set its columns declare.
+enum class Encoding
+{
+    Utf8,
+    Cp932
+};
+
 // Where a connection goes, once the alias and the parameter list are resolved.
 struct Route
 {
@@ -58,6 +72,7 @@ struct Route
     QString database; // InterBase: host[/port]:path; ODBC: data source name; SQLite: file
     QString userName;
     QString password;
+    Encoding encoding = Encoding::Utf8;
 };
 
 // A Firebird database location text split into its server and its path.
@@ -80,5 +95,11 @@ QString onLocalServer(const QString &path);
 Route resolve(const QString &alias, const TextLines &params);
 
 ServerLocation parseLocation(const QString &location);
+
+// An Encoding value as the alias file gives it (letter case and blanks around it ignored);
+// nothing for an unknown one.
+std::optional<Encoding> parseEncoding(const QString &value);
+// What an unknown Encoding value is told with: the key and the values it takes.
+QString unknownEncoding(const QString &value);
 
 } // namespace aliases

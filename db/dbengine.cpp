@@ -5,6 +5,7 @@
 #include "db/firebirdclient.h"
 #include "db/odbctext.h"
 #include "db/reachable.h"
+#include "toolkit/codepage.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -100,6 +101,15 @@ int toInteger(const QString &text)
     if (!ok)
         throw DbError(u"'%1' is not a valid integer value"_s.arg(text));
     return value;
+}
+
+QString textOf(const QVariant &value, aliases::Encoding encoding)
+{
+    if (value.typeId() != QMetaType::QByteArray)
+        return value.toString();
+    const QByteArray bytes = value.toByteArray();
+    return encoding == aliases::Encoding::Cp932 ? codepage::fromCp932(bytes)
+                                                : QString::fromUtf8(bytes);
 }
 
 QString sqlLiteral(const QString &text)
@@ -326,6 +336,13 @@ void Database::openRoute(const aliases::Route &route)
     for (const QString &setting : dialect::sessionSetup(driver, m_lockWaitMs))
         QSqlQuery(setting, db).finish(); // a server without the setting goes on as it always did
     m_handle = db;
+    m_encoding = route.encoding;
+}
+
+QString Database::textColumn(const QString &column)
+{
+    open();
+    return dialect::textOf(driverName(), m_encoding, column, 0) + u" as "_s + column;
 }
 
 std::function<void()> Database::severance() const
@@ -428,6 +445,7 @@ void Query::open()
             throw DbError(u"Field '%1' not found"_s.arg(name));
     }
     m_row = row;
+    m_encoding = database.encoding();
     m_active = true;
     Q_EMIT dataChanged();
 }
@@ -469,7 +487,7 @@ std::optional<QString> Query::fieldIfAny(const QString &name) const
     if (index < 0)
         return std::nullopt;
     const QVariant value = m_row.value(index);
-    return value.isNull() ? QString() : value.toString();
+    return value.isNull() ? QString() : textOf(value, m_encoding);
 }
 
 bool Query::hasField(const QString &name) const

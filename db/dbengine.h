@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <optional>
@@ -24,6 +25,9 @@ public:
 // A text as a whole number, as a query's field reads it (blanks in front ignored); raises
 // DbError when it is none.
 int toInteger(const QString &text);
+
+// A value as read: a text, or the bytes of a text in the database's encoding.
+QString textOf(const QVariant &value, aliases::Encoding encoding);
 
 // The one way a value becomes part of a statement: a single-quoted literal with its quotes
 // doubled, the same text on every route (ODBC sessions take no backslash escapes). Raises
@@ -73,6 +77,11 @@ public:
     bool connected() const;
     bool overOdbc() const;      // open, on an ODBC data source
     QString driverName() const; // the Qt driver of the open connection; empty when closed
+    // How the database stores its texts (the alias's Encoding); UTF-8 while closed.
+    aliases::Encoding encoding() const { return m_open ? m_encoding : aliases::Encoding::Utf8; }
+    // A text column as a select reads it in that encoding, named as the column (its value
+    // decoded by the query's fields); opens the connection.
+    QString textColumn(const QString &column);
 
     // A short explicit transaction (the gateway's writes): begin, then commit or roll back at
     // once. Each raises DbError on failure.
@@ -123,6 +132,7 @@ private:
     void checkInterruption();
 
     QSqlDatabase m_handle; // the Qt connection while open
+    aliases::Encoding m_encoding = aliases::Encoding::Utf8;
     int m_lockWaitMs = 0;
     bool m_inTransaction = false;
     std::function<bool()> m_interrupted;
@@ -155,7 +165,8 @@ public:
     bool active() const { return m_active; }
 
     // Columns of the current row, by name without regard to case. A missing column raises;
-    // NULL reads as an empty text; an empty result reads every column as empty.
+    // NULL reads as an empty text; an empty result reads every column as empty. Bytes read
+    // as a text in the database's encoding.
     QString fieldAsString(const QString &name) const;
     int fieldAsInteger(const QString &name) const; // raises when the text is not a whole number
     bool hasField(const QString &name) const;
@@ -186,7 +197,7 @@ private:
     Database *m_database; // null once the connection is destroyed
     TextLines m_sql;
     QSqlRecord m_row;
+    aliases::Encoding m_encoding = aliases::Encoding::Utf8; // of the row
     bool m_active = false;
     QStringList m_requiredFields;
 };
-

@@ -1,5 +1,7 @@
 #include "db/dialect.h"
 
+#include "toolkit/codepage.h"
+
 using namespace Qt::StringLiterals;
 
 namespace dialect {
@@ -40,13 +42,44 @@ QString leftOf(const QString &driver, const QString &column, int length)
     return u"substring(%1 from 1 for %2)"_s.arg(column).arg(length);
 }
 
-QString lengthOf(const QString &driver, const QString &column)
+namespace {
+
+// The column's bytes as a value Qt's drivers hand over as bytes: a binary blob on Firebird
+// (its driver reads every CHAR and VARCHAR, OCTETS included, as UTF-8), a binary string on
+// MariaDB, a blob on SQLite.
+QString bytesOf(const QString &driver, const QString &column, int length)
 {
-    return (driver == sqlite ? u"length(cast(%1 as blob))"_s : u"char_length(%1)"_s).arg(column);
+    if (driver == firebird) {
+        const QString octets = u"cast(%1 as varchar(32765) character set octets)"_s.arg(column);
+        return u"cast(%1 as blob sub_type 0)"_s.arg(length > 0 ? leftOf(driver, octets, length)
+                                                               : octets);
+    }
+    const QString binary =
+        (driver == sqlite ? u"cast(%1 as blob)"_s : u"cast(%1 as binary)"_s).arg(column);
+    return length > 0 ? leftOf(driver, binary, length) : binary;
 }
 
-qsizetype measure(const QString &driver, const QString &text)
+} // namespace
+
+QString textOf(const QString &driver, aliases::Encoding encoding, const QString &column, int length)
 {
+    if (encoding == aliases::Encoding::Cp932)
+        return bytesOf(driver, column, length);
+    return length > 0 ? leftOf(driver, column, length) : column;
+}
+
+QString lengthOf(const QString &driver, aliases::Encoding encoding, const QString &column)
+{
+    if (driver == sqlite)
+        return u"length(cast(%1 as blob))"_s.arg(column);
+    return (encoding == aliases::Encoding::Cp932 ? u"octet_length(%1)"_s : u"char_length(%1)"_s)
+        .arg(column);
+}
+
+qsizetype measure(const QString &driver, aliases::Encoding encoding, const QString &text)
+{
+    if (encoding == aliases::Encoding::Cp932)
+        return codepage::toCp932(text).size();
     return driver == sqlite ? text.toUtf8().size() : text.toUcs4().size();
 }
 

@@ -4,6 +4,8 @@
 #error "db/dialect.h is internal to the db layer"
 #endif
 
+#include "db/aliases.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +25,17 @@ QString probe(const QString &driver);
 // At most `length` characters of a text column, cut on the server.
 QString leftOf(const QString &driver, const QString &column, int length);
 
+// A text column read in the database's encoding, cut on the server to `length` (0: whole).
+// UTF-8: the text, cut to characters. CP932: its bytes whatever the column's declared
+// character set, cut to bytes, which the query decodes: the server converts nothing (a
+// Firebird SJIS_0208 column holding an IBM extension code fails any conversion).
+QString textOf(const QString &driver, aliases::Encoding encoding, const QString &column,
+               int length);
+
 // A text column's whole length as stored, and the same measure of a text as read: in
-// characters, or on SQLite in UTF-8 bytes (its character functions stop at a NUL).
-QString lengthOf(const QString &driver, const QString &column);
-qsizetype measure(const QString &driver, const QString &text);
+// characters, or on SQLite in UTF-8 bytes (its character functions stop at a NUL); in CP932
+// bytes for that encoding.
+QString lengthOf(const QString &driver, aliases::Encoding encoding, const QString &column);
+qsizetype measure(const QString &driver, aliases::Encoding encoding, const QString &text);
 
 } // namespace dialect

@@ -12,8 +12,8 @@ namespace {
 // The bib and the round go into the registration's condition, so they must be read as they
 // are stored: one cut on its way (longer than any bib, or stopped at a NUL by a driver) or
 // holding a control character is a row the station cannot read.
-QString readKey(const Query &query, const QString &driver, const QString &column,
-                const QString &letter, const QString &what)
+QString readKey(const Query &query, const QString &driver, aliases::Encoding encoding,
+                const QString &column, const QString &letter, const QString &what)
 {
     const QString text = query.fieldAsString(column);
     const auto unreadable = [&](const QString &why) {
@@ -21,7 +21,7 @@ QString readKey(const Query &query, const QString &driver, const QString &column
     };
     // A NULL reads as an empty text, and its length as nothing.
     const QString stored = query.fieldAsString(column + u"_length"_s);
-    if (dialect::measure(driver, text) != (stored.isEmpty() ? 0 : toInteger(stored)))
+    if (dialect::measure(driver, encoding, text) != (stored.isEmpty() ? 0 : toInteger(stored)))
         throw unreadable(u"is longer than a %1 can be, or was cut on its way"_s.arg(what));
     for (const QChar c : text) {
         if (c.category() == QChar::Other_Control)
@@ -45,11 +45,11 @@ void readReference(Database &db, const QString &driver, PollResult &result)
 }
 
 // The judge's marks as race keeps them, unless the table went back to the bib on display.
-void readRegisteredMarks(Query &query, const QString &driver, const QString &letter,
+void readRegisteredMarks(Database &db, Query &query, const QString &driver, const QString &letter,
                          const std::optional<Competitor> &shown, PollResult &result)
 {
     const Competitor &c = result.competitor;
-    query.read(statements::judgeTable(driver, letter));
+    query.read(statements::judgeTable(driver, letter, db.encoding()));
     if (shown && query.fieldAsString(u"zek"_s) == shown->bibAsRead)
         return;
     query.read(statements::raceRow(driver, c.bibShown, letter, c.round.text()));
@@ -74,11 +74,12 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
             return result;
     }
     const QString driver = statements::driverOf(db);
-    result.judgeStatement = statements::judgeTable(driver, letter);
+    result.judgeStatement = statements::judgeTable(driver, letter, db.encoding());
     query.read(result.judgeStatement);
     Competitor &c = result.competitor;
-    c.bibAsRead = readKey(query, driver, u"zek"_s, letter, u"bib"_s);
-    c.round = Round(readKey(query, driver, u"hon"_s, letter, u"round"_s));
+    // The bib is digits in any encoding; the round is read as the console's texts are.
+    c.bibAsRead = readKey(query, driver, aliases::Encoding::Utf8, u"zek"_s, letter, u"bib"_s);
+    c.round = Round(readKey(query, driver, db.encoding(), u"hon"_s, letter, u"round"_s));
     // Nothing shown yet: an empty bib loads nothing, any other does.
     if (shown ? sameCompetitor(*shown, c.bibAsRead, c.round) : c.bibAsRead.isEmpty()) {
         result.state = PollResult::State::Unchanged;
@@ -94,7 +95,7 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
 
     readReference(db, driver, result);
     if (result.registeredBefore)
-        readRegisteredMarks(query, driver, letter, shown, result);
+        readRegisteredMarks(db, query, driver, letter, shown, result);
     if (c.round.reopensReference())
         readReference(db, driver, result);
     result.state = PollResult::State::NewCompetitor;

@@ -50,17 +50,21 @@ QString runState()
     return u"select jikko from judgeent"_s;
 }
 
-QString judgeTable(const QString &driver, const QString &letter)
+QString judgeTable(const QString &driver, const QString &letter, aliases::Encoding encoding)
 {
+    const auto text = [&](const QString &name, int length) -> QString {
+        return dialect::textOf(driver, encoding, name, length) + u" as "_s + name;
+    };
     // The bib and the round also with their lengths: what the connection cut of them (a
     // driver that stops at a NUL, a text longer than any bib) shows as a difference.
     return u"select "_s +
-           columns(driver,
-                   {u"ent"_s, u"zek"_s, u"hon"_s, u"sumi"_s, u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s},
+           columns(driver, {u"ent"_s, u"zek"_s, u"sumi"_s, u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s},
                    shortLength) +
-           u", "_s + columns(driver, {u"tstno"_s, u"name"_s, u"team"_s}, shownLength) + u", "_s +
-           dialect::lengthOf(driver, u"zek"_s) + u" as zek_length, "_s +
-           dialect::lengthOf(driver, u"hon"_s) + u" as hon_length from judge"_s + letter;
+           u", "_s + text(u"hon"_s, shortLength) + u", "_s + text(u"tstno"_s, shownLength) +
+           u", "_s + text(u"name"_s, shownLength) + u", "_s + text(u"team"_s, shownLength) +
+           u", "_s + dialect::lengthOf(driver, aliases::Encoding::Utf8, u"zek"_s) +
+           u" as zek_length, "_s + dialect::lengthOf(driver, encoding, u"hon"_s) +
+           u" as hon_length from judge"_s + letter;
 }
 
 QString seatState(const QString &driver, const QString &letter)
@@ -181,7 +185,7 @@ Found registered(Database &db, const QString &letter, const Competitor &competit
 {
     Query query(&db);
     const QString driver = driverOf(db);
-    query.read(judgeTable(driver, letter));
+    query.read(judgeTable(driver, letter, db.encoding()));
     const Round round(query.fieldAsString(u"hon"_s));
     if (sameCompetitor(competitor, query.fieldAsString(u"zek"_s), round)) {
         const bool same = query.fieldAsString(u"ap"_s) == marks.flight &&

@@ -5,6 +5,7 @@
     "db/statements.h is internal to the db layer: reach the database through db/competitiongateway.h"
 #endif
 
+#include "db/aliases.h"
 #include "db/competition.h"
 
 #include <QString>
@@ -29,11 +30,12 @@ QString literal(const QString &text);
 // connection when it is closed.
 QString driverOf(Database &db);
 
-// Reads the run state, a judge's table (its texts cut to what the window shows), its seat
+// Reads the run state, a judge's table (its texts cut to what the window shows, those the
+// console writes in the database's encoding read in it), its seat
 // flag alone, the reference row (judgep's bound columns) and a judge's marks of a round in a
 // competitor's race row.
 QString runState();
-QString judgeTable(const QString &driver, const QString &letter);
+QString judgeTable(const QString &driver, const QString &letter, aliases::Encoding encoding);
 QString seatState(const QString &driver, const QString &letter);
 QString reference(const QString &driver, const QStringList &bound);
 QString raceRow(const QString &driver, const QString &bibShown, const QString &letter,

@@ -11,6 +11,7 @@ using namespace Qt::StringLiterals;
 using aliases::Driver;
 
 Q_DECLARE_METATYPE(aliases::Driver)
+Q_DECLARE_METATYPE(aliases::Encoding)
 
 namespace {
 
@@ -124,6 +125,24 @@ private Q_SLOTS:
         QTEST(route.password, "password");
     }
 
+    void encoding_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<aliases::Encoding>("encoding");
+        const QString hall = u"[Hall]\nDriver=ODBC\n"_s;
+        QTest::newRow("none given: UTF-8") << hall << aliases::Encoding::Utf8;
+        QTest::newRow("UTF-8") << hall + u"Encoding=utf-8\n"_s << aliases::Encoding::Utf8;
+        QTest::newRow("Shift_JIS") << hall + u"encoding=shift_jis\n"_s << aliases::Encoding::Cp932;
+        QTest::newRow("SJIS with blanks")
+            << hall + u"ENCODING= SJIS \n"_s << aliases::Encoding::Cp932;
+    }
+    void encoding()
+    {
+        QFETCH(QString, section);
+        useAliasFile(section);
+        QTEST(aliases::resolve(u"Hall"_s, TextLines()).encoding, "encoding");
+    }
+
     void refused_data()
     {
         QTest::addColumn<QString>("file");
@@ -139,6 +158,10 @@ private Q_SLOTS:
                                         << QStringList() << u"unknown driver 'Paradox'"_s;
         QTest::newRow("SQLite without a file")
             << u"[Demo]\nDriver=SQLite\n"_s << u"Demo"_s << QStringList() << u"no Database="_s;
+        QTest::newRow("unknown encoding: the key and its values named")
+            << u"[Hall]\nDriver=ODBC\nEncoding=EUC-JP\n"_s << u"Hall"_s << QStringList()
+            << u"unknown Encoding 'EUC-JP' (Encoding takes UTF-8, the default, or CP932, also "
+               "called Shift_JIS or SJIS)"_s;
     }
     void refused()
     {

@@ -18,18 +18,22 @@ namespace dbtest {
 
 using support::Route;
 
-// One alias per route in an alias file of the test's own, reached as the terminal does:
-// alias name plus parameter list.
+// One alias per route and encoding in an alias file of the test's own, reached as the
+// terminal does: alias name plus parameter list.
 class Backends
 {
 public:
     Backends()
     {
-        const QString text = QStringLiteral("[TestSqlite]\nDriver=SQLite\nDatabase=test.sqlite\n"
-                                            "[TestFirebird]\nDriver=InterBase\nTESTDB=") +
-                             support::serverRoute(Route::InterBase).database +
-                             QStringLiteral("\n[TestOdbc]\nDriver=ODBC\nDSN=") +
-                             support::serverRoute(Route::Odbc).database + QStringLiteral("\n");
+        const QString sections =
+            QStringLiteral("[TestSqlite%1]\nDriver=SQLite\n%2Database=test%1.sqlite\n"
+                           "[TestFirebird%1]\nDriver=InterBase\n%2TESTDB=") +
+            support::serverRoute(Route::InterBase).database +
+            QStringLiteral("\n[TestOdbc%1]\nDriver=ODBC\n%2DSN=") +
+            support::serverRoute(Route::Odbc).database + QStringLiteral("\n");
+        const QString text =
+            sections.arg(QString(), QString()) +
+            sections.arg(QStringLiteral("Cp932"), QStringLiteral("Encoding=CP932\n"));
         QFile file(aliasFile());
         if (file.open(QIODevice::WriteOnly))
             file.write(text.toUtf8());
@@ -40,22 +44,25 @@ public:
     QString aliasFile() const { return m_dir.filePath(QStringLiteral("aliases.ini")); }
 
     // A connection on the route, configured and closed.
-    std::unique_ptr<Database> connection(Route route) const
+    std::unique_ptr<Database> connection(Route route,
+                                         aliases::Encoding encoding = aliases::Encoding::Utf8) const
     {
         auto db = std::make_unique<Database>(QStringLiteral("db"));
         const aliases::Route server = support::serverRoute(route);
+        const QString suffix =
+            encoding == aliases::Encoding::Cp932 ? QStringLiteral("Cp932") : QString();
         switch (route) {
         case Route::Sqlite:
-            db->setAliasName(QStringLiteral("TestSqlite"));
+            db->setAliasName(QStringLiteral("TestSqlite") + suffix);
             break;
         case Route::InterBase:
-            db->setAliasName(QStringLiteral("TestFirebird"));
+            db->setAliasName(QStringLiteral("TestFirebird") + suffix);
             db->params().add(QStringLiteral("SERVER NAME=TESTDB"));
             db->params().add(QStringLiteral("USER NAME=") + server.userName);
             db->params().add(QStringLiteral("PASSWORD=") + server.password);
             break;
         case Route::Odbc:
-            db->setAliasName(QStringLiteral("TestOdbc"));
+            db->setAliasName(QStringLiteral("TestOdbc") + suffix);
             db->params().add(QStringLiteral("USER NAME=") + server.userName);
             db->params().add(QStringLiteral("PASSWORD=") + server.password);
             break;

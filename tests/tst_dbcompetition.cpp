@@ -312,6 +312,43 @@ private Q_SLOTS:
         QCOMPARE(read(*db, u"judgeB"_s, u"tstno"_s), trial);
     }
 
+    // A competition in a database of CP932 texts, as an old Windows console keeps it: the start
+    // list goes in as CP932 bytes, and the tables read back in CP932.
+    void competitionInCp932_data() { support::routeRows(); }
+    void competitionInCp932()
+    {
+        QFETCH(Route, route);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route, aliases::Encoding::Cp932);
+        competition::create(*db);
+        competition::seed(*db, 2);
+        seat(*db, u'B');
+        competition::step(*db); // 001 up: 山川 翔太 of 白馬スキークラブ
+        registerMarks(*db, u'B', u"1.5"_s, u"2"_s, u"0.5"_s);
+        // Nine bytes in CP932, thirteen in UTF-8.
+        Query stored(db.get());
+        stored.read(u"select %1 as n from judgeB"_s.arg(
+            route == Route::Sqlite ? u"length(cast(name as blob))"_s : u"octet_length(name)"_s));
+        QCOMPARE(stored.fieldAsString(u"n"_s), u"9"_s);
+        const QString state = competition::state(*db);
+        QVERIFY2(state.contains(u"judgeB: ent=True zek=001 hon=1 tstno= name=山川 翔太 "
+                                "team=白馬スキークラブ sumi=T"_s,
+                                Qt::CaseInsensitive),
+                 qPrintable(state));
+        journal::Entry e;
+        e.seat = u"B"_s;
+        e.bib = u"001"_s;
+        e.round = u"1"_s;
+        e.name = u"山川 翔太"_s;
+        e.flight = u"1.5"_s;
+        e.landing = u"2"_s;
+        e.outrun = u"0.5"_s;
+        e.mark = u"x"_s;
+        const competition::Audit audit = competition::audit(*db, {e});
+        QCOMPARE(audit.checked, 1);
+        QCOMPARE(audit.differences, QStringList());
+    }
+
     void firstStepStartsTheRun_data() { support::routeRows(); }
     void firstStepStartsTheRun()
     {

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -125,13 +126,25 @@ class TestPointinFlow : public QObject
     // the run going and the competitor of c on the table.
     void open(const TableRow &c = TableRow(), Route route = Route::Sqlite)
     {
-        m_station = std::make_unique<TestStation>(routeAliases(route), routeSettings(route));
+        startWithTables(routeAliases(route), route);
+        execute(u"update judgeA set ent='True'"_s);
+        putUp(c);
+        showSeatA();
+    }
+
+    // The station started with its competition tables made and the run going.
+    void startWithTables(const QString &aliases, Route route)
+    {
+        m_station = std::make_unique<TestStation>(aliases, routeSettings(route));
         QVERIFY(m_station->start());
         QVERIFY(stationGateway()->connected());
         competition::create(operatorConnection());
-        execute(u"update judgeA set ent='True'"_s);
         setRunning(true);
-        putUp(c);
+    }
+
+    // Judge A's point input window shown on the table as it stands.
+    void showSeatA()
+    {
         // Retries without their pause: the attempts are counted, not waited for.
         Bounds bounds;
         bounds.retryPauseMs = 1;
@@ -603,6 +616,82 @@ private Q_SLOTS:
                     QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
             }
         }
+    }
+
+    // A database of an old Windows console: its texts are CP932 bytes, whatever its columns
+    // declare. Written here as bytes, so that no client converts them.
+    void legacyTextsAreReadAsTheConsoleWroteThem_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("charset"); // of every column of judge A
+        QTest::addColumn<QString>("bytes");   // a literal of hex bytes %1 for that column
+        QTest::addColumn<QString>("encoding");
+        const QString hex = u"x'%1'"_s;
+        QTest::newRow("Firebird, character set NONE")
+            << Route::InterBase << u"character set none"_s << hex << u"CP932"_s;
+        QTest::newRow("Firebird, character set SJIS_0208")
+            << Route::InterBase << u"character set sjis_0208"_s
+            << u"cast(x'%1' as varchar(500) character set sjis_0208)"_s << u"Shift_JIS"_s;
+        for (const QString &charset : {u"latin1"_s, u"sjis"_s, u"cp932"_s})
+            QTest::addRow("MariaDB, character set %s", qPrintable(charset))
+                << Route::Odbc << u"character set "_s + charset << hex << u"sjis"_s;
+        QTest::newRow("SQLite, bytes in a text column")
+            << Route::Sqlite << QString() << hex << u" cp932 "_s;
+    }
+    void legacyTextsAreReadAsTheConsoleWroteThem()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, charset);
+        QFETCH(QString, bytes);
+        QFETCH(QString, encoding);
+        REQUIRE_ROUTE(route);
+        QString aliases = routeAliases(route);
+        aliases.replace(QRegularExpression(u"(Driver=\\w+\\n)"_s),
+                        u"\\1Encoding="_s + encoding + u"\n"_s);
+        startWithTables(aliases, route);
+        const QString column = u" varchar(500) "_s + charset;
+        execute(u"drop table judgeA"_s);
+        execute(u"create table judgeA (ent%1, zek%1, hon%1, tstno%1, name%1, team%1, sumi%1, "
+                "ap%1, op%1, lp%1, tp%1)"_s.arg(column));
+        execute(u"insert into judgeA (ent, zek, hon, tstno, name, team, sumi, ap, op, lp, tp) "
+                "values ('True', '', '', '', '', '', '', '', '', '', '')"_s);
+        showSeatA();
+        const QString team = u"白馬ｽｷｰ倶楽部"_s; // 9492946ebdb7b08be48a799594
+        const QString trial = u"試技①"_s;        // 8e8e8b5a8740
+        // The name and its CP932 bytes; 﨑 and 髙 as the IBM and as the NEC codes.
+        const QList<std::pair<QString, QString>> names = {
+            {u"山川 翔太"_s, u"8e5290ec20e3c491be"_s},
+            {u"ｻｶｲ ﾘｮｳ①"_s, u"bbb6b220d8aeb38740"_s},
+            {u"山﨑 髙志"_s, u"8e52fab120fbfc8e75"_s},
+            {u"山﨑 髙志"_s, u"8e52ed9520eee08e75"_s},
+            {u"高橋 ②ﾃｽﾄ"_s, u"8d828bb4208741c3bdc4"_s},
+            // Cut on the server within the last 山: the half of it is no character.
+            {u"A"_s + QString(127, u'山'), u"41"_s + u"8e52"_s.repeated(200)},
+        };
+        QStringList journalNames;
+        int bib = 100;
+        for (const auto &[name, hex] : names) {
+            execute(u"update judgeA set zek='%1', hon='1', sumi='', ap='', op='', lp='', tp='', "
+                    "name=%2, team=%3, tstno=%4"_s.arg(++bib)
+                        .arg(bytes.arg(hex), bytes.arg(u"9492946ebdb7b08be48a799594"_s),
+                             bytes.arg(u"8e8e8b5a8740"_s)));
+            QVERIFY(tick());
+            QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), QString::number(bib));
+            QCOMPARE(named<QLineEdit>(pointInput(), "Edit2")->text(), name);
+            QCOMPARE(named<QLineEdit>(pointInput(), "Edit3")->text(), team);
+            QCOMPARE(named<QLabel>(pointInput(), "Label26")->text(), trial);
+            enterAndConfirm(2, 3, 4);
+            QVERIFY(answerYes());
+            QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+            journalNames << name;
+        }
+        QVERIFY(messages().isEmpty());
+        QFile file(journalFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList written;
+        for (const journal::Entry &e : journal::readAll(QString::fromUtf8(file.readAll())).entries)
+            written << e.name;
+        QCOMPARE(written, journalNames);
     }
 
     void endReleasesTheSeatAndCloses()

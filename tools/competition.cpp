@@ -1,6 +1,7 @@
 #include "tools/competition.h"
 
 #include "db/dbengine.h"
+#include "toolkit/codepage.h"
 
 #include <QHash>
 #include <QMap>
@@ -66,6 +67,31 @@ QString judgeTable(QChar letter)
     return u"judge"_s + letter;
 }
 
+// A judge's row, the console's texts read in the database's encoding.
+QString judgeRow(Database &db, QChar letter)
+{
+    QStringList columns = {u"ent"_s, u"zek"_s};
+    for (const QString &text : {u"hon"_s, u"tstno"_s, u"name"_s, u"team"_s})
+        columns << db.textColumn(text);
+    columns << QStringList{u"sumi"_s, u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s};
+    return u"select "_s + columns.join(u", "_s) + u" from "_s + judgeTable(letter);
+}
+
+// A text column of the console's tables: in a database of CP932 texts, of a character set
+// that keeps the bytes written (as an old Windows console's database has them).
+QString textType(Database &db, int length)
+{
+    db.open();
+    const QString type = u"varchar(%1)"_s.arg(length);
+    if (db.encoding() != aliases::Encoding::Cp932)
+        return type;
+    if (db.driverName() == u"QIBASE"_s)
+        return type + u" character set none"_s;
+    if (db.driverName() == u"QODBC"_s)
+        return type + u" character set cp932"_s;
+    return type;
+}
+
 void exec(Database &db, const QString &statement)
 {
     Query query(&db);
@@ -102,13 +128,15 @@ QString bibAfter(Database &db, const QString &bib)
 
 void putUp(Database &db, const QString &bib, const QString &round)
 {
-    const QHash<QString, QString> entry =
-        firstRow(db, u"select * from entries where zno="_s + quoted(db, bib));
+    // The start list's texts go over as stored, in whatever encoding (a literal beside them
+    // would have Firebird convert them to the connection's).
+    const auto entry = [&](const QString &column) -> QString {
+        return u"(select "_s + column + u" from entries where zno="_s + quoted(db, bib) + u')';
+    };
     for (const QChar letter : judgeLetters) {
         exec(db, u"update "_s + judgeTable(letter) + u" set zek="_s + quoted(db, bib) + u",hon="_s +
-                     quoted(db, round) + u",tstno='',name="_s + quoted(db, entry.value(u"name"_s)) +
-                     u",team="_s + quoted(db, entry.value(u"team"_s)) +
-                     u",sumi='',ap='',op='',lp='',tp=''"_s);
+                     quoted(db, round) + u",tstno='',name="_s + entry(u"name"_s) + u",team="_s +
+                     entry(u"team"_s) + u",sumi='',ap='',op='',lp='',tp=''"_s);
     }
 }
 
@@ -127,6 +155,9 @@ QString quoted(Database &db, const QString &text)
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
     if (!ascii) {
         db.open();
+        // As an old Windows console writes: the CP932 bytes, which no client converts.
+        if (db.encoding() == aliases::Encoding::Cp932)
+            return u"x'"_s + QString::fromLatin1(codepage::toCp932(text).toHex()) + u'\'';
         // MariaDB's ODBC driver (3.1) takes a UTF-16 unit whose low byte is D8..DB (高, Ø)
         // for the start of a surrogate pair and reads past the end of the statement, which
         // then fails at random. The text goes as UTF-8 bytes, so the statement stays ASCII.
@@ -261,7 +292,7 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
         const bool raceRound = round == u"1" || round == u"2";
         if (raceRound)
             inRace.insert({e.seat, raceBib(e.bib), round});
-        const QHash<QString, QString> judge = firstRow(db, u"select * from "_s + table);
+        const QHash<QString, QString> judge = firstRow(db, judgeRow(db, e.seat.at(0)));
         QStringList found;
         QString where;
         bool withMark = false;
@@ -310,8 +341,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
 
 void create(Database &db)
 {
-    static const QString text = u"varchar(10)"_s;
-    static const QString longText = u"varchar(500)"_s;
+    const QString text = textType(db, 10);
+    const QString longText = textType(db, 500);
 
     execIgnoringFailure(db, u"drop table judgeent"_s);
     exec(db, u"create table judgeent (jikko "_s + text + u')');
@@ -356,8 +387,9 @@ void seed(Database &db, int competitors)
     static_assert(std::size(startList) == startListSize);
     competitors = std::clamp(competitors, 1, startListSize);
     execIgnoringFailure(db, u"drop table entries"_s);
-    exec(db, u"create table entries (zno varchar(10) not null primary key, name varchar(500),"
-             " team varchar(500))"_s);
+    const QString longText = textType(db, 500);
+    exec(db, u"create table entries (zno varchar(10) not null primary key, name "_s + longText +
+                 u", team "_s + longText + u')');
     exec(db, u"delete from race"_s);
     int number = 0;
     for (const Competitor &competitor : std::span(startList, std::size_t(competitors))) {
@@ -377,7 +409,7 @@ void setReady(Database &db, const QString &jikko)
 Step step(Database &db, bool force)
 {
     Step result;
-    const QHash<QString, QString> first = firstRow(db, u"select * from judgeA"_s);
+    const QHash<QString, QString> first = firstRow(db, judgeRow(db, u'A'));
     result.bib = first.value(u"zek"_s);
     result.round = first.value(u"hon"_s);
 
@@ -400,8 +432,7 @@ Step step(Database &db, bool force)
     int registered = 0;
     const bool raceRound = result.round == u"1"_s || result.round == u"2"_s;
     for (const QChar letter : judgeLetters) {
-        const QHash<QString, QString> judge =
-            firstRow(db, u"select * from "_s + judgeTable(letter));
+        const QHash<QString, QString> judge = firstRow(db, judgeRow(db, letter));
         const bool isSeated = judge.value(u"ent"_s) == u"True"_s;
         const bool done = judge.value(u"zek"_s) == result.bib && judge.value(u"sumi"_s) == u"T"_s;
         seated += isSeated;
@@ -451,7 +482,7 @@ QString state(Database &db)
             const QSqlRecord record = query.record();
             QStringList values;
             for (int i = 0; i < record.count(); ++i) {
-                const QString value = record.value(i).toString();
+                const QString value = textOf(record.value(i), db.encoding());
                 if (i == 0 || !onlyMarked || !value.isEmpty())
                     values.append(record.fieldName(i) + u'=' + value);
             }
@@ -462,7 +493,7 @@ QString state(Database &db)
     };
     dump(u"judgeent"_s, u"select * from judgeent"_s, false);
     for (const QChar letter : judgeLetters)
-        dump(judgeTable(letter), u"select * from "_s + judgeTable(letter), false);
+        dump(judgeTable(letter), judgeRow(db, letter), false);
     dump(u"judgep"_s, u"select * from judgep"_s, false);
     dump(u"race"_s, u"select * from race order by zno"_s, true);
     dump(u"entries"_s, u"select count(*) as competitors from entries"_s, false);

@@ -83,6 +83,13 @@ bool configure(Database &db, const QCommandLineParser &args)
         err() << "jumpdb: name the database with --alias, --sqlite, --firebird or --dsn\n";
         return false;
     }
+    const std::optional<aliases::Encoding> encoding =
+        aliases::parseEncoding(args.value(u"encoding"_s));
+    if (!encoding) {
+        err() << "jumpdb: " << aliases::unknownEncoding(args.value(u"encoding"_s)) << '\n';
+        return false;
+    }
+    route.encoding = *encoding;
     db.setRoute(route);
     return true;
 }
@@ -258,6 +265,10 @@ int main(int argc, char *argv[])
         {u"dsn"_s, u"An ODBC data source, without the alias file."_s, u"name"_s},
         {u"user"_s, u"User for --firebird or --dsn."_s, u"name"_s},
         {u"password"_s, u"Password for --firebird or --dsn."_s, u"text"_s},
+        {u"encoding"_s,
+         u"How --sqlite, --firebird or --dsn store texts: UTF-8 or CP932 (an alias says it with "
+         "its Encoding key)."_s,
+         u"name"_s, u"UTF-8"_s},
         {u"interval"_s, u"Operator: milliseconds between steps."_s, u"ms"_s, u"1000"_s},
         {u"auto"_s, u"Operator: move on after --hold ms even when marks are missing."_s},
         {u"hold"_s, u"Operator: milliseconds a competitor stays up with --auto."_s, u"ms"_s,
