@@ -20,8 +20,15 @@ QStringList sessionSetup(const QString &driver, int lockWaitMs);
 // A statement that any open connection answers: tells a dead connection from a failing one.
 QString probe(const QString &driver);
 
+// The names of the database's tables and views, one a row.
+QString tables(const QString &driver);
+
 // At most `length` characters of a text column, cut on the server.
 QString leftOf(const QString &driver, const QString &column, int length);
+
+// A column compared without trailing blanks: Firebird and MySQL ignore them in comparisons,
+// SQLite does not.
+QString withoutTrailingBlanks(const QString &driver, const QString &column);
 
 // A text column's whole length as stored, and the same measure of a text as read: in
 // characters, or on SQLite in UTF-8 bytes (its character functions stop at a NUL).
