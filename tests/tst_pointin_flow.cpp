@@ -688,7 +688,7 @@ private Q_SLOTS:
         shown.bibAsRead = u"007"_s;
         shown.round = Round(u"1"_s);
         QCOMPARE(
-            statements::registration(letter,
+            statements::registration(statements::Server(operatorConnection()), letter,
                                      {EntryModel::caption(flight), EntryModel::caption(landing),
                                       EntryModel::caption(outrun), readColumn(table, u"tp"_s)},
                                      shown),

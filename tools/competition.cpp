@@ -1,5 +1,6 @@
 #include "tools/competition.h"
 
+#include "db/competition.h"
 #include "db/dbengine.h"
 
 #include <QHash>
@@ -139,13 +140,10 @@ QString quoted(Database &db, const QString &text)
 namespace {
 
 // A round as the terminal compares it: the blanks a CHAR column pads it with are no part of
-// it ("1 " is round 1). Stands for the shared Round type until there is one.
+// it ("1 " is round 1).
 QString comparableRound(const QString &round)
 {
-    qsizetype size = round.size();
-    while (size > 0 && round.at(size - 1) == u' ')
-        --size;
-    return round.left(size);
+    return Round(round).text();
 }
 
 // Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
@@ -215,6 +213,9 @@ QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
             row.insert(record.fieldName(i).toLower(), record.value(i).toString());
         rows << row;
     }
+    // A row that could not be fetched ends the rows too: it is a failure, not the end.
+    if (query.lastError().type() != QSqlError::NoError)
+        throw DbError(query.lastError().text());
     return rows;
 }
 
@@ -265,7 +266,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
         QStringList found;
         QString where;
         bool withMark = false;
-        if (judge.value(u"zek"_s) == e.bib && comparableRound(judge.value(u"hon"_s)) == round) {
+        if (sameText(judge.value(u"zek"_s), e.bib) &&
+            comparableRound(judge.value(u"hon"_s)) == round) {
             found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s),
                      judge.value(u"tp"_s), judge.value(u"sumi"_s)};
             where = table;
@@ -286,6 +288,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
                                     "not checked"_s.arg(table);
             continue;
         }
+        for (QString &value : found)
+            value = withoutTrailingBlanks(value); // CHAR columns pad the marks too
         ++result.checked;
         auto wanted = [withMark](const journal::Entry &w) {
             QStringList marks = marksOf(w);
@@ -458,6 +462,8 @@ QString state(Database &db)
             if (!onlyMarked || values.size() > 1)
                 lines.append(table + u": "_s + values.join(u' '));
         }
+        if (query.lastError().type() != QSqlError::NoError)
+            lines.append(table + u": cannot be read: "_s + query.lastError().text());
         query.finish();
     };
     dump(u"judgeent"_s, u"select * from judgeent"_s, false);
