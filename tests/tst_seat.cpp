@@ -175,7 +175,9 @@ private Q_SLOTS:
             << Route::Sqlite << QStringList{u"alter table judgeC rename to judgeC_gone"_s}
             << fault(TableFault::Kind::Missing);
         QTest::newRow("MariaDB, no table")
-            << Route::Odbc << QStringList{u"rename table judgeC to judgeC_gone"_s}
+            << Route::Odbc
+            << QStringList{u"drop table if exists judgeC_gone"_s, u"drop table if exists judgec"_s,
+                           u"rename table judgeC to judgeC_gone"_s}
             << fault(TableFault::Kind::Missing);
         QTest::newRow("MariaDB, the table in lower case")
             << Route::Odbc
