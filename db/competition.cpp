@@ -44,9 +44,9 @@ QString TableFault::text() const
     case Kind::Missing:
         return u"The table %1 is not in the database, in no letter case"_s.arg(table);
     case Kind::NoRow:
-        return u"The table %1 holds no row; a judge's table holds one"_s.arg(table);
+        return u"The table %1 holds no row; it should hold one"_s.arg(table);
     case Kind::SeveralRows:
         break;
     }
-    return u"The table %1 holds more than one row; a judge's table holds one"_s.arg(table);
+    return u"The table %1 holds more than one row; it should hold one"_s.arg(table);
 }

@@ -257,7 +257,8 @@ int runCheck(const QCommandLineParser &args)
     QStringList usable;
     for (auto &[label, db] : targets) {
         const stationcheck::Report report = stationcheck::check(*db);
-        out() << label << " (" << db->aliasName() << "): " << report.lines.value(0) << '\n';
+        out() << label << (db->aliasName().isEmpty() ? QString() : u" ("_s + db->aliasName() + u')')
+              << ": " << report.lines.value(0) << '\n';
         for (const QString &line : report.lines.mid(1))
             out() << "  " << line << '\n';
         if (report.canJudge)

@@ -28,8 +28,8 @@ QString quotedValue(const QString &text)
     return u'"' + text + u'"';
 }
 
-// One table: found, its rows (a judge's table and judgeent hold one, judgep and race at least
-// one), its first row read without failure; of a judge's table its texts and padding.
+// One table: found, its first row read without failure, one row in a judge's table and in
+// judgeent; of a judge's table its texts and padding.
 void checkTable(Database &db, const QString &name, bool judge, Tables &tables)
 {
     const std::optional<QString> onServer = db.tableName(name);
@@ -47,8 +47,9 @@ void checkTable(Database &db, const QString &name, bool judge, Tables &tables)
         tables.faults << name + u" cannot be read: "_s + e.text();
         return;
     }
+    // judgep and race may be empty: their columns then read empty.
     const bool single = judge || name == u"judgeent"_s;
-    if (query.rowsSeen() == 0 || (single && query.rowsSeen() > 1)) {
+    if (single && query.rowsSeen() != 1) {
         const auto kind =
             query.rowsSeen() == 0 ? TableFault::Kind::NoRow : TableFault::Kind::SeveralRows;
         tables.faults << TableFault{kind, name}.text();
