@@ -446,6 +446,11 @@ private Q_SLOTS:
             << QStringList{u"drop table if exists judgea"_s,
                            u"create table judgea as select * from judgeA"_s, u"drop table judgeA"_s}
             << 0 << QStringList{u"letter case of the server: judgeA as judgea"_s};
+        QTest::newRow("MariaDB, state of judgea in lower case")
+            << Route::Odbc << u"state"_s
+            << QStringList{u"drop table if exists judgea"_s,
+                           u"create table judgea as select * from judgeA"_s, u"drop table judgeA"_s}
+            << 0 << QStringList{u"judgeA: ent=False zek=001"_s};
     }
     void checkSaysWhatTheStationWillMeet()
     {

@@ -67,6 +67,13 @@ QString judgeTable(QChar letter)
     return u"judge"_s + letter;
 }
 
+// A table by the name the server has for it (a MySQL database that lived on Windows: "judgea"
+// for "judgeA"); a missing one keeps its name, for the engine to say so.
+QString onServer(Database &db, const QString &table)
+{
+    return db.tableName(table).value_or(table);
+}
+
 void exec(Database &db, const QString &statement)
 {
     Query query(&db);
@@ -222,7 +229,8 @@ QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
 // The marks race holds (a bib and round of a seat) that are none of the keys checked.
 void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
 {
-    const QList<QHash<QString, QString>> race = allRows(db, u"select * from race"_s);
+    const QList<QHash<QString, QString>> race =
+        allRows(db, u"select * from "_s + onServer(db, u"race"_s));
     for (const QChar letter : judgeLetters) {
         const QString seat = letter;
         int marks = 0;
@@ -262,7 +270,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
         const bool raceRound = round == u"1" || round == u"2";
         if (raceRound)
             inRace.insert({e.seat, raceBib(e.bib), round});
-        const QHash<QString, QString> judge = firstRow(db, u"select * from "_s + table);
+        const QHash<QString, QString> judge =
+            firstRow(db, u"select * from "_s + onServer(db, table));
         QStringList found;
         QString where;
         bool withMark = false;
@@ -274,7 +283,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
             withMark = true;
         } else if (raceRound) {
             const QHash<QString, QString> race =
-                firstRow(db, u"select * from race where zno="_s + quoted(db, raceBib(e.bib)));
+                firstRow(db, u"select * from "_s + onServer(db, u"race"_s) + u" where zno="_s +
+                                 quoted(db, raceBib(e.bib)));
             if (race.value(u"zno"_s).isEmpty()) {
                 result.differences << who + u": no race row"_s;
                 ++result.checked;
@@ -466,11 +476,14 @@ QString state(Database &db)
             lines.append(table + u": cannot be read: "_s + query.lastError().text());
         query.finish();
     };
-    dump(u"judgeent"_s, u"select * from judgeent"_s, false);
+    const auto all = [&](const QString &table) -> QString {
+        return u"select * from "_s + onServer(db, table);
+    };
+    dump(u"judgeent"_s, all(u"judgeent"_s), false);
     for (const QChar letter : judgeLetters)
-        dump(judgeTable(letter), u"select * from "_s + judgeTable(letter), false);
-    dump(u"judgep"_s, u"select * from judgep"_s, false);
-    dump(u"race"_s, u"select * from race order by zno"_s, true);
+        dump(judgeTable(letter), all(judgeTable(letter)), false);
+    dump(u"judgep"_s, all(u"judgep"_s), false);
+    dump(u"race"_s, all(u"race"_s) + u" order by zno"_s, true);
     dump(u"entries"_s, u"select count(*) as competitors from entries"_s, false);
     return lines.join(u'\n');
 }
