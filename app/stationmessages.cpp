@@ -13,6 +13,7 @@ constexpr Text s_texts[] = {
     {StationMessage::NoSeatChosen, u"ジャッジ記号が選択されていません。   選択してください。"},
     {StationMessage::CannotConnect,
      u"データベースに接続できません。データベースが立ち上がっているか確認してください。"},
+    {StationMessage::CannotReadSeat, u"ジャッジ席（%1）の状態を読めませんでした。"},
     {StationMessage::AlreadyRunning, u"Tollivane はすでに起動しています。"},
 };
 

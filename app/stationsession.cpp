@@ -4,6 +4,7 @@
 #include "db/competitiongateway.h"
 #include "db/profiles.h"
 #include "pointin/judgesession.h"
+#include "pointin/judgetexts.h"
 #include "toolkit/inifile.h"
 
 using namespace Qt::StringLiterals;
@@ -90,9 +91,8 @@ void StationSession::connectProfile(const Profile &profile)
 // refused like any taken seat.
 void StationSession::requestClaim(const QString &seat)
 {
-    m_gateway->claimSeat(seat, Then<bool>(this, [this, seat](const Reply<bool> &reply) {
-                             claimAnswered(seat, reply.ok() ? QString() : reply.error(),
-                                           reply.ok() && reply.value());
+    m_gateway->claimSeat(seat, Then<gateway::Claim>(this, [this, seat](const auto &reply) {
+                             claimAnswered(seat, reply);
                          }));
 }
 
@@ -151,6 +151,25 @@ void StationSession::close()
 
 // --- the claim and the notice --------------------------------------------------------------
 
+namespace {
+
+// What the judge is told of a claim that found out nothing of the seat: a table that cannot
+// seat anybody, a server that answered with an error, or one that could not be reached.
+QString claimFailure(const QString &seat, const Reply<gateway::Claim> &reply,
+                     const QString &missing)
+{
+    if (reply.ok())
+        return judgetexts::tableFault(*reply.value().fault);
+    if (reply.answered())
+        return stationMessage(StationMessage::CannotReadSeat).arg(u"judge"_s + seat) + u"\n\n"_s +
+               reply.error();
+    // A part missing on this PC is no server outage: the judge is told which.
+    const QString text = stationMessage(StationMessage::CannotConnect);
+    return missing.isEmpty() ? text : text + u"\n\n"_s + missing;
+}
+
+} // namespace
+
 void StationSession::claimSeat()
 {
     if (m_seat.isEmpty()) {
@@ -170,17 +189,14 @@ void StationSession::claimSeat()
     requestClaim(m_seat);
 }
 
-void StationSession::claimAnswered(const QString &seat, const QString &error, bool claimed)
+void StationSession::claimAnswered(const QString &seat, const Reply<gateway::Claim> &reply)
 {
-    if (!error.isEmpty()) {
+    if (!reply.ok() || reply.value().fault) {
         m_claim = Claim::Idle;
-        // A part missing on this PC is no server outage: the judge is told which.
-        const QString missing = missingHere();
-        const QString text = stationMessage(StationMessage::CannotConnect);
-        Q_EMIT told(missing.isEmpty() ? text : text + u"\n\n"_s + missing);
+        Q_EMIT told(claimFailure(seat, reply, missingHere()));
         return;
     }
-    if (!claimed) {
+    if (!reply.value().claimed) {
         m_claim = Claim::Refused;
         // The notice frees this seat, whichever the judge selects while it stands.
         setNotice(seat);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/stationsettings.h"
+#include "toolkit/reply.h"
 
 #include <QObject>
 #include <QPointer>
@@ -9,6 +10,10 @@
 
 #include <functional>
 #include <optional>
+
+namespace gateway {
+struct Claim;
+}
 
 class CompetitionGateway;
 class JudgeSession;
@@ -81,7 +86,7 @@ private:
     QString missingHere() const;
 
     void profileAnswered(const QStringList &params, int lineShown);
-    void claimAnswered(const QString &seat, const QString &error, bool claimed);
+    void claimAnswered(const QString &seat, const Reply<gateway::Claim> &reply);
     void setNotice(const std::optional<QString> &seat);
     JudgeSession *judgeSession();
 

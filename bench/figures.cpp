@@ -378,7 +378,7 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
             shown.round = Round(u"1"_s);
             const QString update =
                 statements::registration(
-                    u"A"_s,
+                    statements::Server(site.console()), u"A"_s,
                     {EntryModel::caption(3),
                      pointInput()->forTests().valueText(PointInputWindow::Landing),
                      pointInput()->forTests().valueText(PointInputWindow::Outrun), u"15.5"_s},

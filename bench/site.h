@@ -39,10 +39,9 @@ public:
     void freeSeats();
     void exec(const QString &statement);
     QString read(const QString &statement, const QString &column);
+    Database &console(); // the console's connection, for statements written as the station does
 
 private:
-    Database &console();
-
     Route m_route;
     QString m_database;
     QTemporaryDir m_dir;

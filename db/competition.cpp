@@ -2,8 +2,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
 QString withoutTrailingBlanks(const QString &text)
 {
     qsizetype end = text.size();
@@ -12,7 +10,10 @@ QString withoutTrailingBlanks(const QString &text)
     return text.left(end);
 }
 
-} // namespace
+bool sameText(const QString &a, const QString &b)
+{
+    return withoutTrailingBlanks(a) == withoutTrailingBlanks(b);
+}
 
 QString Round::text() const
 {
@@ -32,7 +33,20 @@ QString Round::label() const
 
 bool sameCompetitor(const Competitor &shown, const QString &bibAsRead, const Round &round)
 {
-    if (withoutTrailingBlanks(bibAsRead) != withoutTrailingBlanks(shown.bibAsRead))
+    if (!sameText(bibAsRead, shown.bibAsRead))
         return false;
     return round == shown.round || round.notReady() || shown.round.notReady();
+}
+
+QString TableFault::text() const
+{
+    switch (kind) {
+    case Kind::Missing:
+        return u"The table %1 is not in the database, in no letter case"_s.arg(table);
+    case Kind::NoRow:
+        return u"The table %1 holds no row; it should hold one"_s.arg(table);
+    case Kind::SeveralRows:
+        break;
+    }
+    return u"The table %1 holds more than one row; it should hold one"_s.arg(table);
 }

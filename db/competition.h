@@ -4,6 +4,11 @@
 
 // The words of a competition as the operator's console writes them and the station reads them.
 
+// A text of the console without the blanks a CHAR column pads it with: "001  " is bib 001.
+QString withoutTrailingBlanks(const QString &text);
+// Whether two texts are the same, trailing blanks aside.
+bool sameText(const QString &a, const QString &b);
+
 // A round as the judge's table holds it. Trailing blanks (a CHAR column) are no part of it.
 class Round
 {
@@ -39,6 +44,22 @@ struct Competitor
 // Whether the table's row holds the competitor shown: the same bib (trailing blanks aside)
 // and the same round, where "X" (no round) on either side is the same competitor.
 bool sameCompetitor(const Competitor &shown, const QString &bibAsRead, const Round &round);
+
+// A table of the competition that cannot serve the station although its server answers.
+struct TableFault
+{
+    enum class Kind
+    {
+        Missing,    // in no letter case
+        NoRow,      // a judge's table holds one row
+        SeveralRows //   and never more
+    };
+    Kind kind = Kind::Missing;
+    QString table; // as the terminal names it: "judgeA"
+
+    QString text() const; // in English, as a DbError says it
+    bool operator==(const TableFault &) const = default;
+};
 
 // The marks of one jump as the judge confirmed them: the value texts and the mark.
 struct Marks

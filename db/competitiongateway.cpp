@@ -9,6 +9,7 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using gateway::Claim;
 using gateway::Landing;
 using Options = StatementWorker::Options;
 using Priority = StatementWorker::Priority;
@@ -222,30 +223,32 @@ struct CompetitionGateway::SeatWrite
 {
     QString letter;
     bool claim = true;
-    Then<bool> then; // claim: taken by this station; release: freed
+    Then<Claim> then; // claim: taken by this station; release: freed
     QDeadlineTimer deadline;
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
     StatementWorker::Ticket ticket;
 };
 
-void CompetitionGateway::claimSeat(const QString &letter, Then<bool> then)
+void CompetitionGateway::claimSeat(const QString &letter, Then<Claim> then)
 {
     writeSeat(letter, true, std::move(then));
 }
 
 void CompetitionGateway::releaseSeat(const QString &letter, Then<Done> then)
 {
-    writeSeat(letter, false, Then<bool>(nullptr, [then = std::move(then)](Reply<bool> freed) {
+    writeSeat(letter, false, Then<Claim>(nullptr, [then = std::move(then)](Reply<Claim> freed) {
                   if (!freed.ok())
                       then(freed.as<Done>());
-                  else if (!freed.value())
+                  else if (freed.value().fault)
+                      then(Reply<Done>::failure(Failure::Refused, freed.value().fault->text()));
+                  else if (!freed.value().claimed)
                       then(Reply<Done>::failure(Failure::Refused, u"The seat was not freed"_s));
                   else
                       then(Reply<Done>::success({}));
               }));
 }
 
-void CompetitionGateway::writeSeat(const QString &letter, bool claim, Then<bool> then)
+void CompetitionGateway::writeSeat(const QString &letter, bool claim, Then<Claim> then)
 {
     auto write = std::make_shared<SeatWrite>();
     write->letter = letter;
@@ -266,16 +269,22 @@ void CompetitionGateway::sendSeatWrite(const std::shared_ptr<SeatWrite> &write)
 {
     const QString letter = write->letter;
     const bool claim = write->claim;
-    write->ticket = m_worker->run<bool>(
+    write->ticket = m_worker->run<Claim>(
         writeOptions(),
         [letter, claim](Database &db, const MayCommit &mayCommit) {
-            if (claim)
-                return statements::claim(db, letter, mayCommit);
-            // A release that matched no row leaves no row holding the seat either.
-            statements::write(db, {statements::releaseSeat(letter)}, mayCommit);
-            return true;
+            try {
+                if (claim)
+                    return Claim{statements::claim(db, letter, mayCommit), std::nullopt};
+                // A release that matched no row leaves no row holding the seat either.
+                statements::write(db, letter,
+                                  {statements::releaseSeat(statements::Server(db), letter)},
+                                  mayCommit);
+                return Claim{true, std::nullopt};
+            } catch (const statements::TableError &e) {
+                return Claim{false, e.fault()};
+            }
         },
-        Then<bool>(nullptr, [this, write](Reply<bool> reply) {
+        Then<Claim>(nullptr, [this, write](Reply<Claim> reply) {
             if (!reply.ok() && reply.failure() == Failure::UnknownOutcome) {
                 write->unsettled = write->ticket.unsettled();
                 m_unsettledSeat = write;
@@ -295,7 +304,7 @@ void CompetitionGateway::findOutSeat(const std::shared_ptr<SeatWrite> &write)
         Then<QString>(nullptr, [this, write](Reply<QString> flag) {
             if (!flag.ok()) {
                 if (write->deadline.hasExpired()) {
-                    write->then(flag.as<bool>());
+                    write->then(flag.as<Claim>());
                     return;
                 }
                 QTimer::singleShot(m_bounds.retryPauseMs, this,
@@ -311,7 +320,7 @@ void CompetitionGateway::findOutSeat(const std::shared_ptr<SeatWrite> &write)
                 sendSeatWrite(write);
                 return;
             }
-            write->then(Reply<bool>::success(write->claim ? held : true));
+            write->then(Reply<Claim>::success({write->claim ? held : true, std::nullopt}));
         }));
 }
 
@@ -325,7 +334,14 @@ void CompetitionGateway::poll(const QString &letter, const std::optional<Competi
     m_worker->run<PollResult>(
         Options{},
         [letter, shown, checkOnly](Database &db, const MayCommit &) {
-            return pollreads::read(db, letter, shown, checkOnly);
+            try {
+                return pollreads::read(db, letter, shown, checkOnly);
+            } catch (const statements::TableError &e) {
+                PollResult unusable;
+                unusable.state = PollResult::State::Unusable;
+                unusable.fault = e.fault();
+                return unusable;
+            }
         },
         std::move(then));
 }
@@ -349,13 +365,15 @@ void CompetitionGateway::registerMarks(const QString &letter, const Competitor &
 
 void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
 {
-    const QStringList lines = statements::registration(run->letter, run->marks, run->competitor);
     Options o = writeOptions();
     o.deadline = run->deadline;
     run->ticket = m_worker->run<int>(
         o,
-        [lines](Database &db, const MayCommit &mayCommit) {
-            return statements::write(db, lines, mayCommit);
+        [letter = run->letter, marks = run->marks,
+         competitor = run->competitor](Database &db, const MayCommit &mayCommit) {
+            const QStringList lines =
+                statements::registration(statements::Server(db), letter, marks, competitor);
+            return statements::write(db, letter, lines, mayCommit);
         },
         Then<int>(nullptr, [this, run](Reply<int> rows) {
             if (run->over)

@@ -23,11 +23,13 @@ struct PollResult
 {
     enum class State
     {
-        NotReady,     // jikko "0"
-        Unchanged,    // the competitor on display: competitor's bib and round as read now
-        NewCompetitor // everything below is filled
+        NotReady,      // jikko "0"
+        Unchanged,     // the competitor on display: competitor's bib and round as read now
+        NewCompetitor, // everything below is filled
+        Unusable       // a table the station cannot use: fault says which and why
     };
     State state = State::NotReady;
+    std::optional<TableFault> fault;
     Competitor competitor;
     bool registeredBefore = false; // sumi 'T' in a round race keeps: marks are in
     std::array<QString, 3> stored; // ap, op, lp: the deductions stored for this judge
@@ -38,6 +40,14 @@ struct PollResult
     // The statements as run, for the diagnostic display: the last of the judge's table, and of
     // judgep (only when a competitor was read in full).
     QString judgeStatement, referenceStatement;
+};
+
+// What a seat claim found: the seat taken for this station, or taken already, or a judge's
+// table that cannot seat anybody (fault).
+struct Claim
+{
+    bool claimed = false;
+    std::optional<TableFault> fault;
 };
 
 // Where the marks of a registration are. A reply without one: not written and never will be
@@ -109,8 +119,7 @@ public:
     // another profile was chosen meanwhile. Replies with the parameters it connected with.
     void connectProfile(const QString &alias, const QStringList &params,
                         const QStringList &fallback, Then<QStringList> then);
-    // true: this station took the seat; false: it is taken.
-    void claimSeat(const QString &letter, Then<bool> then);
+    void claimSeat(const QString &letter, Then<gateway::Claim> then);
     void releaseSeat(const QString &letter, Then<Done> then) override;
     void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
               Then<PollResult> then) override;
@@ -152,7 +161,7 @@ private:
     void attempt(const std::shared_ptr<Run> &run);
     void settle(const std::shared_ptr<Run> &run);
     void finish(const std::shared_ptr<Run> &run, Reply<Landing> reply);
-    void writeSeat(const QString &letter, bool claim, Then<bool> then);
+    void writeSeat(const QString &letter, bool claim, Then<gateway::Claim> then);
     void sendSeatWrite(const std::shared_ptr<SeatWrite> &write);
     void findOutSeat(const std::shared_ptr<SeatWrite> &write);
 

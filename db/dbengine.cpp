@@ -365,6 +365,39 @@ void Database::dropIfLost()
         close();
 }
 
+QStringList Database::readTables()
+{
+    QSqlQuery query(m_handle);
+    query.setForwardOnly(true);
+    if (!query.exec(dialect::tables(m_handle.driverName()))) {
+        const QString text = errorText(query.lastError(), u"The tables cannot be listed"_s);
+        dropIfLost();
+        throw DbError(text);
+    }
+    QStringList names;
+    while (Query::fetched(query, *this))
+        names << query.value(0).toString().trimmed();
+    return names;
+}
+
+std::optional<QString> Database::tableName(const QString &name)
+{
+    checkInterruption();
+    open();
+    for (const bool fresh : {false, true}) {
+        if (fresh || !m_tables)
+            m_tables = readTables();
+        if (m_tables->contains(name))
+            return name;
+        const auto found = std::find_if(m_tables->cbegin(), m_tables->cend(), [&](const auto &t) {
+            return t.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (found != m_tables->cend())
+            return m_handle.driverName() == u"QODBC"_s ? *found : name;
+    }
+    return std::nullopt;
+}
+
 void Database::close()
 {
     const QList<Query *> queries = m_queries;
@@ -374,6 +407,7 @@ void Database::close()
         m_handle.close();
     m_handle = QSqlDatabase();
     m_open = false;
+    m_tables.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -398,7 +432,7 @@ Database &Query::connection() const
     return *m_database;
 }
 
-QSqlRecord Query::readFirstRow(Database &database, const QString &statement)
+QSqlRecord Query::readFirstRow(Database &database, const QString &statement, int *rows)
 {
     QSqlQuery query(database.m_handle);
     query.setForwardOnly(true);
@@ -408,13 +442,30 @@ QSqlRecord Query::readFirstRow(Database &database, const QString &statement)
         database.dropIfLost();
         throw DbError(text);
     }
-    const bool found = query.next();
+    const bool found = fetched(query, database);
     QSqlRecord row = query.record();
     if (!found)
         row.clearValues();
+    // A second row tells a table that should hold one; its fetch fails like the first.
+    if (rows)
+        *rows = !found ? 0 : fetched(query, database) ? 2 : 1;
     // Nothing stays open in the engine: no read lock, no snapshot of an old state.
     query.finish();
     return row;
+}
+
+// A row, or the end of the rows; a fetch that failed (a text the connection cannot convert,
+// a connection lost on the way) raises with the engine's text, never reads as the end.
+bool Query::fetched(QSqlQuery &query, Database &database)
+{
+    if (query.next())
+        return true;
+    if (query.lastError().type() == QSqlError::NoError)
+        return false;
+    const QString text = errorText(query.lastError(), u"The row could not be fetched"_s);
+    query.finish();
+    database.dropIfLost();
+    throw DbError(text);
 }
 
 QSqlRecord Query::readWholeTexts(Database &database, const QSqlRecord &row) const
@@ -436,7 +487,8 @@ void Query::open()
     database.checkInterruption();
     database.open();
 
-    QSqlRecord row = readFirstRow(database, m_sql.text());
+    int rows = 0;
+    QSqlRecord row = readFirstRow(database, m_sql.text(), &rows);
     if (odbctext::mayBeCut(row) && database.overOdbc())
         row = readWholeTexts(database, row);
 
@@ -446,6 +498,7 @@ void Query::open()
     }
     m_row = row;
     m_encoding = database.encoding();
+    m_rows = rows;
     m_active = true;
     Q_EMIT dataChanged();
 }
@@ -463,6 +516,7 @@ void Query::close()
         return;
     m_active = false;
     m_row.clear();
+    m_rows = 0;
     Q_EMIT dataChanged();
 }
 

@@ -14,6 +14,7 @@
 #include <optional>
 
 class Query;
+class QSqlQuery;
 
 // The one exception type of the database layer; its text is the engine's own.
 class DbError : public Error
@@ -110,6 +111,12 @@ public:
     void setRoute(const aliases::Route &route);
     void clearRoute() { m_route.reset(); }
 
+    // A table's name as the server has it: a server that keeps the letter case of table names
+    // (MySQL on Linux) holds "judgea" for "judgeA" in a database that lived on Windows; the
+    // other routes take the name as written; nothing when it has the table in no letter case.
+    // The server is asked once per connection, and again for a table it did not have.
+    std::optional<QString> tableName(const QString &name);
+
     // For the queries bound to this connection.
     QString qtConnectionName() const { return m_connectionName; }
 
@@ -144,6 +151,8 @@ private:
     std::optional<aliases::Route> m_route;
     QList<Query *> m_queries;
     bool m_open = false;
+    std::optional<QStringList> m_tables; // of the open connection, once asked
+    QStringList readTables();
 };
 
 // A statement on the connection. A select is read when opened and the query stands on its
@@ -182,6 +191,8 @@ public:
 
     Database *database() const { return m_database; }
     QStringList fieldNames() const; // of the current result; empty when closed
+    // Rows of the open result: 0, 1, or 2 for two or more; 0 when closed.
+    int rowsSeen() const { return m_active ? m_rows : 0; }
 
 Q_SIGNALS:
     void dataChanged(); // opened or closed
@@ -190,7 +201,10 @@ private:
     friend class Database;
     Database &connection() const; // raises when the connection is gone
     // The first row of a select, without values when there is none; raises on failure.
-    static QSqlRecord readFirstRow(Database &database, const QString &statement);
+    // rows (when given): how many rows it has, 2 standing for two or more.
+    static QSqlRecord readFirstRow(Database &database, const QString &statement,
+                                   int *rows = nullptr);
+    static bool fetched(QSqlQuery &query, Database &database);
     // The row read again with texts the ODBC driver may have cut read whole.
     QSqlRecord readWholeTexts(Database &database, const QSqlRecord &row) const;
 
@@ -198,6 +212,7 @@ private:
     TextLines m_sql;
     QSqlRecord m_row;
     aliases::Encoding m_encoding = aliases::Encoding::Utf8; // of the row
+    int m_rows = 0;
     bool m_active = false;
     QStringList m_requiredFields;
 };

@@ -34,12 +34,26 @@ QString probe(const QString &driver)
     return driver == firebird ? u"select 1 from rdb$database"_s : u"select 1"_s;
 }
 
+QString tables(const QString &driver)
+{
+    if (driver == firebird)
+        return u"select rdb$relation_name from rdb$relations"_s;
+    if (driver == odbc)
+        return u"select table_name from information_schema.tables where table_schema = database()"_s;
+    return u"select name from sqlite_master where type in ('table', 'view')"_s;
+}
+
 QString leftOf(const QString &driver, const QString &column, int length)
 {
     if (driver == sqlite)
         return u"substr(%1, 1, %2)"_s.arg(column).arg(length);
     // Standard SQL, which Firebird and MySQL both take.
     return u"substring(%1 from 1 for %2)"_s.arg(column).arg(length);
+}
+
+QString withoutTrailingBlanks(const QString &driver, const QString &column)
+{
+    return driver == sqlite ? u"rtrim(%1, ' ')"_s.arg(column) : column;
 }
 
 namespace {

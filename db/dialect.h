@@ -22,6 +22,9 @@ QStringList sessionSetup(const QString &driver, int lockWaitMs);
 // A statement that any open connection answers: tells a dead connection from a failing one.
 QString probe(const QString &driver);
 
+// The names of the database's tables and views, one a row.
+QString tables(const QString &driver);
+
 // At most `length` characters of a text column, cut on the server.
 QString leftOf(const QString &driver, const QString &column, int length);
 
@@ -31,6 +34,9 @@ QString leftOf(const QString &driver, const QString &column, int length);
 // Firebird SJIS_0208 column holding an IBM extension code fails any conversion).
 QString textOf(const QString &driver, aliases::Encoding encoding, const QString &column,
                int length);
+// A column compared without trailing blanks: Firebird and MySQL ignore them in comparisons,
+// SQLite does not.
+QString withoutTrailingBlanks(const QString &driver, const QString &column);
 
 // A text column's whole length as stored, and the same measure of a text as read: in
 // characters, or on SQLite in UTF-8 bytes (its character functions stop at a NUL); in CP932

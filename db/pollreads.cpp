@@ -31,13 +31,13 @@ QString readKey(const Query &query, const QString &driver, aliases::Encoding enc
     return text;
 }
 
-void readReference(Database &db, const QString &driver, PollResult &result)
+void readReference(Database &db, const statements::Server &server, PollResult &result)
 {
     Query reference(&db);
     const QStringList &columns = CompetitionGateway::referenceColumns();
     for (const QString &column : columns)
         reference.addRequiredField(column);
-    result.referenceStatement = statements::reference(driver, columns);
+    result.referenceStatement = statements::reference(server, columns);
     reference.read(result.referenceStatement);
     result.reference.clear();
     for (const QString &column : columns)
@@ -45,14 +45,14 @@ void readReference(Database &db, const QString &driver, PollResult &result)
 }
 
 // The judge's marks as race keeps them, unless the table went back to the bib on display.
-void readRegisteredMarks(Database &db, Query &query, const QString &driver, const QString &letter,
+void readRegisteredMarks(Query &query, const statements::Server &server, const QString &letter,
                          const std::optional<Competitor> &shown, PollResult &result)
 {
     const Competitor &c = result.competitor;
-    query.read(statements::judgeTable(driver, letter, db.encoding()));
-    if (shown && query.fieldAsString(u"zek"_s) == shown->bibAsRead)
+    statements::readJudge(query, statements::judgeTable(server, letter), letter);
+    if (shown && sameText(query.fieldAsString(u"zek"_s), shown->bibAsRead))
         return;
-    query.read(statements::raceRow(driver, c.bibShown, letter, c.round.text()));
+    query.read(statements::raceRow(server, c.bibShown, letter, c.round.text()));
     std::array<QString, 3> marks;
     for (int row = 0; row < int(marks.size()); ++row)
         marks[row] = query.fieldAsString(statements::raceColumn(letter, row, c.round.text()));
@@ -68,14 +68,15 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
 {
     PollResult result;
     Query query(&db);
+    const statements::Server server(db);
+    const QString &driver = server.driver();
     if (!checkOnly) {
-        query.read(statements::runState());
-        if (query.fieldAsString(u"jikko"_s) == u"0")
+        query.read(statements::runState(server));
+        if (sameText(query.fieldAsString(u"jikko"_s), u"0"_s))
             return result;
     }
-    const QString driver = statements::driverOf(db);
-    result.judgeStatement = statements::judgeTable(driver, letter, db.encoding());
-    query.read(result.judgeStatement);
+    result.judgeStatement = statements::judgeTable(server, letter);
+    statements::readJudge(query, result.judgeStatement, letter);
     Competitor &c = result.competitor;
     // The bib is digits in any encoding; the round is read as the console's texts are.
     c.bibAsRead = readKey(query, driver, aliases::Encoding::Utf8, u"zek"_s, letter, u"bib"_s);
@@ -86,18 +87,19 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
         return result;
     }
     c.trialText = query.fieldAsString(u"tstno"_s);
-    result.registeredBefore = query.fieldAsString(u"sumi"_s) == u"T" && c.round.keptInRace();
+    result.registeredBefore =
+        sameText(query.fieldAsString(u"sumi"_s), u"T"_s) && c.round.keptInRace();
     result.stored = {query.fieldAsString(u"ap"_s), query.fieldAsString(u"op"_s),
                      query.fieldAsString(u"lp"_s)};
     c.bibShown = statements::bibShown(c.bibAsRead);
     c.name = query.fieldAsString(u"name"_s);
     c.team = query.fieldAsString(u"team"_s);
 
-    readReference(db, driver, result);
+    readReference(db, server, result);
     if (result.registeredBefore)
-        readRegisteredMarks(db, query, driver, letter, shown, result);
+        readRegisteredMarks(query, server, letter, shown, result);
     if (c.round.reopensReference())
-        readReference(db, driver, result);
+        readReference(db, server, result);
     result.state = PollResult::State::NewCompetitor;
     return result;
 }

@@ -20,6 +20,16 @@ QString driverOf(Database &db)
     return db.driverName();
 }
 
+Server::Server(Database &db) : m_db(db), m_driver(driverOf(db)) {}
+
+QString Server::table(const QString &name) const
+{
+    const std::optional<QString> found = m_db.tableName(name);
+    if (!found)
+        throw TableError({TableFault::Kind::Missing, name});
+    return *found;
+}
+
 // --- the competition --------------------------------------------------------------------
 
 namespace {
@@ -45,13 +55,15 @@ QString columns(const QString &driver, const QStringList &names, int length)
 
 } // namespace
 
-QString runState()
+QString runState(const Server &server)
 {
-    return u"select jikko from judgeent"_s;
+    return u"select jikko from "_s + server.table(u"judgeent"_s);
 }
 
-QString judgeTable(const QString &driver, const QString &letter, aliases::Encoding encoding)
+QString judgeTable(const Server &server, const QString &letter)
 {
+    const QString &driver = server.driver();
+    const aliases::Encoding encoding = server.encoding();
     const auto text = [&](const QString &name, int length) -> QString {
         return dialect::textOf(driver, encoding, name, length) + u" as "_s + name;
     };
@@ -64,27 +76,38 @@ QString judgeTable(const QString &driver, const QString &letter, aliases::Encodi
            u", "_s + text(u"name"_s, shownLength) + u", "_s + text(u"team"_s, shownLength) +
            u", "_s + dialect::lengthOf(driver, aliases::Encoding::Utf8, u"zek"_s) +
            u" as zek_length, "_s + dialect::lengthOf(driver, encoding, u"hon"_s) +
-           u" as hon_length from judge"_s + letter;
+           u" as hon_length from "_s + server.judge(letter);
 }
 
-QString seatState(const QString &driver, const QString &letter)
+QString seatState(const Server &server, const QString &letter)
 {
-    return u"select "_s + column(driver, u"ent"_s, shortLength) + u" from judge"_s + letter;
+    return u"select "_s + column(server.driver(), u"ent"_s, shortLength) + u" from "_s +
+           server.judge(letter);
 }
 
-QString reference(const QString &driver, const QStringList &bound)
+QString reference(const Server &server, const QStringList &bound)
 {
-    return u"select "_s + columns(driver, bound, shortLength) + u" from judgep"_s;
+    return u"select "_s + columns(server.driver(), bound, shortLength) + u" from "_s +
+           server.table(u"judgep"_s);
 }
 
-QString raceRow(const QString &driver, const QString &bibShown, const QString &letter,
+QString raceRow(const Server &server, const QString &bibShown, const QString &letter,
                 const QString &round)
 {
     QStringList marks;
     for (int row = 0; row < 3; ++row)
         marks << raceColumn(letter, row, round);
-    return u"select "_s + columns(driver, marks, shortLength) + u" from race where zno="_s +
-           literal(bibShown);
+    return u"select "_s + columns(server.driver(), marks, shortLength) + u" from "_s +
+           server.table(u"race"_s) + u" where zno="_s + literal(bibShown);
+}
+
+void readJudge(Query &query, const QString &statement, const QString &letter)
+{
+    query.read(statement);
+    if (query.rowsSeen() != 1)
+        throw TableError(
+            {query.rowsSeen() == 0 ? TableFault::Kind::NoRow : TableFault::Kind::SeveralRows,
+             u"judge"_s + letter});
 }
 
 QString raceColumn(const QString &letter, int row, const QString &round)
@@ -93,32 +116,39 @@ QString raceColumn(const QString &letter, int row, const QString &round)
     return letter + components[row] + round;
 }
 
-QString claimSeat(const QString &letter)
+QString claimSeat(const Server &server, const QString &letter)
 {
-    return u"update judge"_s + letter + u" set ent='True' where ent='False'"_s;
+    return u"update "_s + server.judge(letter) + u" set ent='True' where "_s +
+           dialect::withoutTrailingBlanks(server.driver(), u"ent"_s) + u"='False'"_s;
 }
 
-QString releaseSeat(const QString &letter)
+QString releaseSeat(const Server &server, const QString &letter)
 {
-    return u"update judge"_s + letter + u" set ent='False'"_s;
+    return u"update "_s + server.judge(letter) + u" set ent='False'"_s;
 }
 
-// The row holds the competitor: the bib, and the round or "X" (no round) on either side. A
-// round the console left NULL reads as empty, and is the empty round here too.
-QString competitorCondition(const Competitor &c)
+// The row holds the competitor: the bib, and the round or "X" (no round) on either side,
+// whatever blanks the console or its CHAR columns put after them. A round the console left
+// NULL reads as empty, and is the empty round here too.
+QString competitorCondition(const QString &driver, const Competitor &c)
 {
-    const QString onBib = u"zek="_s + literal(c.bibAsRead);
+    const auto cut = [&](const QString &column) {
+        return dialect::withoutTrailingBlanks(driver, column);
+    };
+    const QString onBib = cut(u"zek"_s) + u'=' + literal(withoutTrailingBlanks(c.bibAsRead));
     if (c.round.notReady())
         return onBib;
-    return onBib + u" and (coalesce(hon,'')="_s + literal(c.round.asRead()) + u" or hon='X')"_s;
+    return onBib + u" and ("_s + cut(u"coalesce(hon,'')"_s) + u'=' + literal(c.round.text()) +
+           u" or "_s + cut(u"hon"_s) + u"='X')"_s;
 }
 
-QStringList registration(const QString &letter, const Marks &marks, const Competitor &competitor)
+QStringList registration(const Server &server, const QString &letter, const Marks &marks,
+                         const Competitor &competitor)
 {
-    return {u"update judge"_s + letter + u" set ap='"_s + marks.flight + u"',op='"_s +
+    return {u"update "_s + server.judge(letter) + u" set ap='"_s + marks.flight + u"',op='"_s +
                 marks.landing + u"',"_s,
             u"lp='"_s + marks.outrun + u"',tp='"_s + marks.mark + u"',sumi='T' where "_s +
-                competitorCondition(competitor)};
+                competitorCondition(server.driver(), competitor)};
 }
 
 namespace {
@@ -133,11 +163,12 @@ bool seatIsFree(Database &db, const QString &letter)
 QString seatFlag(Database &db, const QString &letter)
 {
     Query query(&db);
-    query.read(seatState(driverOf(db), letter));
-    return query.fieldAsString(u"ent"_s);
+    readJudge(query, seatState(Server(db), letter), letter);
+    return withoutTrailingBlanks(query.fieldAsString(u"ent"_s));
 }
 
-int write(Database &db, const QStringList &lines, const std::function<bool()> &mayCommit)
+int write(Database &db, const QString &letter, const QStringList &lines,
+          const std::function<bool()> &mayCommit)
 {
     Query query(&db);
     for (const QString &line : lines)
@@ -150,8 +181,10 @@ int write(Database &db, const QStringList &lines, const std::function<bool()> &m
         db.rollback();
         throw;
     }
-    if (rows == 0 || !mayCommit()) {
+    if (rows == 0 || rows > 1 || !mayCommit()) {
         db.rollback();
+        if (rows > 1) // the console's table has a row too many: none of them is the seat's
+            throw TableError({TableFault::Kind::SeveralRows, u"judge"_s + letter});
         return 0;
     }
     db.commit();
@@ -165,7 +198,9 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
     if (!seatIsFree(db, letter))
         return false;
     try {
-        return write(db, {claimSeat(letter)}, mayCommit) > 0;
+        return write(db, letter, {claimSeat(Server(db), letter)}, mayCommit) > 0;
+    } catch (const TableError &) {
+        throw;
     } catch (const DbError &) {
         // Firebird refuses the later of two concurrent updates of a row ("update conflicts
         // with concurrent update"): the seat went to the other station.
@@ -184,24 +219,26 @@ Found registered(Database &db, const QString &letter, const Competitor &competit
                  const Marks &marks)
 {
     Query query(&db);
-    const QString driver = driverOf(db);
-    query.read(judgeTable(driver, letter, db.encoding()));
+    const Server server(db);
+    readJudge(query, judgeTable(server, letter), letter);
     const Round round(query.fieldAsString(u"hon"_s));
+    const auto holds = [&](const QString &column, const QString &value) {
+        return sameText(query.fieldAsString(column), value);
+    };
     if (sameCompetitor(competitor, query.fieldAsString(u"zek"_s), round)) {
-        const bool same = query.fieldAsString(u"ap"_s) == marks.flight &&
-                          query.fieldAsString(u"op"_s) == marks.landing &&
-                          query.fieldAsString(u"lp"_s) == marks.outrun &&
-                          query.fieldAsString(u"tp"_s) == marks.mark;
+        const bool same = holds(u"ap"_s, marks.flight) && holds(u"op"_s, marks.landing) &&
+                          holds(u"lp"_s, marks.outrun) && holds(u"tp"_s, marks.mark);
         return same ? Found::Yes : Found::No;
     }
     // The operator moved on: the console keeps rounds 1 and 2 in race.
     if (!competitor.round.keptInRace())
         return Found::Unknowable;
     const QString roundKey = competitor.round.text();
-    query.read(raceRow(driver, competitor.bibShown, letter, roundKey));
+    query.read(raceRow(server, competitor.bibShown, letter, roundKey));
     const std::array<QString, 3> deductions = {marks.flight, marks.landing, marks.outrun};
     for (int row = 0; row < int(deductions.size()); ++row) {
-        if (query.fieldIfAny(raceColumn(letter, row, roundKey)) != deductions[row])
+        const std::optional<QString> held = query.fieldIfAny(raceColumn(letter, row, roundKey));
+        if (!held || !sameText(*held, deductions[row]))
             return Found::No;
     }
     return Found::Yes;

@@ -7,6 +7,7 @@
 
 #include "db/aliases.h"
 #include "db/competition.h"
+#include "db/dbengine.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,8 +15,6 @@
 #include <array>
 #include <functional>
 #include <optional>
-
-class Database;
 
 // Every SQL text of the terminal, and the small pieces of work that run them. The seat letter
 // is always one of "A" to "E"; values that come from the database are quoted.
@@ -30,40 +29,76 @@ QString literal(const QString &text);
 // connection when it is closed.
 QString driverOf(Database &db);
 
+// A table the station cannot use although the server answered: missing, or a judge's table
+// without its one row.
+class TableError : public DbError
+{
+public:
+    explicit TableError(TableFault fault) : DbError(fault.text()), m_fault(std::move(fault)) {}
+    const TableFault &fault() const { return m_fault; }
+
+private:
+    TableFault m_fault;
+};
+
+// The connection's driver and its tables by the names the server has for them, each asked for
+// when a statement first names it; one the server lacks raises TableError.
+class Server
+{
+public:
+    explicit Server(Database &db);
+    const QString &driver() const { return m_driver; }
+    // How the console's texts are stored.
+    aliases::Encoding encoding() const { return m_db.encoding(); }
+    QString table(const QString &name) const;
+    QString judge(const QString &letter) const { return table(QStringLiteral("judge") + letter); }
+
+private:
+    Database &m_db;
+    QString m_driver;
+};
+
 // Reads the run state, a judge's table (its texts cut to what the window shows, those the
-// console writes in the database's encoding read in it), its seat
+// console writes read in the database's encoding), its seat
 // flag alone, the reference row (judgep's bound columns) and a judge's marks of a round in a
 // competitor's race row.
-QString runState();
-QString judgeTable(const QString &driver, const QString &letter, aliases::Encoding encoding);
-QString seatState(const QString &driver, const QString &letter);
-QString reference(const QString &driver, const QStringList &bound);
-QString raceRow(const QString &driver, const QString &bibShown, const QString &letter,
+QString runState(const Server &server);
+QString judgeTable(const Server &server, const QString &letter);
+QString seatState(const Server &server, const QString &letter);
+QString reference(const Server &server, const QStringList &bound);
+QString raceRow(const Server &server, const QString &bibShown, const QString &letter,
                 const QString &round);
 // The race column of a judge's deduction in a round: "Ba2" (judge B, flight, round 2).
 QString raceColumn(const QString &letter, int row, const QString &round);
 
+// Reads a statement of a judge's table, which holds one row: none, or more, raises TableError.
+void readJudge(Query &query, const QString &statement, const QString &letter);
+
 // Takes a free seat: the update changes the row only while it still says 'False'.
-QString claimSeat(const QString &letter);
-QString releaseSeat(const QString &letter);
+QString claimSeat(const Server &server, const QString &letter);
+QString releaseSeat(const Server &server, const QString &letter);
 
 // The marks as two lines. The update lands only while the row still holds the competitor the
-// judge saw: its bib and its round as read from the row.
-QStringList registration(const QString &letter, const Marks &marks, const Competitor &competitor);
+// judge saw: its bib and its round, trailing blanks aside on every engine.
+QStringList registration(const Server &server, const QString &letter, const Marks &marks,
+                         const Competitor &competitor);
 
-// Runs an update in a transaction that is committed only when mayCommit() says so (the window
-// still waits for it); otherwise, or when it matched no row, it is rolled back. Returns the
-// rows it changed for good.
-int write(Database &db, const QStringList &lines, const std::function<bool()> &mayCommit);
+// Runs an update of a judge's table in a transaction that is committed only when mayCommit()
+// says so (the window still waits for it); otherwise, or when it matched no row, it is rolled
+// back, and when it matched more than one it raises TableError. Returns the rows it changed
+// for good.
+int write(Database &db, const QString &letter, const QStringList &lines,
+          const std::function<bool()> &mayCommit);
 
 // Claims the seat: true when this station took it, false when it is taken ("ent" anything but
-// exactly "False", or another station took it first). Of two stations claiming the same free
-// seat at the same moment exactly one gets it. The update runs in a transaction committed
-// only when mayCommit() says so (else nothing changes and the claim counts as not taken).
-// Raises on a database failure.
+// exactly "False", trailing blanks aside, or another station took it first). Of two stations
+// claiming the same free seat at the same moment exactly one gets it. The update runs in a
+// transaction committed only when mayCommit() says so (else nothing changes and the claim counts as
+// not taken). Raises on a database failure.
 bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit);
 
-// The seat flag as stored ("True", "False", or whatever the table holds).
+// The seat flag as stored, without trailing blanks ("True", "False", or whatever the table
+// holds).
 QString seatFlag(Database &db, const QString &letter);
 
 enum class Found

@@ -16,8 +16,9 @@ journal::Entry entryOf(const QString &seat, const QDateTime &time, const Competi
     journal::Entry e;
     e.time = time;
     e.seat = seat;
-    e.bib = competitor.bibAsRead;
-    e.round = competitor.round.asRead();
+    // As the console means them: the blanks of a CHAR column are none of the bib or round.
+    e.bib = withoutTrailingBlanks(competitor.bibAsRead);
+    e.round = competitor.round.text();
     e.name = competitor.name;
     e.flight = marks.flight;
     e.landing = marks.landing;
@@ -170,8 +171,14 @@ void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fr
             Q_EMIT pollFailed(reply.error());
         return;
     }
-    m_pollFailureTold = false;
     const gateway::PollResult &result = reply.value();
+    if (result.state == State::Unusable) {
+        // A table the station cannot use is told once, like a failing poll.
+        if (!std::exchange(m_pollFailureTold, true))
+            Q_EMIT pollFailed(judgetexts::tableFault(*result.fault));
+        return;
+    }
+    m_pollFailureTold = false;
     if (!result.judgeStatement.isEmpty())
         m_judgeStatement = result.judgeStatement;
     if (!result.referenceStatement.isEmpty())
@@ -220,7 +227,7 @@ void JudgeSession::load(const gateway::PollResult &result)
     for (int row = 0; row < EntryModel::RowCount; ++row) {
         // The stored deductions without their dots: "0.5" -> "05"; a stored 1.0 matches
         // nothing, and no caption is empty. A row showing one holds it as its value.
-        const QString stored = QString(result.stored[row]).remove(u'.');
+        const QString stored = withoutTrailingBlanks(result.stored[row]).remove(u'.');
         for (int i = 0; !stored.isEmpty() && i < EntryModel::ColumnCount[row]; ++i) {
             if (stored == EntryModel::caption(i).remove(u'.'))
                 m_entry.showStored(row, i);
@@ -233,7 +240,8 @@ void JudgeSession::load(const gateway::PollResult &result)
         setNotice(Notice::AlreadyRegistered);
         // Chosen through the focus, as the judge would: the marks registered in race.
         for (int row = 0; result.registeredMarks && row < EntryModel::RowCount; ++row) {
-            const int column = EntryModel::columnOf(row, (*result.registeredMarks)[row]);
+            const int column =
+                EntryModel::columnOf(row, withoutTrailingBlanks((*result.registeredMarks)[row]));
             if (column < 0)
                 continue;
             choose(row, column);
@@ -431,7 +439,7 @@ void JudgeSession::record(Outcome outcome, const Sent &sent, std::function<void(
 
 bool JudgeSession::onDisplay(const Sent &sent) const
 {
-    return m_competitor && m_competitor->bibAsRead == sent.competitor.bibAsRead &&
+    return m_competitor && sameText(m_competitor->bibAsRead, sent.competitor.bibAsRead) &&
            m_competitor->round == sent.competitor.round;
 }
 
@@ -480,9 +488,10 @@ void JudgeSession::resolvePending()
     m_requests->resolve(
         m_seat, pending.competitor, pending.marks,
         Then<Landing>(this, [this, pending](const Reply<Landing> &reply) {
-            const bool same = m_pending && m_pending->marks == pending.marks &&
-                              m_pending->competitor.bibAsRead == pending.competitor.bibAsRead &&
-                              m_pending->competitor.round == pending.competitor.round;
+            const bool same =
+                m_pending && m_pending->marks == pending.marks &&
+                sameText(m_pending->competitor.bibAsRead, pending.competitor.bibAsRead) &&
+                m_pending->competitor.round == pending.competitor.round;
             if (m_unknown != Unknown::Resolving || !same)
                 return; // confirmed again meanwhile
             if (!reply.ok()) {

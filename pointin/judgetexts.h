@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/competition.h"
+
 #include <QString>
 
 // What the judge session tells the judge, word for word; the session and its tests share them.
@@ -21,6 +23,22 @@ inline QString notRegisteredFor(const QString &bibShown)
 inline QString notVerifiedFor(const QString &bibShown)
 {
     return u"ゼッケン "_s + bibShown + u" の登録を確認できませんでした。"_s;
+}
+
+// A table of the competition the station cannot use; the operator's side has to mend it.
+inline QString tableFault(const TableFault &fault)
+{
+    switch (fault.kind) {
+    case TableFault::Kind::Missing:
+        return u"データベースにテーブル "_s + fault.table + u" が見つかりません。"_s;
+    case TableFault::Kind::NoRow:
+        return u"テーブル "_s + fault.table +
+               u" に行がありません。オペレーターに確認してください。"_s;
+    case TableFault::Kind::SeveralRows:
+        break;
+    }
+    return u"テーブル "_s + fault.table +
+           u" に行が複数あります（1 行だけのはずです）。オペレーターに確認してください。"_s;
 }
 
 inline QString journalFailed(const QString &why)

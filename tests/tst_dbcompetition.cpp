@@ -429,6 +429,120 @@ private Q_SLOTS:
         QVERIFY(competition::step(*db, true).finished);
     }
 
+    // jumpdb check, as a club's volunteer runs it before the first jump: what the station will
+    // meet, and 0 only when it can judge; jumpdb state names a table it cannot read.
+    void checkSaysWhatTheStationWillMeet_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("says");
+        const QString check = u"check"_s;
+        QTest::newRow("a fresh competition")
+            << Route::Sqlite << check << QStringList() << 0
+            << QStringList{u"reached (QSQLITE)"_s,
+                           u"tables: judgeent judgep race judgeA judgeB judgeC judgeD judgeE"_s,
+                           u"names: decoded in UTF-8 without a replacement character"_s,
+                           u"clock: "_s, u"the station can judge on: the database"_s};
+        QTest::newRow("two rows on judgeB")
+            << Route::Sqlite << check << QStringList{u"insert into judgeB (ent) values ('False')"_s}
+            << 1
+            << QStringList{u"The table judgeB holds more than one row"_s,
+                           u"the station cannot judge"_s};
+        QTest::newRow("no judgeC")
+            << Route::Sqlite << check << QStringList{u"drop table judgeC"_s} << 1
+            << QStringList{u"The table judgeC is not in the database"_s};
+        QTest::newRow("values a CHAR column padded")
+            << Route::Sqlite << check << QStringList{u"update judgeA set zek='001  ', hon='1 '"_s}
+            << 0
+            << QStringList{u"CHAR padding (read without the blanks): judgeA.zek=\"001  \" "
+                           "judgeA.hon=\"1 \""_s};
+        QTest::newRow("a name that did not decode")
+            << Route::Sqlite << check << QStringList{u"update judgeD set name='\uFFFDR\uFFFD'"_s}
+            << 1 << QStringList{u"does not decode as UTF-8 (perhaps CP932"_s};
+        QTest::newRow("Firebird, CP932 names in a NONE column")
+            << Route::InterBase << check
+            << QStringList{u"alter table judgeA drop name"_s,
+                           u"alter table judgeA add name varchar(100) character set none"_s,
+                           u"update judgeA set name = cast(x'8E52906C' as varchar(4) character "
+                           "set octets)"_s}
+            << 1 << QStringList{u"does not decode as UTF-8 (perhaps CP932"_s};
+        QTest::newRow("Firebird, CP932 names in a NONE column, Encoding=CP932")
+            << Route::InterBase << u"check --encoding CP932"_s
+            << QStringList{u"alter table judgeA drop name"_s,
+                           u"alter table judgeA add name varchar(100) character set none"_s,
+                           u"update judgeA set name = cast(x'8E52906C' as varchar(4) character "
+                           "set octets), team = 'JPN', tstno = ''"_s,
+                           // the seed's UTF-8 texts elsewhere: ASCII reads the same in both
+                           u"update judgeB set name = 'Aksel', team = 'NOR', tstno = ''"_s,
+                           u"update judgeC set name = 'Aksel', team = 'NOR', tstno = ''"_s,
+                           u"update judgeD set name = 'Aksel', team = 'NOR', tstno = ''"_s,
+                           u"update judgeE set name = 'Aksel', team = 'NOR', tstno = ''"_s}
+            << 0
+            << QStringList{u"names: decoded in CP932 without a replacement character"_s,
+                           u"the station can judge"_s};
+        const QStringList sjis{
+            u"alter table judgeB drop name"_s,
+            u"alter table judgeB add name varchar(100) character set sjis_0208"_s,
+            u"update judgeB set name = cast(x'FBFC' as varchar(2) character set octets)"_s};
+        QTest::newRow("Firebird, 髙 in a SJIS_0208 column")
+            << Route::InterBase << check << sjis << 1
+            << QStringList{u"judgeB cannot be read: "_s, u"Cannot transliterate"_s};
+        QTest::newRow("Firebird, state of a table it cannot read")
+            << Route::InterBase << u"state"_s << sjis << 0
+            << QStringList{u"judgeC: "_s, u"judgeB: cannot be read: "_s};
+        QTest::newRow("MariaDB, judgea in lower case")
+            << Route::Odbc << check
+            << QStringList{u"drop table if exists judgea"_s,
+                           u"create table judgea as select * from judgeA"_s, u"drop table judgeA"_s}
+            << 0 << QStringList{u"letter case of the server: judgeA as judgea"_s};
+        QTest::newRow("MariaDB, state of judgea in lower case")
+            << Route::Odbc << u"state"_s
+            << QStringList{u"drop table if exists judgea"_s,
+                           u"create table judgea as select * from judgeA"_s, u"drop table judgeA"_s}
+            << 0 << QStringList{u"judgeA: ent=False zek=001"_s};
+    }
+    void checkSaysWhatTheStationWillMeet()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, command);
+        QFETCH(QStringList, changes);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, says);
+        DBTEST_REQUIRE(m_backends, route);
+        QStringList args = command.split(u' ');
+        const aliases::Route server = support::serverRoute(route);
+        if (route == Route::Sqlite) {
+            const QString file = m_backends.dir() + u"/check.sqlite"_s;
+            QFile::remove(file);
+            args << u"--sqlite"_s << file;
+            Database db(u"check"_s);
+            db.setRoute({Route::Sqlite, file, {}, {}});
+            competition::create(db);
+        } else {
+            args << (route == Route::InterBase ? u"--firebird"_s : u"--dsn"_s) << server.database
+                 << u"--user"_s << server.userName << u"--password"_s << server.password;
+            competition::create(*m_backends.connection(route));
+        }
+        {
+            Database db(u"check"_s);
+            db.setRoute(route == Route::Sqlite ? aliases::Route{Route::Sqlite, args[2], {}, {}}
+                                               : server);
+            competition::seed(db, 3);
+            competition::step(db);
+            for (const QString &change : changes)
+                exec(db, change);
+        }
+        QProcess jumpdb;
+        jumpdb.start(QStringLiteral(JUMPDB), args);
+        QVERIFY(jumpdb.waitForFinished(30000));
+        const QString output = QString::fromUtf8(jumpdb.readAllStandardOutput());
+        for (const QString &text : says)
+            QVERIFY2(output.contains(text), qPrintable(output));
+        QCOMPARE(jumpdb.exitCode(), exitCode);
+    }
+
     void commandLine()
     {
         const QString file = m_backends.dir() + u"/cli.sqlite"_s;

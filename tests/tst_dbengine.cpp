@@ -1,4 +1,5 @@
 #include "db/dbengine.h"
+#include "db/pollreads.h"
 #include "db/serverconnection.h"
 #include "db/statements.h"
 #include "tst_dbbackends.h"
@@ -13,6 +14,46 @@
 
 using namespace Qt::StringLiterals;
 using support::Route;
+
+namespace {
+
+// A judge's table as a club's console may define it: the short values in CHAR columns, the
+// texts in VARCHAR ones; `column` of the type given instead.
+QString judgeColumns(const QString &column = {}, const QString &type = {})
+{
+    QStringList columns;
+    for (const auto &[name, declared] : {std::pair{u"ent"_s, u"char(10)"_s},
+                                         {u"zek"_s, u"char(5)"_s},
+                                         {u"hon"_s, u"char(2)"_s},
+                                         {u"sumi"_s, u"char(2)"_s},
+                                         {u"ap"_s, u"char(8)"_s},
+                                         {u"op"_s, u"char(8)"_s},
+                                         {u"lp"_s, u"char(8)"_s},
+                                         {u"tp"_s, u"char(8)"_s},
+                                         {u"tstno"_s, u"varchar(100)"_s},
+                                         {u"name"_s, u"varchar(100)"_s},
+                                         {u"team"_s, u"varchar(100)"_s}})
+        columns << name + u' ' + (name == column ? type : declared);
+    return columns.join(u", "_s);
+}
+
+// The other tables a poll reads: the run going, judgep's row and race's row of 001.
+void otherTables(Database &db)
+{
+    dbtest::recreate(db, u"judgeent"_s, u"jikko char(2)"_s);
+    dbtest::exec(db, u"insert into judgeent (jikko) values ('1 ')"_s);
+    QStringList reference;
+    for (const QString &column : CompetitionGateway::referenceColumns())
+        reference << column + u" char(8)"_s;
+    dbtest::recreate(db, u"judgep"_s, reference.join(u", "_s));
+    dbtest::exec(db, u"insert into judgep (TDap) values ('1')"_s);
+    dbtest::recreate(db, u"race"_s,
+                     u"zno char(5), Aa1 char(8), Ao1 char(8), Al1 char(8), Aa2 char(8), "
+                     "Ao2 char(8), Al2 char(8)"_s);
+    dbtest::exec(db, u"insert into race (zno, Aa1, Ao1, Al1) values ('001', '1.5', '2', '0.5')"_s);
+}
+
+} // namespace
 
 class TestDbEngine : public QObject
 {
@@ -186,6 +227,104 @@ private Q_SLOTS:
             QVERIFY2(e.text().contains(u"tvt_nosuch"_s, Qt::CaseInsensitive), qPrintable(e.text()));
         }
         QVERIFY(!query.active());
+    }
+
+    // A row that fails at its fetch is a failure with the engine's text, never an empty row,
+    // an empty competitor or a seat that looks taken: 髙 (a CP932 extension) in a SJIS_0208
+    // column, which Firebird cannot convert for its UTF8 attachment, or a value computed when
+    // it is fetched.
+    void aFetchThatFailsIsAFailure_data()
+    {
+        QTest::addColumn<QString>("column"); // the column that fails
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("says");
+        const QString sjis = u"varchar(10) character set sjis_0208"_s;
+        const QString transliterate = u"Cannot transliterate"_s;
+        QTest::newRow("a query of a name") << u"name"_s << sjis << u"query"_s << transliterate;
+        QTest::newRow("the poll, of a bib") << u"zek"_s << sjis << u"poll"_s << transliterate;
+        QTest::newRow("the seat claim, of its flag")
+            << u"ent"_s
+            << u"computed by (cast(1 / (current_transaction - current_transaction) as varchar(10)))"_s
+            << u"claim"_s << u"divide by zero"_s;
+    }
+    void aFetchThatFailsIsAFailure()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, type);
+        QFETCH(QString, reader);
+        QFETCH(QString, says);
+        REQUIRE_ROUTE(Route::InterBase);
+        auto db = m_backends.connection(Route::InterBase);
+        dbtest::recreate(*db, u"judgeA"_s, judgeColumns(column, type));
+        dbtest::exec(*db, u"insert into judgeA (name, hon) values ('Ito', '1')"_s);
+        if (type.contains(u"sjis"_s))
+            dbtest::exec(*db, u"update judgeA set "_s + column +
+                                  u" = cast(x'FBFC' as varchar(2) character set octets)"_s);
+        try {
+            if (reader == u"query") {
+                Query query(db.get());
+                query.read(u"select * from judgeA"_s);
+            } else if (reader == u"poll") {
+                pollreads::read(*db, u"A"_s, std::nullopt, true);
+            } else {
+                statements::claim(*db, u"A"_s, [] { return true; });
+            }
+            QFAIL("the row was read");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(says), qPrintable(e.text()));
+        }
+    }
+
+    // A judge's table of CHAR columns, as the console pads its values ("001  ", "1 ", "X "):
+    // the seat is free, the competitor and the registered notice read, the registration
+    // lands on the row whatever its padding, the marks are found when read back, and the next
+    // poll sees the same competitor.
+    void aPaddedRowServesTheStation_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("hon");
+        for (const Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
+            for (const QString &hon : {u"1 "_s, u"X "_s})
+                QTest::addRow("%s, round '%s'", qPrintable(support::label(route)), qPrintable(hon))
+                    << route << hon;
+        }
+    }
+    void aPaddedRowServesTheStation()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, hon);
+        DBTEST_REQUIRE(m_backends, route);
+        auto db = m_backends.connection(route);
+        otherTables(*db);
+        dbtest::recreate(*db, u"judgeA"_s, judgeColumns());
+        dbtest::exec(*db, u"insert into judgeA (ent, zek, hon, sumi, ap, op, lp, tp, name) values "
+                          "('False     ', '001  ', '"_s +
+                              hon +
+                              u"', 'T ', '1.5     ', '2       ', '0.5     ', '16.0    ', 'Ito')"_s);
+        QVERIFY(statements::claim(*db, u"A"_s, [] { return true; }));
+
+        const gateway::PollResult first = pollreads::read(*db, u"A"_s, std::nullopt, false);
+        QCOMPARE(int(first.state), int(gateway::PollResult::State::NewCompetitor));
+        QCOMPARE(first.competitor.bibShown, u"001"_s);
+        QCOMPARE(first.registeredBefore, hon == u"1 "_s); // race keeps round 1, not X
+        QCOMPARE(first.competitor.round.notReady(), hon == u"X "_s);
+
+        // As the journal holds it: without the blanks.
+        Competitor competitor;
+        competitor.bibAsRead = u"001"_s;
+        competitor.bibShown = u"001"_s;
+        competitor.round = Round(u"1"_s);
+        const Marks marks{u"1"_s, u"1"_s, u"1"_s, u"17.0"_s};
+        QCOMPARE(statements::write(
+                     *db, u"A"_s,
+                     statements::registration(statements::Server(*db), u"A"_s, marks, competitor),
+                     [] { return true; }),
+                 1);
+        QCOMPARE(int(statements::registered(*db, u"A"_s, competitor, marks)),
+                 int(statements::Found::Yes));
+        QCOMPARE(int(pollreads::read(*db, u"A"_s, first.competitor, false).state),
+                 int(gateway::PollResult::State::Unchanged));
     }
 
     void nullAndEmptyResultReadEmpty_data() { support::routeRows(); }

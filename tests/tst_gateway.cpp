@@ -6,6 +6,7 @@
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
 #include "journal/markjournal.h"
+#include "pointin/judgetexts.h"
 #include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
 #include "support/relay.h"
@@ -623,6 +624,40 @@ private Q_SLOTS:
         pointInput()->forTests().pollTick();
         QVERIFY(settle());
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"008"_s);
+    }
+
+    // A judge's table without its one row, or with two: the judge is told once, with the
+    // table's name, and marks confirmed then land on no row.
+    void aJudgeTableWithoutItsOneRowIsToldOnce_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("kind");
+        for (const Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
+            const QByteArray name = support::label(route).toUtf8();
+            QTest::addRow("%s, no row", name.constData())
+                << route << u"delete from judgeA"_s << int(TableFault::Kind::NoRow);
+            QTest::addRow("%s, two rows", name.constData())
+                << route << u"insert into judgeA (ent, zek, hon) values ('True', '007', '1')"_s
+                << int(TableFault::Kind::SeveralRows);
+        }
+    }
+    void aJudgeTableWithoutItsOneRowIsToldOnce()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, change);
+        QFETCH(int, kind);
+        REQUIRE_ROUTE(route);
+        QVERIFY(open(route == Route::Sqlite ? sqliteAliases() : routeAliases(route), route));
+        execute(change);
+        for (int tick = 0; tick < 3; ++tick) {
+            pointInput()->forTests().pollTick();
+            QVERIFY(settle());
+        }
+        const QString told = judgetexts::tableFault({TableFault::Kind(kind), u"judgeA"_s});
+        QCOMPARE(messages(), QStringList{told});
+        QVERIFY(confirm(1, 1, 1) >= 0);
+        QCOMPARE(readColumn(u"select count(*) as n from judgeA where sumi='T'"_s, u"n"_s), u"0"_s);
     }
 
     // The marks land only on the bib and the round the window shows.

@@ -497,32 +497,43 @@ private Q_SLOTS:
                  (QStringList{u"0.5"_s, u"3"_s, u"0.5"_s, u"16.0"_s}));
     }
 
-    // Each outcome: what the notice says, what the judge is told, what the journal records.
+    // Each outcome: what the notice says, what the judge is told, what the journal records
+    // (the bib and round without the blanks of a CHAR column).
     void outcomes_data()
     {
+        QTest::addColumn<QString>("zek");
+        QTest::addColumn<QString>("hon");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<int>("notice");
         QTest::addColumn<QString>("told");
         QTest::addColumn<QString>("recorded");
-        QTest::newRow("registered") << int(Registration::Registered) << int(Notice::Registered)
-                                    << QString() << u"registered"_s;
+        QTest::newRow("registered") << u"007"_s << u"1"_s << int(Registration::Registered)
+                                    << int(Notice::Registered) << QString() << u"registered"_s;
         QTest::newRow("competitor changed")
-            << int(Registration::CompetitorChanged) << int(Notice::None) << competitorChanged
-            << u"competitor changed"_s;
-        QTest::newRow("failed") << int(Registration::Failed) << int(Notice::None) << notRegistered
-                                << u"failed"_s;
+            << u"007"_s << u"1"_s << int(Registration::CompetitorChanged) << int(Notice::None)
+            << competitorChanged << u"competitor changed"_s;
+        QTest::newRow("failed") << u"007"_s << u"1"_s << int(Registration::Failed)
+                                << int(Notice::None) << notRegistered << u"failed"_s;
         QTest::newRow("the commit's answer lost: checking")
-            << int(Registration::Unknown) << int(Notice::Checking) << QString() << u"unknown"_s;
+            << u"007"_s << u"1"_s << int(Registration::Unknown) << int(Notice::Checking)
+            << QString() << u"unknown"_s;
         QTest::newRow("not to be found out")
-            << int(Registration::Unverifiable) << int(Notice::None)
+            << u"007"_s << u"1"_s << int(Registration::Unverifiable) << int(Notice::None)
             << u"ゼッケン 007 の登録を確認できませんでした。"_s << u"unknown"_s;
+        QTest::newRow("registered from CHAR columns")
+            << u"007  "_s << u"1 "_s << int(Registration::Registered) << int(Notice::Registered)
+            << QString() << u"registered"_s;
     }
     void outcomes()
     {
+        QFETCH(QString, zek);
+        QFETCH(QString, hon);
         QFETCH(int, outcome);
         QFETCH(int, notice);
         QFETCH(QString, told);
         QFETCH(QString, recorded);
+        competition().row.zek = zek;
+        competition().row.hon = hon;
         open();
         competition().outcomes.push_back(Registration(outcome));
         QVERIFY(confirmAndAnswerYes(2, 3, 4));

@@ -3,6 +3,7 @@
 #include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/dbengine.h"
+#include "pointin/judgetexts.h"
 #include "pointin/pointinputwindow.h"
 #include "station_fixture.h"
 #include "toolkit/panel.h"
@@ -149,6 +150,71 @@ private Q_SLOTS:
         QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton2"), Qt::LeftButton);
         QVERIFY(!named<Panel>(mainWindow(), "Panel2")->isVisible());
         QCOMPARE(readColumn(u"select * from judgeB"_s, u"ent"_s), u"True"_s);
+    }
+
+    // A seat the judge's table cannot give is said as it is: the table in no letter case,
+    // without its one row or with two, or a flag that cannot be fetched. A table the server
+    // has in lower case (a MySQL database that lived on Windows) seats the judge.
+    void aSeatIsClaimedFromItsOneRow_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QString>("says"); // how the message starts; none: the seat is taken
+        const auto fault = [](TableFault::Kind kind) {
+            return judgetexts::tableFault({kind, u"judgeC"_s});
+        };
+        for (const Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
+            const QByteArray name = support::label(route).toUtf8();
+            QTest::addRow("%s, no row", name.constData())
+                << route << QStringList{u"delete from judgeC"_s} << fault(TableFault::Kind::NoRow);
+            QTest::addRow("%s, two rows", name.constData())
+                << route << QStringList{u"insert into judgeC (ent) values ('False')"_s}
+                << fault(TableFault::Kind::SeveralRows);
+        }
+        QTest::newRow("SQLite, no table")
+            << Route::Sqlite << QStringList{u"alter table judgeC rename to judgeC_gone"_s}
+            << fault(TableFault::Kind::Missing);
+        QTest::newRow("MariaDB, no table")
+            << Route::Odbc
+            << QStringList{u"drop table if exists judgeC_gone"_s, u"drop table if exists judgec"_s,
+                           u"rename table judgeC to judgeC_gone"_s}
+            << fault(TableFault::Kind::Missing);
+        QTest::newRow("MariaDB, the table in lower case")
+            << Route::Odbc
+            << QStringList{u"drop table if exists judgec"_s,
+                           u"create table judgec as select * from judgeC"_s, u"drop table judgeC"_s}
+            << QString();
+        QTest::newRow("Firebird, a flag that cannot be fetched")
+            << Route::InterBase
+            << QStringList{u"alter table judgeC drop ent"_s,
+                           u"alter table judgeC add ent computed by "
+                           "(cast(1 / (current_transaction - current_transaction) as varchar(5)))"_s}
+            << stationMessage(StationMessage::CannotReadSeat).arg(u"judgeC"_s);
+    }
+    void aSeatIsClaimedFromItsOneRow()
+    {
+        QFETCH(Route, route);
+        QFETCH(QStringList, changes);
+        QFETCH(QString, says);
+        REQUIRE_ROUTE(route);
+        auto s = station(route);
+        QVERIFY(s);
+        for (const QString &change : changes)
+            execute(change);
+        named<QRadioButton>(mainWindow(), "RbC")->setChecked(true);
+        if (says.isEmpty()) {
+            QVERIFY(claimAndRun([] {}));
+            QCOMPARE(readColumn(u"select * from judgec"_s, u"ent"_s), u"True"_s);
+            QVERIFY(s->messages.isEmpty());
+            return;
+        }
+        QTest::mouseClick(named<CuteButton>(mainWindow(), "CuteButton1"), Qt::LeftButton);
+        QVERIFY(settle());
+        QCOMPARE(s->messages.size(), 1);
+        QVERIFY2(s->messages.first().second.startsWith(says),
+                 qPrintable(s->messages.first().second));
+        QVERIFY(!pointInput()->isVisible());
+        QVERIFY(!named<Panel>(mainWindow(), "Panel2")->isVisible()); // never "taken"
     }
 
     void noSeatSelected()

@@ -1,5 +1,6 @@
 #include "tools/competition.h"
 
+#include "db/competition.h"
 #include "db/dbengine.h"
 #include "toolkit/codepage.h"
 
@@ -67,6 +68,13 @@ QString judgeTable(QChar letter)
     return u"judge"_s + letter;
 }
 
+// A table by the name the server has for it (a MySQL database that lived on Windows: "judgea"
+// for "judgeA"); a missing one keeps its name, for the engine to say so.
+QString onServer(Database &db, const QString &table)
+{
+    return db.tableName(table).value_or(table);
+}
+
 // A judge's row, the console's texts read in the database's encoding.
 QString judgeRow(Database &db, QChar letter)
 {
@@ -74,7 +82,7 @@ QString judgeRow(Database &db, QChar letter)
     for (const QString &text : {u"hon"_s, u"tstno"_s, u"name"_s, u"team"_s})
         columns << db.textColumn(text);
     columns << QStringList{u"sumi"_s, u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s};
-    return u"select "_s + columns.join(u", "_s) + u" from "_s + judgeTable(letter);
+    return u"select "_s + columns.join(u", "_s) + u" from "_s + onServer(db, judgeTable(letter));
 }
 
 // A text column of the console's tables: in a database of CP932 texts, of a character set
@@ -170,13 +178,10 @@ QString quoted(Database &db, const QString &text)
 namespace {
 
 // A round as the terminal compares it: the blanks a CHAR column pads it with are no part of
-// it ("1 " is round 1). Stands for the shared Round type until there is one.
+// it ("1 " is round 1).
 QString comparableRound(const QString &round)
 {
-    qsizetype size = round.size();
-    while (size > 0 && round.at(size - 1) == u' ')
-        --size;
-    return round.left(size);
+    return Round(round).text();
 }
 
 // Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
@@ -246,13 +251,17 @@ QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
             row.insert(record.fieldName(i).toLower(), record.value(i).toString());
         rows << row;
     }
+    // A row that could not be fetched ends the rows too: it is a failure, not the end.
+    if (query.lastError().type() != QSqlError::NoError)
+        throw DbError(query.lastError().text());
     return rows;
 }
 
 // The marks race holds (a bib and round of a seat) that are none of the keys checked.
 void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
 {
-    const QList<QHash<QString, QString>> race = allRows(db, u"select * from race"_s);
+    const QList<QHash<QString, QString>> race =
+        allRows(db, u"select * from "_s + onServer(db, u"race"_s));
     for (const QChar letter : judgeLetters) {
         const QString seat = letter;
         int marks = 0;
@@ -296,14 +305,16 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
         QStringList found;
         QString where;
         bool withMark = false;
-        if (judge.value(u"zek"_s) == e.bib && comparableRound(judge.value(u"hon"_s)) == round) {
+        if (sameText(judge.value(u"zek"_s), e.bib) &&
+            comparableRound(judge.value(u"hon"_s)) == round) {
             found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s),
                      judge.value(u"tp"_s), judge.value(u"sumi"_s)};
             where = table;
             withMark = true;
         } else if (raceRound) {
             const QHash<QString, QString> race =
-                firstRow(db, u"select * from race where zno="_s + quoted(db, raceBib(e.bib)));
+                firstRow(db, u"select * from "_s + onServer(db, u"race"_s) + u" where zno="_s +
+                                 quoted(db, raceBib(e.bib)));
             if (race.value(u"zno"_s).isEmpty()) {
                 result.differences << who + u": no race row"_s;
                 ++result.checked;
@@ -317,6 +328,8 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
                                     "not checked"_s.arg(table);
             continue;
         }
+        for (QString &value : found)
+            value = withoutTrailingBlanks(value); // CHAR columns pad the marks too
         ++result.checked;
         auto wanted = [withMark](const journal::Entry &w) {
             QStringList marks = marksOf(w);
@@ -489,13 +502,18 @@ QString state(Database &db)
             if (!onlyMarked || values.size() > 1)
                 lines.append(table + u": "_s + values.join(u' '));
         }
+        if (query.lastError().type() != QSqlError::NoError)
+            lines.append(table + u": cannot be read: "_s + query.lastError().text());
         query.finish();
     };
-    dump(u"judgeent"_s, u"select * from judgeent"_s, false);
+    const auto all = [&](const QString &table) -> QString {
+        return u"select * from "_s + onServer(db, table);
+    };
+    dump(u"judgeent"_s, all(u"judgeent"_s), false);
     for (const QChar letter : judgeLetters)
         dump(judgeTable(letter), judgeRow(db, letter), false);
-    dump(u"judgep"_s, u"select * from judgep"_s, false);
-    dump(u"race"_s, u"select * from race order by zno"_s, true);
+    dump(u"judgep"_s, all(u"judgep"_s), false);
+    dump(u"race"_s, all(u"race"_s) + u" order by zno"_s, true);
     dump(u"entries"_s, u"select count(*) as competitors from entries"_s, false);
     return lines.join(u'\n');
 }

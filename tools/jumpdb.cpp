@@ -3,6 +3,7 @@
 #include "db/dbengine.h"
 #include "db/profiles.h"
 #include "tools/competition.h"
+#include "tools/stationcheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,6 +13,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
+
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -228,6 +232,53 @@ int runAudit(Database &db, const QStringList &paths)
     return auditStatus(audit, journals);
 }
 
+// The station's profiles, each through the alias file as the station connects, or the one
+// database named; 0 when the station can judge on one of them.
+int runCheck(const QCommandLineParser &args)
+{
+    std::vector<std::pair<QString, std::unique_ptr<Database>>> targets;
+    if (args.isSet(u"alias"_s) || args.isSet(u"sqlite"_s) || args.isSet(u"firebird"_s) ||
+        args.isSet(u"dsn"_s)) {
+        auto db = std::make_unique<Database>(u"check"_s);
+        configure(*db, args);
+        targets.emplace_back(u"the database"_s, std::move(db));
+    } else {
+        using profiles::Location;
+        for (const Location location : {Location::Local, Location::Server}) {
+            const QString where = location == Location::Local ? u"Local"_s : u"Server"_s;
+            auto interbase = std::make_unique<Database>(u"check"_s);
+            interbase->setAliasName(QString::fromUtf16(profiles::interbaseAlias));
+            interbase->params().setText(profiles::interbaseParams(location).join(u'\n'));
+            targets.emplace_back(u"InterBase "_s + where, std::move(interbase));
+        }
+        for (const Location location : {Location::Local, Location::Server}) {
+            auto mysql = std::make_unique<Database>(u"check"_s);
+            mysql->setAliasName(profiles::mysqlAlias(location));
+            mysql->params().setText(profiles::mysqlParams(location).join(u'\n'));
+            targets.emplace_back(u"MySQL "_s +
+                                     (location == Location::Local ? u"Local"_s : u"Server"_s),
+                                 std::move(mysql));
+        }
+        out() << "alias file: " << aliases::filePath() << '\n';
+    }
+    QStringList usable;
+    for (auto &[label, db] : targets) {
+        const stationcheck::Report report = stationcheck::check(*db);
+        out() << label << (db->aliasName().isEmpty() ? QString() : u" ("_s + db->aliasName() + u')')
+              << ": " << report.lines.value(0) << '\n';
+        for (const QString &line : report.lines.mid(1))
+            out() << "  " << line << '\n';
+        if (report.canJudge)
+            usable << label;
+    }
+    if (usable.isEmpty())
+        out() << "the station cannot judge on any of them\n";
+    else
+        out() << "the station can judge on: " << usable.join(u", "_s) << '\n';
+    out().flush();
+    return usable.isEmpty() ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -247,6 +298,10 @@ int main(int argc, char *argv[])
         "            when every seated judge has registered (or with --force)\n"
         "  operator  run steps every --interval ms until the competition is over\n"
         "  state     print the tables\n"
+        "  check     what a station will meet, before the first jump: each profile's\n"
+        "            database through the alias file (or the database named), its tables,\n"
+        "            their rows and texts, and the server's clock; exits with 0 only when\n"
+        "            the station can judge on one of them\n"
         "  audit     compare the stations' mark journals (--journal FILE or FOLDER,\n"
         "            repeatable; a folder: every .csv file in it) with the database;\n"
         "            exits with 1 when a registered mark is missing or different, else\n"
@@ -255,7 +310,7 @@ int main(int argc, char *argv[])
         "            does not keep, marks in race no journal line accounts for), else 0"_s);
     args.addHelpOption();
     args.addPositionalArgument(u"command"_s,
-                               u"create, seed, ready, step, operator, state or audit"_s);
+                               u"create, seed, ready, step, operator, state, check or audit"_s);
     args.addOptions({
         {u"alias"_s, u"Alias of the alias file, with the station's parameter list."_s, u"name"_s},
         {u"param"_s, u"Parameter line NAME=value for the alias (repeatable)."_s, u"line"_s},
@@ -282,6 +337,8 @@ int main(int argc, char *argv[])
 
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
+    if (command == u"check"_s)
+        return runCheck(args);
     Database db(u"db"_s);
     if (!configure(db, args))
         return 2;
