@@ -1,5 +1,6 @@
 #include "support/resources.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
