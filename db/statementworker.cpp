@@ -82,6 +82,13 @@ struct Job
 
     StatementWorker::Priority priority() const { return request.options.priority; }
     bool wanted() const { return !request.wanted || request.wanted(); }
+    // Nobody is answered any more: the closures go, and with them what they hold (a
+    // registration that holds this job through its ticket).
+    void letGo()
+    {
+        request.done = {};
+        request.wanted = {};
+    }
 };
 
 class Runner;
@@ -244,10 +251,10 @@ Lane::~Lane()
     // answered any more.
     for (const std::shared_ptr<Job> &job : m_waiting) {
         job->commit = GivenUp;
-        job->request.done = {};
+        job->letGo();
     }
     if (m_inFlight)
-        m_inFlight->request.done = {};
+        m_inFlight->letGo();
     bool busy = false;
     if (m_inFlight) {
         int expected = Waiting;
@@ -293,7 +300,7 @@ void Lane::dispatch()
         m_waiting.pop_front();
         if (!job->wanted() || job->commit == GivenUp) {
             job->commit = GivenUp; // nobody waits for it any more
-            job->request.done = {};
+            job->letGo();
             continue;
         }
         const StatementWorker::Options &o = job->request.options;
@@ -447,6 +454,7 @@ void Lane::retireRunner(bool abandoned)
 void Lane::deliver(const std::shared_ptr<Job> &job, Reply<Done> reply)
 {
     const auto done = std::exchange(job->request.done, {});
+    job->request.wanted = {};
     if (done)
         done(std::move(reply));
 }
@@ -562,7 +570,7 @@ void StatementWorker::settling(const std::shared_ptr<const Unsettled> &unsettled
                 if (stillOpen(db, *c))
                     throw DbError(u"The connection of an unanswered commit is still open"_s);
             }
-        } else if (!unsettled->job->finished) {
+        } else if (const auto job = unsettled->job.lock(); job && !job->finished) {
             // Without the server's list, only the worker's return tells that it is over.
             throw DbError(u"An unanswered commit is still on its way"_s);
         }

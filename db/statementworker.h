@@ -77,7 +77,8 @@ public:
     {
         Target target;
         std::optional<serverconnection::ServerConnection> connection;
-        std::shared_ptr<work::Job> job;
+        // Weak: the job keeps its unsettled state; gone once no worker runs it any more.
+        std::weak_ptr<work::Job> job;
     };
 
     // A request on its way.
