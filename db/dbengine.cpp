@@ -1,6 +1,7 @@
 #include "db/dbengine.h"
 
 #include "db/alarm.h"
+#include "db/attachmentsocket.h"
 #include "db/dialect.h"
 #include "db/firebirdclient.h"
 #include "db/odbctext.h"
@@ -14,6 +15,7 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -62,6 +64,32 @@ void checkReachable(const aliases::ServerLocation &location)
     if (!why.isEmpty())
         throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
             location.host, QString::number(location.port), why));
+}
+
+// Firebird's opens, one at a time in the process, so that the socket an attach added is known
+// to be its own. One that hangs holds the others for a bounded time only: they then open
+// without knowing their socket.
+std::unique_lock<std::timed_mutex> firebirdOpening()
+{
+    static std::timed_mutex opening;
+    std::unique_lock lock(opening, std::defer_lock);
+    (void)lock.try_lock_for(std::chrono::milliseconds(Database::reachabilityTimeoutMs));
+    return lock;
+}
+
+// The socket the attach added: the only new connection to the server's port.
+std::optional<attachmentsocket::Socket> addedSocket(const QList<attachmentsocket::Socket> &before,
+                                                    quint16 port)
+{
+    std::optional<attachmentsocket::Socket> added;
+    for (const attachmentsocket::Socket &s : attachmentsocket::connectedTo(port)) {
+        if (before.contains(s))
+            continue;
+        if (added)
+            return std::nullopt;
+        added = s;
+    }
+    return added;
 }
 
 bool isWholeNumber(QStringView text)
@@ -268,6 +296,12 @@ QString Database::missingHere(const aliases::Route &route)
     return QString();
 }
 
+struct Database::Attachment
+{
+    std::mutex mutex;
+    std::optional<attachmentsocket::Socket> socket; // none once closing, or never known
+};
+
 void Database::open()
 {
     if (m_open)
@@ -292,6 +326,9 @@ void Database::openRoute(const aliases::Route &route)
 
     db.setUserName(route.userName);
     db.setPassword(route.password);
+    std::unique_lock<std::timed_mutex> opening;
+    QList<attachmentsocket::Socket> before;
+    quint16 port = 0;
     switch (route.driver) {
     case aliases::Driver::InterBase: {
         QString database = route.database;
@@ -302,6 +339,11 @@ void Database::openRoute(const aliases::Route &route)
                 throw DbError(u"The database '%1' names no server"_s.arg(route.database));
             location = aliases::parseLocation(database);
         }
+        attachmentsocket::keepWritesToResetConnectionsHarmless();
+        opening = firebirdOpening();
+        port = location.port;
+        if (opening)
+            before = attachmentsocket::connectedTo(port);
         checkReachable(location);
         db.setDatabaseName(database);
         break;
@@ -329,6 +371,11 @@ void Database::openRoute(const aliases::Route &route)
         db.close();
         throw DbError(text);
     }
+    m_attachment = std::make_shared<Attachment>();
+    if (opening) {
+        m_attachment->socket = addedSocket(before, port);
+        opening.unlock();
+    }
     if (route.driver == aliases::Driver::Sqlite) {
         // Readers then never hold up the stations' writes.
         QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
@@ -349,6 +396,15 @@ std::function<void()> Database::severance() const
 {
     if (!m_open || m_handle.driverName() != u"QIBASE"_s)
         return {};
+    const std::shared_ptr<Attachment> held = m_attachment;
+    if (held && held->socket) {
+        return [held] {
+            const std::lock_guard lock(held->mutex);
+            if (held->socket)
+                attachmentsocket::shutDown(*held->socket);
+        };
+    }
+    // Where the socket is not known, the client closes its side itself.
     const quint32 attachment = firebird::attachment(m_handle.driver()->handle());
     return [attachment] { firebird::abort(attachment); };
 }
@@ -403,6 +459,12 @@ void Database::close()
     const QList<Query *> queries = m_queries;
     for (Query *query : queries)
         query->close();
+    if (m_attachment) {
+        // Before the client closes the socket: a severance never reaches a socket taken again.
+        const std::lock_guard lock(m_attachment->mutex);
+        m_attachment->socket.reset();
+    }
+    m_attachment.reset();
     if (m_open)
         m_handle.close();
     m_handle = QSqlDatabase();

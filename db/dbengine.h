@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Query;
@@ -139,6 +140,9 @@ private:
     void checkInterruption();
 
     QSqlDatabase m_handle; // the Qt connection while open
+    // The socket of the open Firebird attachment, shared with its severance.
+    struct Attachment;
+    std::shared_ptr<Attachment> m_attachment;
     aliases::Encoding m_encoding = aliases::Encoding::Utf8;
     int m_lockWaitMs = 0;
     bool m_inTransaction = false;
