@@ -140,6 +140,33 @@ firebird_database() { # path [password...]
     return 1
 }
 
+# Runs a command with its output in a log; on failure shows the log's end and stops (the
+# calling script's die).
+logged() { # log command...
+    local log=$1
+    shift
+    if ! "$@" >"$log" 2>&1; then
+        tail -n 30 "$log" >&2
+        die "failed: $* (whole log: $log)"
+    fi
+}
+
+in_dir() ( # folder command...
+    cd "$1" && shift && "$@"
+)
+
+# apt on a private list of source archives in the folder, so that the machine's own apt set-up
+# stays as it is: sets APT_DIR and APT_OPTIONS.
+private_apt() { # folder
+    APT_DIR=$1
+    APT_OPTIONS=(-q -o "Dir::Etc::SourceList=$APT_DIR/sources.list"
+        -o "Dir::Etc::SourceParts=$APT_DIR/sources.list.d" -o "Dir::State::Lists=$APT_DIR/lists"
+        -o "Dir::Cache=$APT_DIR/cache"
+        # As root, apt downloads as user _apt, who cannot write into a home folder; the files
+        # are checked against the signed index all the same.
+        -o APT::Sandbox::User=root)
+}
+
 # deb-src lines for the Debian archive this machine installs from, same mirror, same suites: the
 # Windows builds take their sources from it (scripts/windows-qt.sh, scripts/windows-fbclient.sh).
 debian_source_lines() {

@@ -80,27 +80,7 @@ print_env() {
     printf 'export %s=%q\n' TOLLIVANE_FBCLIENT_WINDOWS "$OUT"
 }
 
-logged() { # log command...
-    local log=$1
-    shift
-    if ! "$@" >"$log" 2>&1; then
-        tail -n 30 "$log" >&2
-        die "failed: $* (whole log: $log)"
-    fi
-}
-
-in_dir() ( # folder command...
-    cd "$1" && shift && "$@"
-)
-
-# apt on a private list of source archives, so that the machine's own apt set-up stays as it is.
-APT_DIR=$WORK/apt
-APT_OPTIONS=(-q -o "Dir::Etc::SourceList=$APT_DIR/sources.list"
-    -o "Dir::Etc::SourceParts=$APT_DIR/sources.list.d" -o "Dir::State::Lists=$APT_DIR/lists"
-    -o "Dir::Cache=$APT_DIR/cache"
-    # As root, apt downloads as user _apt, who cannot write into a home folder; the files are
-    # checked against the signed index all the same.
-    -o APT::Sandbox::User=root)
+private_apt "$WORK/apt"
 
 fetch_sources() { # firebird-version tommath-version
     mkdir -p "$APT_DIR"/{sources.list.d,lists/partial,cache/archives/partial} "$WORK/downloads"
