@@ -166,7 +166,25 @@ class Run:
                 f.write(self.jumpdb("state"))
         except Exception as e:  # the database may be the thing that failed
             self.log(f"could not dump the tables: {e}")
+        self.log_station_state()
         self.log(f"screenshots, logs and tables are in {self.args.evidence}")
+
+    def log_station_state(self):
+        """What each station showed and last wrote in its journal: the CI log is often all that
+        is left of a failure."""
+        for t in self.terminals:
+            try:
+                titles = t.st.xdo("search", "--onlyvisible", "--name", ".", "getwindowname",
+                                  "%@", check=False).split("\n")
+                self.log(f"[{t.seat}] windows: {[x for x in titles if x]}")
+            except Exception as e:
+                self.log(f"[{t.seat}] windows unknown: {e}")
+            folder = os.path.join(self.workdir, f"station{t.seat}", "data", "VELMOR", "Tollivane",
+                                  "journal")
+            for path in sorted(glob.glob(os.path.join(folder, "*.csv")))[-1:]:
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    for line in f.readlines()[-3:]:
+                        self.log(f"[{t.seat}] journal: {line.rstrip()}")
 
     # --- the judges' work ----------------------------------------------------------------------
 
@@ -503,7 +521,7 @@ def scenario_faults(run):
     c.answer_yes(rng, steps)
     texts = []
     for _ in range(2):
-        c.wait_box(15, f"「{NOT_REGISTERED}」")
+        c.wait_box(15, f"「{NOT_REGISTERED}」 after: {', '.join(steps)}")
         time.sleep(1)
         texts += c.take_boxes()
         if any(same_text(x, NOT_REGISTERED) for x in texts) or not c.question_shown():
