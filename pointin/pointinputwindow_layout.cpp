@@ -10,8 +10,12 @@
 #include "toolkit/panel.h"
 #include "toolkit/picture.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QTimer>
+
+#include <algorithm>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -205,6 +209,16 @@ constexpr PictureDef s_pictures[] = {
     {"Image2", u":/pointin/partner.png"},
 };
 
+// Each value row's English caption and the Japanese title drawn after it.
+struct RowTitle
+{
+    const char *caption;
+    const char *title;
+};
+
+constexpr RowTitle s_rowTitles[] = {
+    {"Label18", "Label5"}, {"Label19", "Label6"}, {"Label20", "Label7"}};
+
 // The value rows in row order: their panels and the prefix of their buttons' names.
 struct ValueRow
 {
@@ -295,6 +309,48 @@ QWidget *make(const ControlDef &s, QWidget *parent)
     return nullptr;
 }
 
+const ControlDef &definitionOf(const char *name)
+{
+    const auto *found =
+        std::find_if(std::begin(s_controls), std::end(s_controls),
+                     [name](const ControlDef &s) { return qstrcmp(s.name, name) == 0; });
+    Q_ASSERT_X(found != std::end(s_controls), "PointInputWindow", name);
+    return *found;
+}
+
+// Keeps a row's Japanese title where it was designed, or after its English caption where a font
+// wider than the design's (Windows' substitute under Wine) grew the caption into it.
+class TitleAfterCaption : public QObject
+{
+public:
+    TitleAfterCaption(QWidget *caption, QWidget *title, const RowTitle &row)
+        : QObject(caption), m_caption(caption), m_title(title),
+          m_designLeft(definitionOf(row.title).left)
+    {
+        caption->installEventFilter(this);
+        place();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+            place();
+        return false;
+    }
+
+private:
+    void place()
+    {
+        const int left = qMax(m_designLeft, m_caption->geometry().right() + 1);
+        m_title->move(left, m_title->y());
+    }
+
+    QWidget *m_caption;
+    QWidget *m_title;
+    int m_designLeft;
+};
+
 template<class T> void attach(QObject *root, T *&member, const char *name)
 {
     member = root->findChild<T *>(QLatin1String(name));
@@ -340,6 +396,9 @@ void PointInputWindow::createControls()
     for (const PictureDef &pic : s_pictures)
         findChild<Picture *>(QLatin1String(pic.name))
             ->setPicture(QPixmap(QString::fromUtf16(pic.resource)));
+    for (const RowTitle &row : s_rowTitles)
+        new TitleAfterCaption(findChild<QWidget *>(QLatin1String(row.caption)),
+                              findChild<QWidget *>(QLatin1String(row.title)), row);
     createValueButtons();
 
     attach(this, m_seatLetter, "Label1");

@@ -53,6 +53,8 @@ private Q_SLOTS:
     void placement_data();
     void placement();
     void labelsGrowWithTheirText();
+    void rowTitlesFollowTheirCaption_data();
+    void rowTitlesFollowTheirCaption();
     void textAndFont_data();
     void textAndFont();
     void buttons_data();
@@ -208,6 +210,39 @@ void TestPointinLayout::labelsGrowWithTheirText()
     named<FittingLabel>(m_w, "Label9")->setCaption(u"試技"_s);
     QCOMPARE(named<FittingLabel>(m_w, "Label9")->geometry().topLeft(), QPoint(64, 456));
     QVERIFY(named<FittingLabel>(m_w, "Label9")->width() >= 89);
+}
+
+void TestPointinLayout::rowTitlesFollowTheirCaption_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("designLeft");
+    QTest::newRow("flight") << u"Label18"_s << u"Label5"_s << 60;
+    QTest::newRow("landing") << u"Label19"_s << u"Label6"_s << 84;
+    QTest::newRow("outrun") << u"Label20"_s << u"Label7"_s << 76;
+}
+
+// A font wider than the design's (Windows' substitute under Wine) grows the English caption:
+// the Japanese title moves after it rather than covering its last letter, and comes back.
+void TestPointinLayout::rowTitlesFollowTheirCaption()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, title);
+    QFETCH(int, designLeft);
+    m_w->show(); // a hidden window places its labels once shown
+    auto *english = named<FittingLabel>(m_w, caption.toLatin1().constData());
+    auto *japanese = named<FittingLabel>(m_w, title.toLatin1().constData());
+    QCOMPARE(japanese->x(), designLeft);
+
+    const QFont designed = english->font();
+    QFont wide = designed;
+    wide.setPixelSize(designed.pixelSize() * 2);
+    english->setFont(wide);
+    QVERIFY(english->geometry().right() + 1 > designLeft);
+    QCOMPARE(japanese->x(), english->geometry().right() + 1);
+
+    english->setFont(designed);
+    QCOMPARE(japanese->x(), designLeft);
 }
 
 void TestPointinLayout::textAndFont_data()
