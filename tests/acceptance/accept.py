@@ -181,6 +181,8 @@ class Run:
                 self.log(f"[{t.seat}] windows unknown: {e}")
             folder = os.path.join(self.workdir, f"station{t.seat}", "data", "VELMOR", "Tollivane",
                                   "journal")
+            if self.wine:
+                folder = (Wine.journal_folders(self.prefix(t.seat)) or [folder])[0]
             for path in sorted(glob.glob(os.path.join(folder, "*.csv")))[-1:]:
                 with open(path, encoding="utf-8", errors="replace") as f:
                     for line in f.readlines()[-3:]:
