@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
