@@ -169,6 +169,24 @@ class Run:
         self.log_station_state()
         self.log(f"screenshots, logs and tables are in {self.args.evidence}")
 
+    def log_main_thread(self, t):
+        """Where a Linux station's window thread is, by gdb where it is installed: a station
+        that shows nothing may be held there."""
+        process = t.st.process
+        if self.wine or process is None or process.poll() is not None or not shutil.which("gdb"):
+            return
+        try:
+            result = subprocess.run(["gdb", "-p", str(process.pid), "-batch", "-ex", "bt 25"],
+                                    capture_output=True, text=True, timeout=60)
+        except (OSError, subprocess.TimeoutExpired) as e:
+            self.log(f"[{t.seat}] no stack: {e}")
+            return
+        with open(os.path.join(self.workdir, f"stack{t.seat}.txt"), "w") as f:
+            f.write(result.stdout + result.stderr)
+        frames = [x for x in result.stdout.splitlines() if x.startswith("#")]
+        for frame in frames[:12]:
+            self.log(f"[{t.seat}] {frame[:160]}")
+
     def log_station_state(self):
         """What each station showed and last wrote in its journal: the CI log is often all that
         is left of a failure."""
@@ -179,6 +197,7 @@ class Run:
                 self.log(f"[{t.seat}] windows: {[x for x in titles if x]}")
             except Exception as e:
                 self.log(f"[{t.seat}] windows unknown: {e}")
+            self.log_main_thread(t)
             folder = os.path.join(self.workdir, f"station{t.seat}", "data", "VELMOR", "Tollivane",
                                   "journal")
             if self.wine:
