@@ -372,8 +372,8 @@ void Database::openRoute(const aliases::Route &route)
         db.close();
         throw DbError(text);
     }
-    m_attachment = std::make_shared<Attachment>();
     if (opening) {
+        m_attachment = std::make_shared<Attachment>();
         m_attachment->socket = addedSocket(before, port);
         opening.unlock();
     }
