@@ -2,6 +2,7 @@
 #include "support/openboxes.h"
 #include "toolkit/messages.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -64,6 +65,48 @@ private Q_SLOTS:
         QCOMPARE(shown, (QStringList{u"first"_s, u"second"_s, u"third"_s}));
         QCOMPARE(mostOpen, 1);
         QVERIFY(openBoxes().isEmpty());
+    }
+
+    // A box that comes up as the judge answers the window under it keeps the key or click
+    // meant for that window, until it has been on the screen for a moment.
+    void aFreshBoxKeepsTheKeyMeantForTheWindow_data()
+    {
+        QTest::addColumn<int>("key"); // 0: a click on OK
+        QTest::addColumn<int>("guardMs");
+        QTest::addColumn<bool>("closes");
+        const std::pair<const char *, int> inputs[] = {{"Space", Qt::Key_Space},
+                                                       {"Return", Qt::Key_Return},
+                                                       {"Escape", Qt::Key_Escape},
+                                                       {"click", 0}};
+        for (const auto &[name, key] : inputs) {
+            QTest::addRow("%s at once", name) << key << 60000 << false;
+            QTest::addRow("%s unguarded", name) << key << 0 << true;
+        }
+    }
+
+    void aFreshBoxKeepsTheKeyMeantForTheWindow()
+    {
+        QFETCH(int, key);
+        QFETCH(int, guardMs);
+        QFETCH(bool, closes);
+        messages::setFreshBoxGuardForTests(guardMs);
+        bool open = true;
+        QTimer::singleShot(0, this, [&] {
+            QMessageBox *box = openBoxes().value(0);
+            QVERIFY(box);
+            QVERIFY(QTest::qWaitForWindowExposed(box));
+            QAbstractButton *ok = box->button(QMessageBox::Ok);
+            if (key)
+                QTest::keyClick(ok, Qt::Key(key));
+            else
+                QTest::mouseClick(ok, Qt::LeftButton);
+            open = openBoxes().contains(box);
+            if (open)
+                ok->click();
+        });
+        messages::reportError(nullptr, u"Lost connection to server during query"_s);
+        messages::setFreshBoxGuardForTests(350);
+        QCOMPARE(open, !closes);
     }
 };
 

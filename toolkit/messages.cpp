@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
@@ -32,8 +35,61 @@ struct Box
 bool s_open = false;
 QString s_openText;
 QList<Box> s_waiting;
+int s_guardMs = 350;
 
 void showNext();
+
+// A box that comes up as the judge presses a key takes that key: はい by Space or Enter would
+// close the box unread instead of answering. Keys and clicks that would close it count only
+// once it has been on the screen for longer than anyone takes to see it.
+class FreshBoxGuard : public QObject
+{
+public:
+    explicit FreshBoxGuard(QMessageBox &box) : QObject(&box), m_box(box)
+    {
+        box.installEventFilter(this);
+        for (QAbstractButton *button : box.buttons())
+            button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // On the screen once drawn, which on a busy PC can be a while after it was opened.
+        if (watched == &m_box && event->type() == QEvent::Paint && !m_drawn.isValid())
+            m_drawn.start();
+        return s_guardMs > 0 && closes(watched, event) &&
+               (!m_drawn.isValid() || !m_drawn.hasExpired(s_guardMs));
+    }
+
+private:
+    static bool closes(QObject *watched, QEvent *event)
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+            case Qt::Key_Escape:
+                return true;
+            default:
+                return false; // Ctrl+C copies the text at once
+            }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            // The text can be selected at once.
+            return qobject_cast<QAbstractButton *>(watched) != nullptr;
+        default:
+            return false;
+        }
+    }
+
+    QMessageBox &m_box;
+    QElapsedTimer m_drawn;
+};
 
 void execBox(const Box &b)
 {
@@ -44,6 +100,7 @@ void execBox(const Box &b)
                         QApplication::applicationName(), b.text, QMessageBox::Ok, b.parent);
         // Texts carry values from the database and the engine: never markup.
         box.setTextFormat(Qt::PlainText);
+        new FreshBoxGuard(box);
         box.exec();
     }
     s_open = false;
@@ -64,6 +121,11 @@ void showNext()
 void setSink(Sink s)
 {
     sink() = std::move(s);
+}
+
+void setFreshBoxGuardForTests(int ms)
+{
+    s_guardMs = ms;
 }
 
 void show(QWidget *parent, const QString &text, Kind kind)

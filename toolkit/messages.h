@@ -49,4 +49,7 @@ QMetaObject::Connection connectGuarded(Sender *sender, Signal signal, QWidget *w
 using Sink = std::function<void(Kind, const QString &)>;
 void setSink(Sink sink);
 
+// How long a new box ignores the keys and clicks that would close it (350 ms unless set).
+void setFreshBoxGuardForTests(int ms);
+
 } // namespace messages
