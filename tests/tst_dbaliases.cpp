@@ -1,6 +1,7 @@
 #include "db/aliases.h"
 #include "db/dbengine.h"
 #include "db/profiles.h"
+#include "toolkit/codepage.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@ using aliases::Driver;
 
 Q_DECLARE_METATYPE(aliases::Driver)
 Q_DECLARE_METATYPE(aliases::Encoding)
+Q_DECLARE_METATYPE(codepage::Kind)
 
 namespace {
 
@@ -141,6 +143,39 @@ private Q_SLOTS:
         QFETCH(QString, section);
         useAliasFile(section);
         QTEST(aliases::resolve(u"Hall"_s, TextLines()).encoding, "encoding");
+    }
+
+    // The names of a CP932 database as Windows' table and the C library's read them alike, and
+    // what their bytes alone say they are: a byte outside the code page is never read as text.
+    void cp932Bytes_data()
+    {
+        QTest::addColumn<QByteArray>("hex");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<codepage::Kind>("kind");
+        using codepage::Kind;
+        QTest::newRow("kanji") << "8e5290ec20e3c491be"_ba << u"山川 翔太"_s << Kind::Cp932;
+        QTest::newRow("half-width katakana and a NEC code")
+            << "bbb6b220d8aeb38740"_ba << u"ｻｶｲ ﾘｮｳ①"_s << Kind::Cp932;
+        QTest::newRow("IBM codes") << "8e52fab120fbfc8e75"_ba << u"山﨑 髙志"_s << Kind::Cp932;
+        QTest::newRow("the same as NEC's codes")
+            << "8e52ed9520eee08e75"_ba << u"山﨑 髙志"_s << Kind::Cp932;
+        QTest::newRow("a lead byte cut off at the end") << "418e"_ba << u"A"_s << Kind::Neither;
+        QTest::newRow("a second byte outside the code page")
+            << "81204142"_ba << u"\uFFFD AB"_s << Kind::Neither;
+        QTest::newRow("a code the table leaves empty")
+            << "854041"_ba << u"\uFFFD@A"_s << Kind::Neither;
+        QTest::newRow("single bytes of no character")
+            << "80a0fdfeff"_ba << QString(5, QChar::ReplacementCharacter) << Kind::Neither;
+        QTest::newRow("UTF-8 bytes, which CP932 reads as other characters")
+            << "e5b1b1"_ba << u"螻ｱ"_s << Kind::Utf8;
+        QTest::newRow("ASCII") << "4173656c"_ba << u"Asel"_s << Kind::Ascii;
+    }
+    void cp932Bytes()
+    {
+        QFETCH(QByteArray, hex);
+        const QByteArray bytes = QByteArray::fromHex(hex);
+        QTEST(codepage::fromCp932(bytes), "text");
+        QTEST(codepage::kindOf(bytes), "kind");
     }
 
     void refused_data()

@@ -1,5 +1,9 @@
 #include "toolkit/codepage.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -22,15 +26,52 @@ bool isLeadByte(unsigned char byte)
 
 constexpr UINT windowsCodePage = 932;
 
+// Single bytes Windows' table maps to characters of its own (U+0080, U+F8F0..U+F8F3) that no
+// Japanese text holds; the C library knows them as no character at all, and so do we.
+bool isStrayByte(unsigned char byte)
+{
+    return byte == 0x80 || byte == 0xA0 || byte >= 0xFD;
+}
+
+// Converts one run of bytes; false when Windows finds a byte outside the code page (without
+// MB_ERR_INVALID_CHARS it would put its default character there, which reads as text).
+bool convert(QByteArrayView bytes, QString &out)
+{
+    const int size = MultiByteToWideChar(windowsCodePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                         int(bytes.size()), nullptr, 0);
+    if (size <= 0)
+        return false;
+    const qsizetype at = out.size();
+    out.resize(at + size);
+    MultiByteToWideChar(windowsCodePage, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()),
+                        reinterpret_cast<wchar_t *>(out.data() + at), size);
+    return true;
+}
+
 QString decoded(QByteArrayView bytes)
 {
+    QString text;
     if (bytes.isEmpty())
-        return QString();
-    const int size =
-        MultiByteToWideChar(windowsCodePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    QString text(size, Qt::Uninitialized);
-    MultiByteToWideChar(windowsCodePage, 0, bytes.data(), int(bytes.size()),
-                        reinterpret_cast<wchar_t *>(text.data()), size);
+        return text;
+    const bool stray = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return isStrayByte(static_cast<unsigned char>(c));
+    });
+    if (!stray && convert(bytes, text))
+        return text;
+    // Character by character, as the C library does elsewhere: a byte that starts no character
+    // of the code page reads as a replacement character, and the next byte is tried on its own.
+    text.clear();
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const qsizetype length = isLeadByte(byte) && i + 1 < bytes.size() ? 2 : 1;
+        if (!isStrayByte(byte) && convert(bytes.sliced(i, length), text)) {
+            i += length;
+        } else {
+            text += QChar::ReplacementCharacter;
+            ++i;
+        }
+    }
     return text;
 }
 
@@ -118,6 +159,22 @@ QString fromCp932(QByteArrayView bytes)
 QByteArray toCp932(QStringView text)
 {
     return encoded(text);
+}
+
+Kind kindOf(QByteArrayView bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return Kind::Ascii;
+    // CP932 bytes are hardly ever valid UTF-8: most of its lead bytes are UTF-8's continuation
+    // bytes, and its half-width katakana stand alone.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString asUtf8 = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return Kind::Utf8;
+    const bool whole = wholeCharacters(bytes).size() == bytes.size();
+    return whole && !decoded(bytes).contains(QChar::ReplacementCharacter) ? Kind::Cp932
+                                                                          : Kind::Neither;
 }
 
 } // namespace codepage

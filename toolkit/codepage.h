@@ -21,4 +21,16 @@ QByteArray toCp932(QStringView text);
 // The bytes without a last lead byte whose second byte is missing.
 QByteArrayView wholeCharacters(QByteArrayView bytes);
 
+// What a text's bytes are, told from the bytes alone (never from what a connection made of
+// them): ASCII, the same in either encoding; UTF-8 beyond ASCII; CP932, which is no UTF-8 and
+// holds nothing outside the code page; or neither.
+enum class Kind
+{
+    Ascii,
+    Utf8,
+    Cp932,
+    Neither
+};
+Kind kindOf(QByteArrayView bytes);
+
 } // namespace codepage
