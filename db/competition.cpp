@@ -1,5 +1,7 @@
 #include "db/competition.h"
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 QString withoutTrailingBlanks(const QString &text)
@@ -13,6 +15,34 @@ QString withoutTrailingBlanks(const QString &text)
 bool sameText(const QString &a, const QString &b)
 {
     return withoutTrailingBlanks(a) == withoutTrailingBlanks(b);
+}
+
+std::optional<double> numberOf(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool sameNumber(const QString &a, const QString &b)
+{
+    const std::optional<double> x = numberOf(a);
+    const std::optional<double> y = numberOf(b);
+    // Deductions and marks are halves, which a double holds exactly.
+    return x && y && *x == *y;
+}
+
+bool holdsWritten(const QString &read, const QString &written, bool numberColumn)
+{
+    return numberColumn ? sameNumber(read, written) : sameText(read, written);
+}
+
+QString asWritten(const QString &number)
+{
+    const std::optional<double> value = numberOf(number);
+    return value ? QString::number(*value, 'g', 15) : number;
 }
 
 QString Round::text() const

@@ -2,12 +2,27 @@
 
 #include <QString>
 
+#include <optional>
+
 // The words of a competition as the operator's console writes them and the station reads them.
 
 // A text of the console without the blanks a CHAR column pads it with: "001  " is bib 001.
 QString withoutTrailingBlanks(const QString &text);
 // Whether two texts are the same, trailing blanks aside.
 bool sameText(const QString &a, const QString &b);
+
+// A deduction or a mark as a column of numbers gives it back: the console's tables may keep
+// them as numbers (integer, numeric, SQLite's REAL), which read "2.0", "2" or " 2" for the 2
+// the terminal wrote as "2". Nothing when the text is no number.
+std::optional<double> numberOf(const QString &text);
+// Whether two texts are the same number ("16.0" and "16"); never when either is none.
+bool sameNumber(const QString &a, const QString &b);
+// Whether a value read back holds what the terminal wrote: in a column of numbers the same
+// number, in any other the same text, trailing blanks aside ("2.0" is not "2" there).
+bool holdsWritten(const QString &read, const QString &written, bool numberColumn);
+// A deduction of a column of numbers as the terminal writes it ("2.0" -> "2", "0.50" ->
+// "0.5"); a text that is no number stays as read.
+QString asWritten(const QString &number);
 
 // A round as the judge's table holds it. Trailing blanks (a CHAR column) are no part of it.
 class Round

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 #include <atomic>
@@ -618,6 +619,26 @@ QStringList Query::fieldNames() const
     for (int i = 0; i < m_row.count(); ++i)
         names.append(m_row.fieldName(i));
     return names;
+}
+
+bool Query::holdsNumbers(const QString &name) const
+{
+    const int index = m_active ? m_row.indexOf(name) : -1;
+    if (index < 0)
+        return false;
+    switch (m_row.field(index).metaType().id()) {
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int Query::execSQL()

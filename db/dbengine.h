@@ -195,6 +195,10 @@ public:
 
     Database *database() const { return m_database; }
     QStringList fieldNames() const; // of the current result; empty when closed
+    // Whether a column of the current result is of a number type (integer, numeric, floating
+    // point) as the driver describes it, which an empty result tells too; false for a column
+    // it does not have.
+    bool holdsNumbers(const QString &name) const;
     // Rows of the open result: 0, 1, or 2 for two or more; 0 when closed.
     int rowsSeen() const { return m_active ? m_rows : 0; }
 

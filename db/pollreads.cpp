@@ -4,6 +4,8 @@
 #include "db/dialect.h"
 #include "db/statements.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 using gateway::PollResult;
 
@@ -31,6 +33,25 @@ QString readKey(const Query &query, const QString &driver, aliases::Encoding enc
     return text;
 }
 
+// Deductions as the terminal writes them where their columns hold numbers: a numeric column
+// gives "2.0" back for the 2 written, and that is the 2 button. A text column's values stay as
+// read ("2.0" there chooses nothing). The types are asked only for a value a column of numbers
+// could have changed.
+void asWrittenWhereNumbers(Database &db, const QString &table, const QStringList &columns,
+                           std::array<QString, 3> &values)
+{
+    const bool changed = std::any_of(values.cbegin(), values.cend(), [](const QString &value) {
+        return asWritten(value) != withoutTrailingBlanks(value);
+    });
+    if (!changed)
+        return;
+    const QStringList numbers = statements::numberColumns(db, table, columns);
+    for (int row = 0; row < int(values.size()); ++row) {
+        if (numbers.contains(columns[row], Qt::CaseInsensitive))
+            values[row] = asWritten(values[row]);
+    }
+}
+
 void readReference(Database &db, const statements::Server &server, PollResult &result)
 {
     Query reference(&db);
@@ -45,8 +66,9 @@ void readReference(Database &db, const statements::Server &server, PollResult &r
 }
 
 // The judge's marks as race keeps them, unless the table went back to the bib on display.
-void readRegisteredMarks(Query &query, const statements::Server &server, const QString &letter,
-                         const std::optional<Competitor> &shown, PollResult &result)
+void readRegisteredMarks(Database &db, Query &query, const statements::Server &server,
+                         const QString &letter, const std::optional<Competitor> &shown,
+                         PollResult &result)
 {
     const Competitor &c = result.competitor;
     statements::readJudge(query, statements::judgeTable(server, letter), letter);
@@ -54,8 +76,12 @@ void readRegisteredMarks(Query &query, const statements::Server &server, const Q
         return;
     query.read(statements::raceRow(server, c.bibShown, letter, c.round.text()));
     std::array<QString, 3> marks;
-    for (int row = 0; row < int(marks.size()); ++row)
-        marks[row] = query.fieldAsString(statements::raceColumn(letter, row, c.round.text()));
+    QStringList columns;
+    for (int row = 0; row < int(marks.size()); ++row) {
+        columns << statements::raceColumn(letter, row, c.round.text());
+        marks[row] = query.fieldAsString(columns.back());
+    }
+    asWrittenWhereNumbers(db, server.table(u"race"_s), columns, marks);
     result.registeredMarks = marks;
 }
 
@@ -81,8 +107,10 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
     // The bib is digits in any encoding; the round is read as the console's texts are.
     c.bibAsRead = readKey(query, driver, aliases::Encoding::Utf8, u"zek"_s, letter, u"bib"_s);
     c.round = Round(readKey(query, driver, db.encoding(), u"hon"_s, letter, u"round"_s));
-    // Nothing shown yet: an empty bib loads nothing, any other does.
-    if (shown ? sameCompetitor(*shown, c.bibAsRead, c.round) : c.bibAsRead.isEmpty()) {
+    // Nothing shown yet: an empty bib loads nothing (a CHAR column's blanks are empty too), any
+    // other does.
+    if (shown ? sameCompetitor(*shown, c.bibAsRead, c.round)
+              : withoutTrailingBlanks(c.bibAsRead).isEmpty()) {
         result.state = PollResult::State::Unchanged;
         return result;
     }
@@ -91,13 +119,14 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
         sameText(query.fieldAsString(u"sumi"_s), u"T"_s) && c.round.keptInRace();
     result.stored = {query.fieldAsString(u"ap"_s), query.fieldAsString(u"op"_s),
                      query.fieldAsString(u"lp"_s)};
+    asWrittenWhereNumbers(db, server.judge(letter), {u"ap"_s, u"op"_s, u"lp"_s}, result.stored);
     c.bibShown = statements::bibShown(c.bibAsRead);
     c.name = query.fieldAsString(u"name"_s);
     c.team = query.fieldAsString(u"team"_s);
 
     readReference(db, server, result);
     if (result.registeredBefore)
-        readRegisteredMarks(query, server, letter, shown, result);
+        readRegisteredMarks(db, query, server, letter, shown, result);
     if (c.round.reopensReference())
         readReference(db, server, result);
     result.state = PollResult::State::NewCompetitor;

@@ -101,6 +101,18 @@ QString raceRow(const Server &server, const QString &bibShown, const QString &le
            server.table(u"race"_s) + u" where zno="_s + literal(bibShown);
 }
 
+QStringList numberColumns(Database &db, const QString &table, const QStringList &columns)
+{
+    Query shape(&db);
+    shape.read(u"select "_s + columns.join(u", "_s) + u" from "_s + table + u" where 1=0"_s);
+    QStringList numbers;
+    for (const QString &column : columns) {
+        if (shape.holdsNumbers(column))
+            numbers << column;
+    }
+    return numbers;
+}
+
 void readJudge(Query &query, const QString &statement, const QString &letter)
 {
     query.read(statement);
@@ -215,6 +227,37 @@ QString bibShown(const QString &bibAsRead)
     return QString::asprintf("%.3d", toInteger(bibAsRead.trimmed()));
 }
 
+namespace {
+
+// Values read back against those written. The columns' types are asked only when a text
+// differs: what the terminal wrote into a text column comes back as it was written.
+class ReadBack
+{
+public:
+    ReadBack(Database &db, QString table, QStringList columns)
+        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns))
+    {
+    }
+    bool holds(const QString &column, const std::optional<QString> &read, const QString &written)
+    {
+        if (!read)
+            return false;
+        if (sameText(*read, written))
+            return true;
+        if (!m_numbers)
+            m_numbers = numberColumns(m_db, m_table, m_columns);
+        return holdsWritten(*read, written, m_numbers->contains(column, Qt::CaseInsensitive));
+    }
+
+private:
+    Database &m_db;
+    QString m_table;
+    QStringList m_columns;
+    std::optional<QStringList> m_numbers;
+};
+
+} // namespace
+
 Found registered(Database &db, const QString &letter, const Competitor &competitor,
                  const Marks &marks)
 {
@@ -222,10 +265,11 @@ Found registered(Database &db, const QString &letter, const Competitor &competit
     const Server server(db);
     readJudge(query, judgeTable(server, letter), letter);
     const Round round(query.fieldAsString(u"hon"_s));
-    const auto holds = [&](const QString &column, const QString &value) {
-        return sameText(query.fieldAsString(column), value);
-    };
     if (sameCompetitor(competitor, query.fieldAsString(u"zek"_s), round)) {
+        ReadBack judge(db, server.judge(letter), {u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s});
+        const auto holds = [&](const QString &column, const QString &value) {
+            return judge.holds(column, query.fieldAsString(column), value);
+        };
         const bool same = holds(u"ap"_s, marks.flight) && holds(u"op"_s, marks.landing) &&
                           holds(u"lp"_s, marks.outrun) && holds(u"tp"_s, marks.mark);
         return same ? Found::Yes : Found::No;
@@ -234,11 +278,14 @@ Found registered(Database &db, const QString &letter, const Competitor &competit
     if (!competitor.round.keptInRace())
         return Found::Unknowable;
     const QString roundKey = competitor.round.text();
+    QStringList columns;
+    for (int row = 0; row < 3; ++row)
+        columns << raceColumn(letter, row, roundKey);
     query.read(raceRow(server, competitor.bibShown, letter, roundKey));
+    ReadBack race(db, server.table(u"race"_s), columns);
     const std::array<QString, 3> deductions = {marks.flight, marks.landing, marks.outrun};
     for (int row = 0; row < int(deductions.size()); ++row) {
-        const std::optional<QString> held = query.fieldIfAny(raceColumn(letter, row, roundKey));
-        if (!held || !sameText(*held, deductions[row]))
+        if (!race.holds(columns[row], query.fieldIfAny(columns[row]), deductions[row]))
             return Found::No;
     }
     return Found::Yes;

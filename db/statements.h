@@ -71,6 +71,10 @@ QString raceRow(const Server &server, const QString &bibShown, const QString &le
 // The race column of a judge's deduction in a round: "Ba2" (judge B, flight, round 2).
 QString raceColumn(const QString &letter, int row, const QString &round);
 
+// Of the columns named, those whose declared type is a number's (a console's tables may keep
+// deductions, marks and the bib as numbers); the table as the server names it. Reads no row.
+QStringList numberColumns(Database &db, const QString &table, const QStringList &columns);
+
 // Reads a statement of a judge's table, which holds one row: none, or more, raises TableError.
 void readJudge(Query &query, const QString &statement, const QString &letter);
 
@@ -109,8 +113,8 @@ enum class Found
 };
 
 // Whether the marks are in the database: on the judge's table while it still holds the
-// competitor (bib, round, ap, op, lp and tp as sent; sumi says nothing), else in race (rounds
-// 1 and 2, where the operator's console keeps them).
+// competitor (bib, round, ap, op, lp and tp as sent, as numbers where the columns hold numbers;
+// sumi says nothing), else in race (rounds 1 and 2, where the operator's console keeps them).
 Found registered(Database &db, const QString &letter, const Competitor &competitor,
                  const Marks &marks);
 

@@ -694,6 +694,122 @@ private Q_SLOTS:
         QCOMPARE(written, journalNames);
     }
 
+    // A bib of blanks is no competitor: nothing is loaded and nothing told, until a bib comes.
+    void aBlankBibLoadsNothing_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("zekType");
+        QTest::addColumn<QString>("zek");
+        QTest::newRow("Firebird, an empty CHAR(5), which pads it")
+            << Route::InterBase << u"char(5)"_s << QString();
+        QTest::newRow("SQLite, blanks in a text column")
+            << Route::Sqlite << u"varchar(5)"_s << u"   "_s;
+    }
+    void aBlankBibLoadsNothing()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, zekType);
+        QFETCH(QString, zek);
+        REQUIRE_ROUTE(route);
+        startWithTables(routeAliases(route), route);
+        execute(u"drop table judgeA"_s);
+        execute(u"create table judgeA (ent varchar(10), zek %1, hon varchar(10), tstno "
+                "varchar(100), name varchar(100), team varchar(100), sumi varchar(10), ap "
+                "varchar(10), op varchar(10), lp varchar(10), tp varchar(10))"_s.arg(zekType));
+        execute(u"insert into judgeA (ent, zek, hon, tstno, name, team, sumi) values ('True', "_s +
+                quoted(zek) + u", '1', '', 'Ito', 'JPN', '')"_s);
+        showSeatA();
+        QVERIFY(tick());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), QString());
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join(u'\n')));
+        execute(u"update judgeA set zek='001'"_s);
+        QVERIFY(tick());
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"001"_s);
+    }
+
+    // A console whose tables keep the bib as an integer and the deductions and marks as
+    // numbers, in the judge's table and in race: the marks land, a lost answer's read-back and
+    // the audit find them, and the competitor shown again has all three chosen. Text columns
+    // stay as they were: a "2.0" there is no button, and not what the terminal wrote.
+    void numbersInTheConsolesTables_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("bibType");
+        QTest::addColumn<QString>("markType");
+        QTest::addColumn<int>("stored");     // the column a stored flight 2.0 shows
+        QTest::addColumn<QString>("outrun"); // the value race's 2.0 chooses
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<bool>("inRace"); // as the read-back and the audit find race
+        QTest::newRow("SQLite, INTEGER and REAL")
+            << Route::Sqlite << u"integer"_s << u"real"_s << 4 << u"2"_s << u"16.0"_s << true;
+        QTest::newRow("Firebird, integer and numeric(3,1)")
+            << Route::InterBase << u"integer"_s << u"numeric(3,1)"_s << 4 << u"2"_s << u"16.0"_s
+            << true;
+        QTest::newRow("MariaDB, int and decimal(3,1)")
+            << Route::Odbc << u"int"_s << u"decimal(3,1)"_s << 4 << u"2"_s << u"16.0"_s << true;
+        QTest::newRow("SQLite, texts: 2.0 chooses nothing")
+            << Route::Sqlite << u"varchar(10)"_s << u"varchar(10)"_s << -1 << u"0"_s << u"18.0"_s
+            << false;
+    }
+    void numbersInTheConsolesTables()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, bibType);
+        QFETCH(QString, markType);
+        REQUIRE_ROUTE(route);
+        startWithTables(routeAliases(route), route);
+        execute(u"drop table judgeA"_s);
+        execute(u"create table judgeA (ent varchar(10), zek %1, hon varchar(10), tstno "
+                "varchar(100), name varchar(100), team varchar(100), sumi varchar(10), ap %2, "
+                "op %2, lp %2, tp %2)"_s.arg(bibType, markType));
+        execute(u"insert into judgeA (ent, zek, hon, tstno, name, team, sumi) values ('True', "
+                "'007', '1', '', 'Ito', 'JPN', '')"_s);
+        QStringList race{u"zno "_s + bibType};
+        for (const QString &column : {u"Aa1"_s, u"Ao1"_s, u"Al1"_s})
+            race << column + u' ' + markType;
+        execute(u"drop table race"_s);
+        execute(u"create table race ("_s + race.join(u", "_s) + u')');
+        execute(u"insert into race (zno) values ('007')"_s);
+        showSeatA();
+        QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
+        enterAndConfirm(3, 1, 4);
+        QVERIFY(answerYes());
+        QCOMPARE(named<QLabel>(pointInput(), "Label22")->text(), u"登録しました。"_s);
+        Competitor seven;
+        seven.bibAsRead = readColumn(u"select zek from judgeA"_s, u"zek"_s); // 7 or 007
+        seven.bibShown = u"007"_s;
+        seven.round = Round(u"1"_s);
+        const Marks marks{u"1.5"_s, u"0.5"_s, u"2"_s, u"16.0"_s};
+        QCOMPARE(int(statements::registered(operatorConnection(), u"A"_s, seven, marks)),
+                 int(statements::Found::Yes));
+
+        // The console copies the marks into race as its numbers read them, and puts up the next
+        // competitor with a deduction stored.
+        execute(u"update race set Aa1='1.5', Ao1='0.5', Al1='2.0' where zno='007'"_s);
+        execute(u"update judgeA set zek='008', sumi='', ap='2.0', op=NULL, lp=NULL"_s);
+        QVERIFY(tick());
+        QTEST(chosenColumn(PointInputWindow::Flight), "stored");
+        QFETCH(bool, inRace);
+        QCOMPARE(int(statements::registered(operatorConnection(), u"A"_s, seven, marks)),
+                 int(inRace ? statements::Found::Yes : statements::Found::No));
+        QFile file(journalFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const competition::Audit audit = competition::audit(
+            operatorConnection(), journal::readAll(QString::fromUtf8(file.readAll())).entries);
+        QCOMPARE(audit.differences.isEmpty(), inRace);
+        QCOMPARE(audit.uncovered, QStringList());
+
+        // Shown again, registered: the marks come from race.
+        execute(u"update judgeA set zek='007', sumi='T', ap=NULL"_s);
+        QVERIFY(tick());
+        QVERIFY(named<Panel>(pointInput(), "Panel5")->isVisible());
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Flight), u"1.5"_s);
+        QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Landing), u"0.5"_s);
+        QTEST(pointInput()->forTests().valueText(PointInputWindow::Outrun), "outrun");
+        QTEST(named<QLineEdit>(pointInput(), "Edit4")->text(), "mark");
+        QVERIFY(messages().isEmpty());
+    }
+
     void endReleasesTheSeatAndCloses()
     {
         open();

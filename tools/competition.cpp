@@ -184,28 +184,31 @@ QString comparableRound(const QString &round)
     return Round(round).text();
 }
 
-// Race keys a competitor by the bib as the terminal shows it ("7" -> "007").
+// Race keys a competitor by the bib as the terminal shows it ("7" -> "007", "007  " of a CHAR
+// column -> "007").
 QString raceBib(const QString &bib)
 {
     bool number = false;
     const int value = bib.trimmed().toInt(&number);
-    return number ? QString::asprintf("%.3d", value) : bib;
-}
-
-QStringList marksOf(const journal::Entry &e)
-{
-    return {e.flight, e.landing, e.outrun};
+    return number ? QString::asprintf("%.3d", value) : withoutTrailingBlanks(bib);
 }
 
 // What a station's journal says should be in the database for one seat, bib and round: the
-// marks last registered, and marks whose outcome the station never learnt (either may be in).
+// marks last registered, and marks whose outcome the station never learnt (either may be in);
+// and the marks the judge was told did not land, which must not be there.
 struct Expected
 {
     std::optional<journal::Entry> registered;
     std::optional<journal::Entry> unknown;
+    QList<journal::Entry> notLanded; // failed, or the competitor had changed
 };
 
 using Key = std::tuple<QString, QString, QString>; // seat, bib, round as compared
+
+QStringList deductionsOf(const journal::Entry &e)
+{
+    return {e.flight, e.landing, e.outrun};
+}
 
 QMap<Key, Expected> expected(QList<journal::Entry> entries)
 {
@@ -227,12 +230,81 @@ QMap<Key, Expected> expected(QList<journal::Entry> entries)
         case journal::Outcome::CompetitorChanged:
             // Found out later: those marks never landed. A failed new attempt leaves the marks
             // registered before in place.
-            if (x.unknown && marksOf(*x.unknown) == marksOf(e))
+            if (x.unknown && deductionsOf(*x.unknown) == deductionsOf(e))
                 x.unknown.reset();
+            x.notLanded << e;
             break;
         }
     }
     return result;
+}
+
+// Where a seat's marks of a competitor are now: on the judge's table while it holds the
+// competitor (ap, op, lp, tp and sumi), else in race (the seat's columns of the round).
+struct Place
+{
+    enum class Kind
+    {
+        Table,
+        Race,
+        NoRaceRow,
+        Nowhere // not on the table, and a round race does not keep
+    };
+    Kind kind = Kind::Nowhere;
+    QString name;        // judgeB, race
+    QStringList values;  // without the blanks of a CHAR column
+    QList<bool> numbers; // of each value: its column holds numbers
+
+    // Whether the place holds the marks (as many as given: the table's sumi may be left out),
+    // as numbers where the columns hold numbers.
+    bool holds(const QStringList &marks) const
+    {
+        for (qsizetype i = 0; i < marks.size(); ++i) {
+            if (!holdsWritten(values.value(i), marks[i], numbers.value(i)))
+                return false;
+        }
+        return true;
+    }
+};
+
+// The values of a row's columns, and whether each column holds numbers.
+void take(const Query &row, const QStringList &columns, Place &place)
+{
+    for (const QString &column : columns) {
+        place.values << withoutTrailingBlanks(row.fieldAsString(column));
+        place.numbers << row.holdsNumbers(column);
+    }
+}
+
+Place placeOf(Database &db, const journal::Entry &e)
+{
+    Place place;
+    const QString round = comparableRound(e.round);
+    Query judge(&db);
+    judge.read(judgeRow(db, e.seat.at(0)));
+    if (holdsWritten(judge.fieldAsString(u"zek"_s), e.bib, judge.holdsNumbers(u"zek"_s)) &&
+        comparableRound(judge.fieldAsString(u"hon"_s)) == round) {
+        place.kind = Place::Kind::Table;
+        place.name = judgeTable(e.seat.at(0));
+        take(judge, {u"ap"_s, u"op"_s, u"lp"_s, u"tp"_s, u"sumi"_s}, place);
+        return place;
+    }
+    if (round != u"1" && round != u"2")
+        return place;
+    Query race(&db);
+    race.read(u"select * from "_s + onServer(db, u"race"_s) + u" where zno="_s +
+              quoted(db, raceBib(e.bib)));
+    place.name = u"race"_s;
+    if (race.rowsSeen() == 0) {
+        place.kind = Place::Kind::NoRaceRow;
+        return place;
+    }
+    place.kind = Place::Kind::Race;
+    QStringList columns;
+    for (const QChar component : QStringView(u"aol"))
+        columns << e.seat + component + round;
+    take(race, columns, place);
+    return place;
 }
 
 // Every row of a select, by lower-case column name.
@@ -257,8 +329,8 @@ QList<QHash<QString, QString>> allRows(Database &db, const QString &statement)
     return rows;
 }
 
-// The marks race holds (a bib and round of a seat) that are none of the keys checked.
-void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
+// The marks race holds (a bib and round of a seat) that are none of the keys accounted for.
+void uncoveredInRace(Database &db, const std::set<Key> &accounted, Audit &result)
 {
     const QList<QHash<QString, QString>> race =
         allRows(db, u"select * from "_s + onServer(db, u"race"_s));
@@ -269,8 +341,9 @@ void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
             for (const QString &round : {u"1"_s, u"2"_s}) {
                 bool held = false;
                 for (const QChar component : QStringView(u"aol"))
-                    held |= !row.value((seat + component + round).toLower()).isEmpty();
-                marks += held && !checked.contains({seat, row.value(u"zno"_s), round});
+                    held |= !withoutTrailingBlanks(row.value((seat + component + round).toLower()))
+                                 .isEmpty();
+                marks += held && !accounted.contains({seat, raceBib(row.value(u"zno"_s)), round});
             }
         }
         result.uncoveredMarks += marks;
@@ -282,71 +355,85 @@ void uncoveredInRace(Database &db, const std::set<Key> &checked, Audit &result)
     }
 }
 
+// Marks the judge was told did not land but that the place holds: the finding that matters
+// most, as the judge did not enter them again.
+std::optional<journal::Entry> landedAfterAll(const Expected &x, const Place &place)
+{
+    for (const journal::Entry &e : x.notLanded) {
+        QStringList marks = deductionsOf(e);
+        if (place.kind == Place::Kind::Table)
+            marks << e.mark;
+        if (place.holds(marks))
+            return e;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Audit audit(Database &db, const QList<journal::Entry> &entries)
 {
     Audit result;
-    std::set<Key> inRace; // seat, race's bib and round of the marks checked
+    std::set<Key> inRace; // seat, race's bib and round of the marks accounted for
     const auto all = expected(entries);
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         const Expected &x = it.value();
-        if (!x.registered && !x.unknown)
-            continue;
-        const journal::Entry &e = x.unknown ? *x.unknown : *x.registered;
+        const journal::Entry &e = x.unknown      ? *x.unknown
+                                  : x.registered ? *x.registered
+                                                 : x.notLanded.constFirst();
         const QString round = comparableRound(e.round);
         const QString who =
             u"%1 %2 round %3"_s.arg(e.seat, e.bib, round.isEmpty() ? u"\"\""_s : round);
-        const QString table = judgeTable(e.seat.at(0));
-        const bool raceRound = round == u"1" || round == u"2";
-        if (raceRound)
-            inRace.insert({e.seat, raceBib(e.bib), round});
-        const QHash<QString, QString> judge = firstRow(db, judgeRow(db, e.seat.at(0)));
-        QStringList found;
-        QString where;
-        bool withMark = false;
-        if (sameText(judge.value(u"zek"_s), e.bib) &&
-            comparableRound(judge.value(u"hon"_s)) == round) {
-            found = {judge.value(u"ap"_s), judge.value(u"op"_s), judge.value(u"lp"_s),
-                     judge.value(u"tp"_s), judge.value(u"sumi"_s)};
-            where = table;
-            withMark = true;
-        } else if (raceRound) {
-            const QHash<QString, QString> race =
-                firstRow(db, u"select * from "_s + onServer(db, u"race"_s) + u" where zno="_s +
-                                 quoted(db, raceBib(e.bib)));
-            if (race.value(u"zno"_s).isEmpty()) {
-                result.differences << who + u": no race row"_s;
-                ++result.checked;
-                continue;
+        const Place place = placeOf(db, e);
+        const bool checkable = place.kind == Place::Kind::Table || place.kind == Place::Kind::Race;
+        if (!x.registered && !x.unknown) {
+            // Only marks the judge was told did not land: they must be nowhere.
+            const std::optional<journal::Entry> landed =
+                checkable ? landedAfterAll(x, place) : std::nullopt;
+            if (landed) {
+                result.differences
+                    << u"%1: the judge was told %2 did not land (%3), %4 has them"_s.arg(
+                           who, deductionsOf(*landed).join(u'/'),
+                           journal::outcomeText(landed->outcome), place.name);
+                if (place.kind == Place::Kind::Race)
+                    inRace.insert({e.seat, raceBib(e.bib), round});
             }
-            for (const QChar component : QStringView(u"aol"))
-                found << race.value((e.seat + component + round).toLower());
-            where = u"race"_s;
-        } else {
-            result.nowhere << who + u": not on %1 any more, and race keeps no such round, "
-                                    "not checked"_s.arg(table);
             continue;
         }
-        for (QString &value : found)
-            value = withoutTrailingBlanks(value); // CHAR columns pad the marks too
-        ++result.checked;
-        auto wanted = [withMark](const journal::Entry &w) {
-            QStringList marks = marksOf(w);
-            if (withMark)
+        if (place.kind != Place::Kind::Nowhere)
+            ++result.checked;
+        if (place.kind == Place::Kind::Race || place.kind == Place::Kind::NoRaceRow)
+            inRace.insert({e.seat, raceBib(e.bib), round});
+        if (place.kind == Place::Kind::Nowhere) {
+            result.nowhere << u"%1: not on %2 any more, and race keeps no such round, "
+                              "not checked"_s.arg(who, judgeTable(e.seat.at(0)));
+            continue;
+        }
+        if (place.kind == Place::Kind::NoRaceRow) {
+            result.differences << who + u": no race row"_s;
+            continue;
+        }
+        const bool onTable = place.kind == Place::Kind::Table;
+        const auto wanted = [onTable](const journal::Entry &w) {
+            QStringList marks = deductionsOf(w);
+            if (onTable)
                 marks << w.mark << u"T"_s;
             return marks;
         };
-        if ((x.registered && found == wanted(*x.registered)) ||
-            (x.unknown && found == wanted(*x.unknown)))
+        if ((x.registered && place.holds(wanted(*x.registered))) ||
+            (x.unknown && place.holds(wanted(*x.unknown))))
             continue;
-        if (x.registered)
+        const QString found = place.values.join(u'/');
+        if (const std::optional<journal::Entry> landed = landedAfterAll(x, place))
+            result.differences << u"%1: the judge was told %2 did not land (%3), %4 has them"_s.arg(
+                who, deductionsOf(*landed).join(u'/'), journal::outcomeText(landed->outcome),
+                place.name);
+        else if (x.registered)
             result.differences << u"%1: the journal has %2, %3 has %4"_s.arg(
-                who, wanted(*x.registered).join(u'/'), where, found.join(u'/'));
+                who, wanted(*x.registered).join(u'/'), place.name, found);
         else
-            result.differences
-                << u"%1: the station never learnt whether %2 landed, %3 has %4"_s.arg(
-                       who, wanted(*x.unknown).join(u'/'), where, found.join(u'/'));
+            result.differences << u"%1: the station never learnt whether %2 landed, %3 has %4"_s
+                                      .arg(who, wanted(*x.unknown).join(u'/'), place.name, found);
     }
     uncoveredInRace(db, inRace, result);
     return result;
@@ -423,8 +510,9 @@ Step step(Database &db, bool force)
 {
     Step result;
     const QHash<QString, QString> first = firstRow(db, judgeRow(db, u'A'));
-    result.bib = first.value(u"zek"_s);
-    result.round = first.value(u"hon"_s);
+    // A CHAR column's blanks are no part of them: a blank bib is no competitor yet.
+    result.bib = withoutTrailingBlanks(first.value(u"zek"_s));
+    result.round = withoutTrailingBlanks(first.value(u"hon"_s));
 
     if (result.round == u"X"_s) {
         result.finished = true;
@@ -446,8 +534,9 @@ Step step(Database &db, bool force)
     const bool raceRound = result.round == u"1"_s || result.round == u"2"_s;
     for (const QChar letter : judgeLetters) {
         const QHash<QString, QString> judge = firstRow(db, judgeRow(db, letter));
-        const bool isSeated = judge.value(u"ent"_s) == u"True"_s;
-        const bool done = judge.value(u"zek"_s) == result.bib && judge.value(u"sumi"_s) == u"T"_s;
+        const bool isSeated = sameText(judge.value(u"ent"_s), u"True"_s);
+        const bool done =
+            sameText(judge.value(u"zek"_s), result.bib) && sameText(judge.value(u"sumi"_s), u"T"_s);
         seated += isSeated;
         registered += isSeated && done;
         if (done && raceRound) {
