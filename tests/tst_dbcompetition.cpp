@@ -94,6 +94,11 @@ private Q_SLOTS:
             QTest::addRow("%s, marks missing from the judge's table", name.constData())
                 << route << u"update judgeB set ap='', sumi=''"_s << 1;
         }
+        QTest::newRow("Firebird, race's bib in a CHAR column")
+            << Route::InterBase
+            << u"alter table race add zno2 char(10); update race set zno2 = zno; alter table race "
+               "drop zno; alter table race alter zno2 to zno"_s
+            << 0;
     }
     void auditFindsMissingAndDifferentMarks()
     {
@@ -128,8 +133,8 @@ private Q_SLOTS:
             // A failed attempt after a registration leaves the registered marks to check.
             mark(u"002"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Failed),
         };
-        if (!change.isEmpty())
-            exec(*db, change);
+        for (const QString &statement : change.split(u"; "_s, Qt::SkipEmptyParts))
+            exec(*db, statement);
         const competition::Audit audit = competition::audit(*db, journal);
         QCOMPARE(audit.checked, 2);
         QCOMPARE(audit.uncovered, QStringList()); // race's marks of 001 are the journal's
@@ -171,6 +176,24 @@ private Q_SLOTS:
             << QStringList{second} << QString() << 1
             << u"B 001 round 1: the station never learnt whether 3/3/3 landed, race has "
                "1.5/2/0.5"_s
+            << false;
+        QTest::newRow("marks told failed, in race after all")
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Failed)}
+            << QStringList{second} << QString() << 1
+            << u"B 001 round 1: the judge was told 1.5/2/0.5 did not land (failed), race has "
+               "them"_s
+            << false;
+        QTest::newRow("an outcome found out as failed, in race after all")
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Unknown),
+                           line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Failed)}
+            << QStringList{second} << QString() << 1
+            << u"the judge was told 1.5/2/0.5 did not land (failed), race has them"_s << false;
+        QTest::newRow("marks told the competitor changed, on the judge's table after all")
+            << QStringList{first}
+            << QStringList{line(u"002"_s, u"1 1 1 17.0"_s, journal::Outcome::CompetitorChanged, 1)}
+            << QString() << 1
+            << u"B 002 round 1: the judge was told 1/1/1 did not land (competitor changed), "
+               "judgeB has them"_s
             << false;
         QTest::newRow("a line that is no entry")
             << QStringList{first, u"2026-12-08T23:59:58+09:00,B,0"_s} << QStringList{second}
