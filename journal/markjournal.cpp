@@ -2,6 +2,7 @@
 
 #include "toolkit/handoff.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QObject>
@@ -237,7 +238,24 @@ QString hostName()
     return QSysInfo::machineHostName();
 }
 
-File::File(QString folder, const QString &host) : m_folder(std::move(folder))
+QString stationCode(QByteArrayView machine, QStringView account)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(machine);
+    hash.addData("\n");
+    hash.addData(account.toUtf8());
+    return QString::fromLatin1(hash.result().toHex().left(8));
+}
+
+QString stationCode()
+{
+    const QString account = QDir::homePath() + u'\n' +
+                            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return stationCode(QSysInfo::machineUniqueId(), account);
+}
+
+File::File(QString folder, const QString &host, QString station)
+    : m_folder(std::move(folder)), m_station(std::move(station))
 {
     // Only what every file system takes in a name; a name of nothing still names a file.
     for (const QChar c : host.left(63))
@@ -248,7 +266,8 @@ File::File(QString folder, const QString &host) : m_folder(std::move(folder))
 
 QString File::fileFor(const QDate &day) const
 {
-    return m_folder + u'/' + day.toString(Qt::ISODate) + u'_' + m_host + u".csv"_s;
+    const QString station = m_station.isEmpty() ? QString() : u'_' + m_station;
+    return m_folder + u'/' + day.toString(Qt::ISODate) + u'_' + m_host + station + u".csv"_s;
 }
 
 bool File::append(const Entry &entry)

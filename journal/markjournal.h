@@ -14,8 +14,8 @@ class QObject;
 
 // The station's own record of every registration outcome, kept on its disk so that it can be
 // shown afterwards that each confirmed mark reached the competition database (jumpdb audit).
-// One UTF-8 CSV file a day, named after the local date and the host, with a header line;
-// every line is on the disk before the window shows the outcome, unless the disk takes longer
+// One UTF-8 CSV file a day, named after the local date, the host and the station, with a header
+// line; every line is on the disk before the window shows the outcome, unless the disk takes longer
 // than a second.
 namespace journal {
 
@@ -68,22 +68,33 @@ Reading readAll(const QString &text);
 // This machine's name as the network knows it.
 QString hostName();
 
+// What tells this station from another of the same host name (PCs installed from one image,
+// or two accounts of one PC) whose journals share a folder: eight hex digits of the PC's own
+// installation id (QSysInfo::machineUniqueId), the account's home folder and its settings'
+// folder; the same on every start.
+QString stationCode();
+QString stationCode(QByteArrayView machine, QStringView account);
+
 // Appends entries to the day's file in a folder, on the calling thread: every line is on the
 // disk when append returns. Returns false when it could not write (a full disk, a read-only
 // folder), with the reason in error().
 class File
 {
 public:
-    explicit File(QString folder = journal::folder(), const QString &host = hostName());
+    explicit File(QString folder = journal::folder(), const QString &host = hostName(),
+                  QString station = stationCode());
     bool append(const Entry &entry);
     QString error() const { return m_error; }
-    // The day's file, named after the date and the host ("2026-12-09_judge-b.csv"), so that
-    // stations whose folders are one network share never append to one file.
+    // The day's file, named after the date, the host and the station's code
+    // ("2026-12-09_judge-b_3f9c0a12.csv"), so that stations whose folders are one network
+    // share never append to one file. Older stations named it without the code, or by the
+    // date alone; the audit reads every name.
     QString fileFor(const QDate &day) const;
 
 private:
     QString m_folder;
     QString m_host; // as a part of a file name
+    QString m_station;
     QString m_error;
 };
 

@@ -198,7 +198,7 @@ private Q_SLOTS:
         QTest::newRow("a line that is no entry")
             << QStringList{first, u"2026-12-08T23:59:58+09:00,B,0"_s} << QStringList{second}
             << QString() << 2 << u"1 journal lines unreadable"_s << false;
-        QTest::newRow("a folder of files named by the date, with or without the host")
+        QTest::newRow("a folder of files named by the date alone, or by host and station")
             << QStringList{first} << QStringList{second} << QString() << 0
             << u"2 registered marks checked, 0 missing or different"_s << true;
         QTest::newRow("an empty journal")

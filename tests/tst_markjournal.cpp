@@ -133,22 +133,56 @@ private Q_SLOTS:
         QVERIFY(lines[2].endsWith(",registered\r"));
     }
 
-    // Stations whose folders are one network share write files of their own.
-    void fileNamedAfterTheDayAndTheHost_data()
+    // Stations whose folders are one network share write files of their own, also where two
+    // have one host name (PCs installed from one image, two accounts of one PC).
+    void fileNamedAfterTheDayTheHostAndTheStation_data()
     {
         QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("station");
         QTest::addColumn<QString>("name");
-        QTest::newRow("a plain name") << u"judge-b.local"_s << u"2026-12-09_judge-b.local.csv"_s;
+        QTest::newRow("a plain name")
+            << u"judge-b.local"_s << u"3f9c0a12"_s << u"2026-12-09_judge-b.local_3f9c0a12.csv"_s;
         QTest::newRow("what Windows or Linux refuse in a name")
-            << u"a/b\\c:d*e?f\"g<h>i|j k\tl"_s << u"2026-12-09_a_b_c_d_e_f_g_h_i_j_k_l.csv"_s;
-        QTest::newRow("letters of any script") << u"採点1"_s << u"2026-12-09_採点1.csv"_s;
-        QTest::newRow("no name") << QString() << u"2026-12-09_station.csv"_s;
+            << u"a/b\\c:d*e?f\"g<h>i|j k\tl"_s << u"3f9c0a12"_s
+            << u"2026-12-09_a_b_c_d_e_f_g_h_i_j_k_l_3f9c0a12.csv"_s;
+        QTest::newRow("letters of any script")
+            << u"採点1"_s << u"3f9c0a12"_s << u"2026-12-09_採点1_3f9c0a12.csv"_s;
+        QTest::newRow("no name") << QString() << u"3f9c0a12"_s
+                                 << u"2026-12-09_station_3f9c0a12.csv"_s;
     }
-    void fileNamedAfterTheDayAndTheHost()
+    void fileNamedAfterTheDayTheHostAndTheStation()
     {
         QFETCH(QString, host);
+        QFETCH(QString, station);
         QFETCH(QString, name);
-        QCOMPARE(journal::File(u"/j"_s, host).fileFor(QDate(2026, 12, 9)), u"/j/"_s + name);
+        QCOMPARE(journal::File(u"/j"_s, host, station).fileFor(QDate(2026, 12, 9)),
+                 u"/j/"_s + name);
+    }
+
+    void stationCodeTellsStationsApart_data()
+    {
+        QTest::addColumn<QByteArray>("otherMachine");
+        QTest::addColumn<QString>("otherAccount");
+        QTest::addColumn<bool>("same");
+        const QString account = u"/home/judge\n/home/judge/.config"_s;
+        QTest::newRow("the same PC and account: the same file every day")
+            << "4c4c4544004b"_ba << account << true;
+        QTest::newRow("another PC installed from the same image")
+            << "9a0e7d1f3b22"_ba << account << false;
+        QTest::newRow("another account of the PC")
+            << "4c4c4544004b"_ba << u"/home/judge2\n/home/judge2/.config"_s << false;
+        QTest::newRow("another settings folder of the account")
+            << "4c4c4544004b"_ba << u"/home/judge\n/srv/station-b/config"_s << false;
+    }
+    void stationCodeTellsStationsApart()
+    {
+        QFETCH(QByteArray, otherMachine);
+        QFETCH(QString, otherAccount);
+        QFETCH(bool, same);
+        const QString code =
+            journal::stationCode("4c4c4544004b", u"/home/judge\n/home/judge/.config");
+        QCOMPARE(code.size(), 8);
+        QCOMPARE(journal::stationCode(otherMachine, otherAccount) == code, same);
     }
 
     // A crash or a full disk cut the last line short: the next line starts a line of its own.
