@@ -466,8 +466,12 @@ private Q_SLOTS:
             << Route::Sqlite << check << QStringList() << 0
             << QStringList{u"reached (QSQLITE)"_s,
                            u"tables: judgeent judgep race judgeA judgeB judgeC judgeD judgeE"_s,
-                           u"names: decoded in UTF-8 without a replacement character"_s,
-                           u"clock: "_s, u"the station can judge on: the database"_s};
+                           u"columns of numbers (compared as numbers): none"_s,
+                           u"the station shows on judgeA, judgeB, judgeC, judgeD, judgeE: bib "
+                           "001, \"1 本目\", \"山川 翔太\", \"白馬スキークラブ\""_s,
+                           u"names: read as their bytes say, in UTF-8, the default"_s,
+                           u"clock: "_s,
+                           u"the station can judge on: the database"_s};
         QTest::newRow("two rows on judgeB")
             << Route::Sqlite << check << QStringList{u"insert into judgeB (ent) values ('False')"_s}
             << 1
@@ -481,16 +485,43 @@ private Q_SLOTS:
             << 0
             << QStringList{u"CHAR padding (read without the blanks): judgeA.zek=\"001  \" "
                            "judgeA.hon=\"1 \""_s};
-        QTest::newRow("a name that did not decode")
-            << Route::Sqlite << check << QStringList{u"update judgeD set name='\uFFFDR\uFFFD'"_s}
-            << 1 << QStringList{u"does not decode as UTF-8 (perhaps CP932"_s};
+        QTest::newRow("bytes of neither UTF-8 nor CP932")
+            << Route::Sqlite << check << QStringList{u"update judgeD set name=x'ff41'"_s} << 1
+            << QStringList{
+                   u"names: judgeD.name shows \"\uFFFDA\"; its bytes (FF 41) are neither"_s};
+        QTest::newRow("UTF-8 names read with Encoding=CP932 by mistake")
+            << Route::Sqlite << u"check --encoding CP932"_s << QStringList() << 1
+            << QStringList{
+                   u"names: judgeA.name shows \"螻ｱ蟾� 鄙泌､ｪ\", but its bytes (E5 B1 B1 "_s,
+                   u"are UTF-8, \"山川 翔太\": take Encoding=CP932 out of the alias's "_s};
+        QTest::newRow("judgep without TDap")
+            << Route::Sqlite << check << QStringList{u"alter table judgep drop column TDap"_s} << 1
+            << QStringList{u"columns missing, "_s, u": judgep: TDap"_s};
+        const QStringList numbers{
+            u"create table j2 as select * from judgeC"_s, u"drop table judgeC"_s,
+            u"create table judgeC (ent varchar(10), zek integer, hon varchar(10), tstno "
+            "varchar(10), name varchar(100), team varchar(100), sumi varchar(10), ap real, op "
+            "real, lp real, tp real)"_s,
+            u"insert into judgeC select * from j2"_s};
+        QTest::newRow("numbers in a judge's table")
+            << Route::Sqlite << check << numbers << 0
+            << QStringList{u"columns of numbers (compared as numbers): judgeC: zek ap op lp tp"_s};
+        QTest::newRow("a judge's table the station may not write")
+            << Route::Sqlite << check
+            << QStringList{u"create trigger nowrite before update on judgeD begin select "
+                           "raise(abort, 'judgeD is the console''s'); end"_s}
+            << 1 << QStringList{u"judgeD cannot be written: judgeD is the console's"_s};
         QTest::newRow("Firebird, CP932 names in a NONE column")
             << Route::InterBase << check
             << QStringList{u"alter table judgeA drop name"_s,
                            u"alter table judgeA add name varchar(100) character set none"_s,
                            u"update judgeA set name = cast(x'8E52906C' as varchar(4) character "
                            "set octets)"_s}
-            << 1 << QStringList{u"does not decode as UTF-8 (perhaps CP932"_s};
+            << 1
+            << QStringList{u"names: judgeA.name shows \"\uFFFDR\uFFFDl\", but its bytes (8E 52 "
+                           "90 6C) are CP932, \"山人\": put Encoding=CP932 into the alias's "
+                           "section"_s,
+                           u"the station cannot judge"_s};
         QTest::newRow("Firebird, CP932 names in a NONE column, Encoding=CP932")
             << Route::InterBase << u"check --encoding CP932"_s
             << QStringList{u"alter table judgeA drop name"_s,
@@ -503,7 +534,26 @@ private Q_SLOTS:
                            u"update judgeD set name = 'Aksel', team = 'NOR', tstno = ''"_s,
                            u"update judgeE set name = 'Aksel', team = 'NOR', tstno = ''"_s}
             << 0
-            << QStringList{u"names: decoded in CP932 without a replacement character"_s,
+            << QStringList{u"names: read as their bytes say, in CP932 (Encoding=CP932)"_s,
+                           u"the station can judge"_s};
+        QStringList latin1;
+        for (const QChar letter : competition::judgeLetters) {
+            const QString table = u"judge"_s + letter;
+            latin1 << u"update %1 set name='', team='JPN', tstno=''"_s.arg(table)
+                   << u"alter table %1 modify name varchar(100) character set latin1"_s.arg(table)
+                   << u"update %1 set name=0x8E5290EC20E3C491BE"_s.arg(table);
+        }
+        QTest::newRow("MariaDB, CP932 names in a latin1 column")
+            << Route::Odbc << check << latin1 << 1
+            << QStringList{u"names: judgeA.name shows \"Ž"_s,
+                           u"but its bytes (8E 52 90 EC 20 E3 C4 91 BE) are CP932, \"山川 "
+                           "翔太\": put Encoding=CP932 into the alias's section"_s,
+                           u"the station cannot judge"_s};
+        QTest::newRow("MariaDB, CP932 names in a latin1 column, Encoding=CP932")
+            << Route::Odbc << u"check --encoding CP932"_s << latin1 << 0
+            << QStringList{u"the station shows on judgeA, judgeB, judgeC, judgeD, judgeE: bib "
+                           "001, \"1 本目\", \"山川 翔太\", \"JPN\""_s,
+                           u"names: read as their bytes say, in CP932 (Encoding=CP932)"_s,
                            u"the station can judge"_s};
         const QStringList sjis{
             u"alter table judgeB drop name"_s,
@@ -536,8 +586,8 @@ private Q_SLOTS:
         DBTEST_REQUIRE(m_backends, route);
         QStringList args = command.split(u' ');
         const aliases::Route server = support::serverRoute(route);
+        const QString file = m_backends.dir() + u"/check.sqlite"_s;
         if (route == Route::Sqlite) {
-            const QString file = m_backends.dir() + u"/check.sqlite"_s;
             QFile::remove(file);
             args << u"--sqlite"_s << file;
             Database db(u"check"_s);
@@ -550,7 +600,7 @@ private Q_SLOTS:
         }
         {
             Database db(u"check"_s);
-            db.setRoute(route == Route::Sqlite ? aliases::Route{Route::Sqlite, args[2], {}, {}}
+            db.setRoute(route == Route::Sqlite ? aliases::Route{Route::Sqlite, file, {}, {}}
                                                : server);
             competition::seed(db, 3);
             competition::step(db);

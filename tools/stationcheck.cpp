@@ -1,9 +1,16 @@
 #include "tools/stationcheck.h"
 
 #include "db/competition.h"
+#include "db/competitiongateway.h"
 #include "db/dbengine.h"
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringView>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -13,14 +20,48 @@ namespace {
 
 // Beyond this the journal's times and the console's disagree enough to be told.
 constexpr qint64 clockToleranceSeconds = 5;
+// A row another program holds fails the check of the right to write, not holds it.
+constexpr int lockWaitMs = 1000;
 
-struct Tables
+const QStringList judgeColumns = {u"ent"_s,  u"zek"_s, u"hon"_s, u"tstno"_s, u"name"_s, u"team"_s,
+                                  u"sumi"_s, u"ap"_s,  u"op"_s,  u"lp"_s,    u"tp"_s};
+// What the console writes in its own encoding.
+const QStringList consoleTexts = {u"hon"_s, u"tstno"_s, u"name"_s, u"team"_s};
+// What the station writes: the seat flag and the marks.
+const QString unchangedUpdate = u" set ent=ent, sumi=sumi, ap=ap, op=op, lp=lp, tp=tp"_s;
+
+// The columns the station reads or writes in a table: every seat's of race, since the station
+// may take any seat.
+QStringList usedColumns(const QString &table)
+{
+    if (table == u"judgeent"_s)
+        return {u"jikko"_s};
+    if (table == u"judgep")
+        return CompetitionGateway::referenceColumns();
+    if (table == u"race") {
+        QStringList columns = {u"zno"_s};
+        for (const QChar letter : QStringView(u"ABCDE")) {
+            for (const QChar round : QStringView(u"12")) {
+                for (const QChar component : QStringView(u"aol"))
+                    columns << letter + component + round;
+            }
+        }
+        return columns;
+    }
+    return judgeColumns;
+}
+
+using PerTable = QList<std::pair<QString, QStringList>>;
+
+struct Findings
 {
     QStringList found;   // the tables, as the server has them
     QStringList faults;  // what the station cannot use
-    QStringList texts;   // names, teams and trial texts of the judges' rows
     QStringList padded;  // values a CHAR column padded
     QStringList renamed; // tables the server has in another letter case
+    PerTable missing, numbers, chars;
+    PerTable shows; // the competitor each judge's table puts up, as the station shows it
+    QList<Text> texts;
 };
 
 QString quotedValue(const QString &text)
@@ -28,50 +69,231 @@ QString quotedValue(const QString &text)
     return u'"' + text + u'"';
 }
 
-// One table: found, its first row read without failure, one row in a judge's table and in
-// judgeent; of a judge's table its texts and padding.
-void checkTable(Database &db, const QString &name, bool judge, Tables &tables)
+// Tables with the same columns together, and what they have: the columns, or every one the
+// station uses.
+QList<std::pair<QStringList, QString>> groups(const PerTable &perTable)
+{
+    QList<std::pair<QStringList, QString>> result;
+    for (const auto &[table, columns] : perTable) {
+        if (columns.isEmpty())
+            continue;
+        const QString has = columns == usedColumns(table) && columns.size() > 1
+                                ? u"every column the station uses"_s
+                                : columns.join(u' ');
+        const auto same = std::find_if(result.begin(), result.end(),
+                                       [&](const auto &group) { return group.second == has; });
+        if (same != result.end())
+            same->first << table;
+        else
+            result.append({{table}, has});
+    }
+    return result;
+}
+
+// "judgeA, judgeB: ap op; race: every column the station uses"
+QString grouped(const PerTable &perTable)
+{
+    QStringList parts;
+    for (const auto &[tables, has] : groups(perTable))
+        parts << tables.join(u", "_s) + u": "_s + has;
+    return parts.join(u"; "_s);
+}
+
+// The first column of every row of a select.
+QStringList firstColumn(Database &db, const QString &statement)
+{
+    QSqlQuery query(QSqlDatabase::database(db.qtConnectionName(), false));
+    query.setForwardOnly(true);
+    if (!query.exec(statement))
+        throw DbError(query.lastError().text());
+    QStringList values;
+    while (query.next())
+        values << query.value(0).toString().trimmed();
+    query.finish();
+    return values;
+}
+
+// The table's CHAR columns, which pad their values with blanks; SQLite pads nothing.
+QStringList charColumns(Database &db, const QString &table)
+{
+    const QString driver = db.driverName();
+    if (driver == u"QIBASE"_s)
+        return firstColumn(db, u"select r.rdb$field_name from rdb$relation_fields r join "
+                               "rdb$fields f on f.rdb$field_name = r.rdb$field_source where "
+                               "r.rdb$relation_name = upper("_s +
+                                   sqlLiteral(table) + u") and f.rdb$field_type = 14"_s);
+    if (driver == u"QODBC"_s)
+        return firstColumn(db, u"select column_name from information_schema.columns where "
+                               "table_schema = database() and data_type = 'char' and "
+                               "table_name = "_s +
+                                   sqlLiteral(table));
+    return {};
+}
+
+// A text column's bytes as stored, whatever its character set declares (the README's hex()
+// and octets queries): a value every driver hands over as bytes.
+QString bytesOf(const QString &driver, const QString &column)
+{
+    if (driver == u"QIBASE"_s)
+        return u"cast(cast(%1 as varchar(32765) character set octets) as blob sub_type 0)"_s.arg(
+            column);
+    if (driver == u"QODBC"_s)
+        return u"cast(%1 as binary)"_s.arg(column);
+    return u"cast(%1 as blob)"_s.arg(column);
+}
+
+// The console's texts of a judge's row: their bytes, and what the connection makes of them.
+void readTexts(Database &db, const QString &name, const QString &onServer, Findings &findings)
+{
+    const QStringList columns = {u"name"_s, u"team"_s, u"tstno"_s};
+    QStringList selected;
+    for (const QString &column : columns)
+        selected << bytesOf(db.driverName(), column);
+    QSqlQuery bytes(QSqlDatabase::database(db.qtConnectionName(), false));
+    bytes.setForwardOnly(true);
+    if (!bytes.exec(u"select "_s + selected.join(u", "_s) + u" from "_s + onServer) ||
+        !bytes.next()) {
+        if (bytes.lastError().type() != QSqlError::NoError)
+            findings.faults << name + u" cannot be read: "_s + bytes.lastError().text();
+        return;
+    }
+    QList<Text> texts;
+    for (int i = 0; i < int(columns.size()); ++i)
+        texts.append({name + u'.' + columns[i], bytes.value(i).toByteArray(), std::nullopt});
+    bytes.finish();
+    Query plain(&db);
+    try {
+        plain.read(u"select "_s + columns.join(u", "_s) + u" from "_s + onServer);
+        for (int i = 0; i < int(columns.size()); ++i)
+            texts[i].plain = plain.fieldAsString(columns[i]);
+    } catch (const DbError &) {
+        // A text the connection cannot convert: only the bytes can be read.
+    }
+    findings.texts << texts;
+}
+
+// What the station would put up of the row's competitor, its texts as the alias decodes them.
+QString shown(const Query &row, QStringList &faults, const QString &name)
+{
+    const QString bib = row.fieldAsString(u"zek"_s);
+    if (withoutTrailingBlanks(bib).isEmpty())
+        return u"no competitor yet (the bib is empty)"_s;
+    QString bibShown;
+    try {
+        bibShown = QString::asprintf("%.3d", toInteger(bib.trimmed()));
+    } catch (const DbError &) {
+        faults << name + u": the bib "_s + quotedValue(bib) + u" is no number"_s;
+        return u"bib "_s + quotedValue(bib) + u", which the station cannot show"_s;
+    }
+    const Round round(row.fieldAsString(u"hon"_s));
+    const QString roundText =
+        round.notReady() ? u"round X (the operator is not ready)"_s : quotedValue(round.label());
+    return u"bib %1, %2, %3, %4"_s.arg(bibShown, roundText,
+                                       quotedValue(row.fieldAsString(u"name"_s)),
+                                       quotedValue(row.fieldAsString(u"team"_s)));
+}
+
+// The right to write the seat flag and the marks: an update of the row that changes nothing,
+// rolled back, so that nothing of a running competition moves.
+void checkWrite(Database &db, const QString &name, const QString &onServer, Findings &findings)
+{
+    Query update(&db);
+    update.sql().add(u"update "_s + onServer + unchangedUpdate);
+    try {
+        db.begin();
+        update.execSQL();
+        db.rollback();
+    } catch (const DbError &e) {
+        db.rollback();
+        findings.faults << name + u" cannot be written: "_s + e.text();
+    }
+}
+
+// A judge's row read as the station reads it: the console's texts in the alias's encoding.
+QString judgeRow(Database &db, const QStringList &present, const QString &onServer)
+{
+    QStringList selected;
+    for (const QString &column : present)
+        selected << (consoleTexts.contains(column) ? db.textColumn(column) : column);
+    return u"select "_s + selected.join(u", "_s) + u" from "_s + onServer;
+}
+
+void checkJudgeRow(Database &db, const QString &name, const QString &onServer, const Query &row,
+                   bool complete, Findings &findings)
+{
+    for (const QString &column : {u"ent"_s, u"zek"_s, u"hon"_s, u"sumi"_s}) {
+        const QString value = row.fieldIfAny(column).value_or(QString());
+        if (value != withoutTrailingBlanks(value))
+            findings.padded << name + u'.' + column + u'=' + quotedValue(value);
+    }
+    if (!complete)
+        return; // the missing columns are told; the row cannot show nor be written
+    findings.shows.append({name, {shown(row, findings.faults, name)}});
+    readTexts(db, name, onServer, findings);
+    checkWrite(db, name, onServer, findings);
+}
+
+// One table: found, its columns, their types, its row read as the station reads it (one row in
+// a judge's table and in judgeent), and of a judge's table what the station would show and
+// write.
+void checkTable(Database &db, const QString &name, Findings &findings)
 {
     const std::optional<QString> onServer = db.tableName(name);
     if (!onServer) {
-        tables.faults << TableFault{TableFault::Kind::Missing, name}.text();
+        findings.faults << TableFault{TableFault::Kind::Missing, name}.text();
         return;
     }
     if (*onServer != name)
-        tables.renamed << name + u" as "_s + *onServer;
-    tables.found << *onServer;
-    Query query(&db);
+        findings.renamed << name + u" as "_s + *onServer;
+    findings.found << *onServer;
+    Query shape(&db);
     try {
-        query.read(u"select * from "_s + *onServer);
+        shape.read(u"select * from "_s + *onServer + u" where 1=0"_s);
     } catch (const DbError &e) {
-        tables.faults << name + u" cannot be read: "_s + e.text();
+        findings.faults << name + u" cannot be read: "_s + e.text();
+        return;
+    }
+    const QStringList names = shape.fieldNames();
+    QStringList present, missing, numbers;
+    for (const QString &column : usedColumns(name)) {
+        if (!names.contains(column, Qt::CaseInsensitive)) {
+            missing << column;
+            continue;
+        }
+        present << column;
+        if (shape.holdsNumbers(column))
+            numbers << column;
+    }
+    findings.missing.append({name, missing});
+    findings.numbers.append({name, numbers});
+    try {
+        QStringList chars;
+        const QStringList padding = charColumns(db, *onServer);
+        for (const QString &column : std::as_const(present)) {
+            if (padding.contains(column, Qt::CaseInsensitive))
+                chars << column;
+        }
+        findings.chars.append({name, chars});
+    } catch (const DbError &) {
+        // The catalog is no business of the station's: its blanks are seen in the values.
+    }
+    const bool judge = usedColumns(name) == judgeColumns;
+    Query row(&db);
+    try {
+        row.read(judge ? judgeRow(db, present, *onServer) : u"select * from "_s + *onServer);
+    } catch (const DbError &e) {
+        findings.faults << name + u" cannot be read: "_s + e.text();
         return;
     }
     // judgep and race may be empty: their columns then read empty.
-    const bool single = judge || name == u"judgeent"_s;
-    if (single && query.rowsSeen() != 1) {
+    if ((judge || name == u"judgeent") && row.rowsSeen() != 1) {
         const auto kind =
-            query.rowsSeen() == 0 ? TableFault::Kind::NoRow : TableFault::Kind::SeveralRows;
-        tables.faults << TableFault{kind, name}.text();
+            row.rowsSeen() == 0 ? TableFault::Kind::NoRow : TableFault::Kind::SeveralRows;
+        findings.faults << TableFault{kind, name}.text();
         return;
     }
-    if (!judge)
-        return;
-    // The console's texts as the station reads them, in the alias's encoding.
-    Query texts(&db);
-    try {
-        texts.read(u"select "_s + db.textColumn(u"name"_s) + u", "_s + db.textColumn(u"team"_s) +
-                   u", "_s + db.textColumn(u"tstno"_s) + u" from "_s + *onServer);
-        for (const QString &column : {u"name"_s, u"team"_s, u"tstno"_s})
-            tables.texts << texts.fieldAsString(column);
-    } catch (const DbError &e) {
-        tables.faults << name + u" cannot be read: "_s + e.text();
-    }
-    for (const QString &column : {u"ent"_s, u"zek"_s, u"hon"_s, u"sumi"_s}) {
-        const QString value = query.fieldIfAny(column).value_or(QString());
-        if (value != withoutTrailingBlanks(value))
-            tables.padded << name + u'.' + column + u'=' + quotedValue(value);
-    }
+    if (judge)
+        checkJudgeRow(db, name, *onServer, row, missing.isEmpty(), findings);
 }
 
 QString clockStatement(const QString &driver)
@@ -103,27 +325,78 @@ QString clockLine(Database &db, const std::function<QDateTime()> &now)
         .arg(apart > 0 ? u"ahead of"_s : u"behind"_s);
 }
 
+QString hexOf(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// What the bytes say the text is; nothing for bytes of neither encoding.
+std::optional<QString> meant(const QByteArray &bytes, codepage::Kind kind)
+{
+    switch (kind) {
+    case codepage::Kind::Ascii:
+    case codepage::Kind::Utf8:
+        return QString::fromUtf8(bytes);
+    case codepage::Kind::Cp932:
+        return codepage::fromCp932(bytes);
+    case codepage::Kind::Neither:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The line for a text the station would not show as its bytes say.
+QString misread(bool cp932, const Text &text, codepage::Kind kind)
+{
+    const QString now = cp932 ? codepage::fromCp932(text.bytes) : text.plain.value_or(QString());
+    const QString shows = cp932 || text.plain ? QString(u"shows "_s + quotedValue(now))
+                                              : QString(u"cannot be read without the key"_s);
+    const std::optional<QString> meaning = meant(text.bytes, kind);
+    if (!meaning)
+        return u"names: %1 %2; its bytes (%3) are neither UTF-8 nor CP932"_s.arg(text.where, shows,
+                                                                                 hexOf(text.bytes));
+    const bool inCp932 = kind == codepage::Kind::Cp932;
+    const QString encoding = inCp932 ? u"CP932"_s : u"UTF-8"_s;
+    // The other setting of the key: what it would show.
+    const std::optional<QString> other =
+        cp932 ? text.plain : std::optional(codepage::fromCp932(text.bytes));
+    const QString advice =
+        other == meaning ? (cp932 ? u": take Encoding=CP932 out of the alias's section (UTF-8 is "
+                                    "the default)"_s
+                                  : u": put Encoding=CP932 into the alias's section"_s)
+                         : u": no setting of Encoding reads them right (the column's character "
+                           "set does not say what its bytes are)"_s;
+    return u"names: %1 %2, but its bytes (%3) are %4, %5%6"_s.arg(
+        text.where, shows, hexOf(text.bytes), encoding, quotedValue(*meaning), advice);
+}
+
 } // namespace
 
-QString textVerdict(Database &db, const QStringList &texts, bool &ok)
+QString textVerdict(bool cp932, const QList<Text> &texts, bool &ok)
 {
-    const bool cp932 = db.encoding() == aliases::Encoding::Cp932;
-    const QString encoding = cp932 ? u"CP932"_s : u"UTF-8"_s;
-    for (const QString &text : texts) {
-        if (text.contains(QChar::ReplacementCharacter)) {
+    bool nonAscii = false;
+    for (const Text &text : texts) {
+        const codepage::Kind kind = codepage::kindOf(text.bytes);
+        nonAscii |= kind != codepage::Kind::Ascii;
+        const std::optional<QString> now =
+            cp932 ? std::optional(codepage::fromCp932(text.bytes)) : text.plain;
+        const std::optional<QString> meaning = meant(text.bytes, kind);
+        if (!meaning || now != meaning) {
             ok = false;
-            return u"names: "_s + quotedValue(text) + u" does not decode as "_s + encoding +
-                   (cp932 ? QString()
-                          : u" (perhaps CP932: Encoding=CP932 in the alias's section)"_s);
+            return misread(cp932, text, kind);
         }
     }
     ok = true;
-    return u"names: decoded in "_s + encoding + u" without a replacement character"_s;
+    const QString encoding = cp932 ? u"CP932 (Encoding=CP932)"_s : u"UTF-8, the default"_s;
+    if (!nonAscii)
+        return u"names: ASCII only, which reads alike in either Encoding"_s;
+    return u"names: read as their bytes say, in "_s + encoding;
 }
 
 Report check(Database &db, const std::function<QDateTime()> &now)
 {
     Report report;
+    db.setLockWaitMs(lockWaitMs);
     try {
         db.open();
     } catch (const DbError &e) {
@@ -131,30 +404,44 @@ Report check(Database &db, const std::function<QDateTime()> &now)
         return report;
     }
     report.lines << u"reached (%1)"_s.arg(db.driverName());
-    Tables tables;
+    Findings findings;
     try {
         for (const QString &name : {u"judgeent"_s, u"judgep"_s, u"race"_s})
-            checkTable(db, name, false, tables);
+            checkTable(db, name, findings);
         for (const QChar letter : QStringView(u"ABCDE"))
-            checkTable(db, u"judge"_s + letter, true, tables);
+            checkTable(db, u"judge"_s + letter, findings);
     } catch (const DbError &e) {
         report.lines << u"tables cannot be listed: "_s + e.text();
         return report;
     }
-    report.lines << u"tables: "_s + tables.found.join(u' ');
-    if (!tables.renamed.isEmpty())
-        report.lines << u"letter case of the server: "_s + tables.renamed.join(u", "_s);
-    report.lines << tables.faults;
-    if (!tables.padded.isEmpty())
-        report.lines << u"CHAR padding (read without the blanks): "_s + tables.padded.join(u' ');
+    report.lines << u"tables: "_s + findings.found.join(u' ');
+    if (!findings.renamed.isEmpty())
+        report.lines << u"letter case of the server: "_s + findings.renamed.join(u", "_s);
+    report.lines << findings.faults;
+    const QString missing = grouped(findings.missing);
+    if (!missing.isEmpty())
+        report.lines << u"columns missing, which every poll or registration would fail on: "_s +
+                            missing;
+    const QString numbers = grouped(findings.numbers);
+    report.lines << u"columns of numbers (compared as numbers): "_s +
+                        (numbers.isEmpty() ? u"none, every column holds texts"_s : numbers);
+    const QString chars = grouped(findings.chars);
+    if (!chars.isEmpty())
+        report.lines << u"CHAR columns (read without their blanks): "_s + chars;
+    if (!findings.padded.isEmpty())
+        report.lines << u"CHAR padding (read without the blanks): "_s + findings.padded.join(u' ');
+    for (const auto &[tables, competitor] : groups(findings.shows))
+        report.lines << u"the station shows on "_s + tables.join(u", "_s) + u": "_s + competitor;
     bool decoded = false;
-    report.lines << textVerdict(db, tables.texts, decoded);
+    report.lines << textVerdict(db.encoding() == aliases::Encoding::Cp932, findings.texts, decoded);
     try {
         report.lines << clockLine(db, now);
     } catch (const DbError &e) {
         report.lines << u"clock: cannot be read: "_s + e.text();
     }
-    report.canJudge = tables.faults.isEmpty() && decoded;
+    const bool complete = std::all_of(findings.missing.cbegin(), findings.missing.cend(),
+                                      [](const auto &table) { return table.second.isEmpty(); });
+    report.canJudge = findings.faults.isEmpty() && complete && decoded;
     return report;
 }
 
