@@ -388,6 +388,7 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
         const bool checkable = place.kind == Place::Kind::Table || place.kind == Place::Kind::Race;
         if (!x.registered && !x.unknown) {
             // Only marks the judge was told did not land: they must be nowhere.
+            result.checkedNotLanded += checkable;
             const std::optional<journal::Entry> landed =
                 checkable ? landedAfterAll(x, place) : std::nullopt;
             if (landed) {

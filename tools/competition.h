@@ -51,19 +51,22 @@ QString state(Database &db);
 // registered.
 struct Audit
 {
-    int checked = 0;         // (seat, bib, round) registered, or whose outcome was not known
-    QStringList differences; // one line each: missing or different marks
-    QStringList nowhere;     // one line each: marks of a round race does not keep, not current
-    QStringList uncovered;   // one line a seat: marks in race no journal line accounts for
-    int uncoveredMarks = 0;  // of all seats
+    int checked = 0;          // (seat, bib, round) registered, or whose outcome was not known
+    int checkedNotLanded = 0; // (seat, bib, round) only told not to have landed
+    QStringList differences;  // one line each: missing or different marks
+    QStringList nowhere;      // one line each: marks of a round race does not keep, not current
+    QStringList uncovered;    // one line a seat: marks in race no journal line accounts for
+    int uncoveredMarks = 0;   // of all seats
 };
 
 // Compares the journals' marks with the judge tables (the competitor on a seat's table now)
 // and race (the others: rounds 1 and 2). For each seat, bib and round, in time order over all
 // entries: the marks last registered must be there, also when another outcome followed (a
 // failed attempt changes nothing); marks whose outcome the station never learnt may be there
-// instead, and must be when nothing was registered before them. Marks in race that no such
-// line accounts for are counted for their seat.
+// instead, and must be when nothing was registered before them; marks the judge was told did
+// not land (failed, competitor changed) must not be there unless registered since. Values are
+// compared as numbers where their columns hold numbers. Marks in race that no such line
+// accounts for are counted for their seat.
 Audit audit(Database &db, const QList<journal::Entry> &entries);
 
 // A text as a literal of the connection's SQL: single-quoted, or on an ODBC server text that

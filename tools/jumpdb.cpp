@@ -204,8 +204,10 @@ void reportAudit(const competition::Audit &audit, const Journals &journals)
     if (journals.entries.isEmpty()) {
         out() << "the journals hold no entry: nothing was checked";
     } else {
-        out() << audit.checked << " registered marks checked, " << audit.differences.size()
-              << " missing or different";
+        out() << audit.checked << " registered marks checked, ";
+        if (audit.checkedNotLanded > 0)
+            out() << audit.checkedNotLanded << " told not registered checked, ";
+        out() << audit.differences.size() << " missing or different";
         if (!audit.nowhere.isEmpty())
             out() << ", " << audit.nowhere.size() << " registered marks checked nowhere";
     }

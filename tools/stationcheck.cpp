@@ -60,7 +60,8 @@ struct Findings
     QStringList padded;  // values a CHAR column padded
     QStringList renamed; // tables the server has in another letter case
     PerTable missing, numbers, chars;
-    PerTable shows; // the competitor each judge's table puts up, as the station shows it
+    PerTable shows;      // the competitor each judge's table puts up, as the station shows it
+    QStringList written; // judges' tables that took the station's update
     QList<Text> texts;
 };
 
@@ -203,6 +204,7 @@ void checkWrite(Database &db, const QString &name, const QString &onServer, Find
         db.begin();
         update.execSQL();
         db.rollback();
+        findings.written << name;
     } catch (const DbError &e) {
         db.rollback();
         findings.faults << name + u" cannot be written: "_s + e.text();
@@ -420,20 +422,28 @@ Report check(Database &db, const std::function<QDateTime()> &now)
     report.lines << findings.faults;
     const QString missing = grouped(findings.missing);
     if (!missing.isEmpty())
-        report.lines << u"columns missing, which every poll or registration would fail on: "_s +
+        report.lines << u"columns missing (a poll or registration that needs one fails): "_s +
                             missing;
     const QString numbers = grouped(findings.numbers);
-    report.lines << u"columns of numbers (compared as numbers): "_s +
-                        (numbers.isEmpty() ? u"none, every column holds texts"_s : numbers);
+    if (!findings.found.isEmpty())
+        report.lines << u"columns of numbers (compared as numbers): "_s +
+                            (numbers.isEmpty() ? u"none, every column holds texts"_s : numbers);
     const QString chars = grouped(findings.chars);
     if (!chars.isEmpty())
         report.lines << u"CHAR columns (read without their blanks): "_s + chars;
     if (!findings.padded.isEmpty())
         report.lines << u"CHAR padding (read without the blanks): "_s + findings.padded.join(u' ');
+    if (!findings.written.isEmpty())
+        report.lines << u"writing: "_s + findings.written.join(u", "_s) +
+                            u" took an update of the seat flag and the marks that changes nothing "
+                            "(rolled back)"_s;
     for (const auto &[tables, competitor] : groups(findings.shows))
         report.lines << u"the station shows on "_s + tables.join(u", "_s) + u": "_s + competitor;
     bool decoded = false;
-    report.lines << textVerdict(db.encoding() == aliases::Encoding::Cp932, findings.texts, decoded);
+    const QString verdict =
+        textVerdict(db.encoding() == aliases::Encoding::Cp932, findings.texts, decoded);
+    if (!findings.texts.isEmpty())
+        report.lines << verdict;
     try {
         report.lines << clockLine(db, now);
     } catch (const DbError &e) {

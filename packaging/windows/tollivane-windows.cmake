@@ -51,7 +51,7 @@ install(FILES ${TOLLIVANE_FBCLIENT_DLL} DESTINATION . COMPONENT station)
 install(DIRECTORY ${TOLLIVANE_FBCLIENT_LICENCE}/ DESTINATION "Firebird client" COMPONENT station)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/aliases.ini.example ${PROJECT_SOURCE_DIR}/README.md
-        ${PROJECT_SOURCE_DIR}/packaging/copyright
+        ${PROJECT_SOURCE_DIR}/packaging/copyright ${_win}/check-station.cmd
         DESTINATION . COMPONENT station)
 
 set(CPACK_GENERATOR NSIS)
@@ -77,6 +77,13 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME tollivane.exe)
 # The start menu entry: Tollivane, with the program's own icon; the programs sit at the top.
 set(CPACK_PACKAGE_EXECUTABLES tollivane Tollivane)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+# And "Check this station": jumpdb check with the station's alias file, its window kept open.
+set(_check "この端末の確認 Check this station.lnk")
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\${_check}' '$INSTDIR\\\\check-station.cmd' '' '$INSTDIR\\\\tollivane.exe' 0")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\${_check}'")
+# The script holds Japanese: makensis reads it as UTF-8.
+set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS -INPUTCHARSET UTF8)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_UNINSTALL_NAME Uninstall)
 

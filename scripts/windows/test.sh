@@ -101,8 +101,11 @@ check_installation() {
             missing+=("$dll (loaded by ${file#"$installed"/})")
         done < <(x86_64-w64-mingw32-objdump -p "$file" | awk '/DLL Name:/ { print $3 }')
     done < <(find "$installed" -iname '*.exe' -o -iname '*.dll')
-    [[ -f "$station/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tollivane/Tollivane.lnk" ]] ||
-        missing+=("the start menu entry")
+    for entry in "Tollivane" "この端末の確認 Check this station"; do
+        [[ -f "$station/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tollivane/$entry.lnk" ]] ||
+            missing+=("the start menu entry $entry")
+    done
+    [[ -f $installed/check-station.cmd ]] || missing+=("check-station.cmd")
     WINEPREFIX=$station wine_run reg query \
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tollivane' /v UninstallString \
         >/dev/null 2>&1 || missing+=("the uninstaller's registry entry")
@@ -111,7 +114,7 @@ check_installation() {
         return 1
     fi
     say "installed: $(find "$installed" -type f | wc -l) files, $(du -sh "$installed" | cut -f1)," \
-        "every library each program loads, the start menu entry, the uninstaller"
+        "every library each program loads, the start menu entries, the uninstaller"
 }
 check_installation || step_failed "the installation"
 say "installation checked in $((SECONDS - started)) s"
