@@ -1,6 +1,7 @@
 // The terminal's benchmarks; prints one Markdown table. bench/run.sh sets up the display and
 // the databases and runs it:
-//   tollivane-bench [--quick] [--routes sqlite,firebird,odbc] [--firebird host:/path]
+//   tollivane-bench [--quick] [--routes sqlite,firebird,firebird-cp932,odbc]
+//                   [--firebird host:/path]
 //                   [--odbc-dsn NAME] [--figures poll,hang,startup,idle] [--reps N] [--ticks N]
 //                   [--registrations N] [--idle-reps N] [--idle-seconds N] [--terminal PATH]
 //                   [--no-real]
@@ -128,7 +129,7 @@ Arguments parse(const QStringList &args)
     if (!routesGiven) {
         a.routes = {u"sqlite"_s};
         if (!a.firebird.isEmpty())
-            a.routes << u"firebird"_s;
+            a.routes << u"firebird"_s << u"firebird-cp932"_s;
         if (!a.odbcDsn.isEmpty())
             a.routes << u"odbc"_s;
     }
@@ -172,13 +173,16 @@ int main(int argc, char *argv[])
 
     QList<Row> rows;
     for (const QString &name : std::as_const(args.routes)) {
-        const Route route = name == u"firebird" ? Route::InterBase
-                            : name == u"odbc"   ? Route::Odbc
-                                                : Route::Sqlite;
+        // firebird-cp932: an old console's database, its texts CP932 bytes in NONE columns, and
+        // the alias saying Encoding=CP932; only the ticks that read those texts.
+        const bool cp932 = name == u"firebird-cp932";
+        const Route route = name == u"firebird" || cp932 ? Route::InterBase
+                            : name == u"odbc"            ? Route::Odbc
+                                                         : Route::Sqlite;
         const QString database = route == Route::InterBase ? args.firebird
                                  : route == Route::Odbc    ? args.odbcDsn
                                                            : QString();
-        Site site(route, database);
+        Site site(route, database, cp932 ? aliases::Encoding::Cp932 : aliases::Encoding::Utf8);
         if (route != Route::Sqlite && database.isEmpty()) {
             Row row{u"All figures"_s, site.label()};
             row.error = u"no database given (--firebird / --odbc-dsn)"_s;
@@ -191,6 +195,13 @@ int main(int argc, char *argv[])
             Row row{u"All figures"_s, site.label()};
             row.error = e.text();
             rows << row;
+            continue;
+        }
+        if (cp932) {
+            if (args.figures.contains(u"poll"_s)) {
+                say(u"bench: %1: poll ticks"_s.arg(site.label()));
+                rows << measureTextTicks(site, o);
+            }
             continue;
         }
         if (args.figures.contains(u"poll"_s)) {

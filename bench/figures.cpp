@@ -32,6 +32,7 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <span>
 
 using namespace Qt::StringLiterals;
 
@@ -602,6 +603,31 @@ QList<Row> measureInProcess(Site &site, const Options &options)
         rows << measureRoundTrip(site, options);
     } catch (const Failure &f) {
         rows << failedRow(u"Statement worker round trip, no statement"_s, site, f.text);
+    }
+    return rows;
+}
+
+QList<Row> measureTextTicks(Site &site, const Options &options)
+{
+    // The not-ready tick reads jikko alone, no text of the console's.
+    const std::span<const TickCase> cases = std::span(tickCases).subspan(1);
+    QList<Row> rows;
+    InProcessStation station;
+    try {
+        station.start(site);
+    } catch (const Failure &f) {
+        for (const TickCase &c : cases)
+            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
+        return rows;
+    }
+    for (const TickCase &c : cases) {
+        try {
+            rows << measureTicks(site, station, c, options);
+        } catch (const Failure &f) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
+        } catch (const Error &e) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
+        }
     }
     return rows;
 }

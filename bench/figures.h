@@ -53,6 +53,10 @@ struct Row
 // statements it issues on the station's own connection.
 QList<Row> measureInProcess(Site &site, const Options &options);
 
+// The poll ticks that read the judge's table, alone: for a route of CP932 texts, whose poll
+// reads them as bytes, against the same raw statements.
+QList<Row> measureTextTicks(Site &site, const Options &options);
+
 // The longest a click waits while the server hangs (server routes only).
 QList<Row> measureHangs(Site &site, const Options &options);
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +24,8 @@ void writeFile(const QString &path, const QByteArray &text)
 
 } // namespace
 
-Site::Site(Route route, const QString &database) : m_route(route), m_database(database)
+Site::Site(Route route, const QString &database, aliases::Encoding encoding)
+    : m_route(route), m_database(database), m_encoding(encoding)
 {
     QString aliases;
     QByteArray settings;
@@ -43,6 +45,8 @@ Site::Site(Route route, const QString &database) : m_route(route), m_database(da
         settings = "[Tollvn]\nDbType=MySQL\nDbdir=local\n";
         break;
     }
+    if (encoding == aliases::Encoding::Cp932)
+        aliases.replace(QRegularExpression(u"(Driver=\\w+\\n)"_s), u"\\1Encoding=CP932\n"_s);
     writeFile(m_dir.filePath(u"aliases.ini"_s), aliases.toUtf8());
     if (!settings.isEmpty())
         writeFile(m_dir.filePath(u"config/VELMOR/Tollivane/Tollivane.ini"_s), settings);
@@ -52,6 +56,8 @@ Site::~Site() = default;
 
 QString Site::label() const
 {
+    if (m_encoding == aliases::Encoding::Cp932)
+        return support::label(m_route) + u", NONE with Encoding=CP932"_s;
     return support::label(m_route);
 }
 

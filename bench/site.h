@@ -3,6 +3,7 @@
 // One database route as a judge's PC would have it: an alias file and a settings folder of the
 // bench's own, and a connection of the operator's console to set the competition up.
 
+#include "db/aliases.h"
 #include "support/routes.h"
 
 #include <QString>
@@ -21,8 +22,10 @@ class Site
 {
 public:
     // database: the Firebird database (host:/path) or the ODBC data source; unused for SQLite,
-    // which gets a file in a folder of its own.
-    Site(Route route, const QString &database);
+    // which gets a file in a folder of its own. encoding: how the console stores its texts
+    // (CP932: the alias says so, and the tables are made as an old console's, Firebird NONE).
+    Site(Route route, const QString &database,
+         aliases::Encoding encoding = aliases::Encoding::Utf8);
     ~Site();
 
     Route route() const { return m_route; }
@@ -44,6 +47,7 @@ public:
 private:
     Route m_route;
     QString m_database;
+    aliases::Encoding m_encoding;
     QTemporaryDir m_dir;
     std::unique_ptr<Database> m_console;
 };

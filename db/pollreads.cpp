@@ -114,7 +114,8 @@ PollResult read(Database &db, const QString &letter, const std::optional<Competi
         result.state = PollResult::State::Unchanged;
         return result;
     }
-    c.trialText = query.fieldAsString(u"tstno"_s);
+    // A CHAR column's blanks alone are no trial text: the panel stays hidden.
+    c.trialText = withoutTrailingBlanks(query.fieldAsString(u"tstno"_s));
     result.registeredBefore =
         sameText(query.fieldAsString(u"sumi"_s), u"T"_s) && c.round.keptInRace();
     result.stored = {query.fieldAsString(u"ap"_s), query.fieldAsString(u"op"_s),

@@ -694,30 +694,32 @@ private Q_SLOTS:
         QCOMPARE(written, journalNames);
     }
 
-    // A bib of blanks is no competitor: nothing is loaded and nothing told, until a bib comes.
-    void aBlankBibLoadsNothing_data()
+    // Blanks alone (a CHAR column pads an empty value with them) are empty: a bib of blanks is
+    // no competitor, nothing is loaded and nothing told until a bib comes; a trial text of
+    // blanks shows no trial panel.
+    void blanksAloneAreEmpty_data()
     {
         QTest::addColumn<Route>("route");
-        QTest::addColumn<QString>("zekType");
+        QTest::addColumn<QString>("type"); // of zek and tstno
         QTest::addColumn<QString>("zek");
         QTest::newRow("Firebird, an empty CHAR(5), which pads it")
             << Route::InterBase << u"char(5)"_s << QString();
         QTest::newRow("SQLite, blanks in a text column")
             << Route::Sqlite << u"varchar(5)"_s << u"   "_s;
     }
-    void aBlankBibLoadsNothing()
+    void blanksAloneAreEmpty()
     {
         QFETCH(Route, route);
-        QFETCH(QString, zekType);
+        QFETCH(QString, type);
         QFETCH(QString, zek);
         REQUIRE_ROUTE(route);
         startWithTables(routeAliases(route), route);
         execute(u"drop table judgeA"_s);
-        execute(u"create table judgeA (ent varchar(10), zek %1, hon varchar(10), tstno "
-                "varchar(100), name varchar(100), team varchar(100), sumi varchar(10), ap "
-                "varchar(10), op varchar(10), lp varchar(10), tp varchar(10))"_s.arg(zekType));
+        execute(u"create table judgeA (ent varchar(10), zek %1, hon varchar(10), tstno %1, name "
+                "varchar(100), team varchar(100), sumi varchar(10), ap varchar(10), op "
+                "varchar(10), lp varchar(10), tp varchar(10))"_s.arg(type));
         execute(u"insert into judgeA (ent, zek, hon, tstno, name, team, sumi) values ('True', "_s +
-                quoted(zek) + u", '1', '', 'Ito', 'JPN', '')"_s);
+                quoted(zek) + u", '1', "_s + quoted(zek) + u", 'Ito', 'JPN', '')"_s);
         showSeatA();
         QVERIFY(tick());
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), QString());
@@ -725,6 +727,7 @@ private Q_SLOTS:
         execute(u"update judgeA set zek='001'"_s);
         QVERIFY(tick());
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"001"_s);
+        QVERIFY(!named<Panel>(pointInput(), "Panel9")->isVisible());
     }
 
     // A console whose tables keep the bib as an integer and the deductions and marks as
