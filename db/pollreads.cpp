@@ -55,7 +55,7 @@ void asWrittenWhereNumbers(Database &db, const QString &table, const QStringList
 void readReference(Database &db, const statements::Server &server, PollResult &result)
 {
     Query reference(&db);
-    const QStringList &columns = CompetitionGateway::referenceColumns();
+    const QStringList &columns = statements::referenceColumns();
     for (const QString &column : columns)
         reference.addRequiredField(column);
     result.referenceStatement = statements::reference(server, columns);

@@ -157,6 +157,16 @@ void finish(Database &db)
 
 } // namespace
 
+QStringList referenceColumns()
+{
+    QStringList columns;
+    for (const char16_t *who : {u"TD", u"M1", u"M2", u"M3"}) {
+        for (const char16_t *component : {u"ap", u"op", u"lp"})
+            columns.append(QString::fromUtf16(who) + QString::fromUtf16(component));
+    }
+    return columns;
+}
+
 QString quoted(Database &db, const QString &text)
 {
     const bool ascii =
@@ -219,15 +229,16 @@ QMap<Key, Expected> expected(QList<journal::Entry> entries)
     for (const journal::Entry &e : std::as_const(entries)) {
         Expected &x = result[{e.seat, e.bib, comparableRound(e.round)}];
         switch (e.outcome) {
-        case journal::Outcome::Registered:
+        case Outcome::Registered:
             x.registered = e;
             x.unknown.reset();
             break;
-        case journal::Outcome::Unknown:
+        case Outcome::Unknown:
+        case Outcome::Unverifiable: // a journal line says "unknown" for both
             x.unknown = e;
             break;
-        case journal::Outcome::Failed:
-        case journal::Outcome::CompetitorChanged:
+        case Outcome::Failed:
+        case Outcome::CompetitorChanged:
             // Found out later: those marks never landed. A failed new attempt leaves the marks
             // registered before in place.
             if (x.unknown && deductionsOf(*x.unknown) == deductionsOf(e))
@@ -471,11 +482,7 @@ void create(Database &db)
     execIgnoringFailure(db, u"drop table race"_s);
     exec(db, u"create table race ("_s + raceColumns + u')');
 
-    QStringList markColumns;
-    for (const char16_t *who : {u"TD", u"M1", u"M2", u"M3"}) {
-        for (const char16_t *component : {u"ap", u"op", u"lp"})
-            markColumns.append(QString::fromUtf16(who) + QString::fromUtf16(component));
-    }
+    const QStringList markColumns = referenceColumns();
     execIgnoringFailure(db, u"drop table judgep"_s);
     exec(db,
          u"create table judgep ("_s + markColumns.join(u' ' + text + u", "_s) + u' ' + text + u')');

@@ -15,6 +15,9 @@ namespace competition {
 inline constexpr QStringView judgeLetters = u"ABCDE";
 inline constexpr int rounds = 2;
 
+// judgep's columns that the point input window binds: TDap, TDop, TDlp, M1ap ... M3lp.
+QStringList referenceColumns();
+
 // Drops and creates judgeent, judgeA..judgeE, race and judgep with their single rows.
 void create(Database &db);
 

@@ -1,8 +1,8 @@
 #include "tools/stationcheck.h"
 
 #include "db/competition.h"
-#include "db/competitiongateway.h"
 #include "db/dbengine.h"
+#include "tools/competition.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -37,7 +37,7 @@ QStringList usedColumns(const QString &table)
     if (table == u"judgeent"_s)
         return {u"jikko"_s};
     if (table == u"judgep")
-        return CompetitionGateway::referenceColumns();
+        return competition::referenceColumns();
     if (table == u"race") {
         QStringList columns = {u"zno"_s};
         for (const QChar letter : QStringView(u"ABCDE")) {
