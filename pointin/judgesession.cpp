@@ -389,14 +389,13 @@ void JudgeSession::record(const Told &told)
         recorded(told);
         return;
     }
-    m_journal->append(entry, Then<Done>(this, [this, told](const Reply<Done> &written) {
-                          const bool tell = !written.ok() && !m_journalFailureTold;
-                          m_journalFailureTold = !written.ok();
-                          recorded(told);
-                          if (tell)
-                              Q_EMIT this->told(
-                                  stationtexts::text(Text::JournalFailed).arg(written.error()));
-                      }));
+    m_journal->append(entry, this, [this, told](const Reply<Done> &written) {
+        const bool tell = !written.ok() && !m_journalFailureTold;
+        m_journalFailureTold = !written.ok();
+        recorded(told);
+        if (tell)
+            Q_EMIT this->told(stationtexts::text(Text::JournalFailed).arg(written.error()));
+    });
 }
 
 void JudgeSession::recorded(const Told &told)
