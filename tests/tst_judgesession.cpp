@@ -50,8 +50,6 @@ public:
     QString pollError;       // polls fail with it while it is set
     bool isConnected = true; // a failure then is a refusal the server answered with
     bool holdRegistrations = false;
-    QString releaseError;
-    gateway::Release released = gateway::Release::Freed;
 
     struct Sent
     {
@@ -62,7 +60,6 @@ public:
     std::deque<Outcome> outcomes; // else as the table says
     std::deque<Outcome> resolutions;
     int resolves = 0;
-    int releases = 0;
 
     void poll(const QString &, const std::optional<Competitor> &shown, bool checkOnly,
               Then<gateway::PollResult> then) override
@@ -103,15 +100,6 @@ public:
         // Found out: marks that did not land are an answer too.
         const Reply<Outcome> reply =
             outcome == Outcome::Unknown ? replyOf(outcome) : Reply<Outcome>::success(outcome);
-        QTimer::singleShot(0, this, [then, reply] { then(reply); });
-    }
-
-    void releaseSeat(const QString &, Then<gateway::Release> then) override
-    {
-        ++releases;
-        const Reply<gateway::Release> reply = releaseError.isEmpty()
-                                                  ? Reply<gateway::Release>::success(released)
-                                                  : failure<gateway::Release>(releaseError);
         QTimer::singleShot(0, this, [then, reply] { then(reply); });
     }
 
@@ -605,30 +593,32 @@ private Q_SLOTS:
         enter(2, 3, 4);
         session().confirm();
         session().answerYes();
-        QSignalSpy closing(m_session.get(), &JudgeSession::closing);
+        QSignalSpy release(m_session.get(), &JudgeSession::releaseWanted);
         session().end();
         QTest::qWait(10);
-        QCOMPARE(competition().releases, 0);
+        QCOMPARE(release.size(), 0);
         QVERIFY(session().ending());
         competition().outcomes.push_back(Outcome::Failed);
         competition().answerRegistration();
-        QTRY_COMPARE(closing.size(), 1);
-        QCOMPARE(competition().releases, 1);
+        QTRY_COMPARE(release.size(), 1);
         QCOMPARE(m_told, QStringList{notRegistered}); // told before the window goes
     }
 
     void aFailedEndKeepsTheWindow()
     {
         open();
-        competition().releaseError = u"lost"_s;
+        QSignalSpy release(m_session.get(), &JudgeSession::releaseWanted);
         QSignalSpy closing(m_session.get(), &JudgeSession::closing);
         session().end();
-        QVERIFY(QTest::qWaitFor([this] { return !session().ending(); }));
+        QCOMPARE(release.size(), 1);
+        session().releaseFailed(u"lost"_s);
+        QVERIFY(!session().ending());
         QCOMPARE(closing.size(), 0);
         QCOMPARE(m_failures, QStringList{u"lost"_s});
-        competition().releaseError.clear();
         session().end();
-        QTRY_COMPARE(closing.size(), 1);
+        QCOMPARE(release.size(), 2);
+        session().close();
+        QCOMPARE(closing.size(), 1);
         QVERIFY(!session().competitor());
     }
 
