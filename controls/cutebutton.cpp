@@ -36,19 +36,6 @@ ShiftState currentShift()
             QGuiApplication::mouseButtons() & s_shiftButtons};
 }
 
-// The character after the first single "&" of a caption; "&&" stands for a plain "&".
-QChar acceleratorOf(const QString &caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != u'&')
-            continue;
-        if (caption[i + 1] != u'&')
-            return caption[i + 1];
-        ++i;
-    }
-    return {};
-}
-
 // Every other pixel of the border inverted, so that drawing it twice removes it.
 void drawFocusRect(QPainter &p, const QRect &r)
 {
@@ -133,50 +120,53 @@ QMenu *CuteButton::dropDownMenu() const
 
 // --- properties -------------------------------------------------------------------------
 
+template<class T> bool CuteButton::store(T &member, const T &value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+void CuteButton::propertyChanged()
+{
+    update();
+}
+
 void CuteButton::setFontColor(TColor color)
 {
-    if (m_fontColor == color)
-        return;
-    m_fontColor = color;
-    update();
+    if (store(m_fontColor, color))
+        propertyChanged();
 }
 
 void CuteButton::setAlignment(Qt::Alignment alignment)
 {
-    if (m_alignment == alignment)
-        return;
-    m_alignment = alignment;
-    update();
+    if (store(m_alignment, alignment))
+        propertyChanged();
 }
 
 void CuteButton::setBevelHighlightColor(TColor c)
 {
-    if (m_bevelHighlightColor == c)
-        return;
-    m_bevelHighlightColor = c;
-    update();
+    if (store(m_bevelHighlightColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setBevelShadowColor(TColor c)
 {
-    if (m_bevelShadowColor == c)
-        return;
-    m_bevelShadowColor = c;
-    update();
+    if (store(m_bevelShadowColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setDisabledColor(TColor c)
 {
-    if (m_disabledColor == c)
-        return;
-    m_disabledColor = c;
-    if (!isEnabled())
-        update();
+    if (store(m_disabledColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setDropDownDelay(int ms)
 {
-    m_dropDownDelay = ms;
+    if (store(m_dropDownDelay, ms))
+        propertyChanged();
 }
 
 void CuteButton::setDropDownMenu(QMenu *menu)
@@ -184,68 +174,59 @@ void CuteButton::setDropDownMenu(QMenu *menu)
     if (m_dropDownMenu == menu)
         return;
     m_dropDownMenu = menu;
-    update();
+    propertyChanged();
 }
 
 void CuteButton::setIgnoreContinuousClicks(bool on)
 {
-    m_ignoreContinuousClicks = on;
+    if (store(m_ignoreContinuousClicks, on))
+        propertyChanged();
 }
 
 void CuteButton::setFlat(bool on)
 {
-    if (m_flat == on)
+    if (!store(m_flat, on))
         return;
-    m_flat = on;
     setBevelInner(on ? Bevel::None : Bevel::Raised);
+    propertyChanged();
 }
 
-void CuteButton::setLayout(TextLayout layout)
+void CuteButton::setTextLayout(TextLayout layout)
 {
-    if (m_layout == layout)
-        return;
-    m_layout = layout;
-    update();
+    if (store(m_textLayout, layout))
+        propertyChanged();
 }
 
+// Margins below -1 mean none, as -1 does.
 void CuteButton::setMarginX(int x)
 {
-    x = qMax(-1, x);
-    if (m_marginX == x)
-        return;
-    m_marginX = x;
-    update();
+    if (store(m_marginX, qMax(-1, x)))
+        propertyChanged();
 }
 
 void CuteButton::setMarginY(int y)
 {
-    y = qMax(-1, y);
-    if (m_marginY == y)
-        return;
-    m_marginY = y;
-    update();
+    if (store(m_marginY, qMax(-1, y)))
+        propertyChanged();
 }
 
 void CuteButton::setShowFocusRect(bool on)
 {
-    if (m_showFocusRect == on)
-        return;
-    m_showFocusRect = on;
-    update();
+    if (store(m_showFocusRect, on))
+        propertyChanged();
 }
 
+// Takes effect at the next event that moves the outer ring.
 void CuteButton::setTabFocusUp(bool on)
 {
-    m_tabFocusUp = on;
+    if (store(m_tabFocusUp, on))
+        propertyChanged();
 }
 
 void CuteButton::setUseDisabledColor(bool on)
 {
-    if (m_useDisabledColor == on)
-        return;
-    m_useDisabledColor = on;
-    if (!isEnabled())
-        update();
+    if (store(m_useDisabledColor, on))
+        propertyChanged();
 }
 
 void CuteButton::captionChanged()
@@ -261,12 +242,11 @@ void CuteButton::updateAccelerator()
         if (*id)
             releaseShortcut(std::exchange(*id, 0));
     }
-    const QChar c = acceleratorOf(caption());
-    if (c.isNull())
+    const QKeySequence withAlt = QKeySequence::mnemonic(caption());
+    if (withAlt.isEmpty())
         return;
-    const auto key = Qt::Key(c.toUpper().unicode());
-    m_altShortcut = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
-    m_plainShortcut = grabShortcut(QKeySequence(QKeyCombination(key)));
+    m_altShortcut = grabShortcut(withAlt);
+    m_plainShortcut = grabShortcut(QKeySequence(withAlt[0].key()));
 }
 
 // --- painting ---------------------------------------------------------------------------
@@ -290,9 +270,9 @@ QRect CuteButton::captionRect() const
             t.setRight(t.right() - m_marginX);
     }
     if (m_marginY != -1) {
-        if (m_layout == TextLayout::Top)
+        if (m_textLayout == TextLayout::Top)
             t.setTop(t.top() + m_marginY);
-        else if (m_layout == TextLayout::Bottom)
+        else if (m_textLayout == TextLayout::Bottom)
             t.setBottom(t.bottom() - m_marginY);
     }
     if (bevelOuter() == Bevel::Lowered)
@@ -304,7 +284,7 @@ int CuteButton::captionFlags() const
 {
     static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
     return Qt::TextSingleLine | Qt::TextShowMnemonic | (m_alignment & Qt::AlignHorizontal_Mask) |
-           s_vertical[int(m_layout)];
+           s_vertical[int(m_textLayout)];
 }
 
 // Engraved while disabled: in the highlight one pixel down and right, the shadow on top.

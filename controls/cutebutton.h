@@ -23,6 +23,21 @@ Q_DECLARE_METATYPE(ShiftState)
 class CuteButton : public BevelledWidget
 {
     Q_OBJECT
+    Q_PROPERTY(TColor fontColor READ fontColor WRITE setFontColor)
+    Q_PROPERTY(Qt::Alignment alignment READ alignment WRITE setAlignment)
+    Q_PROPERTY(TColor bevelHighlightColor READ bevelHighlightColor WRITE setBevelHighlightColor)
+    Q_PROPERTY(TColor bevelShadowColor READ bevelShadowColor WRITE setBevelShadowColor)
+    Q_PROPERTY(TColor disabledColor READ disabledColor WRITE setDisabledColor)
+    Q_PROPERTY(int dropDownDelay READ dropDownDelay WRITE setDropDownDelay)
+    Q_PROPERTY(
+        bool ignoreContinuousClicks READ ignoreContinuousClicks WRITE setIgnoreContinuousClicks)
+    Q_PROPERTY(bool flat READ flat WRITE setFlat)
+    Q_PROPERTY(TextLayout textLayout READ textLayout WRITE setTextLayout)
+    Q_PROPERTY(int marginX READ marginX WRITE setMarginX)
+    Q_PROPERTY(int marginY READ marginY WRITE setMarginY)
+    Q_PROPERTY(bool showFocusRect READ showFocusRect WRITE setShowFocusRect)
+    Q_PROPERTY(bool tabFocusUp READ tabFocusUp WRITE setTabFocusUp)
+    Q_PROPERTY(bool useDisabledColor READ useDisabledColor WRITE setUseDisabledColor)
 public:
     enum class TextLayout
     {
@@ -56,8 +71,8 @@ public:
     void setIgnoreContinuousClicks(bool on);
     bool flat() const { return m_flat; }
     void setFlat(bool on);
-    TextLayout layout() const { return m_layout; }
-    void setLayout(TextLayout layout);
+    TextLayout textLayout() const { return m_textLayout; }
+    void setTextLayout(TextLayout layout);
     int marginX() const { return m_marginX; }
     void setMarginX(int x);
     int marginY() const { return m_marginY; }
@@ -128,6 +143,11 @@ protected:
 
 private:
     friend class DropDownTimer;
+
+    // Every setter: stores a new value only, then ends in propertyChanged(). The button is
+    // drawn from its properties and its state alone, so a stored value is a repaint.
+    template<class T> bool store(T &member, const T &value);
+    void propertyChanged();
     void dropDownTick(DropDownTimer *timer);
 
     // Whether a point in the button's coordinates lies on it: a left press there presses the
@@ -164,7 +184,7 @@ private:
     bool m_flat = false;
     bool m_spaceDown = false;
     bool m_tabFocusUp = true;
-    TextLayout m_layout = TextLayout::Center;
+    TextLayout m_textLayout = TextLayout::Center;
     bool m_showFocusRect = false;
     bool m_useDisabledColor = false;
     bool m_dropByKey = false;

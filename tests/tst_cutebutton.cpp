@@ -460,7 +460,7 @@ void TstCuteButton::captionPlacement()
     b->setFont(font);
     b->setCaption(u"Hj"_s);
     b->setAlignment(alignment);
-    b->setLayout(layout);
+    b->setTextLayout(layout);
     b->setBevelWidth(3);
     const QRect before = boundsOf(pixelsOf(render(b), rgb(colors::clBlack, b)));
     QVERIFY(!before.isEmpty());
