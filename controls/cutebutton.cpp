@@ -24,6 +24,13 @@ ShiftState shiftOf(const QMouseEvent *e)
     return {e->modifiers() & s_shiftKeys, e->buttons() & s_shiftButtons};
 }
 
+// Qt and Windows turn a touch that no widget takes as such into mouse events.
+bool fromTouch(const QMouseEvent *e)
+{
+    return e->source() != Qt::MouseEventNotSynthesized ||
+           e->pointingDevice()->type() == QInputDevice::DeviceType::TouchScreen;
+}
+
 ShiftState shiftOf(const QKeyEvent *e)
 {
     return {e->modifiers() & s_shiftKeys, {}};
@@ -94,7 +101,9 @@ void CuteButton::ForTests::fireDropDownTimer()
 
 CuteButton::CuteButton(QWidget *owner) : BevelledWidget(Bevel::None, Bevel::Raised, owner)
 {
-    setFocusPolicy(Qt::StrongFocus);
+    // Tab, and the button's own press handling: Qt's focus on a press would also come with a
+    // touch that ends as a swipe, which must not focus (choose) the button it began on.
+    setFocusPolicy(Qt::TabFocus);
     resize(75, 25);
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
@@ -474,28 +483,47 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
 
 void CuteButton::mousePressEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (fromTouch(event))
+        return touchDown(event, false);
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
         m_pressedInside = hitTest(at);
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
-    event->accept();
 }
 
 // Qt delivers the second press of a double click as this event only. It presses the button
 // like any press but never clicks.
 void CuteButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (fromTouch(event))
+        return touchDown(event, true);
     if (event->button() == Qt::LeftButton)
         m_pressedInside = false;
     const QPoint at = event->position().toPoint();
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
+}
+
+void CuteButton::mouseMoveEvent(QMouseEvent *event)
+{
     event->accept();
+    if (m_touch && (event->position().toPoint() - m_touch->at).manhattanLength() >
+                       QApplication::startDragDistance())
+        cancelTouch();
 }
 
 void CuteButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint at = event->position().toPoint();
-    const bool left = event->button() == Qt::LeftButton;
+    event->accept();
+    if (fromTouch(event))
+        return touchUp(event);
+    release(event->button(), shiftOf(event), event->position().toPoint());
+}
+
+void CuteButton::release(Qt::MouseButton button, ShiftState shift, const QPoint &at)
+{
+    const bool left = button == Qt::LeftButton;
     const bool clicked = left && std::exchange(m_pressedInside, false) && hitTest(at);
     // The capture ends before the click, so that a window opened by the handler gets the mouse.
     if (left && QWidget::mouseGrabber() == this)
@@ -504,8 +532,43 @@ void CuteButton::mouseReleaseEvent(QMouseEvent *event)
     if (clicked)
         click();
     if (self)
-        handleMouseUp(event->button(), shiftOf(event), at.x(), at.y());
-    event->accept();
+        handleMouseUp(button, shift, at.x(), at.y());
+}
+
+// Only the left button counts: Windows makes a held touch a right click.
+void CuteButton::touchDown(const QMouseEvent *event, bool secondTap)
+{
+    if (event->button() != Qt::LeftButton || !isEnabled())
+        return;
+    m_touch = Touch{event->position().toPoint(), secondTap, bevelOuter()};
+    setBevelOuter(Bevel::Lowered); // the finger is seen, nothing is done yet
+}
+
+void CuteButton::cancelTouch()
+{
+    setBevelOuter(m_touch->before);
+    m_touch.reset();
+}
+
+// A tap is the click it stands for: the press where the finger lifted, then the release.
+void CuteButton::touchUp(const QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || !m_touch)
+        return;
+    if (!hitTest(at))
+        return cancelTouch();
+    const bool secondTap = m_touch->secondTap;
+    setBevelOuter(m_touch->before);
+    m_touch.reset();
+    const Qt::KeyboardModifiers keys = event->modifiers() & s_shiftKeys;
+    // A menu that drops at once takes the release, as it does from the mouse.
+    const bool menuTakesRelease = m_dropDownMenu && m_dropDownDelay <= 0;
+    m_pressedInside = !secondTap && !menuTakesRelease;
+    QPointer<CuteButton> self(this);
+    handleMouseDown(Qt::LeftButton, {keys, Qt::LeftButton}, at.x(), at.y());
+    if (self && !menuTakesRelease)
+        release(Qt::LeftButton, {keys, {}}, at);
 }
 
 // Qt sends no enter or leave events while a drag is going on, so there is no drag to check.
@@ -589,6 +652,8 @@ void CuteButton::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
         return;
+    if (!isEnabled() && m_touch)
+        cancelTouch();
     // A disabled control gets no mouse input: the pointer no longer counts as over it.
     if (!isEnabled() && std::exchange(m_hovered, false)) {
         const QPoint at = mapFromGlobal(QCursor::pos());

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+#include <optional>
+
 class QMenu;
 class QTimer;
 class DropDownTimer;
@@ -134,6 +136,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -165,6 +168,10 @@ private:
     bool handleKeyUp(quint16 &key, ShiftState shift);
     void handleMouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
     void handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void release(Qt::MouseButton button, ShiftState shift, const QPoint &at);
+    void touchDown(const QMouseEvent *event, bool secondTap);
+    void touchUp(const QMouseEvent *event);
+    void cancelTouch();
     void pressClick();
     void discardDropDownTimer();
     void enterFocus();
@@ -195,6 +202,15 @@ private:
     TColor m_fontColor = colors::clWindowText;
     Qt::Alignment m_alignment = Qt::AlignHCenter;
     bool m_pressedInside = false; // left press on the button, waiting for the release
+    // A finger (or a pen) on the button, as the mouse events made of it: held back until it
+    // lifts, so that a tap acts as a whole click and a swipe across the buttons does nothing.
+    struct Touch
+    {
+        QPoint at;
+        bool secondTap = false; // a double tap's second: it presses but never clicks
+        Bevel before = Bevel::None;
+    };
+    std::optional<Touch> m_touch;
     bool m_hovered = false;
     // The button is its window's active control: onEnter ran, onExit not yet.
     bool m_entered = false;
