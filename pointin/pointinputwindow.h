@@ -15,6 +15,7 @@ class Panel;
 class Picture;
 class QLineEdit;
 class QTimer;
+class WindowScale;
 
 // The point input window: the judge's scoring terminal, shown modally with exec(). It draws
 // the judge session under it and passes the judge's clicks and keys to it; it runs no
@@ -149,6 +150,7 @@ private:
     void reportFailure(const QString &text);
 
     JudgeSession m_session;
+    WindowScale *m_scale = nullptr;
     bool m_closing = false;
     bool m_drawn = false;    // painted since it was last shown
     QString m_pendingReport; // a failure to tell once the window is drawn
