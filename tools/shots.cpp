@@ -2,7 +2,10 @@
 //   tollivane-shots <folder>
 // The station runs on a demo competition of its own in a temporary folder (the user's settings
 // and alias file are not touched): the main window, the point input window with a competitor,
-// and the point input window with each notice shown alone.
+// and the point input window with each notice shown alone, on a Full HD screen at 100 %; then
+// both windows on each laptop screen of screens.h, alone and as the laptop's whole screen shows
+// them (screen-1920x1080-150.png: the work area, the taskbar's place, both windows in frames
+// drawn here).
 #include "app/mainwindow.h"
 #include "app/station.h"
 #include "app/stationsession.h"
@@ -10,12 +13,16 @@
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/messages.h"
+#include "toolkit/windowscale.h"
 #include "tools/competition.h"
+#include "tools/screens.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -40,11 +47,96 @@ template<class Condition> bool waitFor(Condition condition)
     return condition();
 }
 
+bool save(const QImage &image, const QString &dir, const QString &name)
+{
+    const QString path = dir + u'/' + name + u".png"_s;
+    const bool ok = image.save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+// At the window's own pixels: a window on a screen at 150 % is drawn half as large again.
 bool save(QWidget *w, const QString &dir, const char *name)
 {
-    const QString path = dir + u'/' + QLatin1String(name) + u".png"_s;
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return save(w->grab().toImage(), dir, QLatin1String(name));
+}
+
+// A frame as a desktop's: borders and a title bar with the window's title.
+void drawFramed(QPainter &p, QWidget *w, const QPoint &topLeft, qreal dpr)
+{
+    const QMargins frame = scaling::designFrame;
+    const QRect outer(topLeft, w->size().grownBy(frame));
+    p.save();
+    p.scale(dpr, dpr);
+    p.fillRect(outer, QColor(0x20, 0x50, 0x90));
+    QFont title = p.font();
+    title.setPixelSize(12);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(outer.adjusted(frame.left(), 0, 0, -outer.height() + frame.top()),
+               Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    p.restore();
+    QImage client = w->grab().toImage();
+    client.setDevicePixelRatio(1); // drawn pixel for pixel: the painter is in the screen's
+    p.drawImage(QPointF((topLeft.x() + frame.left()) * dpr, (topLeft.y() + frame.top()) * dpr),
+                client);
+}
+
+// The laptop's whole screen: the work area with both windows where the terminal put them, the
+// taskbar below it.
+QImage screenPicture(const screens::Laptop &laptop, const QScreen *screen, QWidget *mainWindow,
+                     QWidget *pointInput)
+{
+    QImage image(laptop.pixels, QImage::Format_RGB32);
+    image.fill(QColor(0x2d, 0x6a, 0x4f));
+    QPainter p(&image);
+    const qreal dpr = laptop.percent / 100.0;
+    const QRect work = screen->availableGeometry();
+    p.fillRect(QRectF(0, work.height() * dpr, laptop.pixels.width(),
+                      laptop.pixels.height() - work.height() * dpr),
+               QColor(0x20, 0x20, 0x28));
+    for (QWidget *w : {mainWindow, pointInput})
+        drawFramed(p, w, w->frameGeometry().topLeft() - work.topLeft(), dpr);
+    return image;
+}
+
+// Whether the window, in a desktop's frame, lies inside the screen's work area.
+bool inside(QWidget *w, const QScreen *screen)
+{
+    const QRect outer(w->frameGeometry().topLeft(), w->size().grownBy(scaling::designFrame));
+    return screen->availableGeometry().contains(outer);
+}
+
+// Both windows on every laptop screen: the main window centred on it, the point input window
+// shown over it.
+bool shootLaptops(const QString &dir, QWidget *mainWindow, QWidget *pointInput)
+{
+    bool ok = true;
+    for (const screens::Laptop &laptop : screens::laptops()) {
+        QScreen *screen = screens::screenOf(laptop);
+        if (!screen)
+            return false;
+        pointInput->hide();
+        mainWindow->move(screen->availableGeometry().topLeft());
+        QCoreApplication::processEvents();
+        mainWindow->move(
+            WindowScale::of(mainWindow)->centredOver(screen->availableGeometry(), screen));
+        pointInput->show();
+        QCoreApplication::processEvents();
+        const QString tag = u"%1x%2-%3"_s.arg(laptop.pixels.width())
+                                .arg(laptop.pixels.height())
+                                .arg(laptop.percent);
+        const bool whole = inside(mainWindow, screen) && inside(pointInput, screen);
+        std::printf("%s: main window at %.2f, point input window at %.2f, %s\n",
+                    qPrintable(screens::name(laptop)), WindowScale::of(mainWindow)->factor(),
+                    WindowScale::of(pointInput)->factor(),
+                    whole ? "both inside the work area" : "NOT INSIDE THE WORK AREA");
+        ok = whole && ok;
+        ok = save(mainWindow->grab().toImage(), dir, u"main-"_s + tag) && ok;
+        ok = save(pointInput->grab().toImage(), dir, u"pointin-"_s + tag) && ok;
+        ok = save(screenPicture(laptop, screen, mainWindow, pointInput), dir, u"screen-"_s + tag) &&
+             ok;
+    }
     return ok;
 }
 
@@ -64,12 +156,16 @@ void demoEnvironment(const QTemporaryDir &temp)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(u"Fusion"_s);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"shots"_s;
+    const QString dir =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"shots"_s).absolutePath();
     QDir().mkpath(dir);
     QTemporaryDir temp;
+    if (!screens::useLaptopScreens(temp.path())) {
+        std::printf("cannot write the screens' configuration into %s\n", qPrintable(temp.path()));
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setStyle(u"Fusion"_s);
     demoEnvironment(temp);
 
     Station station;
@@ -137,5 +233,6 @@ int main(int argc, char *argv[])
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin-offline") && ok;
 
+    ok = shootLaptops(dir, mainWindow, pointInput) && ok;
     return ok ? 0 : 1;
 }
