@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -107,22 +108,28 @@ bool inside(QWidget *w, const QScreen *screen)
     return screen->availableGeometry().contains(outer);
 }
 
-// Both windows on every laptop screen: the main window centred on it, the point input window
-// shown over it.
-bool shootLaptops(const QString &dir, QWidget *mainWindow, QWidget *pointInput)
+// The main window centred on a screen, the point input window shown over it.
+bool showOn(QScreen *screen, QWidget *mainWindow, QWidget *pointInput,
+            const std::function<bool()> &enter)
+{
+    pointInput->hide();
+    mainWindow->move(screen->availableGeometry().topLeft());
+    QCoreApplication::processEvents();
+    mainWindow->move(WindowScale::of(mainWindow)->centredOver(screen->availableGeometry(), screen));
+    pointInput->show();
+    return enter();
+}
+
+// Both windows on every laptop screen, then back on the Full HD one.
+bool shootLaptops(const QString &dir, QWidget *mainWindow, QWidget *pointInput,
+                  const std::function<bool()> &enter)
 {
     bool ok = true;
     for (const screens::Laptop &laptop : screens::laptops()) {
         QScreen *screen = screens::screenOf(laptop);
         if (!screen)
             return false;
-        pointInput->hide();
-        mainWindow->move(screen->availableGeometry().topLeft());
-        QCoreApplication::processEvents();
-        mainWindow->move(
-            WindowScale::of(mainWindow)->centredOver(screen->availableGeometry(), screen));
-        pointInput->show();
-        QCoreApplication::processEvents();
+        ok = showOn(screen, mainWindow, pointInput, enter) && ok;
         const QString tag = u"%1x%2-%3"_s.arg(laptop.pixels.width())
                                 .arg(laptop.pixels.height())
                                 .arg(laptop.percent);
@@ -137,7 +144,7 @@ bool shootLaptops(const QString &dir, QWidget *mainWindow, QWidget *pointInput)
         ok = save(screenPicture(laptop, screen, mainWindow, pointInput), dir, u"screen-"_s + tag) &&
              ok;
     }
-    return ok;
+    return showOn(QGuiApplication::primaryScreen(), mainWindow, pointInput, enter) && ok;
 }
 
 void demoEnvironment(const QTemporaryDir &temp)
@@ -221,18 +228,25 @@ int main(int argc, char *argv[])
         n.notice->hide();
 
     // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
-    pointInput->forTests().chooseValue(PointInputWindow::Flight, 3);
-    pointInput->forTests().moveToNextRow(PointInputWindow::Flight);
-    pointInput->forTests().chooseValue(PointInputWindow::Landing, 4);
-    pointInput->forTests().chooseValue(PointInputWindow::Outrun, 1);
+    const auto enter = [pointInput, answered] {
+        // The competitor check of the showing, then a poll that finds the run going.
+        bool shown = waitFor(answered);
+        pointInput->forTests().pollTick();
+        shown = waitFor(answered) && shown;
+        pointInput->forTests().chooseValue(PointInputWindow::Flight, 3);
+        pointInput->forTests().moveToNextRow(PointInputWindow::Flight);
+        pointInput->forTests().chooseValue(PointInputWindow::Landing, 4);
+        pointInput->forTests().chooseValue(PointInputWindow::Outrun, 1);
+        return shown;
+    };
+    ok = enter() && ok;
     ok = save(pointInput, dir, "pointin-entry") && ok;
+    ok = shootLaptops(dir, mainWindow, pointInput, enter) && ok;
 
     // The health line while polls fail: the station's alias now resolves nowhere.
     gateway->setConnection(u"Offline"_s, {});
     pointInput->forTests().pollTick();
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin-offline") && ok;
-
-    ok = shootLaptops(dir, mainWindow, pointInput) && ok;
     return ok ? 0 : 1;
 }
