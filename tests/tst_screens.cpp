@@ -4,6 +4,7 @@
 // leaves free.
 #include "app/mainwindow.h"
 #include "app/stationsession.h"
+#include "pointin/judgesession.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/fittinglabel.h"
 #include "toolkit/inifile.h"
@@ -28,8 +29,9 @@ namespace {
 struct Windows
 {
     StationSession session;
+    JudgeSession judging;
     MainWindow main{session};
-    PointInputWindow pointInput{&main};
+    PointInputWindow pointInput{judging, &main};
 
     void show(QScreen *screen)
     {
@@ -127,9 +129,12 @@ private Q_SLOTS:
         const QRect work = screen->availableGeometry();
         Windows w;
         w.show(moved ? QGuiApplication::primaryScreen() : screen);
-        for (QWidget *window : w.both()) {
-            if (moved)
+        if (moved) {
+            for (QWidget *window : w.both())
                 window->move(work.topLeft()); // the judge drags it there
+            // The window system's moves, then the scales that follow them.
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         }
         for (int i = 0; i < 2; ++i) {
             QWidget *window = w.both()[i];

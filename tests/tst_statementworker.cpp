@@ -79,9 +79,9 @@ class TestStatementWorker : public QObject
                 work(db, mayCommit);
                 return Done{};
             },
-            Then<Done>(nullptr, [this, ticket](const Reply<Done> &r) {
-                m_answers << Answer{r.ok(), r.failure(), r.error(), ticket->attempted(),
-                                    bool(ticket->unsettled())};
+            Then<Done>(this, [this, ticket](const Reply<Done> &r) {
+                m_answers << Answer{r.ok(), r.ok() ? Failure::Refused : r.failure(), r.error(),
+                                    ticket->attempted(), bool(ticket->unsettled())};
             }));
         return *ticket;
     }

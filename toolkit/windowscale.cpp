@@ -238,10 +238,15 @@ bool WindowScale::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_window && event->type() == QEvent::Show && !m_followsWindow) {
         if (QWindow *handle = m_window->windowHandle()) {
             m_followsWindow = true;
-            connect(handle, &QWindow::screenChanged, this, [this](QScreen *screen) {
-                follow(screen);
-                fitTo(screen);
-            });
+            // Queued: the window system's move that took the window to the other screen sets
+            // the old size once the signal returns, and would undo a new one set now.
+            connect(
+                handle, &QWindow::screenChanged, this,
+                [this](QScreen *screen) {
+                    follow(screen);
+                    fitTo(screen);
+                },
+                Qt::QueuedConnection);
             follow(handle->screen());
         }
     }
@@ -255,6 +260,7 @@ void WindowScale::follow(QScreen *screen)
     disconnect(m_workArea);
     m_screen = screen;
     if (screen)
-        m_workArea =
-            connect(screen, &QScreen::availableGeometryChanged, this, [this] { fitTo(m_screen); });
+        m_workArea = connect(
+            screen, &QScreen::availableGeometryChanged, this, [this] { fitTo(m_screen); },
+            Qt::QueuedConnection);
 }

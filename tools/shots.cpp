@@ -108,15 +108,16 @@ bool inside(QWidget *w, const QScreen *screen)
     return screen->availableGeometry().contains(outer);
 }
 
-// The main window centred on a screen, the point input window shown over it.
+// Both windows moved onto a screen, as a judge drags them to another monitor, and centred there
+// as the terminal places them.
 bool showOn(QScreen *screen, QWidget *mainWindow, QWidget *pointInput,
             const std::function<bool()> &enter)
 {
-    pointInput->hide();
-    mainWindow->move(screen->availableGeometry().topLeft());
+    for (QWidget *w : {mainWindow, pointInput})
+        w->move(screen->availableGeometry().topLeft());
     QCoreApplication::processEvents();
     mainWindow->move(WindowScale::of(mainWindow)->centredOver(screen->availableGeometry(), screen));
-    pointInput->show();
+    pointInput->move(WindowScale::of(pointInput)->centredOver(mainWindow->frameGeometry(), screen));
     return enter();
 }
 
@@ -198,9 +199,13 @@ int main(int argc, char *argv[])
     ok = save(mainWindow, dir, "main-registered-notice") && ok;
     seatTaken->hide();
 
-    PointInputWindow *pointInput = &station.pointInputWindow(); // as the first claim builds it
-    pointInput->forTests().setSeat(u"A"_s);
-    pointInput->show();
+    station.session().claimSeat(); // seat A, as the judge claims it
+    ok = waitFor([&station] {
+             return station.existingPointInputWindow() &&
+                    station.existingPointInputWindow()->isVisible();
+         }) &&
+         ok;
+    PointInputWindow *pointInput = &station.pointInputWindow();
     const auto answered = [gateway, pointInput] {
         return gateway->idle() && !pointInput->forTests().pollInFlight();
     };

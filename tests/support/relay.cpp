@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -49,7 +50,9 @@ struct Relay::State
     std::atomic<bool> answersHeld = false;
     std::atomic<bool> stopping = false;
     std::atomic<bool> strandAsked = false;
+    std::atomic<bool> loseAsked = false;
     std::vector<std::pair<int, int>> pairs; // client, upstream: only the relay thread uses it
+    std::vector<int> losing;                // clients whose next answer is lost with them
     std::vector<int> stranded;              // open and never served again
     std::thread thread;
 
@@ -73,12 +76,17 @@ struct Relay::State
                 [[maybe_unused]] const auto n = ::read(wake[0], drain, sizeof drain);
                 if (strandAsked.exchange(false))
                     strand();
+                if (loseAsked.exchange(false)) {
+                    for (const auto &pair : pairs)
+                        losing.push_back(pair.first);
+                }
                 continue; // held or released: look again
             }
             for (std::size_t i = 0; i < pairs.size();) {
                 const pollfd &c = fds[2 + 2 * i];
                 const pollfd &u = fds[3 + 2 * i];
-                const bool ok = forward(c, pairs[i].first, pairs[i].second) &&
+                const bool answerLost = (u.revents & POLLIN) && loses(pairs[i].first);
+                const bool ok = !answerLost && forward(c, pairs[i].first, pairs[i].second) &&
                                 forward(u, pairs[i].second, pairs[i].first);
                 if (ok) {
                     ++i;
@@ -106,6 +114,15 @@ struct Relay::State
             return;
         }
         pairs.emplace_back(client, upstream);
+    }
+
+    bool loses(int client)
+    {
+        const auto at = std::find(losing.begin(), losing.end(), client);
+        if (at == losing.end())
+            return false;
+        losing.erase(at);
+        return true;
     }
 
     // What is open now, and what waits to be taken, stays open and is never served again;
@@ -203,6 +220,12 @@ void Relay::holdAnswers()
 void Relay::strand()
 {
     m_state->strandAsked = true;
+    m_state->poke();
+}
+
+void Relay::loseAnswers()
+{
+    m_state->loseAsked = true;
     m_state->poke();
 }
 

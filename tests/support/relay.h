@@ -11,7 +11,9 @@
 // sends and keeps back what the server answers: a request arrives, its answer is lost.
 // strand() leaves every connection open at that moment, and those waiting to be taken,
 // unanswered and unclosed for good, and relays new ones: a server whose PC was reset behind a
-// switch, or a NAT that forgot its flows.
+// switch, or a NAT that forgot its flows. loseAnswers() cuts every connection open at that
+// moment as soon as the server answers on it, the answer dropped: a commit that landed and
+// whose connection went at once.
 class Relay
 {
 public:
@@ -23,6 +25,7 @@ public:
     void hold();
     void holdAnswers();
     void strand();
+    void loseAnswers();
     void release();
 
 private:
