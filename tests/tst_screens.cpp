@@ -6,12 +6,12 @@
 #include "app/stationsession.h"
 #include "pointin/judgesession.h"
 #include "pointin/pointinputwindow.h"
-#include "toolkit/fittinglabel.h"
 #include "toolkit/inifile.h"
 #include "tools/screens.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,7 +55,7 @@ struct Shown
     int fontPixels;
     QSize inWindow; // the part of it inside the window
     QString onTop;  // the control a click on its centre reaches
-    bool fitsText;  // a label grown to its text: its size follows the font's metrics
+    bool fitsText;  // a label: its size follows its text in the font at hand
 };
 
 QHash<QString, Shown> shownControls(QWidget *window)
@@ -66,9 +66,9 @@ QHash<QString, Shown> shownControls(QWidget *window)
             continue;
         const QRect r(w->mapTo(window, QPoint()), w->size());
         const QWidget *top = window->childAt(r.center());
-        all.insert(w->objectName(), {r, w->font().pixelSize(), (r & window->rect()).size(),
-                                     top ? top->objectName() : QString(),
-                                     qobject_cast<FittingLabel *>(w) != nullptr});
+        all.insert(w->objectName(),
+                   {r, w->font().pixelSize(), (r & window->rect()).size(),
+                    top ? top->objectName() : QString(), qobject_cast<QLabel *>(w) != nullptr});
     }
     return all;
 }
