@@ -3,12 +3,15 @@
 #include "app/logos.h"
 #include "app/stationsession.h"
 #include "controls/cutebutton.h"
+#include "controls/forms.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/dialogkeys.h"
 #include "toolkit/fonts.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel.h"
+#include "toolkit/picture.h"
 #include "toolkit/radiogroup.h"
+#include "toolkit/windowscale.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -34,26 +37,28 @@ enum class Parent
 
 struct LabelSpec
 {
-    const char *name;
+    forms::Place place;
     Parent parent;
-    int left, top, width, height; // width 0: as wide as its text
     const char16_t *text;
-    int fontPx;
-    bool bold;
-    TColor colour;
+    forms::Font font;
 };
 
 // Labels lie below every windowed control, so they are created first.
 constexpr LabelSpec s_labels[] = {
-    {"Label4", Parent::SeatTakenNotice, 24, 32, 496, 17,
-     u"選択したジャッジコードは既に登録されています確認してください。", 17, true, colors::darkBlue},
-    {"Label2", Parent::SeatPanel, 128, 88, 272, 12,
-     u"担当する部分をクリック後確認ボタンを押してください。", 12, false, colors::clLime},
-    {"Label1", Parent::Window, 616, 456, 0, 12, u"V.3.1", 12, false, colors::nearWhite},
-    {"linfo", Parent::Window, 32, 464, 0, 12, u"linfo", 12, false, colors::lightGreen},
-    {"Label3", Parent::Window, 88, 488, 567, 12,
-     u"(C) VELMOR. Licensed to the organiser of this competition; copying is prohibited.", 12,
-     false, colors::clTeal},
+    {{"Label4", {24, 32, 496, 17}},
+     Parent::SeatTakenNotice,
+     u"選択したジャッジコードは既に登録されています確認してください。",
+     {17, true, colors::darkBlue}},
+    {{"Label2", {128, 88, 272, 12}},
+     Parent::SeatPanel,
+     u"担当する部分をクリック後確認ボタンを押してください。",
+     {12, false, colors::clLime}},
+    {{"Label1", {616, 456, 0, 12}}, Parent::Window, u"V.3.1", {12, false, colors::nearWhite}},
+    {{"linfo", {32, 464, 0, 12}}, Parent::Window, u"linfo", {12, false, colors::lightGreen}},
+    {{"Label3", {88, 488, 567, 12}},
+     Parent::Window,
+     u"(C) VELMOR. Licensed to the organiser of this competition; copying is prohibited.",
+     {12, false, colors::clTeal}},
 };
 
 struct SeatSpec
@@ -93,53 +98,6 @@ int itemOf(const std::optional<Profile> &profile, Profile::Group group)
     return profile->location == Location::Local ? 0 : 1;
 }
 
-QLabel *makeLabel(const LabelSpec &s, QWidget *parent)
-{
-    auto *l = new QLabel(parent);
-    l->setTextFormat(Qt::PlainText); // linfo shows a line of the connection parameters
-    l->setText(QString::fromUtf16(s.text));
-    l->setObjectName(QLatin1String(s.name));
-    fonts::apply(l, s.fontPx, s.bold, s.colour);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    const int width = s.width > 0 ? s.width : l->sizeHint().width();
-    l->setGeometry(s.left, s.top, width, s.height);
-    return l;
-}
-
-QLabel *makePicture(const char *name, QWidget *parent, QRect frame, const QPixmap &picture)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(frame);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop); // unscaled, from the top-left corner
-    l->setPixmap(picture);
-    return l;
-}
-
-Panel *makePanel(const char *name, QWidget *parent, QRect geometry, TColor colour, int tabOrder)
-{
-    auto *p = new Panel(parent);
-    p->setObjectName(QLatin1String(name));
-    p->setGeometry(geometry);
-    p->setColor(colour);
-    dialogkeys::setTabOrder(p, tabOrder);
-    return p;
-}
-
-CuteButton *makeButton(const char *name, QWidget *parent, QRect geometry, const QString &caption,
-                       TColor face, int fontPx, TColor fontColour, int tabOrder)
-{
-    auto *b = new CuteButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
-    b->setCaption(caption);
-    b->setColor(face);
-    b->setFont(fonts::make(fontPx, true));
-    b->setFontColor(fontColour);
-    dialogkeys::setTabOrder(b, tabOrder);
-    return b;
-}
-
 } // namespace
 
 MainWindow::MainWindow(StationSession &session, QWidget *parent)
@@ -147,14 +105,17 @@ MainWindow::MainWindow(StationSession &session, QWidget *parent)
 {
     setObjectName(u"Fmain"_s);
     setWindowTitle(u"Fmain"_s);
-    setFixedSize(706, 511);
+    m_scale = new WindowScale(this, QSize(706, 511), WindowScale::Sizing::Fixed);
+    m_scale->setFixedFactor(m_session.settings().scale());
     fonts::setBackground(this, colors::clBlack);
     setFont(fonts::make(12));
+    scaling::setFontPixels(this, 12);
     createControls();
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
     drawProfile(); // no group shows a selection before the first show
-    m_seatTakenNotice->move(96, 128);
+    scaling::move(m_seatTakenNotice, QPoint(96, 128));
+    m_scale->fitTo(nullptr); // the screen it will be shown on
     followSession();
 }
 
@@ -162,17 +123,19 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::createControls()
 {
-    QLabel *pictures[] = {
-        makePicture("Image1", this, QRect(192, 16, 329, 105), logos::maker()),
-        makePicture("Image2", this, QRect(104, 112, 497, 129), logos::title()),
-        makePicture("Image3", this, QRect(576, 392, 105, 57), logos::partner()),
+    using forms::makePicture;
+    QWidget *pictures[] = {
+        makePicture(this, {"Image1", {192, 16, 329, 105}}, logos::maker()),
+        makePicture(this, {"Image2", {104, 112, 497, 129}}, logos::title()),
+        makePicture(this, {"Image3", {576, 392, 105, 57}}, logos::partner()),
     };
 
-    m_seatPanel = makePanel("Panel1", this, QRect(96, 256, 529, 129), colors::clBlack, 0);
+    m_seatPanel = forms::makePanel(this, {"Panel1", {96, 256, 529, 129}, 0}, colors::clBlack);
     m_seatPanel->setBevelOuter(Bevel::None);
-    m_seatTakenNotice = makePanel("Panel2", this, QRect(96, 128, 529, 121), colors::clYellow, 4);
+    m_seatTakenNotice =
+        forms::makePanel(this, {"Panel2", {96, 128, 529, 121}, 4}, colors::clYellow);
     m_seatTakenNotice->setBevelInner(Bevel::Lowered);
-    m_seatTakenNotice->setBevelWidth(3);
+    scaling::setBevelWidth(m_seatTakenNotice, 3);
     m_seatTakenNotice->hide();
 
     for (const LabelSpec &s : s_labels) {
@@ -180,12 +143,13 @@ void MainWindow::createControls()
                           : s.parent == Parent::SeatTakenNotice
                               ? static_cast<QWidget *>(m_seatTakenNotice)
                               : this;
-        QLabel *l = makeLabel(s, parent);
+        QLabel *l = forms::makeLabel(parent, s.place, QString::fromUtf16(s.text), s.font,
+                                     Qt::AlignLeft, forms::LabelSize::Box);
         // Pictures and labels of the window lie below the windowed controls.
         if (parent == this)
             l->lower();
     }
-    for (QLabel *picture : pictures)
+    for (QWidget *picture : pictures)
         picture->lower();
     m_connectionLine = findChild<QLabel *>(u"linfo"_s);
 
@@ -193,10 +157,8 @@ void MainWindow::createControls()
     createProfileGroups();
 
     auto *close = new QPushButton(QIcon(logos::closeMark()), u"閉じる(&C)"_s, this);
-    close->setObjectName(u"BitBtn1"_s);
-    close->setGeometry(328, 424, 81, 25);
+    forms::place(close, {"BitBtn1", {328, 424, 81, 25}, 1});
     close->setFocusPolicy(Qt::StrongFocus);
-    dialogkeys::setTabOrder(close, 1);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -205,10 +167,8 @@ void MainWindow::createSeats()
     const int tabOrders[] = {0, 2, 3, 4, 5};
     for (int i = 0; i < int(m_seats.size()); ++i) {
         auto *rb = new QRadioButton(QString::fromUtf16(s_seatSpecs[i].caption), m_seatPanel);
-        rb->setObjectName(QLatin1String(s_seatSpecs[i].name));
-        rb->setGeometry(s_seatSpecs[i].left, 8, 94, 17);
-        fonts::apply(rb, 16, true, seatCaption);
-        dialogkeys::setTabOrder(rb, tabOrders[i]);
+        forms::place(rb, {s_seatSpecs[i].name, {s_seatSpecs[i].left, 8, 94, 17}, tabOrders[i]});
+        forms::applyFont(rb, {16, true, seatCaption});
         dialogkeys::tabStopFollowsCheck(rb);
         rb->installEventFilter(this);
         messages::connectGuarded(rb, &QRadioButton::toggled, this,
@@ -218,8 +178,8 @@ void MainWindow::createSeats()
     }
     drawSeat();
 
-    m_confirmSeat = makeButton("CuteButton1", m_seatPanel, QRect(232, 48, 75, 25), u"確認"_s,
-                               colors::lightBlue, 16, colors::clWindowText, 1);
+    m_confirmSeat = forms::makeButton(m_seatPanel, {"CuteButton1", {232, 48, 75, 25}, 1}, u"確認"_s,
+                                      colors::lightBlue, {16, true, colors::clWindowText});
     messages::connectGuarded(m_confirmSeat, &CuteButton::entered, this,
                              [b = m_confirmSeat] { b->setColor(colors::springGreen); });
     messages::connectGuarded(m_confirmSeat, &CuteButton::exited, this,
@@ -227,8 +187,8 @@ void MainWindow::createSeats()
     messages::connectGuarded(m_confirmSeat, &CuteButton::clicked, this,
                              [this] { m_session.claimSeat(); });
 
-    CuteButton *ok = makeButton("CuteButton2", m_seatTakenNotice, QRect(232, 64, 81, 33), u"O.K."_s,
-                                colors::clBlue, 19, colors::clWhite, 0);
+    CuteButton *ok = forms::makeButton(m_seatTakenNotice, {"CuteButton2", {232, 64, 81, 33}, 0},
+                                       u"O.K."_s, colors::clBlue, {19, true, colors::clWhite});
     messages::connectGuarded(ok, &CuteButton::clicked, this, [this] { m_session.dismissNotice(); });
     // A click on the notice itself (not its text or button) frees the seat it was shown for.
     messages::connectGuarded(m_seatTakenNotice, &Panel::clicked, this,
@@ -239,18 +199,14 @@ void MainWindow::createProfileGroups()
 {
     const QStringList items{u"Local"_s, u"Server"_s};
     m_mysqlProfiles = new RadioGroup(u"MySQL"_s, items, this);
-    m_mysqlProfiles->setObjectName(u"RGdb"_s);
-    m_mysqlProfiles->setGeometry(33, 368, 81, 73);
+    forms::place(m_mysqlProfiles, {"RGdb", {33, 368, 81, 73}, 3});
     m_interbaseProfiles = new RadioGroup(u"Interbase"_s, items, this);
-    m_interbaseProfiles->setObjectName(u"RGdbi"_s);
-    m_interbaseProfiles->setGeometry(121, 368, 81, 73);
+    forms::place(m_interbaseProfiles, {"RGdbi", {121, 368, 81, 73}, 2});
     for (RadioGroup *g : {m_mysqlProfiles, m_interbaseProfiles}) {
         fonts::setTextColour(g, colors::clWhite);
         for (int i = 0; i < g->count(); ++i)
             fonts::setTextColour(g->item(i), colors::clWhite);
     }
-    dialogkeys::setTabOrder(m_interbaseProfiles, 2);
-    dialogkeys::setTabOrder(m_mysqlProfiles, 3);
     const struct
     {
         RadioGroup *widget;
@@ -284,8 +240,11 @@ void MainWindow::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Centred in the work area of its screen, at the scale that fits it.
+    if (const QScreen *screen = this->screen()) {
+        m_scale->fitTo(screen);
+        move(m_scale->centredOver(screen->availableGeometry(), screen));
+    }
     // Runs once the window is on the screen, from the event loop, as the first show does.
     QMetaObject::invokeMethod(this, &MainWindow::firstShown, Qt::QueuedConnection);
 }

@@ -11,6 +11,7 @@ class QLabel;
 class QRadioButton;
 class RadioGroup;
 class StationSession;
+class WindowScale;
 
 // The main window: seat choice, database profile. It draws the station session under it and
 // passes the judge's clicks to it; it runs no statement and decides no flow. Its controls
@@ -45,6 +46,7 @@ private:
     void drawNotice();
 
     StationSession &m_session;
+    WindowScale *m_scale = nullptr;
     PointInputWindow *m_pointInput = nullptr;
     bool m_seatLetterPlaced = false; // a seat button had the focus: the letter moved
     bool m_shownOnce = false;

@@ -2,6 +2,8 @@
 
 #include "toolkit/inifile.h"
 
+#include <QLocale>
+
 using namespace Qt::StringLiterals;
 using profiles::Location;
 
@@ -12,6 +14,21 @@ const QString s_interbase = u"Interbase"_s;
 const QString s_mysql = u"MySQL"_s;
 const QString s_local = u"local"_s;
 const QString s_server = u"server"_s;
+
+std::optional<qreal> scaleOf(QString text)
+{
+    text = text.trimmed();
+    const bool percent = text.endsWith(u'%');
+    if (percent)
+        text.chop(1);
+    bool ok = false;
+    qreal factor = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (percent)
+        factor /= 100;
+    if (!ok || factor < 0.25 || factor > 4)
+        return std::nullopt;
+    return factor;
+}
 
 } // namespace
 
@@ -24,6 +41,7 @@ StationSettings StationSettings::read(const QString &path)
     StationSettings settings;
     settings.m_dbType = ini.readString(s_section, u"DbType"_s, settings.m_dbType);
     settings.m_dbDir = ini.readString(s_section, u"DbDir"_s, settings.m_dbDir);
+    settings.m_scale = scaleOf(ini.readString(s_section, u"Scale"_s, QString()));
     return settings;
 }
 

@@ -24,6 +24,13 @@ ShiftState shiftOf(const QMouseEvent *e)
     return {e->modifiers() & s_shiftKeys, e->buttons() & s_shiftButtons};
 }
 
+// Qt and Windows turn a touch that no widget takes as such into mouse events.
+bool fromTouch(const QMouseEvent *e)
+{
+    return e->source() != Qt::MouseEventNotSynthesized ||
+           e->pointingDevice()->type() == QInputDevice::DeviceType::TouchScreen;
+}
+
 ShiftState shiftOf(const QKeyEvent *e)
 {
     return {e->modifiers() & s_shiftKeys, {}};
@@ -34,19 +41,6 @@ ShiftState currentShift()
 {
     return {QGuiApplication::queryKeyboardModifiers() & s_shiftKeys,
             QGuiApplication::mouseButtons() & s_shiftButtons};
-}
-
-// The character after the first single "&" of a caption; "&&" stands for a plain "&".
-QChar acceleratorOf(const QString &caption)
-{
-    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != u'&')
-            continue;
-        if (caption[i + 1] != u'&')
-            return caption[i + 1];
-        ++i;
-    }
-    return {};
 }
 
 // Every other pixel of the border inverted, so that drawing it twice removes it.
@@ -107,7 +101,9 @@ void CuteButton::ForTests::fireDropDownTimer()
 
 CuteButton::CuteButton(QWidget *owner) : BevelledWidget(Bevel::None, Bevel::Raised, owner)
 {
-    setFocusPolicy(Qt::StrongFocus);
+    // Tab, and the button's own press handling: Qt's focus on a press would also come with a
+    // touch that ends as a swipe, which must not focus (choose) the button it began on.
+    setFocusPolicy(Qt::TabFocus);
     resize(75, 25);
     // The focus can move inside a window while another window is active; the old control
     // learns of it only when its window comes back.
@@ -133,50 +129,53 @@ QMenu *CuteButton::dropDownMenu() const
 
 // --- properties -------------------------------------------------------------------------
 
+template<class T> bool CuteButton::store(T &member, const T &value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+void CuteButton::propertyChanged()
+{
+    update();
+}
+
 void CuteButton::setFontColor(TColor color)
 {
-    if (m_fontColor == color)
-        return;
-    m_fontColor = color;
-    update();
+    if (store(m_fontColor, color))
+        propertyChanged();
 }
 
 void CuteButton::setAlignment(Qt::Alignment alignment)
 {
-    if (m_alignment == alignment)
-        return;
-    m_alignment = alignment;
-    update();
+    if (store(m_alignment, alignment))
+        propertyChanged();
 }
 
 void CuteButton::setBevelHighlightColor(TColor c)
 {
-    if (m_bevelHighlightColor == c)
-        return;
-    m_bevelHighlightColor = c;
-    update();
+    if (store(m_bevelHighlightColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setBevelShadowColor(TColor c)
 {
-    if (m_bevelShadowColor == c)
-        return;
-    m_bevelShadowColor = c;
-    update();
+    if (store(m_bevelShadowColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setDisabledColor(TColor c)
 {
-    if (m_disabledColor == c)
-        return;
-    m_disabledColor = c;
-    if (!isEnabled())
-        update();
+    if (store(m_disabledColor, c))
+        propertyChanged();
 }
 
 void CuteButton::setDropDownDelay(int ms)
 {
-    m_dropDownDelay = ms;
+    if (store(m_dropDownDelay, ms))
+        propertyChanged();
 }
 
 void CuteButton::setDropDownMenu(QMenu *menu)
@@ -184,68 +183,59 @@ void CuteButton::setDropDownMenu(QMenu *menu)
     if (m_dropDownMenu == menu)
         return;
     m_dropDownMenu = menu;
-    update();
+    propertyChanged();
 }
 
 void CuteButton::setIgnoreContinuousClicks(bool on)
 {
-    m_ignoreContinuousClicks = on;
+    if (store(m_ignoreContinuousClicks, on))
+        propertyChanged();
 }
 
 void CuteButton::setFlat(bool on)
 {
-    if (m_flat == on)
+    if (!store(m_flat, on))
         return;
-    m_flat = on;
     setBevelInner(on ? Bevel::None : Bevel::Raised);
+    propertyChanged();
 }
 
-void CuteButton::setLayout(TextLayout layout)
+void CuteButton::setTextLayout(TextLayout layout)
 {
-    if (m_layout == layout)
-        return;
-    m_layout = layout;
-    update();
+    if (store(m_textLayout, layout))
+        propertyChanged();
 }
 
+// Margins below -1 mean none, as -1 does.
 void CuteButton::setMarginX(int x)
 {
-    x = qMax(-1, x);
-    if (m_marginX == x)
-        return;
-    m_marginX = x;
-    update();
+    if (store(m_marginX, qMax(-1, x)))
+        propertyChanged();
 }
 
 void CuteButton::setMarginY(int y)
 {
-    y = qMax(-1, y);
-    if (m_marginY == y)
-        return;
-    m_marginY = y;
-    update();
+    if (store(m_marginY, qMax(-1, y)))
+        propertyChanged();
 }
 
 void CuteButton::setShowFocusRect(bool on)
 {
-    if (m_showFocusRect == on)
-        return;
-    m_showFocusRect = on;
-    update();
+    if (store(m_showFocusRect, on))
+        propertyChanged();
 }
 
+// Takes effect at the next event that moves the outer ring.
 void CuteButton::setTabFocusUp(bool on)
 {
-    m_tabFocusUp = on;
+    if (store(m_tabFocusUp, on))
+        propertyChanged();
 }
 
 void CuteButton::setUseDisabledColor(bool on)
 {
-    if (m_useDisabledColor == on)
-        return;
-    m_useDisabledColor = on;
-    if (!isEnabled())
-        update();
+    if (store(m_useDisabledColor, on))
+        propertyChanged();
 }
 
 void CuteButton::captionChanged()
@@ -261,12 +251,11 @@ void CuteButton::updateAccelerator()
         if (*id)
             releaseShortcut(std::exchange(*id, 0));
     }
-    const QChar c = acceleratorOf(caption());
-    if (c.isNull())
+    const QKeySequence withAlt = QKeySequence::mnemonic(caption());
+    if (withAlt.isEmpty())
         return;
-    const auto key = Qt::Key(c.toUpper().unicode());
-    m_altShortcut = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
-    m_plainShortcut = grabShortcut(QKeySequence(QKeyCombination(key)));
+    m_altShortcut = grabShortcut(withAlt);
+    m_plainShortcut = grabShortcut(QKeySequence(withAlt[0].key()));
 }
 
 // --- painting ---------------------------------------------------------------------------
@@ -290,9 +279,9 @@ QRect CuteButton::captionRect() const
             t.setRight(t.right() - m_marginX);
     }
     if (m_marginY != -1) {
-        if (m_layout == TextLayout::Top)
+        if (m_textLayout == TextLayout::Top)
             t.setTop(t.top() + m_marginY);
-        else if (m_layout == TextLayout::Bottom)
+        else if (m_textLayout == TextLayout::Bottom)
             t.setBottom(t.bottom() - m_marginY);
     }
     if (bevelOuter() == Bevel::Lowered)
@@ -304,7 +293,7 @@ int CuteButton::captionFlags() const
 {
     static const Qt::Alignment s_vertical[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
     return Qt::TextSingleLine | Qt::TextShowMnemonic | (m_alignment & Qt::AlignHorizontal_Mask) |
-           s_vertical[int(m_layout)];
+           s_vertical[int(m_textLayout)];
 }
 
 // Engraved while disabled: in the highlight one pixel down and right, the shadow on top.
@@ -494,28 +483,47 @@ void CuteButton::handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, 
 
 void CuteButton::mousePressEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (fromTouch(event))
+        return touchDown(event, false);
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
         m_pressedInside = hitTest(at);
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
-    event->accept();
 }
 
 // Qt delivers the second press of a double click as this event only. It presses the button
 // like any press but never clicks.
 void CuteButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (fromTouch(event))
+        return touchDown(event, true);
     if (event->button() == Qt::LeftButton)
         m_pressedInside = false;
     const QPoint at = event->position().toPoint();
     handleMouseDown(event->button(), shiftOf(event), at.x(), at.y());
+}
+
+void CuteButton::mouseMoveEvent(QMouseEvent *event)
+{
     event->accept();
+    if (m_touch && (event->position().toPoint() - m_touch->at).manhattanLength() >
+                       QApplication::startDragDistance())
+        cancelTouch();
 }
 
 void CuteButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPoint at = event->position().toPoint();
-    const bool left = event->button() == Qt::LeftButton;
+    event->accept();
+    if (fromTouch(event))
+        return touchUp(event);
+    release(event->button(), shiftOf(event), event->position().toPoint());
+}
+
+void CuteButton::release(Qt::MouseButton button, ShiftState shift, const QPoint &at)
+{
+    const bool left = button == Qt::LeftButton;
     const bool clicked = left && std::exchange(m_pressedInside, false) && hitTest(at);
     // The capture ends before the click, so that a window opened by the handler gets the mouse.
     if (left && QWidget::mouseGrabber() == this)
@@ -524,8 +532,43 @@ void CuteButton::mouseReleaseEvent(QMouseEvent *event)
     if (clicked)
         click();
     if (self)
-        handleMouseUp(event->button(), shiftOf(event), at.x(), at.y());
-    event->accept();
+        handleMouseUp(button, shift, at.x(), at.y());
+}
+
+// Only the left button counts: Windows makes a held touch a right click.
+void CuteButton::touchDown(const QMouseEvent *event, bool secondTap)
+{
+    if (event->button() != Qt::LeftButton || !isEnabled())
+        return;
+    m_touch = Touch{event->position().toPoint(), secondTap, bevelOuter()};
+    setBevelOuter(Bevel::Lowered); // the finger is seen, nothing is done yet
+}
+
+void CuteButton::cancelTouch()
+{
+    setBevelOuter(m_touch->before);
+    m_touch.reset();
+}
+
+// A tap is the click it stands for: the press where the finger lifted, then the release.
+void CuteButton::touchUp(const QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || !m_touch)
+        return;
+    if (!hitTest(at))
+        return cancelTouch();
+    const bool secondTap = m_touch->secondTap;
+    setBevelOuter(m_touch->before);
+    m_touch.reset();
+    const Qt::KeyboardModifiers keys = event->modifiers() & s_shiftKeys;
+    // A menu that drops at once takes the release, as it does from the mouse.
+    const bool menuTakesRelease = m_dropDownMenu && m_dropDownDelay <= 0;
+    m_pressedInside = !secondTap && !menuTakesRelease;
+    QPointer<CuteButton> self(this);
+    handleMouseDown(Qt::LeftButton, {keys, Qt::LeftButton}, at.x(), at.y());
+    if (self && !menuTakesRelease)
+        release(Qt::LeftButton, {keys, {}}, at);
 }
 
 // Qt sends no enter or leave events while a drag is going on, so there is no drag to check.
@@ -609,6 +652,8 @@ void CuteButton::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::EnabledChange)
         return;
+    if (!isEnabled() && m_touch)
+        cancelTouch();
     // A disabled control gets no mouse input: the pointer no longer counts as over it.
     if (!isEnabled() && std::exchange(m_hovered, false)) {
         const QPoint at = mapFromGlobal(QCursor::pos());

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+#include <optional>
+
 class QMenu;
 class QTimer;
 class DropDownTimer;
@@ -23,6 +25,21 @@ Q_DECLARE_METATYPE(ShiftState)
 class CuteButton : public BevelledWidget
 {
     Q_OBJECT
+    Q_PROPERTY(TColor fontColor READ fontColor WRITE setFontColor)
+    Q_PROPERTY(Qt::Alignment alignment READ alignment WRITE setAlignment)
+    Q_PROPERTY(TColor bevelHighlightColor READ bevelHighlightColor WRITE setBevelHighlightColor)
+    Q_PROPERTY(TColor bevelShadowColor READ bevelShadowColor WRITE setBevelShadowColor)
+    Q_PROPERTY(TColor disabledColor READ disabledColor WRITE setDisabledColor)
+    Q_PROPERTY(int dropDownDelay READ dropDownDelay WRITE setDropDownDelay)
+    Q_PROPERTY(
+        bool ignoreContinuousClicks READ ignoreContinuousClicks WRITE setIgnoreContinuousClicks)
+    Q_PROPERTY(bool flat READ flat WRITE setFlat)
+    Q_PROPERTY(TextLayout textLayout READ textLayout WRITE setTextLayout)
+    Q_PROPERTY(int marginX READ marginX WRITE setMarginX)
+    Q_PROPERTY(int marginY READ marginY WRITE setMarginY)
+    Q_PROPERTY(bool showFocusRect READ showFocusRect WRITE setShowFocusRect)
+    Q_PROPERTY(bool tabFocusUp READ tabFocusUp WRITE setTabFocusUp)
+    Q_PROPERTY(bool useDisabledColor READ useDisabledColor WRITE setUseDisabledColor)
 public:
     enum class TextLayout
     {
@@ -56,8 +73,8 @@ public:
     void setIgnoreContinuousClicks(bool on);
     bool flat() const { return m_flat; }
     void setFlat(bool on);
-    TextLayout layout() const { return m_layout; }
-    void setLayout(TextLayout layout);
+    TextLayout textLayout() const { return m_textLayout; }
+    void setTextLayout(TextLayout layout);
     int marginX() const { return m_marginX; }
     void setMarginX(int x);
     int marginY() const { return m_marginY; }
@@ -119,6 +136,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -128,6 +146,11 @@ protected:
 
 private:
     friend class DropDownTimer;
+
+    // Every setter: stores a new value only, then ends in propertyChanged(). The button is
+    // drawn from its properties and its state alone, so a stored value is a repaint.
+    template<class T> bool store(T &member, const T &value);
+    void propertyChanged();
     void dropDownTick(DropDownTimer *timer);
 
     // Whether a point in the button's coordinates lies on it: a left press there presses the
@@ -145,6 +168,10 @@ private:
     bool handleKeyUp(quint16 &key, ShiftState shift);
     void handleMouseDown(Qt::MouseButton button, ShiftState shift, int x, int y);
     void handleMouseUp(Qt::MouseButton button, ShiftState shift, int x, int y);
+    void release(Qt::MouseButton button, ShiftState shift, const QPoint &at);
+    void touchDown(const QMouseEvent *event, bool secondTap);
+    void touchUp(const QMouseEvent *event);
+    void cancelTouch();
     void pressClick();
     void discardDropDownTimer();
     void enterFocus();
@@ -164,7 +191,7 @@ private:
     bool m_flat = false;
     bool m_spaceDown = false;
     bool m_tabFocusUp = true;
-    TextLayout m_layout = TextLayout::Center;
+    TextLayout m_textLayout = TextLayout::Center;
     bool m_showFocusRect = false;
     bool m_useDisabledColor = false;
     bool m_dropByKey = false;
@@ -175,6 +202,15 @@ private:
     TColor m_fontColor = colors::clWindowText;
     Qt::Alignment m_alignment = Qt::AlignHCenter;
     bool m_pressedInside = false; // left press on the button, waiting for the release
+    // A finger (or a pen) on the button, as the mouse events made of it: held back until it
+    // lifts, so that a tap acts as a whole click and a swipe across the buttons does nothing.
+    struct Touch
+    {
+        QPoint at;
+        bool secondTap = false; // a double tap's second: it presses but never clicks
+        Bevel before = Bevel::None;
+    };
+    std::optional<Touch> m_touch;
     bool m_hovered = false;
     // The button is its window's active control: onEnter ran, onExit not yet.
     bool m_entered = false;

@@ -8,6 +8,7 @@
 #include "toolkit/keys.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel.h"
+#include "toolkit/windowscale.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,11 +23,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The desktop frame the window's outer size of 990 x 695 was designed with: 8 pixels at the
-// sides and the bottom, 31 at the top (title bar and border). Used until the window system
-// tells the real frame.
-constexpr QMargins s_designFrame(8, 31, 8, 8);
-constexpr QSize s_outerSize(990, 695);
+// The window's outer size of 990 x 695 in the desktop's frame.
+constexpr QSize s_designSize = QSize(990, 695).shrunkBy(scaling::designFrame);
 
 } // namespace
 
@@ -44,9 +42,10 @@ PointInputWindow::PointInputWindow(JudgeSession &session, QWidget *parent)
     initResources();
     setObjectName(u"Fpointin"_s);
     setWindowTitle(u"Fpointin"_s);
-    resize(s_outerSize.shrunkBy(s_designFrame)); // client 974 x 656
+    m_scale = new WindowScale(this, s_designSize, WindowScale::Sizing::Sizeable);
     fonts::setBackground(this, colors::clWhite);
     fonts::apply(this, 12, false, colors::clWindowText);
+    scaling::setFontPixels(this, 12);
 
     createControls();
     bindHandlers();
@@ -54,6 +53,11 @@ PointInputWindow::PointInputWindow(JudgeSession &session, QWidget *parent)
     dialogkeys::install(this);
     dialogkeys::applyTabChain(this);
     placeAtCreation();
+    // The value buttons' looks are drawn, not placed: drawn again at a new scale.
+    connect(m_scale, &WindowScale::rescaled, this, [this] {
+        for (int row = 0; row < RowCount; ++row)
+            drawRow(row);
+    });
 }
 
 PointInputWindow::~PointInputWindow()
@@ -73,9 +77,10 @@ int PointInputWindow::pointsToPixels(int points)
 // Placements made once, when the window is created.
 void PointInputWindow::placeAtCreation()
 {
-    m_confirmPanel->move(328, 392);
-    m_notice->move(328, 392); // over the confirm panel: the notice covers the confirm button
-    m_notReadyNotice->setGeometry(200, 344, 633, 185);
+    scaling::move(m_confirmPanel, QPoint(328, 392));
+    // Over the confirm panel: the notice covers the confirm button.
+    scaling::move(m_notice, QPoint(328, 392));
+    scaling::place(m_notReadyNotice, QRect(200, 344, 633, 185));
     // The design size (57) is wider than the normal look and would look chosen: every row
     // starts in the normal look. The mark field keeps its own name until a mark is computed.
     for (int row = 0; row < RowCount; ++row)
@@ -84,28 +89,21 @@ void PointInputWindow::placeAtCreation()
 
 void PointInputWindow::placeSeatLetter()
 {
-    m_seatLetter->move(830, m_seatLetter->y());
+    scaling::move(m_seatLetter, QPoint(830, 56));
 }
 
+// At the scale that fits the main window's screen, centred over the main window and inside that
+// screen's work area.
 void PointInputWindow::centreOverMainWindow()
 {
-    const QRect inner = geometry();
-    const QRect outer0 = frameGeometry();
-    QMargins frame(inner.left() - outer0.left(), inner.top() - outer0.top(),
-                   outer0.right() - inner.right(), outer0.bottom() - inner.bottom());
-    if (frame.isNull())
-        frame = s_designFrame;
-    const QSize outer = size().grownBy(frame);
     QWidget *over = parentWidget();
-    QRect area;
-    if (over && over->isVisible())
-        area = over->window()->frameGeometry();
-    else if (const QScreen *screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    else
+    const bool overShown = over && over->isVisible();
+    const QScreen *screen = overShown ? over->window()->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
         return;
-    move(area.left() + (area.width() - outer.width()) / 2,
-         area.top() + (area.height() - outer.height()) / 2);
+    m_scale->fitTo(screen);
+    const QRect area = overShown ? over->window()->frameGeometry() : screen->availableGeometry();
+    move(m_scale->centredOver(area, screen));
 }
 
 void PointInputWindow::showEvent(QShowEvent *event)
@@ -114,13 +112,13 @@ void PointInputWindow::showEvent(QShowEvent *event)
         centreOverMainWindow();
         m_drawn = false;
         m_pendingReport.clear();
-        m_trialPanel->move(160, m_trialPanel->y()); // beside the round
+        scaling::move(m_trialPanel, QPoint(160, 450)); // beside the round
         // The claim's competitor check loads the current competitor whatever bib was on
         // display; its answer comes once the window is on the screen.
         m_bib->clear();
         drawOperatorReady();
         m_startButton->setFocus();
-        m_questionPanel->move(192, 344);
+        scaling::move(m_questionPanel, QPoint(192, 344));
     }
     QDialog::showEvent(event);
 }

@@ -14,6 +14,7 @@ class FittingLabel;
 class Panel;
 class Picture;
 class QLineEdit;
+class WindowScale;
 
 // The point input window: the judge's scoring terminal, opened modal over the main window with
 // open() whenever a seat is claimed. It draws the judge session it is given and passes the
@@ -150,6 +151,7 @@ private:
     void reportFailure(const QString &text);
 
     JudgeSession &m_session;
+    WindowScale *m_scale = nullptr;
     bool m_closing = false;
     bool m_focusFromSession = false; // the session moves the focus: its choice is made already
     bool m_drawn = false;            // painted since it was last shown

@@ -7,6 +7,7 @@
 #include "toolkit/fittinglabel.h"
 #include "toolkit/fonts.h"
 #include "toolkit/panel.h"
+#include "toolkit/windowscale.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -18,7 +19,7 @@ using namespace Qt::StringLiterals;
 void PointInputWindow::setCaptionPoints(CuteButton *button, int points)
 {
     // Setting a font, even an equal one, makes Qt resolve it again: costly on 37 buttons.
-    const int pixels = pointsToPixels(points);
+    const int pixels = scaling::length(pointsToPixels(points), m_scale->factor());
     if (button->font().pixelSize() == pixels)
         return;
     QFont f = button->font();
@@ -45,8 +46,9 @@ void PointInputWindow::drawRow(int row)
         if (i != state.column) {
             b->setColor(Look::normalFace);
             b->setFontColor(Look::normalCaption);
-            b->setGeometry(Look::normalLeft(i), Look::normalTop, Look::normalWidth,
-                           Look::normalHeight);
+            b->setGeometry(scaling::rect(
+                QRect(Look::normalLeft(i), Look::normalTop, Look::normalWidth, Look::normalHeight),
+                m_scale->factor()));
             setCaptionPoints(b, Look::normalPoints);
             continue;
         }
@@ -57,8 +59,9 @@ void PointInputWindow::drawRow(int row)
         b->setColor(face);
         b->setFontColor(grown ? Look::normalCaption : Look::chosenCaption);
         // Grown in place: the normal left edge kept, larger to the right and downwards.
-        b->setGeometry(grown ? Look::normalLeft(i) : Look::chosenLeft(i), Look::chosenTop,
-                       Look::chosenWidth, Look::chosenHeight);
+        b->setGeometry(scaling::rect(QRect(grown ? Look::normalLeft(i) : Look::chosenLeft(i),
+                                           Look::chosenTop, Look::chosenWidth, Look::chosenHeight),
+                                     m_scale->factor()));
         setCaptionPoints(b, state.look == EntryModel::Look::Chosen ? chosenCaptionPoints(row, i)
                                                                    : Look::chosenPoints);
     }

@@ -3,12 +3,12 @@
 
 #include "toolkit/fittinglabel.h"
 
+#include "controls/forms.h"
 #include "pointin/columnedit.h"
-#include "toolkit/dialogkeys.h"
-#include "toolkit/fonts.h"
 #include "toolkit/messages.h"
 #include "toolkit/panel.h"
 #include "toolkit/picture.h"
+#include "toolkit/windowscale.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -21,8 +21,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Neither a fixed nor a system colour: the control keeps its default.
-constexpr TColor kDefault = 0x7FFFFFFF;
+using forms::Font;
+using forms::kDefault;
 
 enum class Kind
 {
@@ -40,14 +40,6 @@ enum Style : unsigned
     NoFrame = 1,      // edits without a border
     Centred = 2,      // label text
     RightAligned = 4, // label text
-};
-
-// A font as the forms give it: character height in pixels; 0 takes the parent's font.
-struct Font
-{
-    int px = 0;
-    bool bold = false;
-    TColor colour = kDefault;
 };
 
 struct ControlDef
@@ -209,6 +201,15 @@ constexpr PictureDef s_pictures[] = {
     {"Image2", u":/pointin/partner.png"},
 };
 
+QPixmap pictureOf(const char *name)
+{
+    for (const PictureDef &pic : s_pictures) {
+        if (qstrcmp(pic.name, name) == 0)
+            return QPixmap(QString::fromUtf16(pic.resource));
+    }
+    return {};
+}
+
 // Each value row's English caption and the Japanese title drawn after it.
 struct RowTitle
 {
@@ -232,41 +233,26 @@ constexpr ValueRow s_valueRows[PointInputWindow::RowCount] = {
     {"Panel2", u"cbl"},
 };
 
-void applyFont(QWidget *w, const Font &f)
+forms::Place placeOf(const ControlDef &s)
 {
-    if (f.px > 0)
-        w->setFont(fonts::make(f.px, f.bold));
-    if (f.colour != kDefault)
-        fonts::setTextColour(w, f.colour);
+    return {s.name, QRect(s.left, s.top, s.width, s.height), s.tabOrder};
 }
 
 QWidget *makeLabel(const ControlDef &s, QWidget *parent)
 {
-    auto *l = new FittingLabel(parent);
-    l->setCaption(QString::fromUtf16(s.text));
-    applyFont(l, s.font);
     Qt::Alignment h = Qt::AlignLeft;
     if (s.style & Centred)
         h = Qt::AlignHCenter;
     else if (s.style & RightAligned)
         h = Qt::AlignRight;
-    l->setAlignment(h | Qt::AlignTop);
-    return l;
-}
-
-QWidget *makePanel(const ControlDef &s, QWidget *parent)
-{
-    auto *p = new Panel(parent);
-    p->setColor(s.colour != kDefault ? s.colour : colors::clBtnFace);
-    applyFont(p, s.font);
-    p->setCaption(QString::fromUtf16(s.text));
-    return p;
+    return forms::makeLabel(parent, placeOf(s), QString::fromUtf16(s.text), s.font, h,
+                            forms::LabelSize::FitsText);
 }
 
 QWidget *makeEdit(const ControlDef &s, QWidget *parent)
 {
     auto *e = s.kind == ColumnField ? new ColumnEdit(parent) : new QLineEdit(parent);
-    applyFont(e, s.font);
+    forms::applyFont(e, s.font);
     e->setFrame(!(s.style & NoFrame));
     if (s.colour != kDefault) {
         QPalette p = e->palette();
@@ -277,19 +263,11 @@ QWidget *makeEdit(const ControlDef &s, QWidget *parent)
         db->setDataField(QString::fromUtf16(s.text));
     else
         e->setText(QString::fromUtf16(s.text));
+    forms::place(e, placeOf(s));
     return e;
 }
 
-QWidget *makeButton(const ControlDef &s, QWidget *parent)
-{
-    auto *b = new CuteButton(parent);
-    b->setCaption(QString::fromUtf16(s.text));
-    b->setColor(s.colour);
-    if (s.font.px > 0)
-        b->setFont(fonts::make(s.font.px, s.font.bold));
-    b->setFontColor(s.font.colour != kDefault ? s.font.colour : colors::clWindowText);
-    return b;
-}
+QPixmap pictureOf(const char *name);
 
 QWidget *make(const ControlDef &s, QWidget *parent)
 {
@@ -297,14 +275,14 @@ QWidget *make(const ControlDef &s, QWidget *parent)
     case Caption:
         return makeLabel(s, parent);
     case Image:
-        return new Picture(parent);
+        return forms::makePicture(parent, placeOf(s), pictureOf(s.name));
     case Box:
-        return makePanel(s, parent);
+        return forms::makePanel(parent, placeOf(s), s.colour, s.font, QString::fromUtf16(s.text));
     case Field:
     case ColumnField:
         return makeEdit(s, parent);
     case Button:
-        return makeButton(s, parent);
+        return forms::makeButton(parent, placeOf(s), QString::fromUtf16(s.text), s.colour, s.font);
     }
     return nullptr;
 }
@@ -331,6 +309,13 @@ public:
         place();
     }
 
+    void place()
+    {
+        const int left =
+            qMax(scaling::length(m_title, m_designLeft), m_caption->geometry().right() + 1);
+        m_title->move(left, m_title->y());
+    }
+
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -340,12 +325,6 @@ protected:
     }
 
 private:
-    void place()
-    {
-        const int left = qMax(m_designLeft, m_caption->geometry().right() + 1);
-        m_title->move(left, m_title->y());
-    }
-
     QWidget *m_caption;
     QWidget *m_title;
     int m_designLeft;
@@ -367,14 +346,6 @@ void PointInputWindow::createControls()
             parent = findChild<QWidget *>(QLatin1String(s.parent));
         Q_ASSERT_X(parent, "PointInputWindow", s.name);
         QWidget *w = make(s, parent);
-        w->setObjectName(QLatin1String(s.name));
-        const int width = s.width > 0 ? s.width : w->sizeHint().width();
-        if (auto *label = qobject_cast<FittingLabel *>(w))
-            label->setDesignGeometry(QRect(s.left, s.top, width, s.height));
-        else
-            w->setGeometry(s.left, s.top, width, s.height);
-        if (s.tabOrder >= 0)
-            dialogkeys::setTabOrder(w, s.tabOrder);
         if (!s.visible)
             w->hide();
     }
@@ -382,15 +353,14 @@ void PointInputWindow::createControls()
         auto *p = findChild<Panel *>(QLatin1String(look.name));
         p->setBevelOuter(look.outer);
         p->setBevelInner(look.inner);
-        p->setBevelWidth(look.bevelWidth);
+        scaling::setBevelWidth(p, look.bevelWidth);
         p->setBorderStyle(look.border);
     }
-    for (const PictureDef &pic : s_pictures)
-        findChild<Picture *>(QLatin1String(pic.name))
-            ->setPicture(QPixmap(QString::fromUtf16(pic.resource)));
-    for (const RowTitle &row : s_rowTitles)
-        new TitleAfterCaption(findChild<QWidget *>(QLatin1String(row.caption)),
-                              findChild<QWidget *>(QLatin1String(row.title)), row);
+    for (const RowTitle &row : s_rowTitles) {
+        auto *follow = new TitleAfterCaption(findChild<QWidget *>(QLatin1String(row.caption)),
+                                             findChild<QWidget *>(QLatin1String(row.title)), row);
+        connect(m_scale, &WindowScale::rescaled, follow, &TitleAfterCaption::place);
+    }
     createValueButtons();
 
     attach(this, m_seatLetter, "Label1");
@@ -426,16 +396,13 @@ void PointInputWindow::createValueButtons()
     for (int row = 0; row < RowCount; ++row) {
         auto *panel = findChild<Panel *>(QLatin1String(s_valueRows[row].panel));
         for (int i = 0; i < ColumnCount[row]; ++i) {
-            auto *b = new CuteButton(panel);
-            b->setObjectName(QString::fromUtf16(s_valueRows[row].prefix) +
-                             u"%1"_s.arg(5 * i, 2, 10, QChar(u'0')));
-            b->setCaption(EntryModel::caption(i));
-            b->setGeometry(8 + 64 * i, 32, 57, 57);
-            b->setFont(fonts::make(16, true));
-            b->setFontColor(colors::clWindowText);
-            b->setColor(colors::clBtnFace);
-            dialogkeys::setTabOrder(b, i);
-            m_valueButtons[row][i] = b;
+            const QByteArray name = (QString::fromUtf16(s_valueRows[row].prefix) +
+                                     u"%1"_s.arg(5 * i, 2, 10, QChar(u'0')))
+                                        .toLatin1();
+            // At the design's place until drawRow gives it its look.
+            m_valueButtons[row][i] = forms::makeButton(
+                panel, {name.constData(), QRect(8 + 64 * i, 32, 57, 57), i}, EntryModel::caption(i),
+                colors::clBtnFace, {16, true, colors::clWindowText});
         }
     }
 }

@@ -24,3 +24,5 @@ tollivane_test(tst_onecopy LIBS app)
 target_compile_definitions(tst_onecopy PRIVATE TOLLIVANE_PROGRAM="$<TARGET_FILE:tollivane>")
 add_dependencies(tst_onecopy tollivane)
 tollivane_test(tst_stationsession LIBS ${TOLLIVANE_STATION_LIBS})
+# Both windows on laptop screens at Windows' display scales (tools/screens.h).
+tollivane_test(tst_screens LIBS ${TOLLIVANE_STATION_LIBS} screens)

@@ -151,6 +151,8 @@ private Q_SLOTS:
 
     void mouseSequence_data();
     void mouseSequence();
+    void taps_data();
+    void taps();
     void ignoreContinuousClicks_data();
     void ignoreContinuousClicks();
     void handlerThrows_data();
@@ -460,7 +462,7 @@ void TstCuteButton::captionPlacement()
     b->setFont(font);
     b->setCaption(u"Hj"_s);
     b->setAlignment(alignment);
-    b->setLayout(layout);
+    b->setTextLayout(layout);
     b->setBevelWidth(3);
     const QRect before = boundsOf(pixelsOf(render(b), rgb(colors::clBlack, b)));
     QVERIFY(!before.isEmpty());
@@ -727,6 +729,68 @@ void TstCuteButton::mouseSequence()
             QTest::mouseRelease(b, Qt::RightButton);
     }
     QCOMPARE(seen.join(u' '), log);
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+}
+
+// down, up (where it came down), move:dx (from where it came down), on a button whose menu
+// drops after 500 ms when menu is set.
+void TstCuteButton::taps_data()
+{
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<bool>("menu");
+    QTest::addColumn<QString>("log");
+    QTest::newRow("a tap acts as a click, once")
+        << u"down up"_s << false << u"enter down click:Lowered up"_s;
+    QTest::newRow("a finger held still: one click, when it lifts")
+        << u"down move:1 move:0 move:2 up"_s << false << u"enter down click:Lowered up"_s;
+    QTest::newRow("a double tap gives no second click, as a double click")
+        << u"down up down up"_s << false << u"enter down click:Lowered up down up"_s;
+    QTest::newRow("a swipe off the button does nothing")
+        << u"down move:90 up"_s << false << QString();
+    QTest::newRow("a swipe that comes back does nothing")
+        << u"down move:40 move:0 up"_s << false << QString();
+    QTest::newRow("a touch held on a drop-down button arms nothing, and lifts as a click")
+        << u"down up"_s << true << u"enter down click:Lowered up"_s;
+}
+
+void TstCuteButton::taps()
+{
+    QFETCH(QString, actions);
+    QFETCH(bool, menu);
+    QFETCH(QString, log);
+    static QPointingDevice *const s_screen =
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
+    if (menu)
+        addMenu(500);
+    QStringList seen;
+    CuteButton *b = m_button;
+    const QObject watching; // ends the connections with the test
+    connect(b, &CuteButton::entered, &watching, [&] { seen << u"enter"_s; });
+    connect(b, &CuteButton::mouseDown, &watching, [&] { seen << u"down"_s; });
+    connect(b, &CuteButton::mouseUp, &watching, [&] { seen << u"up"_s; });
+    connect(b, &CuteButton::clicked, &watching, [&] {
+        const char *bevel = QMetaEnum::fromType<Bevel>().valueToKey(int(b->bevelOuter()));
+        seen << u"click:"_s + QLatin1StringView(bevel);
+    });
+    // Away from the button first: a tap of the row before is no first half of a double tap.
+    QTest::touchEvent(m_host.get(), s_screen).press(0, s_emptySpot);
+    QTest::touchEvent(m_host.get(), s_screen).release(0, s_emptySpot);
+    const QPoint at = b->mapTo(m_host.get(), QPoint(8, 8));
+    QPoint now = at;
+    for (const QString &a : actions.split(u' ')) {
+        if (a == u"down")
+            QTest::touchEvent(m_host.get(), s_screen).press(0, now = at);
+        else if (a == u"up")
+            QTest::touchEvent(m_host.get(), s_screen).release(0, now);
+        else
+            QTest::touchEvent(m_host.get(), s_screen)
+                .move(0, now = at + QPoint(a.section(u':', 1).toInt(), 0));
+        QCOMPARE(b->forTests().dropDownTimer(), nullptr);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+    QCOMPARE(seen.join(u' '), log);
+    QCOMPARE(b->hasFocus(), !log.isEmpty());
+    QVERIFY(b->bevelOuter() != Bevel::Lowered); // nothing is left drawn pressed
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
 }
 

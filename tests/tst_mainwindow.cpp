@@ -7,6 +7,7 @@
 #include "support/named.h"
 #include "support/relay.h"
 #include "toolkit/panel.h"
+#include "toolkit/picture.h"
 #include "toolkit/radiogroup.h"
 
 #include <QApplication>
@@ -297,9 +298,9 @@ private Q_SLOTS:
         QCOMPARE(named<QRadioButton>(&window, "RbA")->font().pixelSize(), 16);
         QVERIFY(named<QRadioButton>(&window, "RbA")->font().bold());
         // The title picture is unscaled: the maker's mark is cut at the frame's bottom.
-        QCOMPARE(named<QLabel>(&window, "Image1")->pixmap().size(), QSize(330, 129));
-        QCOMPARE(named<QLabel>(&window, "Image2")->pixmap().size(), QSize(495, 125));
-        QCOMPARE(named<QLabel>(&window, "Image3")->pixmap().size(), QSize(95, 49));
+        QCOMPARE(named<Picture>(&window, "Image1")->picture().size(), QSize(330, 129));
+        QCOMPARE(named<Picture>(&window, "Image2")->picture().size(), QSize(495, 125));
+        QCOMPARE(named<Picture>(&window, "Image3")->picture().size(), QSize(95, 49));
     }
 
     // The checked item shows a dark dot, as a desktop radio button does, whatever the

@@ -10,6 +10,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -74,6 +77,8 @@ private Q_SLOTS:
     void escapeAndCloseRequestDoNotClose();
     void pictures();
     void referenceMarksShowTheirColumns();
+    void tapsActAsClicks_data();
+    void tapsActAsClicks();
 };
 
 void TestPointinLayout::initTestCase()
@@ -627,6 +632,64 @@ void TestPointinLayout::referenceMarksShowTheirColumns()
     }
     named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((4) + 1)))->showRow({});
     QVERIFY(named<ColumnEdit>(m_w, qPrintable(u"DBEdit%1"_s.arg((4) + 1)))->text().isEmpty());
+}
+
+void TestPointinLayout::tapsActAsClicks_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("asking"); // with the question up
+    QTest::newRow("a value button") << u"cbo25"_s << false;
+    QTest::newRow("Start") << u"CuteButton2"_s << false;
+    QTest::newRow("End") << u"CuteButton3"_s << false;
+    QTest::newRow("確定") << u"CuteButton10"_s << false;
+    QTest::newRow("はい") << u"CuteButton4"_s << true;
+    QTest::newRow("いいえ") << u"CuteButton5"_s << true;
+}
+
+// The same button clicked in one window and tapped in another, each with every row chosen:
+// one click each, and the windows show the same afterwards.
+void TestPointinLayout::tapsActAsClicks()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, asking);
+    static QPointingDevice *const s_screen =
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
+    // QTest's mouse events carry made-up times: a touch after them could pass for a double tap.
+    QStyleHints *hints = QGuiApplication::styleHints();
+    const int doubleClick = hints->mouseDoubleClickInterval();
+    hints->setMouseDoubleClickInterval(0);
+    const auto restore = qScopeGuard([=] { hints->setMouseDoubleClickInterval(doubleClick); });
+    QStringList shown;
+    for (const bool tap : {false, true}) {
+        JudgeSession session;
+        PointInputWindow w(session, m_main);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        named<Panel>(&w, "Panel7")->hide(); // the operator is ready: nothing covers 確定
+        for (int row = 0; row < PointInputWindow::RowCount; ++row)
+            w.forTests().chooseValue(row, 2);
+        if (asking)
+            QTest::mouseClick(named<CuteButton>(&w, "CuteButton10"), Qt::LeftButton);
+        auto *b = named<CuteButton>(&w, button.toLatin1().constData());
+        QSignalSpy clicks(b, &CuteButton::clicked);
+        if (tap) {
+            const QPoint at = b->mapTo(&w, b->rect().center());
+            QTest::touchEvent(&w, s_screen).press(0, at);
+
+            QTest::touchEvent(&w, s_screen).release(0, at);
+        } else {
+            QTest::mouseClick(b, Qt::LeftButton);
+        }
+        QCOMPARE(clicks.count(), 1);
+        shown << u"focus %1, question %2, rows %3 %4 %5"_s
+                     .arg(w.focusWidget() ? w.focusWidget()->objectName() : QString())
+                     .arg(named<Panel>(&w, "Panel10")->isVisible())
+                     .arg(w.forTests().entry().column(0))
+                     .arg(w.forTests().entry().column(1))
+                     .arg(w.forTests().entry().column(2));
+        w.forTests().closeWindow();
+    }
+    QCOMPARE(shown[1], shown[0]);
 }
 
 QTEST_MAIN(TestPointinLayout)

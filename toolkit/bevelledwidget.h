@@ -10,6 +10,9 @@
 class BevelledWidget : public QWidget
 {
     Q_OBJECT
+    Q_PROPERTY(TColor color READ color WRITE setColor)
+    Q_PROPERTY(QString caption READ caption WRITE setCaption)
+    Q_PROPERTY(int bevelWidth READ bevelWidth WRITE setBevelWidth)
 public:
     using Bevel = bevels::Bevel;
 

@@ -2,11 +2,17 @@
 
 #include <QEvent>
 
+using namespace Qt::StringLiterals;
+
 FittingLabel::FittingLabel(QWidget *parent) : QLabel(parent)
 {
     // Captions carry values from the database: shown as they stand, never as markup.
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A text label from the start, also while empty: QLabel measures a new font only for one,
+    // and an empty text equal to the one it has does not make it one.
+    QLabel::setText(u" "_s);
+    QLabel::setText(QString());
 }
 
 void FittingLabel::setDesignGeometry(const QRect &rect)

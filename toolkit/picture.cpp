@@ -11,9 +11,21 @@ void Picture::setPicture(const QPixmap &picture)
     update();
 }
 
+void Picture::setScale(qreal scale)
+{
+    if (qFuzzyCompare(m_scale, scale))
+        return;
+    m_scale = scale;
+    update();
+}
+
 void Picture::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
+    if (!qFuzzyCompare(m_scale, 1.0)) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.scale(m_scale, m_scale);
+    }
     p.drawPixmap(0, 0, m_picture);
 }
 

@@ -3,7 +3,8 @@
 #include <QPixmap>
 #include <QWidget>
 
-// A picture drawn unscaled at the top-left corner of its frame.
+// A picture drawn at the top-left corner of its frame, at its own size times its window's
+// scale (unscaled at the design's size).
 class Picture : public QWidget
 {
     Q_OBJECT
@@ -12,6 +13,8 @@ public:
 
     QPixmap picture() const { return m_picture; }
     void setPicture(const QPixmap &picture);
+    qreal scale() const { return m_scale; }
+    void setScale(qreal scale);
 
 Q_SIGNALS:
     void doubleClicked();
@@ -22,4 +25,5 @@ protected:
 
 private:
     QPixmap m_picture;
+    qreal m_scale = 1;
 };

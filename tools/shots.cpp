@@ -2,7 +2,10 @@
 //   tollivane-shots <folder>
 // The station runs on a demo competition of its own in a temporary folder (the user's settings
 // and alias file are not touched): the main window, the point input window with a competitor,
-// and the point input window with each notice shown alone.
+// and the point input window with each notice shown alone, on a Full HD screen at 100 %; then
+// both windows on each laptop screen of screens.h, alone and as the laptop's whole screen shows
+// them (screen-1920x1080-150.png: the work area, the taskbar's place, both windows in frames
+// drawn here).
 #include "app/mainwindow.h"
 #include "app/station.h"
 #include "app/stationsession.h"
@@ -10,15 +13,20 @@
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
 #include "toolkit/messages.h"
+#include "toolkit/windowscale.h"
 #include "tools/competition.h"
+#include "tools/screens.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -40,12 +48,104 @@ template<class Condition> bool waitFor(Condition condition)
     return condition();
 }
 
-bool save(QWidget *w, const QString &dir, const char *name)
+bool save(const QImage &image, const QString &dir, const QString &name)
 {
-    const QString path = dir + u'/' + QLatin1String(name) + u".png"_s;
-    const bool ok = w->grab().save(path);
+    const QString path = dir + u'/' + name + u".png"_s;
+    const bool ok = image.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
+}
+
+// At the window's own pixels: a window on a screen at 150 % is drawn half as large again.
+bool save(QWidget *w, const QString &dir, const char *name)
+{
+    return save(w->grab().toImage(), dir, QLatin1String(name));
+}
+
+// A frame as a desktop's: borders and a title bar with the window's title.
+void drawFramed(QPainter &p, QWidget *w, const QPoint &topLeft, qreal dpr)
+{
+    const QMargins frame = scaling::designFrame;
+    const QRect outer(topLeft, w->size().grownBy(frame));
+    p.save();
+    p.scale(dpr, dpr);
+    p.fillRect(outer, QColor(0x20, 0x50, 0x90));
+    QFont title = p.font();
+    title.setPixelSize(12);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(outer.adjusted(frame.left(), 0, 0, -outer.height() + frame.top()),
+               Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    p.restore();
+    QImage client = w->grab().toImage();
+    client.setDevicePixelRatio(1); // drawn pixel for pixel: the painter is in the screen's
+    p.drawImage(QPointF((topLeft.x() + frame.left()) * dpr, (topLeft.y() + frame.top()) * dpr),
+                client);
+}
+
+// The laptop's whole screen: the work area with both windows where the terminal put them, the
+// taskbar below it.
+QImage screenPicture(const screens::Laptop &laptop, const QScreen *screen, QWidget *mainWindow,
+                     QWidget *pointInput)
+{
+    QImage image(laptop.pixels, QImage::Format_RGB32);
+    image.fill(QColor(0x2d, 0x6a, 0x4f));
+    QPainter p(&image);
+    const qreal dpr = laptop.percent / 100.0;
+    const QRect work = screen->availableGeometry();
+    p.fillRect(QRectF(0, work.height() * dpr, laptop.pixels.width(),
+                      laptop.pixels.height() - work.height() * dpr),
+               QColor(0x20, 0x20, 0x28));
+    for (QWidget *w : {mainWindow, pointInput})
+        drawFramed(p, w, w->frameGeometry().topLeft() - work.topLeft(), dpr);
+    return image;
+}
+
+// Whether the window, in a desktop's frame, lies inside the screen's work area.
+bool inside(QWidget *w, const QScreen *screen)
+{
+    const QRect outer(w->frameGeometry().topLeft(), w->size().grownBy(scaling::designFrame));
+    return screen->availableGeometry().contains(outer);
+}
+
+// Both windows moved onto a screen, as a judge drags them to another monitor, and centred there
+// as the terminal places them.
+bool showOn(QScreen *screen, QWidget *mainWindow, QWidget *pointInput,
+            const std::function<bool()> &enter)
+{
+    for (QWidget *w : {mainWindow, pointInput})
+        w->move(screen->availableGeometry().topLeft());
+    QCoreApplication::processEvents();
+    mainWindow->move(WindowScale::of(mainWindow)->centredOver(screen->availableGeometry(), screen));
+    pointInput->move(WindowScale::of(pointInput)->centredOver(mainWindow->frameGeometry(), screen));
+    return enter();
+}
+
+// Both windows on every laptop screen, then back on the Full HD one.
+bool shootLaptops(const QString &dir, QWidget *mainWindow, QWidget *pointInput,
+                  const std::function<bool()> &enter)
+{
+    bool ok = true;
+    for (const screens::Laptop &laptop : screens::laptops()) {
+        QScreen *screen = screens::screenOf(laptop);
+        if (!screen)
+            return false;
+        ok = showOn(screen, mainWindow, pointInput, enter) && ok;
+        const QString tag = u"%1x%2-%3"_s.arg(laptop.pixels.width())
+                                .arg(laptop.pixels.height())
+                                .arg(laptop.percent);
+        const bool whole = inside(mainWindow, screen) && inside(pointInput, screen);
+        std::printf("%s: main window at %.2f, point input window at %.2f, %s\n",
+                    qPrintable(screens::name(laptop)), WindowScale::of(mainWindow)->factor(),
+                    WindowScale::of(pointInput)->factor(),
+                    whole ? "both inside the work area" : "NOT INSIDE THE WORK AREA");
+        ok = whole && ok;
+        ok = save(mainWindow->grab().toImage(), dir, u"main-"_s + tag) && ok;
+        ok = save(pointInput->grab().toImage(), dir, u"pointin-"_s + tag) && ok;
+        ok = save(screenPicture(laptop, screen, mainWindow, pointInput), dir, u"screen-"_s + tag) &&
+             ok;
+    }
+    return showOn(QGuiApplication::primaryScreen(), mainWindow, pointInput, enter) && ok;
 }
 
 void demoEnvironment(const QTemporaryDir &temp)
@@ -64,12 +164,16 @@ void demoEnvironment(const QTemporaryDir &temp)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(u"Fusion"_s);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"shots"_s;
+    const QString dir =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"shots"_s).absolutePath();
     QDir().mkpath(dir);
     QTemporaryDir temp;
+    if (!screens::useLaptopScreens(temp.path())) {
+        std::printf("cannot write the screens' configuration into %s\n", qPrintable(temp.path()));
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setStyle(u"Fusion"_s);
     demoEnvironment(temp);
 
     Station station;
@@ -129,17 +233,25 @@ int main(int argc, char *argv[])
         n.notice->hide();
 
     // An entry in progress: flight 1.5 confirmed red, landing 2, outrun 0.5.
-    pointInput->forTests().chooseValue(PointInputWindow::Flight, 3);
-    pointInput->forTests().moveToNextRow(PointInputWindow::Flight);
-    pointInput->forTests().chooseValue(PointInputWindow::Landing, 4);
-    pointInput->forTests().chooseValue(PointInputWindow::Outrun, 1);
+    const auto enter = [pointInput, answered] {
+        // The competitor check of the showing, then a poll that finds the run going.
+        bool shown = waitFor(answered);
+        pointInput->forTests().pollTick();
+        shown = waitFor(answered) && shown;
+        pointInput->forTests().chooseValue(PointInputWindow::Flight, 3);
+        pointInput->forTests().moveToNextRow(PointInputWindow::Flight);
+        pointInput->forTests().chooseValue(PointInputWindow::Landing, 4);
+        pointInput->forTests().chooseValue(PointInputWindow::Outrun, 1);
+        return shown;
+    };
+    ok = enter() && ok;
     ok = save(pointInput, dir, "pointin-entry") && ok;
+    ok = shootLaptops(dir, mainWindow, pointInput, enter) && ok;
 
     // The health line while polls fail: the station's alias now resolves nowhere.
     gateway->setConnection(u"Offline"_s, {});
     pointInput->forTests().pollTick();
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin-offline") && ok;
-
     return ok ? 0 : 1;
 }

@@ -124,9 +124,11 @@ started=$SECONDS
 tests=$work/tests
 wine_prefix "$tests"
 # Wine hands no QT_ variable of the host to a Windows program (they would be the host Qt's): the
-# prefix's own environment runs the tests offscreen, as their CTest environment asks.
-WINEPREFIX=$tests wine_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f \
-    >/dev/null 2>&1
+# prefix's own environment runs the tests offscreen on the screen their CTest environment asks
+# for. The file's path without a drive letter, whose colon the platform's argument would take
+# for its own separator: the tests run in a folder of the drive Z:, which is the host's root.
+WINEPREFIX=$tests wine_run reg add 'HKCU\Environment' /v QT_QPA_PLATFORM \
+    /d "offscreen:configfile=$root/tests/offscreen-screen.json" /f >/dev/null 2>&1
 # The prefix's server and services run from here on, outside CTest: a test program's own start
 # would make them hold CTest's output open.
 (WINEPREFIX=$tests setsid "$(dirname "$(wine_loader)")/wineserver" -p >"$work/wineserver.log" 2>&1 </dev/null &)
