@@ -432,23 +432,33 @@ void setLookup(Lookup lookup)
     s_lookup = lookup ? std::move(lookup) : systemLookup();
 }
 
-QString tcpConnect(const QString &host, quint16 port, int timeoutMs, const QByteArray &greeting)
+qintptr openConnection(const QString &host, quint16 port, int timeoutMs, QString &why)
 {
-    if (const int error = startSockets())
-        return systemText(error);
+    if (const int error = startSockets()) {
+        why = systemText(error);
+        return -1;
+    }
     QElapsedTimer clock;
     clock.start();
     std::shared_ptr<LookupResult> lookup;
-    const QString unresolved = lookUp(host, port, timeoutMs, lookup);
-    if (!unresolved.isEmpty())
-        return unresolved;
-    QString why;
+    why = lookUp(host, port, timeoutMs, lookup);
+    if (!why.isEmpty())
+        return -1;
     const Socket s = firstAnswering(lookup->addresses, int(timeoutMs - clock.elapsed()), why);
-    lookup.reset();
-    if (s == noSocket)
+    return s == noSocket ? -1 : qintptr(s);
+}
+
+QString tcpConnect(const QString &host, quint16 port, int timeoutMs, const QByteArray &greeting)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString why;
+    const qintptr s = openConnection(host, port, timeoutMs, why);
+    if (s == -1)
         return why;
-    why = greeting.isEmpty() ? QString() : greeted(s, greeting, int(timeoutMs - clock.elapsed()));
-    closeSocket(s);
+    why = greeting.isEmpty() ? QString()
+                             : greeted(Socket(s), greeting, int(timeoutMs - clock.elapsed()));
+    closeSocket(Socket(s));
     return why;
 }
 

@@ -1,7 +1,6 @@
 // How long a failed connection attempt holds the station, on both server routes: with the
 // server down (nothing listens) and with a port that drops every connection request, as a host
 // behind a dead link does. Nothing leaves the machine, and no privilege is needed.
-#include "db/attachmentsocket.h"
 #include "db/dbengine.h"
 #include "db/reachable.h"
 #include "support/routes.h"
@@ -33,22 +32,6 @@ namespace {
 
 using support::Listener;
 using support::Route;
-
-#ifndef Q_OS_WIN
-int connectedSocket(quint16 port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s >= 0 && ::connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-#endif
 
 } // namespace
 
@@ -277,45 +260,6 @@ private Q_SLOTS:
         QVERIFY2(ms >= 1000, qPrintable(u"failed after %1 ms: %2"_s.arg(ms).arg(text)));
         QVERIFY2(ms < Database::connectTimeoutSeconds * 1000 + 500,
                  qPrintable(u"took %1 ms"_s.arg(ms)));
-    }
-
-    // What ends a Firebird call that hangs: the attachment's socket, found among the process's
-    // sockets, is shut down; a wait on it ends, and a number closed and taken by another
-    // connection meanwhile is left alone.
-    void severingTheAttachmentSocket()
-    {
-        const Listener server(u"127.0.0.1"_s);
-        QVERIFY2(server.port() != 0, qPrintable(server.error()));
-#ifdef Q_OS_WIN
-        // Windows lists no sockets: the client's own abort ends the call there.
-        QVERIFY(attachmentsocket::connectedTo(server.port()).isEmpty());
-#else
-        QVERIFY(attachmentsocket::connectedTo(server.port()).isEmpty());
-        const int client = connectedSocket(server.port());
-        QVERIFY(client >= 0);
-        const QList<attachmentsocket::Socket> found = attachmentsocket::connectedTo(server.port());
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().handle, client);
-
-        auto waiting = std::async(std::launch::async, [client] {
-            char byte = 0;
-            return ::recv(client, &byte, 1, 0);
-        });
-        QVERIFY(attachmentsocket::shutDown(found.first()));
-        QCOMPARE(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        QCOMPARE(waiting.get(), 0);
-
-        ::close(client);
-        const int other = connectedSocket(server.port());
-        QVERIFY(other >= 0);
-        if (other != client) {
-            QCOMPARE(::dup2(other, client), client);
-            ::close(other);
-        }
-        QVERIFY(!attachmentsocket::shutDown(found.first()));
-        QCOMPARE(::send(client, "x", 1, MSG_NOSIGNAL), ssize_t(1));
-        ::close(client);
-#endif
     }
 };
 
