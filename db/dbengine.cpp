@@ -65,6 +65,24 @@ void checkReachable(const aliases::ServerLocation &location)
             location.host, QString::number(location.port), why));
 }
 
+// An ODBC session must take texts as written: with backslash escapes a value could end its
+// literal early. Why this one cannot be used, or an empty text.
+QString sessionRefused(const QSqlDatabase &db, const QString &driver)
+{
+    const QString check = dialect::sessionCheck(driver);
+    if (check.isEmpty())
+        return QString();
+    QSqlQuery query(db);
+    const bool read = query.exec(check) && query.next();
+    const QString answer =
+        read ? query.value(0).toString() : errorText(query.lastError(), u"no answer"_s);
+    query.finish();
+    if (read && dialect::sessionHolds(driver, answer))
+        return QString();
+    return u"The database session does not take texts as written (NO_BACKSLASH_ESCAPES is not "
+           u"set; sql_mode: %1)"_s.arg(answer);
+}
+
 bool isWholeNumber(QStringView text)
 {
     if (text.startsWith(u'+') || text.startsWith(u'-'))
@@ -373,10 +391,12 @@ void Database::openRoute(const aliases::Route &route)
         // QODBC puts "DSN=" in front itself. The driver's own timeouts bound a silent host and
         // a server that stops answering once connected. OPTION=2 (found rows): MariaDB then
         // counts the rows an UPDATE matched, not only the rows it changed, as the other routes
-        // do.
+        // do. AUTO_RECONNECT=0, whatever the data source says: a session the driver opened
+        // again by itself would lack what sessionSetup set and the lock that names it (and
+        // Connector/ODBC 3.1.15 crashes on it).
         db.setDatabaseName(route.database +
-                           u";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2;OPTION=2"_s
-                               .arg(connectTimeoutSeconds)
+                           u";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2;OPTION=2;"
+                           u"AUTO_RECONNECT=0"_s.arg(connectTimeoutSeconds)
                                .arg(answerTimeoutSeconds));
         break;
     case aliases::Driver::Sqlite:
@@ -398,7 +418,12 @@ void Database::openRoute(const aliases::Route &route)
         QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
     }
     for (const QString &setting : dialect::sessionSetup(driver, m_lockWaitMs))
-        QSqlQuery(setting, db).finish(); // a server without the setting goes on as it always did
+        QSqlQuery(setting, db).finish(); // a lock wait the server lacks: it waits as it always did
+    const QString refused = sessionRefused(db, driver);
+    if (!refused.isEmpty()) {
+        db.close();
+        throw DbError(refused);
+    }
     m_handle = db;
     m_path = std::move(path);
     m_encoding = route.encoding;

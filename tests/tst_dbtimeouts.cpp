@@ -3,6 +3,7 @@
 // behind a dead link does. Nothing leaves the machine, and no privilege is needed.
 #include "db/dbengine.h"
 #include "db/reachable.h"
+#include "support/relay.h"
 #include "support/routes.h"
 #include "support/sockets.h"
 #include "tst_dbbackends.h"
@@ -260,6 +261,26 @@ private Q_SLOTS:
         QVERIFY2(ms >= 1000, qPrintable(u"failed after %1 ms: %2"_s.arg(ms).arg(text)));
         QVERIFY2(ms < Database::connectTimeoutSeconds * 1000 + 500,
                  qPrintable(u"took %1 ms"_s.arg(ms)));
+    }
+
+    // An ODBC session that does not take NO_BACKSLASH_ESCAPES (a server, or a path, that drops
+    // it) is refused as it opens: no statement runs on it.
+    void aSessionWithBackslashEscapesIsRefused()
+    {
+        REQUIRE_ROUTE(Route::Odbc);
+        Relay relay(u"127.0.0.1"_s, 3306);
+        relay.rewrite("NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL");
+        aliases::Route route = support::serverRoute(Route::Odbc);
+        route.database = u"DSN=%1;SERVER=127.0.0.1;PORT=%2"_s.arg(route.database).arg(relay.port());
+        Database db(u"db"_s);
+        db.setRoute(route);
+        try {
+            Query session(&db);
+            session.read(u"select @@sql_mode as mode"_s);
+            QFAIL(qPrintable(u"ran with sql_mode "_s + session.fieldAsString(u"mode"_s)));
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(u"NO_BACKSLASH_ESCAPES"_s), qPrintable(e.text()));
+        }
     }
 };
 
