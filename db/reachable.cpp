@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -298,6 +299,9 @@ Socket firstAnswering(const addrinfo *addresses, int remainingMs, QString &why)
     return answered;
 }
 
+// More than Firebird's refusal of the greeting takes.
+constexpr int drainBytes = 4096;
+
 // Sends the greeting and waits for the server's first byte, or for it to close: a server that
 // takes connections but serves none (stalled, or a path that completes the handshake and
 // forwards nothing) gives neither. Empty text when it answered.
@@ -320,8 +324,16 @@ QString greeted(Socket s, const QByteArray &greeting, int remainingMs)
         if (ready < 0 || receive(s, bytes, int(sizeof bytes)) < 0)
             return systemText(lastError());
         // It serves. Its answer is read to its end, so that the server sees a close and not a
-        // reset (which Firebird would log for every attempt).
-        while (waitReadable(s, 200) > 0 && receive(s, bytes, int(sizeof bytes)) > 0) {
+        // reset (which Firebird would log for every attempt); a peer that keeps sending (another
+        // service on the port) holds the probe no longer than its bound.
+        for (int drained = 0; drained < drainBytes;) {
+            const qint64 wait = std::min<qint64>(200, remainingMs - clock.elapsed());
+            if (wait <= 0 || waitReadable(s, int(wait)) <= 0)
+                break;
+            const int n = receive(s, bytes, int(sizeof bytes));
+            if (n <= 0)
+                break;
+            drained += n;
         }
         return QString();
     }

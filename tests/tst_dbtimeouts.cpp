@@ -263,6 +263,26 @@ private Q_SLOTS:
                  qPrintable(u"took %1 ms"_s.arg(ms)));
     }
 
+    // A peer that keeps sending (another service on the port) holds the probe no longer than
+    // its bound, however it sends.
+    void aPeerThatKeepsSendingHoldsTheProbeNoLonger_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("as fast as it can") << 0;
+        QTest::newRow("a byte every 50 ms") << 50;
+    }
+    void aPeerThatKeepsSendingHoldsTheProbeNoLonger()
+    {
+        QFETCH(int, pauseMs);
+        Relay peer(u"127.0.0.1"_s, support::closedPort());
+        peer.talkWithoutEnd(pauseMs);
+        QElapsedTimer clock;
+        clock.start();
+        const QString why = reachable::tcpConnect(u"127.0.0.1"_s, peer.port(), 1000, "hello");
+        QVERIFY2(why.isEmpty(), qPrintable(why)); // it answered
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(u"took %1 ms"_s.arg(clock.elapsed())));
+    }
+
     // An ODBC session that does not take NO_BACKSLASH_ESCAPES (a server, or a path, that drops
     // it) is refused as it opens: no statement runs on it.
     void aSessionWithBackslashEscapesIsRefused()
