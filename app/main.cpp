@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/onecopy.h"
 #include "app/station.h"
-#include "app/stationmessages.h"
+#include "pointin/stationtexts.h"
 #include "toolkit/messages.h"
 
 #include <QApplication>
@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
     // Before any window or connection: a second copy on the same settings and journal leaves.
     OneCopy copy;
     if (!copy.take()) {
-        messages::show(nullptr, stationMessage(StationMessage::AlreadyRunning));
+        messages::showAndWait(
+            stationtexts::text(stationtexts::Text::AlreadyRunning)); // no window of ours runs yet
         return 0;
     }
 

@@ -272,7 +272,6 @@ void MainWindow::followSession()
     connect(s, &StationSession::profileChanged, this, &MainWindow::drawProfile);
     connect(s, &StationSession::connectionLineChanged, this, &MainWindow::drawConnectionLine);
     connect(s, &StationSession::noticeChanged, this, &MainWindow::drawNotice);
-    connect(s, &StationSession::pointInputWanted, this, &MainWindow::showPointInput);
     connect(s, &StationSession::told, this,
             [this](const QString &text) { messages::show(this, text); });
     connect(s, &StationSession::releaseFailed, this,
@@ -362,10 +361,4 @@ void MainWindow::drawConnectionLine()
 void MainWindow::drawNotice()
 {
     m_seatTakenNotice->setVisible(m_session.notice().has_value());
-}
-
-void MainWindow::showPointInput()
-{
-    if (m_pointInput)
-        m_pointInput->exec(); // until End; the main window takes no input meanwhile
 }

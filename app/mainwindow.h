@@ -22,8 +22,7 @@ public:
     explicit MainWindow(StationSession &session, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The point input window once it is built: shown modally whenever the session asks for
-    // it. A seat button's focus places its seat letter.
+    // The point input window once it is built: a seat button's focus places its seat letter.
     void setPointInput(PointInputWindow *window);
 
 protected:
@@ -44,7 +43,6 @@ private:
     void drawProfile();
     void drawConnectionLine();
     void drawNotice();
-    void showPointInput();
 
     StationSession &m_session;
     PointInputWindow *m_pointInput = nullptr;

@@ -3,10 +3,11 @@
 Station::Station()
     // Connects the remembered profile on the gateway's worker while the window is built; the
     // first show, which selects that profile, then finds it connected.
-    : m_session(&m_gateway), m_mainWindow(m_session)
+    : m_session(&m_gateway, &m_journal), m_mainWindow(m_session)
 {
     // Built when a seat is first claimed: a station starts with the main window alone.
-    m_session.setJudgeSessions([this] { return &pointInputWindow().session(); });
+    QObject::connect(&m_session, &StationSession::judgingStarted, &m_mainWindow,
+                     [this] { pointInputWindow().open(); });
 }
 
 Station::~Station()
@@ -21,9 +22,7 @@ Station::~Station()
 PointInputWindow &Station::pointInputWindow()
 {
     if (!m_pointInput) {
-        m_pointInput.emplace(&m_mainWindow);
-        m_pointInput->session().setRequests(&m_gateway);
-        m_pointInput->session().setJournal(&m_journal);
+        m_pointInput.emplace(m_session.judge(), &m_mainWindow);
         m_mainWindow.setPointInput(&*m_pointInput);
     }
     return *m_pointInput;

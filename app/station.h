@@ -9,10 +9,10 @@
 #include <optional>
 
 // The program's objects, alive until it ends: the mark journal, the competition gateway that
-// the sessions reach the database through, the station session and the main window over it
-// (closing it ends the program), and the point input window, built when a seat is first
-// claimed. They are destroyed in the reverse order: each window before what it draws and
-// uses.
+// the sessions reach the database through, the station session (with the judge session) and
+// the main window over it (closing it ends the program), and the point input window over the
+// judge session, built and opened when a seat is claimed. They are destroyed in the reverse
+// order: each window before what it draws and uses.
 class Station
 {
 public:

@@ -1,14 +1,13 @@
 #include "app/stationsession.h"
 
-#include "app/stationmessages.h"
 #include "db/competitiongateway.h"
 #include "db/profiles.h"
-#include "pointin/judgesession.h"
-#include "pointin/judgetexts.h"
+#include "pointin/stationtexts.h"
 #include "toolkit/inifile.h"
 
 using namespace Qt::StringLiterals;
 using profiles::Location;
+using stationtexts::Text;
 
 namespace {
 
@@ -45,10 +44,21 @@ Location interbaseLocationOf(const QStringList &params)
 
 } // namespace
 
-StationSession::StationSession(CompetitionGateway *gateway, QObject *parent)
-    : QObject(parent), m_gateway(gateway),
+StationSession::StationSession(CompetitionGateway *gateway, journal::Writer *journal,
+                               QObject *parent)
+    : QObject(parent), m_gateway(gateway), m_pollTimer(this),
       m_settings(StationSettings::read(settings::stationFilePath()))
 {
+    m_judge.setRequests(gateway);
+    m_judge.setJournal(journal);
+    m_pollTimer.setObjectName(u"recallTimer"_s);
+    m_pollTimer.setInterval(pollIntervalMs);
+    connect(&m_pollTimer, &QTimer::timeout, &m_judge, &JudgeSession::tick);
+    // End released the seat: the point input window closes on the same signal.
+    connect(&m_judge, &JudgeSession::closing, this, [this] {
+        m_pollTimer.stop();
+        setClaim(Claim::Idle);
+    });
     // The first show, which selects this profile, then finds it connected.
     prepare(m_settings.profile());
 }
@@ -98,10 +108,14 @@ void StationSession::requestClaim(const QString &seat)
 
 void StationSession::requestRelease(const QString &seat)
 {
-    m_gateway->releaseSeat(seat, Then<Done>(this, [this](const Reply<Done> &reply) {
-                               if (!reply.ok())
-                                   Q_EMIT releaseFailed(reply.error());
-                           }));
+    m_gateway->releaseSeat(
+        seat, Then<gateway::Release>(this, [this](const Reply<gateway::Release> &r) {
+            if (!r.ok())
+                Q_EMIT releaseFailed(r.error());
+            else if (r.value() == gateway::Release::Unproven)
+                Q_EMIT told(
+                    stationtexts::text(Text::ReleaseUnproven).arg(m_notice.value_or(QString())));
+        }));
 }
 
 QString StationSession::missingHere() const
@@ -159,12 +173,12 @@ QString claimFailure(const QString &seat, const Reply<gateway::Claim> &reply,
                      const QString &missing)
 {
     if (reply.ok())
-        return judgetexts::tableFault(*reply.value().fault);
+        return stationtexts::tableFault(*reply.value().fault);
     if (reply.answered())
-        return stationMessage(StationMessage::CannotReadSeat).arg(u"judge"_s + seat) + u"\n\n"_s +
+        return stationtexts::text(Text::CannotReadSeat).arg(u"judge"_s + seat) + u"\n\n"_s +
                reply.error();
     // A part missing on this PC is no server outage: the judge is told which.
-    const QString text = stationMessage(StationMessage::CannotConnect);
+    const QString text = stationtexts::text(Text::CannotConnect);
     return missing.isEmpty() ? text : text + u"\n\n"_s + missing;
 }
 
@@ -173,39 +187,45 @@ QString claimFailure(const QString &seat, const Reply<gateway::Claim> &reply,
 void StationSession::claimSeat()
 {
     if (m_seat.isEmpty()) {
-        Q_EMIT told(stationMessage(StationMessage::NoSeatChosen));
+        Q_EMIT told(stationtexts::text(Text::NoSeatChosen));
         return;
     }
-    if (m_claim == Claim::Claiming || !m_gateway)
+    if (m_claim == Claim::Claiming || m_claim == Claim::Claimed || !m_gateway)
         return; // the claim on its way answers first
-    JudgeSession *judge = judgeSession();
-    if (!judge)
-        return;
     // The rows and the value texts start empty together, so that what the window shows is
     // what it would write; also when the claim is refused.
-    judge->clearEntry();
-    judge->setSeat(m_seat);
-    m_claim = Claim::Claiming;
+    m_judge.clearEntry();
+    m_judge.setSeat(m_seat);
+    setClaim(Claim::Claiming);
     requestClaim(m_seat);
 }
 
 void StationSession::claimAnswered(const QString &seat, const Reply<gateway::Claim> &reply)
 {
+    using Result = gateway::Claim::Result;
     if (!reply.ok() || reply.value().fault) {
-        m_claim = Claim::Idle;
+        setClaim(Claim::Idle);
         Q_EMIT told(claimFailure(seat, reply, missingHere()));
         return;
     }
-    if (!reply.value().claimed) {
-        m_claim = Claim::Refused;
-        // The notice frees this seat, whichever the judge selects while it stands.
+    if (reply.value().result != Result::Claimed) {
+        setClaim(Claim::Refused);
+        // The notice frees this seat, whichever the judge selects while it stands. A flag
+        // that may be another station's is told as such: this station writes nothing more.
         setNotice(seat);
+        if (reply.value().result == Result::Unproven)
+            Q_EMIT told(stationtexts::text(Text::ClaimUnproven));
         return;
     }
-    m_claim = Claim::Claimed;
-    if (m_judge)
-        m_judge->startPolling();
-    Q_EMIT pointInputWanted();
+    setClaim(Claim::Claimed);
+    m_judge.begin();
+    m_pollTimer.start();
+    Q_EMIT judgingStarted();
+}
+
+void StationSession::setClaim(Claim claim)
+{
+    m_claim = claim;
 }
 
 void StationSession::dismissNotice()
@@ -225,16 +245,4 @@ void StationSession::setNotice(const std::optional<QString> &seat)
         return;
     m_notice = seat;
     Q_EMIT noticeChanged();
-}
-
-JudgeSession *StationSession::judgeSession()
-{
-    if (m_judge || !m_judgeSessions)
-        return m_judge;
-    m_judge = m_judgeSessions();
-    if (m_judge) {
-        // End released the seat and closes the window.
-        connect(m_judge, &JudgeSession::closing, this, [this] { m_claim = Claim::Idle; });
-    }
-    return m_judge;
 }

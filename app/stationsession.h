@@ -1,28 +1,31 @@
 #pragma once
 
 #include "app/stationsettings.h"
+#include "pointin/judgesession.h"
 #include "toolkit/reply.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
-#include <functional>
 #include <optional>
 
 namespace gateway {
 struct Claim;
 }
+namespace journal {
+class Writer;
+}
 
 class CompetitionGateway;
-class JudgeSession;
 
-// What goes on at the main window, without a widget: the seat chosen, the connection profile
-// and its fallback, the claim of the seat and the release from the notice, and the station's
-// settings. It asks the competition through the gateway, starts the judge session of a seat it
-// claimed, and tells the window what changed; the window draws it and passes the judge's
-// clicks in.
+// What goes on at the station, without a widget: the seat chosen, the connection profile and
+// its fallback, the claim of the seat and the release from the notice, the station's settings,
+// and the judging of a claimed seat: it owns the judge session and its poll timer, starts the
+// session when a claim lands and stops it once End released the seat. It asks the competition
+// through the gateway and tells the windows what changed; they open, close and draw on its
+// signals and pass the judge's clicks in.
 class StationSession : public QObject
 {
     Q_OBJECT
@@ -33,19 +36,16 @@ public:
         Idle,     // none yet, or End released the seat
         Claiming, // on its way: another 確認 does nothing until it answers
         Refused,  // the seat was taken: the notice stands for it
-        Claimed   // the point input window follows the seat
+        Claimed   // the seat is judged: the point input window follows it
     };
 
-    // The judge session a claimed seat starts: the point input window's, built when it is
-    // first asked for.
-    using JudgeSessions = std::function<JudgeSession *()>;
+    static constexpr int pollIntervalMs = 3000;
 
     // Reads the settings and, with a gateway, connects their profile at once, while the
     // windows are being built.
-    explicit StationSession(CompetitionGateway *gateway = nullptr, QObject *parent = nullptr);
+    explicit StationSession(CompetitionGateway *gateway = nullptr,
+                            journal::Writer *journal = nullptr, QObject *parent = nullptr);
     ~StationSession() override;
-
-    void setJudgeSessions(JudgeSessions sessions) { m_judgeSessions = std::move(sessions); }
 
     const StationSettings &settings() const { return m_settings; }
     QString seat() const { return m_seat; } // "A" to "E", or empty when none is chosen
@@ -57,6 +57,9 @@ public:
     Claim claim() const { return m_claim; }
     // The seat the yellow notice stands for, while it shows.
     const std::optional<QString> &notice() const { return m_notice; }
+    // The judging of the claimed seat; the point input window draws it.
+    JudgeSession &judge() { return m_judge; }
+    const JudgeSession &judge() const { return m_judge; }
 
     // The judge's actions, and the main window's show and close.
     void seatToggled(const QString &letter, bool selected);
@@ -71,9 +74,9 @@ Q_SIGNALS:
     void profileChanged();
     void connectionLineChanged();
     void noticeChanged();
-    // The seat is claimed and its judge session started: the point input window runs
-    // modally until End.
-    void pointInputWanted();
+    // The seat is claimed and judged: the point input window opens, modal over the main
+    // window, until the judge session closes it.
+    void judgingStarted();
     void told(const QString &text);           // in a message box
     void releaseFailed(const QString &error); // in the default error report
 
@@ -87,12 +90,12 @@ private:
 
     void profileAnswered(const QStringList &params, int lineShown);
     void claimAnswered(const QString &seat, const Reply<gateway::Claim> &reply);
+    void setClaim(Claim claim);
     void setNotice(const std::optional<QString> &seat);
-    JudgeSession *judgeSession();
 
     CompetitionGateway *m_gateway;
-    JudgeSessions m_judgeSessions;
-    QPointer<JudgeSession> m_judge;
+    JudgeSession m_judge;
+    QTimer m_pollTimer; // recallTimer
 
     StationSettings m_settings;
     QString m_seat = QStringLiteral("A"); // RbA is selected when the window is created

@@ -56,6 +56,11 @@ CompetitionGateway *stationGateway()
     return s_station ? &s_station->gateway() : nullptr;
 }
 
+StationSession *stationSession()
+{
+    return s_station ? &s_station->session() : nullptr;
+}
+
 // Ends the figure being measured; the text goes into the table.
 struct Failure
 {
@@ -160,9 +165,17 @@ public:
         check(stationGateway()->connected(), u"the station did not connect"_s);
         stationGateway()->setBounds(bounds);
 
-        site.exec(u"update judgeA set ent='True'"_s); // the seat, as the claim leaves it
-        pointInput()->forTests().setSeat(u"A"_s);
-        pointInput()->show();
+        // Seat A, claimed as a judge claims it.
+        site.exec(u"update judgeA set ent='False'"_s);
+        stationSession()->claimSeat();
+        check(QTest::qWaitFor(
+                  [this] {
+                      return !m_messages.isEmpty() ||
+                             (s_station->existingPointInputWindow() && pointInput()->isVisible());
+                  },
+                  30000),
+              u"the seat claim opened no point input window"_s);
+        checkQuiet();
         QApplication::setActiveWindow(pointInput());
         check(QTest::qWaitForWindowExposed(pointInput()), u"the point input window did not show"_s);
         waitAnswered();
@@ -332,12 +345,10 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
     // The gateway says so as soon as the worker has committed the row, before the window
     // records the outcome and puts the banner up.
     qint64 committedNs = 0;
-    QObject watcher;
-    QObject::connect(stationGateway(), &CompetitionGateway::registrationFinished, &watcher,
-                     [&committedNs](bool registered) {
-                         if (registered && committedNs == 0)
-                             committedNs = nowNs();
-                     });
+    stationGateway()->setRegistrationAnsweredForTests([&committedNs](bool registered) {
+        if (registered && committedNs == 0)
+            committedNs = nowNs();
+    });
 
     Runs toCommit;
     Runs toBanner;
@@ -390,6 +401,7 @@ QList<Row> measureRegistration(Site &site, InProcessStation &station, const Opti
         toCommit.add(commits, raws);
         toBanner.add(banners, raws);
     }
+    stationGateway()->setRegistrationAnsweredForTests({});
     return {pairedRow(registrationFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s,
                       toCommit, 1.5),
             pairedRow(bannerFigure, site, u"µs"_s, 0, u"1 raw update in a transaction"_s, toBanner,
@@ -499,7 +511,7 @@ Row measureHang(Site &site, const Options &options)
         InProcessStation station;
         station.start(site, {}, aliasFile);
         relay.hold();
-        named<QTimer>(pointInput(), "recallTimer")->start();
+        named<QTimer>(stationSession(), "recallTimer")->start();
         ClickProbe probe;
         QTimer clicks;
         QObject::connect(&clicks, &QTimer::timeout, &probe, [&probe] { probe.post(); });
@@ -519,7 +531,7 @@ Row measureHang(Site &site, const Options &options)
         hang.exec();
         clicks.stop();
         check(!pointInput()->forTests().registering(), u"はい had no outcome within the hang"_s);
-        named<QTimer>(pointInput(), "recallTimer")->stop();
+        named<QTimer>(stationSession(), "recallTimer")->stop();
         const QStringList told = station.messages();
         relay.release();
         check(QTest::qWaitFor([] { return CompetitionGateway::abandonedWorkers() == 0; }, 30000),
@@ -551,7 +563,7 @@ Row measureRoundTrip(Site &site, const Options &options)
         worker.run<Done>(
             StatementWorker::Options{},
             [](Database &, const StatementWorker::MayCommit &) { return Done{}; },
-            Then<Done>(nullptr, [&answered](const Reply<Done> &) { answered = true; }));
+            Then<Done>(&worker, [&answered](const Reply<Done> &) { answered = true; }));
         while (!answered)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };

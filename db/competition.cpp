@@ -38,6 +38,18 @@ bool sameCompetitor(const Competitor &shown, const QString &bibAsRead, const Rou
     return round == shown.round || round.notReady() || shown.round.notReady();
 }
 
+bool sameCompetitor(const Competitor &a, const Competitor &b)
+{
+    return sameCompetitor(a, b.bibAsRead, b.round);
+}
+
+Outcome outcomeOf(const Reply<Outcome> &reply)
+{
+    if (reply.ok())
+        return reply.value();
+    return reply.failure() == Failure::UnknownOutcome ? Outcome::Unknown : Outcome::Failed;
+}
+
 QString TableFault::text() const
 {
     switch (kind) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/reply.h"
+
 #include <QString>
 
 // The words of a competition as the operator's console writes them and the station reads them.
@@ -42,8 +44,11 @@ struct Competitor
 };
 
 // Whether the table's row holds the competitor shown: the same bib (trailing blanks aside)
-// and the same round, where "X" (no round) on either side is the same competitor.
+// and the same round, where "X" (no round) on either side is the same competitor. The one
+// test of "the same competitor": the poll, a registration's condition, its notice and its
+// outcome all ask it.
 bool sameCompetitor(const Competitor &shown, const QString &bibAsRead, const Round &round);
+bool sameCompetitor(const Competitor &a, const Competitor &b);
 
 // A table of the competition that cannot serve the station although its server answers.
 struct TableFault
@@ -67,3 +72,18 @@ struct Marks
     QString flight, landing, outrun, mark;
     bool operator==(const Marks &) const = default;
 };
+
+// What became of marks the judge confirmed: what the gateway answers, what the judge is told
+// and what the journal writes.
+enum class Outcome
+{
+    Registered,        // on the competitor's row, or kept in race once the operator moved on
+    CompetitorChanged, // the row held another competitor: nothing was written
+    Failed,            // nothing was written, and nothing will be
+    Unknown,           // the commit was sent and its answer never came: it may have landed
+    Unverifiable       // an unknown outcome that can no longer be found out
+};
+
+// A registration's reply as an outcome: a failure before the commit wrote nothing; one whose
+// commit answer was lost is unknown.
+Outcome outcomeOf(const Reply<Outcome> &reply);

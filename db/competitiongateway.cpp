@@ -10,26 +10,12 @@
 
 using namespace Qt::StringLiterals;
 using gateway::Claim;
-using gateway::Landing;
+using gateway::Release;
 using Options = StatementWorker::Options;
 using Priority = StatementWorker::Priority;
 using MayCommit = StatementWorker::MayCommit;
 
 namespace {
-
-// What the row read back says of marks whose commit was never answered.
-Landing landingOf(statements::Found found)
-{
-    switch (found) {
-    case statements::Found::Yes:
-        return Landing::Registered;
-    case statements::Found::No:
-        return Landing::NotThere;
-    case statements::Found::Unknowable:
-        break;
-    }
-    return Landing::Unverifiable;
-}
 
 Options writeOptions()
 {
@@ -47,7 +33,7 @@ struct CompetitionGateway::Run
     QString letter;
     Competitor competitor;
     Marks marks;
-    Then<Landing> then;
+    Then<Outcome> then;
     QDeadlineTimer deadline;
     int attempts = 0;
     bool serverAnswered = false; // an attempt was answered, with a refusal at least
@@ -58,7 +44,7 @@ struct CompetitionGateway::Run
 
     bool isFor(const QString &l, const Competitor &c, const Marks &m) const
     {
-        return letter == l && sameCompetitor(competitor, c.bibAsRead, c.round) && marks == m;
+        return letter == l && sameCompetitor(competitor, c) && marks == m;
     }
 };
 
@@ -86,14 +72,6 @@ int CompetitionGateway::abandonedWorkers()
 bool CompetitionGateway::idle() const
 {
     return m_worker->idle();
-}
-
-const QStringList &CompetitionGateway::referenceColumns()
-{
-    static const QStringList columns = {u"TDap"_s, u"TDop"_s, u"TDlp"_s, u"M1ap"_s,
-                                        u"M1op"_s, u"M1lp"_s, u"M2ap"_s, u"M2op"_s,
-                                        u"M2lp"_s, u"M3ap"_s, u"M3op"_s, u"M3lp"_s};
-    return columns;
 }
 
 void CompetitionGateway::setConnection(const QString &alias, const QStringList &params)
@@ -165,7 +143,7 @@ void CompetitionGateway::prepare(const QString &alias, const QStringList &params
     o.timeoutMs = m_bounds.statementMs + 1000;
     m_worker->run<Done>(
         o, [](Database &, const MayCommit &) { return Done{}; },
-        Then<Done>(nullptr, [prepared](Reply<Done> reply) {
+        Then<Done>(this, [prepared](Reply<Done> reply) {
             prepared->reply = reply;
             if (prepared->then)
                 std::exchange(prepared->then, {})(std::move(reply));
@@ -187,7 +165,7 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
         with.target = StatementWorker::Target{alias, lines};
         m_worker->run<Done>(
             with, [](Database &, const MayCommit &) { return Done{}; },
-            Then<Done>(nullptr, std::move(replied)));
+            Then<Done>(this, std::move(replied)));
     };
     auto afterFirst = [this, alias, params, fallback, then, serial,
                        connectWith](Reply<Done> first) {
@@ -214,84 +192,82 @@ void CompetitionGateway::connectProfile(const QString &alias, const QStringList 
     connectWith(params, afterFirst);
 }
 
-// --- the seat --------------------------------------------------------------------------------
+// --- the seat ------------------------------------------------------------------------------
 
-// A seat claim or release whose commit answer was lost is found out as a registration is: once
-// the connection it went on is gone, the seat flag tells what landed. Until then it is kept, and
-// the next claim or release of that seat asks first.
+// A seat claim or release on its way. One whose commit answer was lost is found out from the
+// flag once the connection it went on is gone, within the bound; a flag that cannot tell whose
+// write it holds is told as it is, and nothing is written again without the judge.
 struct CompetitionGateway::SeatWrite
 {
     QString letter;
     bool claim = true;
-    Then<Claim> then; // claim: taken by this station; release: freed
     QDeadlineTimer deadline;
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
     StatementWorker::Ticket ticket;
+    // The answer: the claim's result (or the release's, as Claimed for Freed), or a failure.
+    std::function<void(Reply<Claim>)> answer;
 };
 
 void CompetitionGateway::claimSeat(const QString &letter, Then<Claim> then)
 {
-    writeSeat(letter, true, std::move(then));
+    auto write = std::make_shared<SeatWrite>();
+    write->letter = letter;
+    write->claim = true;
+    write->deadline = QDeadlineTimer(m_bounds.registrationMs);
+    write->answer = [then = std::move(then)](Reply<Claim> reply) { then(std::move(reply)); };
+    writeSeat(write);
 }
 
-void CompetitionGateway::releaseSeat(const QString &letter, Then<Done> then)
-{
-    writeSeat(letter, false, Then<Claim>(nullptr, [then = std::move(then)](Reply<Claim> freed) {
-                  if (!freed.ok())
-                      then(freed.as<Done>());
-                  else if (freed.value().fault)
-                      then(Reply<Done>::failure(Failure::Refused, freed.value().fault->text()));
-                  else if (!freed.value().claimed)
-                      then(Reply<Done>::failure(Failure::Refused, u"The seat was not freed"_s));
-                  else
-                      then(Reply<Done>::success({}));
-              }));
-}
-
-void CompetitionGateway::writeSeat(const QString &letter, bool claim, Then<Claim> then)
+void CompetitionGateway::releaseSeat(const QString &letter, Then<Release> then)
 {
     auto write = std::make_shared<SeatWrite>();
     write->letter = letter;
-    write->claim = claim;
-    write->then = std::move(then);
+    write->claim = false;
     write->deadline = QDeadlineTimer(m_bounds.registrationMs);
-    if (m_unsettledSeat && m_unsettledSeat->letter == letter) {
-        // The last write of this seat may have landed: what the flag says comes first.
-        write->unsettled = m_unsettledSeat->unsettled;
-        findOutSeat(write);
-        return;
-    }
-    m_unsettledSeat.reset();
-    sendSeatWrite(write);
+    write->answer = [then = std::move(then)](Reply<Claim> reply) {
+        if (!reply.ok())
+            then(reply.as<Release>());
+        else if (reply.value().fault)
+            then(Reply<Release>::failure(Failure::Refused, reply.value().fault->text()));
+        else if (reply.value().result == Claim::Result::Unproven)
+            then(Reply<Release>::success(Release::Unproven));
+        else
+            then(Reply<Release>::success(Release::Freed));
+    };
+    writeSeat(write);
 }
 
-void CompetitionGateway::sendSeatWrite(const std::shared_ptr<SeatWrite> &write)
+void CompetitionGateway::writeSeat(const std::shared_ptr<SeatWrite> &write)
 {
     const QString letter = write->letter;
     const bool claim = write->claim;
+    Options o = writeOptions();
+    o.deadline = write->deadline;
     write->ticket = m_worker->run<Claim>(
-        writeOptions(),
+        o,
         [letter, claim](Database &db, const MayCommit &mayCommit) {
+            using Result = Claim::Result;
             try {
-                if (claim)
-                    return Claim{statements::claim(db, letter, mayCommit), std::nullopt};
+                if (claim) {
+                    const bool taken = statements::claim(db, letter, mayCommit);
+                    return Claim{taken ? Result::Claimed : Result::Taken, std::nullopt};
+                }
                 // A release that matched no row leaves no row holding the seat either.
                 statements::write(db, letter,
                                   {statements::releaseSeat(statements::Server(db), letter)},
                                   mayCommit);
-                return Claim{true, std::nullopt};
+                return Claim{Result::Claimed, std::nullopt};
             } catch (const statements::TableError &e) {
-                return Claim{false, e.fault()};
+                return Claim{Result::Taken, e.fault()};
             }
         },
-        Then<Claim>(nullptr, [this, write](Reply<Claim> reply) {
-            if (!reply.ok() && reply.failure() == Failure::UnknownOutcome) {
+        Then<Claim>(this, [this, write](Reply<Claim> reply) {
+            if (reply.failedWith(Failure::UnknownOutcome)) {
                 write->unsettled = write->ticket.unsettled();
-                m_unsettledSeat = write;
                 findOutSeat(write);
                 return;
             }
-            write->then(std::move(reply));
+            write->answer(std::move(reply));
         }));
 }
 
@@ -301,26 +277,30 @@ void CompetitionGateway::findOutSeat(const std::shared_ptr<SeatWrite> &write)
     m_worker->settle<QString>(
         write->unsettled,
         [letter](Database &db, const MayCommit &) { return statements::seatFlag(db, letter); },
-        Then<QString>(nullptr, [this, write](Reply<QString> flag) {
+        Then<QString>(this, [this, write](Reply<QString> flag) {
+            using Result = Claim::Result;
             if (!flag.ok()) {
                 if (write->deadline.hasExpired()) {
-                    write->then(flag.as<Claim>());
+                    write->answer(flag.as<Claim>());
                     return;
                 }
                 QTimer::singleShot(m_bounds.retryPauseMs, this,
                                    [this, write] { findOutSeat(write); });
                 return;
             }
-            m_unsettledSeat.reset();
-            const bool held = flag.value() == u"True";
-            // A claim that did not land on a free seat, or a release that did not land, goes
-            // again. A claim found in holds the seat for this station (it read "False" just
-            // before it).
-            if ((write->claim && flag.value() == u"False") || (!write->claim && held)) {
-                sendSeatWrite(write);
+            const QString &value = flag.value();
+            if (write->claim && value == u"False") {
+                // The claim did not land and the seat is still free: it goes again, within the
+                // same bound.
+                writeSeat(write);
                 return;
             }
-            write->then(Reply<Claim>::success({write->claim ? held : true, std::nullopt}));
+            Result result = Result::Unproven;
+            if (write->claim)
+                result = value == u"True" ? Result::Unproven : Result::Taken;
+            else if (value == u"False")
+                result = Result::Claimed; // freed
+            write->answer(Reply<Claim>::success({result, std::nullopt}));
         }));
 }
 
@@ -349,7 +329,7 @@ void CompetitionGateway::poll(const QString &letter, const std::optional<Competi
 // --- the registration ------------------------------------------------------------------------
 
 void CompetitionGateway::registerMarks(const QString &letter, const Competitor &competitor,
-                                       const Marks &marks, Then<Landing> then)
+                                       const Marks &marks, Then<Outcome> then)
 {
     // Marks confirmed again for the competitor replace those whose outcome was not known.
     m_unknown.removeIf([&](const auto &run) { return run->isFor(letter, competitor, marks); });
@@ -375,7 +355,7 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
                 statements::registration(statements::Server(db), letter, marks, competitor);
             return statements::write(db, letter, lines, mayCommit);
         },
-        Then<int>(nullptr, [this, run](Reply<int> rows) {
+        Then<int>(this, [this, run](Reply<int> rows) {
             if (run->over)
                 return;
             if (run->ticket.attempted()) {
@@ -383,15 +363,15 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
                 ++m_registrationAttempts;
             }
             run->serverAnswered = run->serverAnswered || rows.answered();
-            if (!rows.ok() && rows.failure() == Failure::UnknownOutcome) {
+            if (rows.failedWith(Failure::UnknownOutcome)) {
                 run->unsettled = run->ticket.unsettled();
                 settle(run);
                 return;
             }
             if (rows.ok()) {
                 // No row held the competitor: another is up, and trying again cannot help.
-                finish(run, Reply<Landing>::success(rows.value() > 0 ? Landing::Registered
-                                                                     : Landing::CompetitorChanged));
+                finish(run, Reply<Outcome>::success(rows.value() > 0 ? Outcome::Registered
+                                                                     : Outcome::CompetitorChanged));
                 return;
             }
             const qint64 left = run->deadline.remainingTime();
@@ -399,7 +379,7 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
                 // A failure the server answered with (a row another program holds) is no
                 // outage; the reply says which it was.
                 finish(run,
-                       Reply<Landing>::failure(
+                       Reply<Outcome>::failure(
                            run->serverAnswered ? Failure::Refused : rows.failure(), rows.error()));
                 return;
             }
@@ -417,45 +397,50 @@ void CompetitionGateway::settle(const std::shared_ptr<Run> &run)
 {
     if (run->deadline.hasExpired()) {
         m_unknown.append(run);
-        finish(run, Reply<Landing>::failure(Failure::UnknownOutcome,
+        finish(run, Reply<Outcome>::failure(Failure::UnknownOutcome,
                                             u"The answer to the commit was lost"_s));
         return;
     }
-    const QString letter = run->letter;
-    const Competitor competitor = run->competitor;
-    const Marks marks = run->marks;
-    run->ticket = m_worker->settle<Landing>(
-        run->unsettled,
-        [letter, competitor, marks](Database &db, const MayCommit &) {
-            return landingOf(statements::registered(db, letter, competitor, marks));
-        },
-        Then<Landing>(nullptr,
-                      [this, run](Reply<Landing> found) {
-                          if (run->over)
-                              return;
-                          if (found.ok()) {
-                              finish(run, std::move(found));
-                              return;
-                          }
-                          QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
-                              if (!run->over)
-                                  settle(run);
-                          });
-                      }),
-        run->deadline);
+    readBack(run, run->deadline, Then<Outcome>(this, [this, run](Reply<Outcome> found) {
+                 if (run->over)
+                     return;
+                 if (found.ok()) {
+                     finish(run, std::move(found));
+                     return;
+                 }
+                 QTimer::singleShot(m_bounds.retryPauseMs, this, [this, run] {
+                     if (!run->over)
+                         settle(run);
+                 });
+             }));
 }
 
-void CompetitionGateway::finish(const std::shared_ptr<Run> &run, Reply<Landing> reply)
+// What the row says of marks whose commit was never answered, once the connection the commit
+// went on is gone.
+void CompetitionGateway::readBack(const std::shared_ptr<Run> &run, QDeadlineTimer deadline,
+                                  Then<Outcome> then)
+{
+    run->ticket = m_worker->settle<Outcome>(
+        run->unsettled,
+        [letter = run->letter, competitor = run->competitor,
+         marks = run->marks](Database &db, const MayCommit &) {
+            return statements::registered(db, letter, competitor, marks);
+        },
+        std::move(then), deadline);
+}
+
+void CompetitionGateway::finish(const std::shared_ptr<Run> &run, Reply<Outcome> reply)
 {
     run->over = true;
     run->ticket = {}; // the request's closures hold the run: nothing holds them back
     m_runs.removeOne(run);
-    Q_EMIT registrationFinished(reply.ok() && reply.value() == Landing::Registered);
+    if (m_registrationAnswered)
+        m_registrationAnswered(reply.ok() && reply.value() == Outcome::Registered);
     run->then(std::move(reply));
 }
 
 void CompetitionGateway::resolve(const QString &letter, const Competitor &competitor,
-                                 const Marks &marks, Then<Landing> then)
+                                 const Marks &marks, Then<Outcome> then)
 {
     const auto it = std::find_if(m_unknown.cbegin(), m_unknown.cend(), [&](const auto &run) {
         return run->isFor(letter, competitor, marks);
@@ -463,23 +448,19 @@ void CompetitionGateway::resolve(const QString &letter, const Competitor &compet
     if (it == m_unknown.cend() || !(*it)->unsettled) {
         // Nothing left to find it out with (the program closed before it was known).
         QTimer::singleShot(0, this,
-                           [then] { then(Reply<Landing>::success(Landing::Unverifiable)); });
+                           [then] { then(Reply<Outcome>::success(Outcome::Unverifiable)); });
         return;
     }
     const std::shared_ptr<Run> pending = *it;
-    m_worker->settle<Landing>(
-        pending->unsettled,
-        [letter, competitor, marks](Database &db, const MayCommit &) {
-            return landingOf(statements::registered(db, letter, competitor, marks));
-        },
-        Then<Landing>(nullptr, [this, pending, then](Reply<Landing> found) {
-            if (!found.ok()) {
-                then(Reply<Landing>::failure(Failure::UnknownOutcome, found.error()));
-                return;
-            }
-            m_unknown.removeOne(pending);
-            then(std::move(found));
-        }));
+    readBack(pending, QDeadlineTimer(QDeadlineTimer::Forever),
+             Then<Outcome>(this, [this, pending, then](Reply<Outcome> found) {
+                 if (!found.ok()) {
+                     then(Reply<Outcome>::failure(Failure::UnknownOutcome, found.error()));
+                     return;
+                 }
+                 m_unknown.removeOne(pending);
+                 then(std::move(found));
+             }));
 }
 
 void CompetitionGateway::shutDown()
@@ -490,11 +471,11 @@ void CompetitionGateway::shutDown()
     for (const std::shared_ptr<Run> &run : runs) {
         const bool neverLands = !run->unsettled && run->ticket.giveUp();
         if (neverLands) {
-            finish(run, Reply<Landing>::failure(Failure::Offline, u"The program closed"_s));
+            finish(run, Reply<Outcome>::failure(Failure::Offline, u"The program closed"_s));
             continue;
         }
         // Its commit went out: kept for the journal, which says the outcome is not known.
-        finish(run, Reply<Landing>::failure(Failure::UnknownOutcome, u"The program closed"_s));
+        finish(run, Reply<Outcome>::failure(Failure::UnknownOutcome, u"The program closed"_s));
     }
     m_unknown.clear();
 }

@@ -4,6 +4,7 @@
 #include "db/competition.h"
 #include "toolkit/reply.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -42,24 +43,24 @@ struct PollResult
     QString judgeStatement, referenceStatement;
 };
 
-// What a seat claim found: the seat taken for this station, or taken already, or a judge's
-// table that cannot seat anybody (fault).
+// What a seat claim came to, or a judge's table that cannot seat anybody (fault).
 struct Claim
 {
-    bool claimed = false;
+    enum class Result
+    {
+        Claimed, // this station holds the seat
+        Taken,   // the flag said anything but "False": nothing was written
+        Unproven // the answer was lost and the flag says "True", which may be another station's
+    };
+    Result result = Result::Taken;
     std::optional<TableFault> fault;
 };
 
-// Where the marks of a registration are. A reply without one: not written and never will be
-// (Failure::Offline, TimedOut, Refused), or a commit whose answer never came
-// (Failure::UnknownOutcome), which resolve() finds out later.
-enum class Landing
+// What a seat release came to.
+enum class Release
 {
-    Registered,
-    CompetitorChanged, // the row holds another competitor: nothing written
-    NotThere,          // an unknown outcome found out: the marks did not land
-    Unverifiable       // an unknown outcome that can no longer be found out: the operator
-                       // moved on from a round race does not keep
+    Freed,   // the flag says "False"
+    Unproven // the answer was lost and the flag still says "True": never written again by itself
 };
 
 } // namespace gateway
@@ -76,14 +77,14 @@ public:
     virtual void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
                       Then<gateway::PollResult> then) = 0;
     // Writes the marks onto the row while it holds the competitor, with retries, within the
-    // bounds.
+    // bounds. A failure wrote nothing; UnknownOutcome: the commit's answer was lost.
     virtual void registerMarks(const QString &letter, const Competitor &competitor,
-                               const Marks &marks, Then<gateway::Landing> then) = 0;
+                               const Marks &marks, Then<Outcome> then) = 0;
     // One more try to find out what became of marks whose outcome was unknown; replies
     // UnknownOutcome again while that cannot be found out yet.
     virtual void resolve(const QString &letter, const Competitor &competitor, const Marks &marks,
-                         Then<gateway::Landing> then) = 0;
-    virtual void releaseSeat(const QString &letter, Then<Done> then) = 0;
+                         Then<Outcome> then) = 0;
+    virtual void releaseSeat(const QString &letter, Then<gateway::Release> then) = 0;
 };
 
 // The terminal's requests of the competition database: the seat, the run, the competitor, the
@@ -95,7 +96,6 @@ class CompetitionGateway : public QObject, public JudgeRequests
     Q_OBJECT
 public:
     using PollResult = gateway::PollResult;
-    using Landing = gateway::Landing;
 
     explicit CompetitionGateway(QObject *parent = nullptr);
     ~CompetitionGateway() override;
@@ -119,22 +119,21 @@ public:
     // another profile was chosen meanwhile. Replies with the parameters it connected with.
     void connectProfile(const QString &alias, const QStringList &params,
                         const QStringList &fallback, Then<QStringList> then);
+    // A seat write whose answer is lost is found out from the flag once the connection it went
+    // on is gone, within the registration's bound; what the flag cannot prove is Unproven.
     void claimSeat(const QString &letter, Then<gateway::Claim> then);
-    void releaseSeat(const QString &letter, Then<Done> then) override;
+    void releaseSeat(const QString &letter, Then<gateway::Release> then) override;
     void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
               Then<PollResult> then) override;
     void registerMarks(const QString &letter, const Competitor &competitor, const Marks &marks,
-                       Then<Landing> then) override;
+                       Then<Outcome> then) override;
     void resolve(const QString &letter, const Competitor &competitor, const Marks &marks,
-                 Then<Landing> then) override;
+                 Then<Outcome> then) override;
 
     // The program closes: nothing that has not begun committing commits any more, and every
     // registration still on its way is answered now (Offline, or UnknownOutcome when its
     // commit was on its way).
     void shutDown();
-
-    // The reference columns a display binds to (judgep).
-    static const QStringList &referenceColumns();
 
     bool idle() const; // nothing in flight or waiting
 
@@ -148,11 +147,12 @@ public:
 
     // For tests: runs on the worker just before a write commits (the path fails at that moment).
     void setBeforeCommitForTests(std::function<void()> hook);
-
-Q_SIGNALS:
-    // A registration has its reply (the marks are committed when it says Registered); sent
-    // before the requester's continuation runs (the benchmarks time the commit by it).
-    void registrationFinished(bool registered);
+    // For the benchmarks: told whether a registration's reply says Registered, before the
+    // requester's continuation runs (the marks are committed by then).
+    void setRegistrationAnsweredForTests(std::function<void(bool registered)> hook)
+    {
+        m_registrationAnswered = std::move(hook);
+    }
 
 private:
     struct Run;
@@ -160,9 +160,9 @@ private:
     struct SeatWrite;
     void attempt(const std::shared_ptr<Run> &run);
     void settle(const std::shared_ptr<Run> &run);
-    void finish(const std::shared_ptr<Run> &run, Reply<Landing> reply);
-    void writeSeat(const QString &letter, bool claim, Then<gateway::Claim> then);
-    void sendSeatWrite(const std::shared_ptr<SeatWrite> &write);
+    void readBack(const std::shared_ptr<Run> &run, QDeadlineTimer deadline, Then<Outcome> then);
+    void finish(const std::shared_ptr<Run> &run, Reply<Outcome> reply);
+    void writeSeat(const std::shared_ptr<SeatWrite> &write);
     void findOutSeat(const std::shared_ptr<SeatWrite> &write);
 
     StatementWorker *m_worker;
@@ -172,5 +172,5 @@ private:
     QList<std::shared_ptr<Run>> m_runs; // registrations on their way
     QList<std::shared_ptr<Run>> m_unknown; // registrations whose outcome is not known yet
     std::shared_ptr<Prepared> m_prepared;
-    std::shared_ptr<SeatWrite> m_unsettledSeat; // a seat write whose commit answer was lost
+    std::function<void(bool)> m_registrationAnswered;
 };

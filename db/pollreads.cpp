@@ -34,7 +34,7 @@ QString readKey(const Query &query, const QString &driver, aliases::Encoding enc
 void readReference(Database &db, const statements::Server &server, PollResult &result)
 {
     Query reference(&db);
-    const QStringList &columns = CompetitionGateway::referenceColumns();
+    const QStringList &columns = statements::referenceColumns();
     for (const QString &column : columns)
         reference.addRequiredField(column);
     result.referenceStatement = statements::reference(server, columns);

@@ -101,6 +101,14 @@ QString raceRow(const Server &server, const QString &bibShown, const QString &le
            server.table(u"race"_s) + u" where zno="_s + literal(bibShown);
 }
 
+const QStringList &referenceColumns()
+{
+    static const QStringList columns = {u"TDap"_s, u"TDop"_s, u"TDlp"_s, u"M1ap"_s,
+                                        u"M1op"_s, u"M1lp"_s, u"M2ap"_s, u"M2op"_s,
+                                        u"M2lp"_s, u"M3ap"_s, u"M3op"_s, u"M3lp"_s};
+    return columns;
+}
+
 void readJudge(Query &query, const QString &statement, const QString &letter)
 {
     query.read(statement);
@@ -167,8 +175,11 @@ QString seatFlag(Database &db, const QString &letter)
     return withoutTrailingBlanks(query.fieldAsString(u"ent"_s));
 }
 
-int write(Database &db, const QString &letter, const QStringList &lines,
-          const std::function<bool()> &mayCommit)
+namespace {
+
+// The update in a transaction left open for the commit: the rows it changed, or 0 when it
+// matched none (rolled back then). More than one raises TableError.
+int change(Database &db, const QString &letter, const QStringList &lines)
 {
     Query query(&db);
     for (const QString &line : lines)
@@ -181,14 +192,33 @@ int write(Database &db, const QString &letter, const QStringList &lines,
         db.rollback();
         throw;
     }
-    if (rows == 0 || rows > 1 || !mayCommit()) {
+    if (rows != 1) {
         db.rollback();
         if (rows > 1) // the console's table has a row too many: none of them is the seat's
             throw TableError({TableFault::Kind::SeveralRows, u"judge"_s + letter});
-        return 0;
+    }
+    return rows;
+}
+
+// Commits what change() left open, only while the requester waits for it; a commit that fails
+// raises, and its outcome is not known.
+bool commitIf(Database &db, const std::function<bool()> &mayCommit)
+{
+    if (!mayCommit()) {
+        db.rollback();
+        return false;
     }
     db.commit();
-    return rows;
+    return true;
+}
+
+} // namespace
+
+int write(Database &db, const QString &letter, const QStringList &lines,
+          const std::function<bool()> &mayCommit)
+{
+    const int rows = change(db, letter, lines);
+    return rows == 1 && commitIf(db, mayCommit) ? rows : 0;
 }
 
 bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit)
@@ -197,17 +227,20 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
     // without case); the conditional update makes the claim one step.
     if (!seatIsFree(db, letter))
         return false;
+    int rows = 0;
     try {
-        return write(db, letter, {claimSeat(Server(db), letter)}, mayCommit) > 0;
+        rows = change(db, letter, {claimSeat(Server(db), letter)});
     } catch (const TableError &) {
         throw;
     } catch (const DbError &) {
         // Firebird refuses the later of two concurrent updates of a row ("update conflicts
-        // with concurrent update"): the seat went to the other station.
-        if (!seatIsFree(db, letter))
+        // with concurrent update"): the seat went to the other station. Only the update's
+        // failure says so; a commit's failure leaves its outcome unknown.
+        if (db.connected() && !seatIsFree(db, letter))
             return false;
         throw;
     }
+    return rows == 1 && commitIf(db, mayCommit);
 }
 
 QString bibShown(const QString &bibAsRead)
@@ -215,8 +248,8 @@ QString bibShown(const QString &bibAsRead)
     return QString::asprintf("%.3d", toInteger(bibAsRead.trimmed()));
 }
 
-Found registered(Database &db, const QString &letter, const Competitor &competitor,
-                 const Marks &marks)
+Outcome registered(Database &db, const QString &letter, const Competitor &competitor,
+                   const Marks &marks)
 {
     Query query(&db);
     const Server server(db);
@@ -228,20 +261,20 @@ Found registered(Database &db, const QString &letter, const Competitor &competit
     if (sameCompetitor(competitor, query.fieldAsString(u"zek"_s), round)) {
         const bool same = holds(u"ap"_s, marks.flight) && holds(u"op"_s, marks.landing) &&
                           holds(u"lp"_s, marks.outrun) && holds(u"tp"_s, marks.mark);
-        return same ? Found::Yes : Found::No;
+        return same ? Outcome::Registered : Outcome::Failed;
     }
     // The operator moved on: the console keeps rounds 1 and 2 in race.
     if (!competitor.round.keptInRace())
-        return Found::Unknowable;
+        return Outcome::Unverifiable;
     const QString roundKey = competitor.round.text();
     query.read(raceRow(server, competitor.bibShown, letter, roundKey));
     const std::array<QString, 3> deductions = {marks.flight, marks.landing, marks.outrun};
     for (int row = 0; row < int(deductions.size()); ++row) {
         const std::optional<QString> held = query.fieldIfAny(raceColumn(letter, row, roundKey));
         if (!held || !sameText(*held, deductions[row]))
-            return Found::No;
+            return Outcome::Failed;
     }
-    return Found::Yes;
+    return Outcome::Registered;
 }
 
 } // namespace statements

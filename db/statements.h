@@ -68,6 +68,8 @@ QString seatState(const Server &server, const QString &letter);
 QString reference(const Server &server, const QStringList &bound);
 QString raceRow(const Server &server, const QString &bibShown, const QString &letter,
                 const QString &round);
+// The columns of judgep that the point input window's mark display binds to.
+const QStringList &referenceColumns();
 // The race column of a judge's deduction in a round: "Ba2" (judge B, flight, round 2).
 QString raceColumn(const QString &letter, int row, const QString &round);
 
@@ -101,18 +103,12 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
 // holds).
 QString seatFlag(Database &db, const QString &letter);
 
-enum class Found
-{
-    Yes,       // every value as sent
-    No,        // the row or race shows other values, or none
-    Unknowable // the operator moved on from a round that race does not keep
-};
-
 // Whether the marks are in the database: on the judge's table while it still holds the
 // competitor (bib, round, ap, op, lp and tp as sent; sumi says nothing), else in race (rounds
-// 1 and 2, where the operator's console keeps them).
-Found registered(Database &db, const QString &letter, const Competitor &competitor,
-                 const Marks &marks);
+// 1 and 2, where the operator's console keeps them): Registered, Failed, or Unverifiable once
+// the operator moved on from a round that race does not keep.
+Outcome registered(Database &db, const QString &letter, const Competitor &competitor,
+                   const Marks &marks);
 
 // The bib as shown and as race keys it: the number with at least three digits ("7" -> "007",
 // blanks around it ignored). Raises DbError when the text is no whole number.

@@ -31,16 +31,9 @@ namespace journal {
 
 namespace {
 
-const struct
-{
-    Outcome outcome;
-    const char16_t *text;
-} s_outcomes[] = {
-    {Outcome::Registered, u"registered"},
-    {Outcome::Failed, u"failed"},
-    {Outcome::CompetitorChanged, u"competitor changed"},
-    {Outcome::Unknown, u"unknown"},
-};
+// What a line can say; an unverifiable outcome reads back as unknown.
+constexpr Outcome s_written[] = {Outcome::Registered, Outcome::Failed, Outcome::CompetitorChanged,
+                                 Outcome::Unknown};
 
 // A value a spreadsheet would take for a formula, apostrophes it was given already included.
 const QRegularExpression &formulaLike()
@@ -140,11 +133,18 @@ QStringList fieldsOf(QStringView line)
 
 QString outcomeText(Outcome outcome)
 {
-    for (const auto &o : s_outcomes) {
-        if (o.outcome == outcome)
-            return QString::fromUtf16(o.text);
+    switch (outcome) {
+    case Outcome::Registered:
+        return u"registered"_s;
+    case Outcome::CompetitorChanged:
+        return u"competitor changed"_s;
+    case Outcome::Failed:
+        return u"failed"_s;
+    case Outcome::Unknown:
+    case Outcome::Unverifiable:
+        break;
     }
-    return QString();
+    return u"unknown"_s;
 }
 
 QStringList columns()
@@ -208,9 +208,9 @@ bool read(const QStringList &f, Entry &e)
     e.landing = valueOf(f[6]);
     e.outrun = valueOf(f[7]);
     e.mark = valueOf(f[8]);
-    for (const auto &o : s_outcomes) {
-        if (f[9] == QString::fromUtf16(o.text)) {
-            e.outcome = o.outcome;
+    for (const Outcome outcome : s_written) {
+        if (f[9] == outcomeText(outcome)) {
+            e.outcome = outcome;
             return true;
         }
     }

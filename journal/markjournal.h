@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/competition.h"
 #include "toolkit/reply.h"
 
 #include <QDateTime>
@@ -19,14 +20,6 @@ class QObject;
 // than a second.
 namespace journal {
 
-enum class Outcome
-{
-    Registered,
-    Failed,
-    CompetitorChanged,
-    Unknown // the commit was sent and its answer never came; a later line tells, if known
-};
-
 struct Entry
 {
     QDateTime time; // local time; written with its UTC offset
@@ -38,7 +31,9 @@ struct Entry
     Outcome outcome = Outcome::Registered;
 };
 
-QString outcomeText(Outcome outcome); // "registered", "failed", "competitor changed", "unknown"
+// "registered", "failed", "competitor changed", "unknown" (also for an unverifiable outcome: a
+// later line tells, if it is found out).
+QString outcomeText(Outcome outcome);
 // The columns of the header line, in order.
 QStringList columns();
 

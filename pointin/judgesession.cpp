@@ -1,17 +1,17 @@
 #include "pointin/judgesession.h"
 
 #include "journal/markjournal.h"
-#include "pointin/judgetexts.h"
+#include "pointin/stationtexts.h"
 
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using gateway::Landing;
+using stationtexts::Text;
 
 namespace {
 
 journal::Entry entryOf(const QString &seat, const QDateTime &time, const Competitor &competitor,
-                       const Marks &marks, journal::Outcome outcome)
+                       const Marks &marks, Outcome outcome)
 {
     journal::Entry e;
     e.time = time;
@@ -62,13 +62,6 @@ void JudgeSession::hideQuestion()
         setRegistration(Registration::Registering, true);
 }
 
-void JudgeSession::setUnknown(Unknown unknown)
-{
-    m_unknown = unknown;
-    if (unknown == Unknown::None)
-        m_pending.reset();
-}
-
 void JudgeSession::setEnding(Ending ending)
 {
     m_ending = ending;
@@ -110,11 +103,6 @@ void JudgeSession::setSeat(const QString &letter)
     Q_EMIT seatChanged();
 }
 
-void JudgeSession::startPolling()
-{
-    Q_EMIT pollingStarted();
-}
-
 // --- following the run -----------------------------------------------------------------------
 
 void JudgeSession::begin()
@@ -123,7 +111,7 @@ void JudgeSession::begin()
     setPoll(Poll::Idle);
     setEnding(Ending::No);
     m_pollFailureTold = false;
-    // The first check of every showing loads the current competitor, whatever was shown.
+    // The first check of every claim loads the current competitor, whatever was shown.
     m_competitor.reset();
     check(true);
     // The not-ready notice stands until a poll finds the run going.
@@ -132,9 +120,11 @@ void JudgeSession::begin()
 
 void JudgeSession::finish()
 {
-    ++m_showing; // replies still on their way belong to the showing that is over
+    ++m_showing; // replies still on their way belong to the claim that is over
     setPoll(Poll::Idle);
     setEnding(Ending::No);
+    hideQuestion();
+    m_competitor.reset();
 }
 
 void JudgeSession::tick()
@@ -152,13 +142,13 @@ void JudgeSession::check(bool checkOnly)
         m_seat, m_competitor, checkOnly,
         Then<gateway::PollResult>(this, [this, showing = m_showing, checkOnly](const auto &reply) {
             if (showing != m_showing)
-                return; // asked before the window was closed
+                return; // asked before the seat was released
             setPoll(Poll::Idle);
             pollAnswered(reply, checkOnly);
         }));
 }
 
-void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fromShow)
+void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fromClaim)
 {
     using State = gateway::PollResult::State;
     // A row the check cannot read is no outage: the server answered.
@@ -175,7 +165,7 @@ void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fr
     if (result.state == State::Unusable) {
         // A table the station cannot use is told once, like a failing poll.
         if (!std::exchange(m_pollFailureTold, true))
-            Q_EMIT pollFailed(judgetexts::tableFault(*result.fault));
+            Q_EMIT pollFailed(stationtexts::tableFault(*result.fault));
         return;
     }
     m_pollFailureTold = false;
@@ -189,14 +179,14 @@ void JudgeSession::pollAnswered(const Reply<gateway::PollResult> &reply, bool fr
         setOperatorReady(true);
         if (result.state == State::NewCompetitor) {
             load(result);
-            // Right after showing the focus is on Start, whatever the load chose through it.
-            if (fromShow)
+            // Right after the claim the focus is on Start, whatever the load chose through it.
+            if (fromClaim)
                 Q_EMIT focusStart();
         } else {
             sameCompetitor(result.competitor);
         }
-        // The notice stays from the showing until a poll finds the run going.
-        if (fromShow)
+        // The notice stays from the claim until a poll finds the run going.
+        if (fromClaim)
             setOperatorReady(false);
     }
     resolvePending();
@@ -232,22 +222,26 @@ void JudgeSession::load(const gateway::PollResult &result)
             if (stored == EntryModel::caption(i).remove(u'.'))
                 m_entry.showStored(row, i);
         }
+    }
+    // The marks registered in race are chosen, as the judge would choose them; the focus
+    // follows them to the last one.
+    std::optional<std::pair<int, int>> focus;
+    for (int row = 0;
+         result.registeredBefore && result.registeredMarks && row < EntryModel::RowCount; ++row) {
+        const int column =
+            EntryModel::columnOf(row, withoutTrailingBlanks((*result.registeredMarks)[row]));
+        if (column < 0)
+            continue;
+        m_entry.choose(row, column);
+        focus = {row, column};
+    }
+    for (int row = 0; row < EntryModel::RowCount; ++row)
         Q_EMIT entryChanged(row);
-    }
     Q_EMIT competitorLoaded();
-
-    if (result.registeredBefore) {
+    if (result.registeredBefore)
         setNotice(Notice::AlreadyRegistered);
-        // Chosen through the focus, as the judge would: the marks registered in race.
-        for (int row = 0; result.registeredMarks && row < EntryModel::RowCount; ++row) {
-            const int column =
-                EntryModel::columnOf(row, withoutTrailingBlanks((*result.registeredMarks)[row]));
-            if (column < 0)
-                continue;
-            choose(row, column);
-            Q_EMIT focusValue(row, column);
-        }
-    }
+    if (focus)
+        Q_EMIT focusValue(focus->first, focus->second);
     // Round X: the operator is not ready, and the round on display stays.
     setOperatorReady(!result.competitor.round.notReady());
 }
@@ -286,9 +280,9 @@ void JudgeSession::clearEntry()
 
 void JudgeSession::start()
 {
-    Q_EMIT focusValue(EntryModel::Flight, 0);
     // No row shows a choice now, so none holds a value: the mark shows what would be written.
     clearEntry();
+    Q_EMIT focusValue(EntryModel::Flight, 0);
     setNotice(Notice::None);
 }
 
@@ -304,35 +298,41 @@ void JudgeSession::end()
     release();
 }
 
-// The window closes once the seat is free; a failure leaves it open and polling.
+// The window closes once the seat is free; a failure leaves it open and polling. Nothing is
+// registered while the release is on its way: an outcome would come after the window closed.
 void JudgeSession::release()
 {
     setEnding(Ending::Releasing);
-    m_requests->releaseSeat(m_seat,
-                            Then<Done>(this, [this, showing = m_showing](const auto &reply) {
-                                setEnding(Ending::No);
-                                if (showing != m_showing)
-                                    return;
-                                if (!reply.ok()) {
-                                    Q_EMIT pollFailed(reply.error());
-                                    return;
-                                }
-                                hideQuestion();
-                                m_competitor.reset();
-                                Q_EMIT closing();
-                            }));
+    m_requests->releaseSeat(
+        m_seat, Then<gateway::Release>(this, [this, showing = m_showing](const auto &reply) {
+            if (showing == m_showing)
+                released(reply);
+        }));
+}
+
+void JudgeSession::released(const Reply<gateway::Release> &reply)
+{
+    setEnding(Ending::No);
+    if (!reply.ok()) {
+        Q_EMIT pollFailed(reply.error());
+        return;
+    }
+    if (reply.value() == gateway::Release::Unproven)
+        Q_EMIT told(stationtexts::text(Text::ReleaseUnproven).arg(m_seat));
+    finish();
+    Q_EMIT closing();
 }
 
 // --- confirming and registering --------------------------------------------------------------
 
 void JudgeSession::confirm()
 {
-    if (registering())
-        return; // one registration at a time: its outcome comes first
+    if (registering() || m_ending != Ending::No)
+        return; // one registration at a time, and none once End was pressed
     if (m_entry.complete())
         setRegistration(Registration::Asking);
     else
-        Q_EMIT told(judgetexts::missingPoints);
+        Q_EMIT told(stationtexts::text(Text::MissingPoints));
 }
 
 void JudgeSession::answerNo()
@@ -342,6 +342,8 @@ void JudgeSession::answerNo()
 
 void JudgeSession::answerYes()
 {
+    if (m_ending != Ending::No)
+        return; // the window closes once the seat is free: no outcome could be shown
     if (!m_entry.complete() || registering() || !m_requests || !m_competitor) {
         hideQuestion();
         return;
@@ -352,15 +354,15 @@ void JudgeSession::answerYes()
                     {m_entry.valueText(EntryModel::Flight), m_entry.valueText(EntryModel::Landing),
                      m_entry.valueText(EntryModel::Outrun), m_entry.markText()}};
     // Marks confirmed again for the competitor replace those whose outcome was not known.
-    if (m_pending && onDisplay(*m_pending))
-        setUnknown(Unknown::None);
+    m_unknowns.removeIf([&](const Pending &p) { return onDisplay(p.sent); });
     // The question stays until the outcome replaces it, or the registering notice does.
     setRegistration(Registration::Registering);
     const int registration = ++m_registrations;
-    m_requests->registerMarks(m_seat, sent.competitor, sent.marks,
-                              Then<Landing>(this, [this, sent](const Reply<Landing> &reply) {
-                                  registered(reply, sent);
-                              }));
+    m_requests->registerMarks(
+        m_seat, sent.competitor, sent.marks,
+        Then<Outcome>(this, [this, sent, showing = m_showing](const Reply<Outcome> &reply) {
+            record({outcomeOf(reply), sent, showing, true, reply.answered()});
+        }));
     // An outcome that comes at once replaces the question itself: only one that takes longer
     // is announced, and nothing is drawn meanwhile that would hold the outcome up. The notice
     // is the competitor's it was for: one loaded meanwhile keeps its own.
@@ -376,71 +378,48 @@ void JudgeSession::answerYes()
     });
 }
 
-void JudgeSession::registered(const Reply<Landing> &reply, const Sent &sent)
-{
-    Outcome outcome = Outcome::Failed;
-    if (reply.ok()) {
-        switch (reply.value()) {
-        case Landing::Registered:
-            outcome = Outcome::Registered;
-            break;
-        case Landing::CompetitorChanged:
-            outcome = Outcome::CompetitorChanged;
-            break;
-        case Landing::NotThere:
-            outcome = Outcome::Failed;
-            break;
-        case Landing::Unverifiable:
-            outcome = Outcome::Unverifiable;
-            break;
-        }
-    } else if (reply.failure() == Failure::UnknownOutcome) {
-        outcome = Outcome::Unknown;
-    }
-    record(outcome, sent, [this, reply, outcome, sent, showing = m_showing] {
-        m_health.registering = false;
-        setRegistration(Registration::Idle);
-        // A failure the server answered with (a row another program holds) is no outage.
-        answered(reply.answered());
-        if (outcome == Outcome::Unknown) {
-            m_pending = sent;
-            setUnknown(Unknown::Checking);
-        }
-        if (showing == m_showing)
-            show(outcome, sent);
-        if (m_ending == Ending::AfterRegistration) {
-            setEnding(Ending::No);
-            end();
-        }
-    });
-}
-
 // The journal holds the outcome before the window shows it; a journal that cannot be written
 // never stops the registration, and the judge is told once an outage, after the outcome: a
 // line on the disk ends the outage.
-void JudgeSession::record(Outcome outcome, const Sent &sent, std::function<void()> then)
+void JudgeSession::record(const Told &told)
 {
+    const journal::Entry entry =
+        entryOf(m_seat, m_clock(), told.sent.competitor, told.sent.marks, told.outcome);
     if (!m_journal) {
-        then();
+        recorded(told);
         return;
     }
-    static constexpr journal::Outcome lines[] = {
-        journal::Outcome::Registered, journal::Outcome::CompetitorChanged, journal::Outcome::Failed,
-        journal::Outcome::Unknown, journal::Outcome::Unknown};
-    m_journal->append(entryOf(m_seat, m_clock(), sent.competitor, sent.marks, lines[int(outcome)]),
-                      Then<Done>(this, [this, then](const Reply<Done> &written) {
+    m_journal->append(entry, Then<Done>(this, [this, told](const Reply<Done> &written) {
                           const bool tell = !written.ok() && !m_journalFailureTold;
                           m_journalFailureTold = !written.ok();
-                          then();
+                          recorded(told);
                           if (tell)
-                              Q_EMIT told(judgetexts::journalFailed(written.error()));
+                              Q_EMIT this->told(
+                                  stationtexts::text(Text::JournalFailed).arg(written.error()));
                       }));
+}
+
+void JudgeSession::recorded(const Told &told)
+{
+    if (told.ofRegistration) {
+        m_health.registering = false;
+        setRegistration(Registration::Idle);
+        // A failure the server answered with (a row another program holds) is no outage.
+        answered(told.answered);
+        if (told.outcome == Outcome::Unknown)
+            m_unknowns.append({told.sent, Unknown::Checking});
+    }
+    if (told.showing == m_showing)
+        show(told.outcome, told.sent);
+    if (told.ofRegistration && m_ending == Ending::AfterRegistration) {
+        setEnding(Ending::No);
+        end();
+    }
 }
 
 bool JudgeSession::onDisplay(const Sent &sent) const
 {
-    return m_competitor && sameText(m_competitor->bibAsRead, sent.competitor.bibAsRead) &&
-           m_competitor->round == sent.competitor.round;
+    return m_competitor && ::sameCompetitor(*m_competitor, sent.competitor);
 }
 
 // The notice belongs to whoever is shown: an outcome for a competitor no longer on display
@@ -461,50 +440,60 @@ void JudgeSession::show(Outcome outcome, const Sent &sent)
     case Outcome::CompetitorChanged:
         if (shown)
             setNotice(Notice::None);
-        Q_EMIT told(judgetexts::competitorChanged);
+        Q_EMIT told(stationtexts::text(Text::CompetitorChanged));
         return;
     case Outcome::Failed:
         if (shown)
             setNotice(Notice::None);
         // Never a banner for marks that are not in the table; confirming again is asked only
         // while the competitor is still the one on display.
-        Q_EMIT told(shown ? judgetexts::notRegistered : judgetexts::notRegisteredFor(bib));
+        Q_EMIT told(shown ? stationtexts::text(Text::NotRegistered)
+                          : stationtexts::text(Text::NotRegisteredFor).arg(bib));
         return;
     case Outcome::Unverifiable:
         if (shown)
             setNotice(Notice::None);
-        Q_EMIT told(judgetexts::notVerifiedFor(bib));
+        Q_EMIT told(stationtexts::text(Text::NotVerifiedFor).arg(bib));
         return;
     }
 }
 
-// An outcome that was not known is asked after a poll that reached the server.
+// Outcomes that were not known are asked after a poll that reached the server, each once at a
+// time.
 void JudgeSession::resolvePending()
 {
-    if (m_unknown != Unknown::Checking || !m_requests)
+    if (!m_requests)
         return;
-    setUnknown(Unknown::Resolving);
-    const Sent pending = *m_pending;
-    m_requests->resolve(
-        m_seat, pending.competitor, pending.marks,
-        Then<Landing>(this, [this, pending](const Reply<Landing> &reply) {
-            const bool same =
-                m_pending && m_pending->marks == pending.marks &&
-                sameText(m_pending->competitor.bibAsRead, pending.competitor.bibAsRead) &&
-                m_pending->competitor.round == pending.competitor.round;
-            if (m_unknown != Unknown::Resolving || !same)
-                return; // confirmed again meanwhile
-            if (!reply.ok()) {
-                setUnknown(Unknown::Checking); // the next poll that reaches the server asks again
-                return;
-            }
-            setUnknown(Unknown::None);
-            const Outcome outcome = reply.value() == Landing::Registered     ? Outcome::Registered
-                                    : reply.value() == Landing::Unverifiable ? Outcome::Unverifiable
-                                                                             : Outcome::Failed;
-            record(outcome, pending, [this, outcome, pending, showing = m_showing] {
-                if (showing == m_showing)
-                    show(outcome, pending);
-            });
-        }));
+    for (Pending &pending : m_unknowns) {
+        if (pending.state != Unknown::Checking)
+            continue;
+        pending.state = Unknown::Resolving;
+        const Sent sent = pending.sent;
+        m_requests->resolve(m_seat, sent.competitor, sent.marks,
+                            Then<Outcome>(this, [this, sent](const Reply<Outcome> &reply) {
+                                resolved(sent, reply);
+                            }));
+    }
+}
+
+JudgeSession::Pending *JudgeSession::pendingFor(const Sent &sent)
+{
+    for (Pending &p : m_unknowns) {
+        if (p.sent.marks == sent.marks && ::sameCompetitor(p.sent.competitor, sent.competitor))
+            return &p;
+    }
+    return nullptr;
+}
+
+void JudgeSession::resolved(const Sent &sent, const Reply<Outcome> &reply)
+{
+    Pending *pending = pendingFor(sent);
+    if (!pending || pending->state != Unknown::Resolving)
+        return; // confirmed again meanwhile
+    if (!reply.ok()) {
+        pending->state = Unknown::Checking; // the next poll that reaches the server asks again
+        return;
+    }
+    m_unknowns.removeIf([&](const Pending &p) { return &p == pending; });
+    record({reply.value(), sent, m_showing, false, true});
 }

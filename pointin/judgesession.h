@@ -4,6 +4,7 @@
 #include "pointin/entrymodel.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -15,9 +16,10 @@ class Writer;
 
 // What the judge and the competition are doing now, without a widget: the competitor on
 // display (as read: bib and round), the judge's entry, at most one poll and one registration
-// on their way, the notice, and the connection's health. It asks the competition through the
-// gateway, records every registration outcome in the journal before it is shown, and tells
-// the window what changed; the window draws it and passes the judge's actions in.
+// on their way, the marks whose outcome is not known yet, the notice, and the connection's
+// health. It asks the competition through the gateway, records every registration outcome in
+// the journal before it is shown, and tells the window what changed; the window draws it and
+// passes the judge's actions in. The station session starts and ends it and runs its poll timer.
 class JudgeSession : public QObject
 {
     Q_OBJECT
@@ -45,10 +47,9 @@ public:
         Asking,     // the confirmation question is up
         Registering // はい waits for its outcome
     };
-    // Marks whose commit answer was lost, until their outcome is found out.
+    // Marks whose commit answer was lost, each until its outcome is found out.
     enum class Unknown
     {
-        None,
         Checking, // found out after the next poll that reaches the server
         Resolving // being found out now
     };
@@ -56,7 +57,7 @@ public:
     {
         No,
         AfterRegistration, // End pressed while はい waits: once its outcome is in
-        Releasing          // the seat's release is on its way
+        Releasing          // the seat's release is on its way: nothing more is registered
     };
 
     struct Health
@@ -79,8 +80,6 @@ public:
     // The seat whose table the session works on (the window shows its letter).
     void setSeat(const QString &letter);
     QString seat() const { return m_seat; }
-    // The seat is claimed: the window's poll timer runs from now on.
-    void startPolling();
     // The clock of the health line; tests move it.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
@@ -102,17 +101,25 @@ public:
     bool registering() const { return m_registration == Registration::Registering; }
     bool ending() const { return m_ending != Ending::No; }
     const Health &health() const { return m_health; }
-    bool unresolved() const { return m_unknown != Unknown::None; }
+    // Marks whose outcome is not known yet.
+    int unresolved() const { return int(m_unknowns.size()); }
     // The last statements run on the judge's table and on judgep, for the diagnostic display.
     QString judgeStatement() const { return m_judgeStatement; }
     QString referenceStatement() const { return m_referenceStatement; }
 
-    // The window is shown: nothing is on display, and a check loads the competitor up now.
+    // The seat is claimed: nothing is on display, and a check loads the competitor up now.
     void begin();
-    // The window is gone (End, or the program closes): answers of this showing are dropped.
+    // The seat is released, or the program closes: answers of this claim are dropped.
     void finish();
     // The poll timer; nothing while a poll is still on its way.
     void tick();
+
+    // For tests: the judging ends as when the seat is released, without writing it.
+    void closeForTests()
+    {
+        finish();
+        Q_EMIT closing();
+    }
 
     // The judge's actions.
     void choose(int row, int column); // the value's button took the focus
@@ -128,7 +135,6 @@ public:
 
 Q_SIGNALS:
     void seatChanged();
-    void pollingStarted();
     void competitorLoaded(); // draw the competitor; the focus goes to Start
     void roundChanged();     // the same competitor in a round read after "X"
     void entryChanged(int row);
@@ -136,49 +142,57 @@ Q_SIGNALS:
     void operatorReadyChanged();
     void questionChanged();
     void healthChanged();
-    // The value's button takes the focus, which chooses it (registered marks, Start).
+    // The focus goes to the value's button, which the entry has chosen already (registered
+    // marks, Start).
     void focusValue(int row, int column);
-    void focusStart(); // the competitor is loaded right after showing
+    void focusStart(); // the competitor is loaded right after the claim
     // A poll that failed, told once while the failure lasts (the default error report); and
     // other texts the judge must read.
     void pollFailed(const QString &text);
     void told(const QString &text);
-    void closing(); // the seat is released: the window closes
+    void closing(); // the seat is released (or its release unproven): the window closes
 
 private:
-    // What a registration came to, for the journal and the window.
-    enum class Outcome
-    {
-        Registered,
-        CompetitorChanged,
-        Failed,
-        Unknown,
-        Unverifiable
-    };
     // What はい sent: the competitor on display then, and the marks.
     struct Sent
     {
         Competitor competitor;
         Marks marks;
     };
+    struct Pending
+    {
+        Sent sent;
+        Unknown state = Unknown::Checking;
+    };
+    // An outcome on its way to the journal, and what follows once it is there.
+    struct Told
+    {
+        Outcome outcome;
+        Sent sent;
+        int showing;
+        bool ofRegistration; // はい's own outcome, not one found out later
+        bool answered;       // the server answered (no outage)
+    };
 
     void check(bool checkOnly);
-    void pollAnswered(const Reply<gateway::PollResult> &reply, bool fromShow);
+    void pollAnswered(const Reply<gateway::PollResult> &reply, bool fromClaim);
     void sameCompetitor(const Competitor &read);
     void load(const gateway::PollResult &result);
     void setPoll(Poll poll);
     void setRegistration(Registration registration, bool announced = false);
     void hideQuestion();
     void setEnding(Ending ending);
-    void setUnknown(Unknown unknown);
     void setNotice(Notice notice);
     void setOperatorReady(bool ready);
     void answered(bool good);
-    void registered(const Reply<gateway::Landing> &reply, const Sent &sent);
-    void record(Outcome outcome, const Sent &sent, std::function<void()> then);
+    void record(const Told &told);
+    void recorded(const Told &told);
     void show(Outcome outcome, const Sent &sent);
     void resolvePending();
+    void resolved(const Sent &sent, const Reply<Outcome> &reply);
+    Pending *pendingFor(const Sent &sent);
     void release();
+    void released(const Reply<gateway::Release> &reply);
     bool onDisplay(const Sent &sent) const;
 
     JudgeRequests *m_requests = nullptr;
@@ -193,14 +207,13 @@ private:
     bool m_operatorReady = false;
     Health m_health;
 
-    int m_showing = 0; // replies of an earlier showing are dropped
+    int m_showing = 0; // replies of an earlier claim are dropped
     Poll m_poll = Poll::Idle;
     Registration m_registration = Registration::Idle;
     bool m_announced = false; // the registering notice replaced the question
-    Unknown m_unknown = Unknown::None;
     Ending m_ending = Ending::No;
     int m_registrations = 0;           // はい pressed so far
-    std::optional<Sent> m_pending;     // the marks whose outcome is not known yet
+    QList<Pending> m_unknowns;         // marks whose outcome is not known yet
     bool m_pollFailureTold = false;    // until a poll answers again
     bool m_journalFailureTold = false; // until a line is on the disk again
     QString m_judgeStatement, m_referenceStatement;

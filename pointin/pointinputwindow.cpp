@@ -36,9 +36,10 @@ static void initResources()
     Q_INIT_RESOURCE(pointin);
 }
 
-PointInputWindow::PointInputWindow(QWidget *parent)
+PointInputWindow::PointInputWindow(JudgeSession &session, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
-                          Qt::WindowMinMaxButtonsHint)
+                          Qt::WindowMinMaxButtonsHint),
+      m_session(session)
 {
     initResources();
     setObjectName(u"Fpointin"_s);
@@ -114,10 +115,9 @@ void PointInputWindow::showEvent(QShowEvent *event)
         m_drawn = false;
         m_pendingReport.clear();
         m_trialPanel->move(160, m_trialPanel->y()); // beside the round
+        // The claim's competitor check loads the current competitor whatever bib was on
+        // display; its answer comes once the window is on the screen.
         m_bib->clear();
-        // The competitor check: loads the current competitor whatever bib was on display. Its
-        // answer comes once the window is on the screen.
-        m_session.begin();
         drawOperatorReady();
         m_startButton->setFocus();
         m_questionPanel->move(192, 344);
@@ -162,9 +162,7 @@ void PointInputWindow::closeEvent(QCloseEvent *event)
 
 void PointInputWindow::closeWindow()
 {
-    m_pollTimer->stop();
     m_bib->clear();
-    m_session.finish();
     m_closing = true;
     done(QDialog::Rejected);
     m_closing = false;

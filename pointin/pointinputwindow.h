@@ -14,12 +14,12 @@ class FittingLabel;
 class Panel;
 class Picture;
 class QLineEdit;
-class QTimer;
 
-// The point input window: the judge's scoring terminal, shown modally with exec(). It draws
-// the judge session under it and passes the judge's clicks and keys to it; it runs no
-// statement and decides no flow. It has no close box and ignores Escape; only End closes it.
-// Its controls carry the form's names as object names ("CuteButton10", "Panel7", "Cba05").
+// The point input window: the judge's scoring terminal, opened modal over the main window with
+// open() whenever a seat is claimed. It draws the judge session it is given and passes the
+// judge's clicks and keys to it; it runs no statement and decides no flow. It has no close box
+// and ignores Escape; it closes when the session releases the seat (End). Its controls carry
+// the form's names as object names ("CuteButton10", "Panel7", "Cba05").
 class PointInputWindow : public QDialog
 {
     Q_OBJECT
@@ -55,7 +55,7 @@ public:
         static constexpr int chosenLeft(int column) { return column * (normalWidth + 8); }
     };
 
-    explicit PointInputWindow(QWidget *parent = nullptr);
+    explicit PointInputWindow(JudgeSession &session, QWidget *parent = nullptr);
     ~PointInputWindow() override;
 
     JudgeSession &session() { return m_session; }
@@ -87,8 +87,9 @@ public:
         void pollTick() { m_w.m_session.tick(); }
         bool pollInFlight() const { return m_w.m_session.pollInFlight(); }
         bool registering() const { return m_w.m_session.registering(); }
-        // End: closes the window for real; exec() returns.
-        void closeWindow() { m_w.closeWindow(); }
+        // Ends the judging as End does once the seat is free, without releasing it: the
+        // window closes.
+        void closeWindow() { m_w.m_session.closeForTests(); }
         // The value buttons by row and column; columns past a row's count are null.
         CuteButton *valueButton(int row, int column) const
         {
@@ -114,7 +115,7 @@ private:
     // Enter on a row: its choice turns red and the next row's choice (or its first value)
     // takes the focus.
     void moveToNextRow(int row);
-    // Closes the window for real (End); exec() returns.
+    // Closes the window for real (the seat is released).
     void closeWindow();
     // A caption size in points as a pixel height, as on a 96 dpi desktop.
     static int pointsToPixels(int points);
@@ -148,10 +149,11 @@ private:
     void showDiagnostic();
     void reportFailure(const QString &text);
 
-    JudgeSession m_session;
+    JudgeSession &m_session;
     bool m_closing = false;
-    bool m_drawn = false;    // painted since it was last shown
-    QString m_pendingReport; // a failure to tell once the window is drawn
+    bool m_focusFromSession = false; // the session moves the focus: its choice is made already
+    bool m_drawn = false;            // painted since it was last shown
+    QString m_pendingReport;         // a failure to tell once the window is drawn
 
     // The controls the window changes after building (object names in the comments).
     FittingLabel *m_seatLetter = nullptr;            // Label1
@@ -177,7 +179,5 @@ private:
     CuteButton *m_noButton = nullptr;                // CuteButton5
     CuteButton *m_confirmButton = nullptr;           // CuteButton10
     std::array<ColumnEdit *, 12> m_referenceEdits{}; // DBEdit1 to DBEdit12
-    QTimer *m_pollTimer = nullptr;                   // recallTimer
-    QTimer *m_registeredTimer = nullptr;             // Timer1
     std::array<std::array<CuteButton *, MaxColumns>, RowCount> m_valueButtons{};
 };

@@ -3,12 +3,14 @@
 #include "pointin/pointinputwindow.h"
 
 #include "pointin/columnedit.h"
+#include "pointin/stationtexts.h"
 #include "toolkit/fittinglabel.h"
 #include "toolkit/fonts.h"
 #include "toolkit/panel.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -99,30 +101,31 @@ void PointInputWindow::drawRound()
 void PointInputWindow::drawNotice()
 {
     using Notice = JudgeSession::Notice;
-    struct Text
+    using stationtexts::Text;
+    struct Look
     {
         Notice notice;
         TColor face;
-        const char16_t *english;
-        const char16_t *japanese;
+        Text english;
+        Text japanese;
     };
-    static constexpr Text texts[] = {
-        {Notice::Registering, colors::clYellow, u"Now registering ", u"登録中です。"},
-        {Notice::Registered, colors::clAqua, u"Registered", u"登録しました。"},
-        {Notice::AlreadyRegistered, colors::clYellow, u"Registered", u"登録済みです。"},
-        {Notice::Checking, colors::clYellow, u"Checking", u"登録を確認中です。"},
+    static constexpr Look looks[] = {
+        {Notice::Registering, colors::clYellow, Text::RegisteringEnglish,
+         Text::RegisteringJapanese},
+        {Notice::Registered, colors::clAqua, Text::RegisteredEnglish, Text::RegisteredJapanese},
+        {Notice::AlreadyRegistered, colors::clYellow, Text::RegisteredEnglish,
+         Text::AlreadyRegisteredJapanese},
+        {Notice::Checking, colors::clYellow, Text::CheckingEnglish, Text::CheckingJapanese},
     };
     const Notice notice = m_session.notice();
     m_notice->setVisible(notice != Notice::None);
-    for (const Text &t : texts) {
-        if (t.notice != notice)
+    for (const Look &l : looks) {
+        if (l.notice != notice)
             continue;
-        m_notice->setColor(t.face);
-        m_noticeEnglish->setCaption(QString::fromUtf16(t.english));
-        m_noticeJapanese->setCaption(QString::fromUtf16(t.japanese));
+        m_notice->setColor(l.face);
+        m_noticeEnglish->setCaption(stationtexts::text(l.english));
+        m_noticeJapanese->setCaption(stationtexts::text(l.japanese));
     }
-    if (notice == Notice::Registered)
-        m_registeredTimer->start();
     drawHealth();
 }
 
@@ -169,12 +172,10 @@ void PointInputWindow::drawHealth()
         fonts::setTextColour(m_healthLine, colour);
 }
 
+// The session chose the value already: the focus follows without choosing it again. While
+// another window is active the focus only moves when this one comes back.
 void PointInputWindow::focusValue(int row, int column)
 {
-    CuteButton *b = m_valueButtons[row][column];
-    b->setFocus(Qt::OtherFocusReason);
-    // While another window is active the focus only moves when this one comes back; the
-    // value is chosen now all the same.
-    if (QApplication::focusWidget() != b)
-        m_session.choose(row, column);
+    const QScopedValueRollback following(m_focusFromSession, true);
+    m_valueButtons[row][column]->setFocus(Qt::OtherFocusReason);
 }

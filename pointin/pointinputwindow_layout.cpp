@@ -361,14 +361,6 @@ template<class T> void attach(QObject *root, T *&member, const char *name)
 
 void PointInputWindow::createControls()
 {
-    m_pollTimer = new QTimer(this);
-    m_pollTimer->setObjectName(u"recallTimer"_s);
-    m_pollTimer->setInterval(3000);
-    // Started by a registration; it has nothing to do when it fires.
-    m_registeredTimer = new QTimer(this);
-    m_registeredTimer->setObjectName(u"Timer1"_s);
-    m_registeredTimer->setInterval(1000);
-
     for (const ControlDef &s : s_controls) {
         QWidget *parent = this;
         if (s.parent)
@@ -457,7 +449,10 @@ void PointInputWindow::bindHandlers()
     for (int row = 0; row < RowCount; ++row) {
         for (int i = 0; i < ColumnCount[row]; ++i) {
             CuteButton *b = m_valueButtons[row][i];
-            on(b, &CuteButton::entered, [this, row, i] { m_session.choose(row, i); });
+            on(b, &CuteButton::entered, [this, row, i] {
+                if (!m_focusFromSession)
+                    m_session.choose(row, i);
+            });
             b->installEventFilter(this); // Enter moves on to the next row
         }
     }
@@ -485,7 +480,6 @@ void PointInputWindow::bindHandlers()
     for (CuteButton *answer : {m_yesButton, m_noButton})
         on(answer, &CuteButton::entered, [this, answer] { answerFocused(answer); });
 
-    on(m_pollTimer, &QTimer::timeout, [this] { m_session.tick(); });
     on(m_diagnosticPicture, &Picture::doubleClicked, [this] { showDiagnostic(); });
 }
 
@@ -493,9 +487,13 @@ void PointInputWindow::bindHandlers()
 void PointInputWindow::followSession()
 {
     JudgeSession *s = &m_session;
-    connect(s, &JudgeSession::seatChanged, this,
-            [this] { m_seatLetter->setCaption(m_session.seat()); });
-    connect(s, &JudgeSession::pollingStarted, m_pollTimer, qOverload<>(&QTimer::start));
+    // The window may be built after the session has its seat.
+    const auto drawSeat = [this] {
+        if (!m_session.seat().isEmpty())
+            m_seatLetter->setCaption(m_session.seat());
+    };
+    drawSeat();
+    connect(s, &JudgeSession::seatChanged, this, drawSeat);
     connect(s, &JudgeSession::entryChanged, this, [this](int row) {
         drawRow(row);
         drawMark();

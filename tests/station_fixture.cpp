@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -129,6 +130,18 @@ void TestStation::stop()
     if (s_running == m_station.get())
         s_running = nullptr;
     m_station.reset();
+}
+
+bool judgeSeat(const QString &letter)
+{
+    execute(u"update judge"_s + letter + u" set ent='False'"_s);
+    const char *const buttons[] = {"RbA", "RbB", "RbC", "Rbd", "RbE"};
+    named<QRadioButton>(mainWindow(), buttons[letter.at(0).unicode() - u'A'])->setChecked(true);
+    stationSession()->claimSeat();
+    if (!QTest::qWaitFor([] { return pointInput()->isVisible(); }))
+        return false;
+    QApplication::setActiveWindow(pointInput());
+    return QTest::qWaitForWindowActive(pointInput()) && settle();
 }
 
 bool claimAndRun(const std::function<void()> &work, int timeoutMs)

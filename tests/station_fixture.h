@@ -73,6 +73,10 @@ QByteArray routeSettings(Route route);
 // main window.
 bool settle(int timeoutMs = 10000);
 
+// Frees the seat's flag and claims it as the judge does (the seat's button, 確認); returns once
+// the point input window is shown and active and the claim's competitor check answered.
+bool judgeSeat(const QString &letter = QStringLiteral("A"));
+
 // Presses 確認 and runs work once the point input window shows (inside its modal loop, the
 // show's check answered); returns whether it ran and the window closed again. The window is
 // closed after work if work left it open.

@@ -43,7 +43,7 @@ void registerMarks(Database &db, QChar letter, const QString &ap, const QString 
 
 // A journal line of judge B, in round 1 unless told: "flight landing outrun mark"; the later
 // ones after midnight.
-QString line(const QString &bib, const QString &marks, journal::Outcome outcome, int day = 0,
+QString line(const QString &bib, const QString &marks, Outcome outcome, int day = 0,
              const QString &round = u"1"_s)
 {
     const QStringList m = marks.split(u' ');
@@ -109,7 +109,7 @@ private Q_SLOTS:
         registerMarks(*db, u'B', u"1"_s, u"1"_s, u"1"_s);
         exec(*db, u"update judgeB set tp='17.0'"_s);
         auto mark = [](const QString &bib, const QString &flight, const QString &landing,
-                       const QString &outrun, const QString &total, journal::Outcome outcome) {
+                       const QString &outrun, const QString &total, Outcome outcome) {
             journal::Entry e;
             e.seat = u"B"_s;
             e.bib = bib;
@@ -122,11 +122,11 @@ private Q_SLOTS:
             return e;
         };
         const QList<journal::Entry> journal = {
-            mark(u"001"_s, u"3"_s, u"3"_s, u"3"_s, u"11.0"_s, journal::Outcome::Failed),
-            mark(u"001"_s, u"1.5"_s, u"2"_s, u"0.5"_s, u"16.0"_s, journal::Outcome::Registered),
-            mark(u"002"_s, u"1"_s, u"1"_s, u"1"_s, u"17.0"_s, journal::Outcome::Registered),
+            mark(u"001"_s, u"3"_s, u"3"_s, u"3"_s, u"11.0"_s, Outcome::Failed),
+            mark(u"001"_s, u"1.5"_s, u"2"_s, u"0.5"_s, u"16.0"_s, Outcome::Registered),
+            mark(u"002"_s, u"1"_s, u"1"_s, u"1"_s, u"17.0"_s, Outcome::Registered),
             // A failed attempt after a registration leaves the registered marks to check.
-            mark(u"002"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, journal::Outcome::Failed),
+            mark(u"002"_s, u"2"_s, u"2"_s, u"2"_s, u"14.0"_s, Outcome::Failed),
         };
         if (!change.isEmpty())
             exec(*db, change);
@@ -147,8 +147,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("says");
         QTest::addColumn<bool>("folder");
-        const QString first = line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered);
-        const QString second = line(u"002"_s, u"1 1 1 17.0"_s, journal::Outcome::Registered, 1);
+        const QString first = line(u"001"_s, u"1.5 2 0.5 16.0"_s, Outcome::Registered);
+        const QString second = line(u"002"_s, u"1 1 1 17.0"_s, Outcome::Registered, 1);
         QTest::newRow("two days, all there")
             << QStringList{first} << QStringList{second} << QString() << 0
             << u"2 registered marks checked, 0 missing or different"_s << false;
@@ -157,18 +157,18 @@ private Q_SLOTS:
             << u"update race set Bo1='3' where zno='001'"_s << 1
             << u"B 001 round 1: the journal has 1.5/2/0.5, race has 1.5/3/0.5"_s << false;
         QTest::newRow("the bib as the table stored it: 1 is race's 001")
-            << QStringList{line(u"1"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered)}
+            << QStringList{line(u"1"_s, u"1.5 2 0.5 16.0"_s, Outcome::Registered)}
             << QStringList{second} << QString() << 0 << u"0 missing or different"_s << false;
         QTest::newRow("a failed attempt after a registration keeps it checked")
-            << QStringList{first, line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Failed)}
+            << QStringList{first, line(u"001"_s, u"3 3 3 11.0"_s, Outcome::Failed)}
             << QStringList{second} << u"update race set Ba1='' where zno='001'"_s << 1
             << u"B 001 round 1: the journal has 1.5/2/0.5, race has /2/0.5"_s << false;
         QTest::newRow("an outcome never learnt, landed")
-            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Unknown)}
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, Outcome::Unknown)}
             << QStringList{second} << QString() << 0 << u"0 missing or different"_s << false;
         QTest::newRow("an outcome never learnt, not there")
-            << QStringList{line(u"001"_s, u"3 3 3 11.0"_s, journal::Outcome::Unknown)}
-            << QStringList{second} << QString() << 1
+            << QStringList{line(u"001"_s, u"3 3 3 11.0"_s, Outcome::Unknown)} << QStringList{second}
+            << QString() << 1
             << u"B 001 round 1: the station never learnt whether 3/3/3 landed, race has "
                "1.5/2/0.5"_s
             << false;
@@ -186,8 +186,7 @@ private Q_SLOTS:
             << u"seat B: 1 marks in race that no journal line says were registered"_s << false;
         const QString cleared = u"update race set Ba1=NULL, Bo1=NULL, Bl1=NULL"_s;
         QTest::newRow("round 1 padded by a CHAR column, not in race")
-            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered, 0,
-                                u"1 "_s)}
+            << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, Outcome::Registered, 0, u"1 "_s)}
             << QStringList{second} << cleared << 1
             << u"B 001 round 1: the journal has 1.5/2/0.5, race has //"_s << false;
         QTest::newRow("the judge's table pads the round")
@@ -196,8 +195,7 @@ private Q_SLOTS:
         for (const QString &round : {u""_s, u"X"_s}) {
             const QString who = round.isEmpty() ? u"\"\""_s : round;
             QTest::addRow("round '%s' is checked nowhere", qPrintable(round))
-                << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, journal::Outcome::Registered, 0,
-                                    round)}
+                << QStringList{line(u"001"_s, u"1.5 2 0.5 16.0"_s, Outcome::Registered, 0, round)}
                 << QStringList{second} << cleared << 3
                 << u"B 001 round "_s + who +
                        u": not on judgeB any more, and race keeps no such round, not checked"_s

@@ -43,7 +43,7 @@ void otherTables(Database &db)
     dbtest::recreate(db, u"judgeent"_s, u"jikko char(2)"_s);
     dbtest::exec(db, u"insert into judgeent (jikko) values ('1 ')"_s);
     QStringList reference;
-    for (const QString &column : CompetitionGateway::referenceColumns())
+    for (const QString &column : statements::referenceColumns())
         reference << column + u" char(8)"_s;
     dbtest::recreate(db, u"judgep"_s, reference.join(u", "_s));
     dbtest::exec(db, u"insert into judgep (TDap) values ('1')"_s);
@@ -322,7 +322,7 @@ private Q_SLOTS:
                      [] { return true; }),
                  1);
         QCOMPARE(int(statements::registered(*db, u"A"_s, competitor, marks)),
-                 int(statements::Found::Yes));
+                 int(Outcome::Registered));
         QCOMPARE(int(pollreads::read(*db, u"A"_s, first.competitor, false).state),
                  int(gateway::PollResult::State::Unchanged));
     }

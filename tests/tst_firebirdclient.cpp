@@ -5,11 +5,11 @@
 // runs from a folder without the client (the build puts it beside the other tests): each layout
 // of the client's places is tried by fbclient_probe in a process of its own.
 #include "app/mainwindow.h"
-#include "app/stationmessages.h"
 #include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
+#include "pointin/stationtexts.h"
 #include "station_fixture.h"
 #include "toolkit/radiogroup.h"
 
@@ -27,7 +27,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString cannotConnect = stationMessage(StationMessage::CannotConnect);
+const QString cannotConnect = stationtexts::text(stationtexts::Text::CannotConnect);
 
 const aliases::Route localFirebird{aliases::Driver::InterBase, u"localhost:C:\\IB_data\\Jump.GDB"_s,
                                    u"SYSDBA"_s, u"pewtergum"_s};

@@ -2,7 +2,7 @@
 // what it keeps of the judge's entry, what it sends, what it tells and what it records.
 #include "journal/markjournal.h"
 #include "pointin/judgesession.h"
-#include "pointin/judgetexts.h"
+#include "pointin/stationtexts.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,20 +17,12 @@
 
 using namespace Qt::StringLiterals;
 using Notice = JudgeSession::Notice;
-using judgetexts::competitorChanged;
-using judgetexts::notRegistered;
+using stationtexts::Text;
 
 namespace {
 
-// What a registration comes to, as the test orders it.
-enum class Registration
-{
-    Registered,
-    CompetitorChanged,
-    Failed,
-    Unknown,
-    Unverifiable
-};
+const QString competitorChanged = stationtexts::text(Text::CompetitorChanged);
+const QString notRegistered = stationtexts::text(Text::NotRegistered);
 
 // The judge's table as the operator's console writes it.
 struct Row
@@ -57,6 +49,7 @@ public:
     bool isConnected = true; // a failure then is a refusal the server answered with
     bool holdRegistrations = false;
     QString releaseError;
+    gateway::Release released = gateway::Release::Freed;
 
     struct Sent
     {
@@ -64,8 +57,8 @@ public:
         Marks marks;
     };
     QList<Sent> sent;
-    std::deque<Registration> outcomes; // else as the table says
-    std::deque<Registration> resolutions;
+    std::deque<Outcome> outcomes; // else as the table says
+    std::deque<Outcome> resolutions;
     int resolves = 0;
     int releases = 0;
 
@@ -78,16 +71,16 @@ public:
     }
 
     void registerMarks(const QString &, const Competitor &competitor, const Marks &marks,
-                       Then<gateway::Landing> then) override
+                       Then<Outcome> then) override
     {
         sent << Sent{competitor, marks};
         m_registration = [this, competitor, then] {
-            Registration outcome = Registration::CompetitorChanged;
+            Outcome outcome = Outcome::CompetitorChanged;
             if (!outcomes.empty()) {
                 outcome = outcomes.front();
                 outcomes.pop_front();
             } else if (row.zek == competitor.bibAsRead && Round(row.hon) == competitor.round) {
-                outcome = Registration::Registered;
+                outcome = Outcome::Registered;
             }
             then(replyOf(outcome));
         };
@@ -97,11 +90,10 @@ public:
 
     void answerRegistration() { std::exchange(m_registration, {})(); }
 
-    void resolve(const QString &, const Competitor &, const Marks &,
-                 Then<gateway::Landing> then) override
+    void resolve(const QString &, const Competitor &, const Marks &, Then<Outcome> then) override
     {
         ++resolves;
-        Registration outcome = Registration::Unknown;
+        Outcome outcome = Outcome::Unknown;
         if (!resolutions.empty()) {
             outcome = resolutions.front();
             resolutions.pop_front();
@@ -109,11 +101,12 @@ public:
         QTimer::singleShot(0, this, [then, reply = replyOf(outcome)] { then(reply); });
     }
 
-    void releaseSeat(const QString &, Then<Done> then) override
+    void releaseSeat(const QString &, Then<gateway::Release> then) override
     {
         ++releases;
-        const Reply<Done> reply =
-            releaseError.isEmpty() ? Reply<Done>::success({}) : failure<Done>(releaseError);
+        const Reply<gateway::Release> reply = releaseError.isEmpty()
+                                                  ? Reply<gateway::Release>::success(released)
+                                                  : failure<gateway::Release>(releaseError);
         QTimer::singleShot(0, this, [then, reply] { then(reply); });
     }
 
@@ -123,22 +116,19 @@ private:
         return Reply<T>::failure(isConnected ? Failure::Refused : Failure::Offline, text);
     }
 
-    Reply<gateway::Landing> replyOf(Registration outcome) const
+    Reply<Outcome> replyOf(Outcome outcome) const
     {
-        using gateway::Landing;
         switch (outcome) {
-        case Registration::Registered:
-            return Reply<Landing>::success(Landing::Registered);
-        case Registration::CompetitorChanged:
-            return Reply<Landing>::success(Landing::CompetitorChanged);
-        case Registration::Failed:
-            return failure<Landing>(u"not written"_s);
-        case Registration::Unknown:
-            return Reply<Landing>::failure(Failure::UnknownOutcome, u"answer lost"_s);
-        case Registration::Unverifiable:
+        case Outcome::Failed:
+            return failure<Outcome>(u"not written"_s);
+        case Outcome::Unknown:
+            return Reply<Outcome>::failure(Failure::UnknownOutcome, u"answer lost"_s);
+        case Outcome::Registered:
+        case Outcome::CompetitorChanged:
+        case Outcome::Unverifiable:
             break;
         }
-        return Reply<Landing>::success(Landing::Unverifiable);
+        return Reply<Outcome>::success(outcome);
     }
 
     Reply<gateway::PollResult> read(const std::optional<Competitor> &shown, bool checkOnly) const
@@ -398,6 +388,7 @@ private Q_SLOTS:
         QCOMPARE(e.markText(), mark);
     }
 
+    // Chosen as the judge would choose them; the focus goes to the last one.
     void registeredCompetitorIsChosenThroughTheFocus()
     {
         competition().row.sumi = u"T"_s;
@@ -405,8 +396,10 @@ private Q_SLOTS:
         QSignalSpy focus(m_session.get(), &JudgeSession::focusValue);
         open();
         QCOMPARE(session().notice(), Notice::AlreadyRegistered);
-        QCOMPARE(focus.size(), 3);
+        QCOMPARE(focus.size(), 1);
         QCOMPARE(focus.last(), (QVariantList{int(EntryModel::Outrun), 7}));
+        QCOMPARE(session().entry().column(EntryModel::Flight), 5);
+        QCOMPARE(session().entry().column(EntryModel::Landing), 2);
         QCOMPARE(session().entry().markText(), u"13.0"_s);
         // Start uncovers the confirm button for a new entry.
         session().start();
@@ -507,21 +500,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("notice");
         QTest::addColumn<QString>("told");
         QTest::addColumn<QString>("recorded");
-        QTest::newRow("registered") << u"007"_s << u"1"_s << int(Registration::Registered)
+        QTest::newRow("registered") << u"007"_s << u"1"_s << int(Outcome::Registered)
                                     << int(Notice::Registered) << QString() << u"registered"_s;
         QTest::newRow("competitor changed")
-            << u"007"_s << u"1"_s << int(Registration::CompetitorChanged) << int(Notice::None)
+            << u"007"_s << u"1"_s << int(Outcome::CompetitorChanged) << int(Notice::None)
             << competitorChanged << u"competitor changed"_s;
-        QTest::newRow("failed") << u"007"_s << u"1"_s << int(Registration::Failed)
-                                << int(Notice::None) << notRegistered << u"failed"_s;
+        QTest::newRow("failed") << u"007"_s << u"1"_s << int(Outcome::Failed) << int(Notice::None)
+                                << notRegistered << u"failed"_s;
         QTest::newRow("the commit's answer lost: checking")
-            << u"007"_s << u"1"_s << int(Registration::Unknown) << int(Notice::Checking)
-            << QString() << u"unknown"_s;
+            << u"007"_s << u"1"_s << int(Outcome::Unknown) << int(Notice::Checking) << QString()
+            << u"unknown"_s;
         QTest::newRow("not to be found out")
-            << u"007"_s << u"1"_s << int(Registration::Unverifiable) << int(Notice::None)
+            << u"007"_s << u"1"_s << int(Outcome::Unverifiable) << int(Notice::None)
             << u"ゼッケン 007 の登録を確認できませんでした。"_s << u"unknown"_s;
         QTest::newRow("registered from CHAR columns")
-            << u"007  "_s << u"1 "_s << int(Registration::Registered) << int(Notice::Registered)
+            << u"007  "_s << u"1 "_s << int(Outcome::Registered) << int(Notice::Registered)
             << QString() << u"registered"_s;
     }
     void outcomes()
@@ -535,7 +528,7 @@ private Q_SLOTS:
         competition().row.zek = zek;
         competition().row.hon = hon;
         open();
-        competition().outcomes.push_back(Registration(outcome));
+        competition().outcomes.push_back(Outcome(outcome));
         QVERIFY(confirmAndAnswerYes(2, 3, 4));
         QCOMPARE(int(session().notice()), notice);
         QCOMPARE(m_told, told.isEmpty() ? QStringList() : QStringList{told});
@@ -560,7 +553,7 @@ private Q_SLOTS:
         competition().raceMarks = std::array<QString, 3>{u"1"_s, u"1"_s, u"1"_s};
         session().tick();
         QTRY_COMPARE(session().competitor()->bibAsRead, u"008"_s);
-        competition().outcomes.push_back(Registration::Failed);
+        competition().outcomes.push_back(Outcome::Failed);
         competition().answerRegistration();
         QVERIFY(settle());
         QCOMPARE(m_told, QStringList{u"ゼッケン 007 の登録ができませんでした。"_s});
@@ -612,7 +605,7 @@ private Q_SLOTS:
         QTest::qWait(10);
         QCOMPARE(competition().releases, 0);
         QVERIFY(session().ending());
-        competition().outcomes.push_back(Registration::Failed);
+        competition().outcomes.push_back(Outcome::Failed);
         competition().answerRegistration();
         QTRY_COMPARE(closing.size(), 1);
         QCOMPARE(competition().releases, 1);
@@ -639,7 +632,7 @@ private Q_SLOTS:
     void anUnknownOutcomeIsFoundOutAtTheNextGoodPoll()
     {
         open();
-        competition().outcomes.push_back(Registration::Unknown);
+        competition().outcomes.push_back(Outcome::Unknown);
         QVERIFY(confirmAndAnswerYes(2, 3, 4));
         QCOMPARE(session().notice(), Notice::Checking);
         QVERIFY(session().unresolved());
@@ -647,16 +640,16 @@ private Q_SLOTS:
         QVERIFY(tick());
         QCOMPARE(competition().resolves, 0);
         competition().pollError.clear();
-        competition().resolutions.push_back(Registration::Unknown);
+        competition().resolutions.push_back(Outcome::Unknown);
         QVERIFY(tick()); // asked, still not known
         QTRY_COMPARE(competition().resolves, 1);
-        competition().resolutions.push_back(Registration::Registered);
+        competition().resolutions.push_back(Outcome::Registered);
         QVERIFY(tick());
         QTRY_COMPARE(session().notice(), Notice::Registered);
         QVERIFY(!session().unresolved());
         QTRY_COMPARE(journalEntries().size(), 2);
-        QCOMPARE(journalEntries()[0].outcome, journal::Outcome::Unknown);
-        QCOMPARE(journalEntries()[1].outcome, journal::Outcome::Registered);
+        QCOMPARE(journalEntries()[0].outcome, Outcome::Unknown);
+        QCOMPARE(journalEntries()[1].outcome, Outcome::Registered);
         QCOMPARE(m_told, QStringList());
     }
 

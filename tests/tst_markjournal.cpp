@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-journal::Entry entry(journal::Outcome outcome, const QString &name)
+journal::Entry entry(Outcome outcome, const QString &name)
 {
     journal::Entry e;
     e.time = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 27), QTimeZone(9 * 3600));
@@ -45,25 +45,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("readBack");
         QTest::newRow("registered")
-            << int(journal::Outcome::Registered) << u"Kasai Noriaki"_s
+            << int(Outcome::Registered) << u"Kasai Noriaki"_s
             << u"2026-12-08T14:03:27+09:00,C,007,1,Kasai Noriaki,1.5,0.5,2,16.0,registered"_s
             << u"Kasai Noriaki"_s;
         QTest::newRow("failed, a comma and quotes in the name")
-            << int(journal::Outcome::Failed) << u"Kasai, \"Nori\""_s
+            << int(Outcome::Failed) << u"Kasai, \"Nori\""_s
             << u"2026-12-08T14:03:27+09:00,C,007,1,\"Kasai, \"\"Nori\"\"\",1.5,0.5,2,16.0,failed"_s
             << u"Kasai, \"Nori\""_s;
         QTest::newRow("competitor changed, a line break in the name is a blank")
-            << int(journal::Outcome::CompetitorChanged) << u"高梨 沙羅\r\n(JPN)"_s
+            << int(Outcome::CompetitorChanged) << u"高梨 沙羅\r\n(JPN)"_s
             << u"2026-12-08T14:03:27+09:00,C,007,1,高梨 沙羅 (JPN),1.5,0.5,2,16.0,"
                "competitor changed"_s
             << u"高梨 沙羅 (JPN)"_s;
         QTest::newRow("unknown, a formula for a name is text to a spreadsheet")
-            << int(journal::Outcome::Unknown) << u"=HYPERLINK(\"x\")"_s
+            << int(Outcome::Unknown) << u"=HYPERLINK(\"x\")"_s
             << u"2026-12-08T14:03:27+09:00,C,007,1,\"'=HYPERLINK(\"\"x\"\")\",1.5,0.5,2,16.0,"
                "unknown"_s
             << u"=HYPERLINK(\"x\")"_s;
         QTest::newRow("an apostrophe of the name's own is kept")
-            << int(journal::Outcome::Registered) << u"'@home"_s
+            << int(Outcome::Registered) << u"'@home"_s
             << u"2026-12-08T14:03:27+09:00,C,007,1,''@home,1.5,0.5,2,16.0,registered"_s
             << u"'@home"_s;
     }
@@ -73,7 +73,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, line);
         QFETCH(QString, readBack);
-        const journal::Entry written = entry(journal::Outcome(outcome), name);
+        const journal::Entry written = entry(Outcome(outcome), name);
         QCOMPARE(journal::line(written), line);
         // Read back from a file of two records after the header.
         const QString file = journal::columns().join(u',') + u"\r\n"_s + line + u"\r\n"_s + line;
@@ -112,7 +112,7 @@ private Q_SLOTS:
 
     void utcIsWrittenAsAnOffset()
     {
-        journal::Entry e = entry(journal::Outcome::Registered, u"A"_s);
+        journal::Entry e = entry(Outcome::Registered, u"A"_s);
         e.time = QDateTime(QDate(2026, 12, 8), QTime(5, 3, 27), QTimeZone::utc());
         QVERIFY(journal::line(e).startsWith(u"2026-12-08T05:03:27+00:00,"_s));
         e.time = QDateTime(QDate(2026, 12, 8), QTime(5, 3, 27), QTimeZone(-(3 * 3600 + 1800)));
@@ -123,8 +123,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         journal::File journal(dir.filePath(u"journal"_s));
-        QVERIFY(journal.append(entry(journal::Outcome::Failed, u"A"_s)));
-        QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
+        QVERIFY(journal.append(entry(Outcome::Failed, u"A"_s)));
+        QVERIFY(journal.append(entry(Outcome::Registered, u"A"_s)));
         QFile file(journal.fileFor(QDate(2026, 12, 8)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
@@ -156,12 +156,12 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         journal::File journal(dir.filePath(u"journal"_s));
-        QVERIFY(journal.append(entry(journal::Outcome::Registered, u"A"_s)));
+        QVERIFY(journal.append(entry(Outcome::Registered, u"A"_s)));
         QFile file(journal.fileFor(QDate(2026, 12, 8)));
         QVERIFY(file.open(QIODevice::Append));
         file.write("2026-12-08T14:03:30+09:00,C,008,1,\"Fun");
         file.close();
-        QVERIFY(journal.append(entry(journal::Outcome::Failed, u"B"_s)));
+        QVERIFY(journal.append(entry(Outcome::Failed, u"B"_s)));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const journal::Reading reading = journal::readAll(QString::fromUtf8(file.readAll()));
         QCOMPARE(reading.entries.size(), 2);
@@ -190,8 +190,7 @@ private Q_SLOTS:
 #endif
         QCOMPARE(journal::folder(), dir.path() + u"/VELMOR/Tollivane/journal"_s);
         journal::File journal(journal::folder());
-        QVERIFY2(journal.append(entry(journal::Outcome::Registered, u"A"_s)),
-                 qPrintable(journal.error()));
+        QVERIFY2(journal.append(entry(Outcome::Registered, u"A"_s)), qPrintable(journal.error()));
         QVERIFY(QFile::exists(journal.fileFor(QDate(2026, 12, 8))));
     }
 
@@ -203,7 +202,7 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         journal::File journal(dir.filePath(u"journal"_s));
-        QVERIFY(!journal.append(entry(journal::Outcome::Registered, u"A"_s)));
+        QVERIFY(!journal.append(entry(Outcome::Registered, u"A"_s)));
         QVERIFY(!journal.error().isEmpty());
     }
 
@@ -224,7 +223,7 @@ private Q_SLOTS:
         QList<std::pair<Failure, QString>> told; // what each line's reply said
         QObject context;
         for (const QString &name : {u"first"_s, u"second"_s})
-            writer.append(entry(journal::Outcome::Registered, name),
+            writer.append(entry(Outcome::Registered, name),
                           Then<Done>(&context,
                                      [&told](const Reply<Done> &r) {
                                          told << std::pair{r.ok() ? Failure::Refused : r.failure(),
@@ -279,7 +278,7 @@ private Q_SLOTS:
                 [lost](const QString &text) { *lost << text; }, disk == u"hangs" ? 50 : 5000);
             QObject context;
             for (const QString &name : names)
-                writer.append(entry(journal::Outcome::Failed, name),
+                writer.append(entry(Outcome::Failed, name),
                               Then<Done>(&context, [](const auto &) {}));
             QVERIFY(QTest::qWaitFor([&] { return bool(*writing); }));
         }
@@ -288,7 +287,7 @@ private Q_SLOTS:
         QCOMPARE(lost->size(), told.size());
         for (int i = 0; i < told.size(); ++i)
             QCOMPARE(lost->at(i), u"Tollivane: "_s + told[i] + u": "_s +
-                                      journal::line(entry(journal::Outcome::Failed, names[i])));
+                                      journal::line(entry(Outcome::Failed, names[i])));
     }
 };
 

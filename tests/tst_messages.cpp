@@ -1,4 +1,5 @@
-// The terminal's message boxes: texts as they stand, and never two boxes at once.
+// The terminal's message boxes: texts as they stand, modal without a loop of their own, and
+// never two boxes at once.
 #include "support/openboxes.h"
 #include "toolkit/messages.h"
 
@@ -17,21 +18,18 @@ class TestMessages : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The call returns with the box up: nothing of the caller's waits inside it.
     void textIsShownAsItStands()
     {
         const QString text = u"Field '<b>zek</b>' <img src=x> not found"_s;
-        QString shown;
-        Qt::TextFormat format = Qt::AutoText;
-        QTimer::singleShot(0, this, [&] {
-            QMessageBox *box = openBoxes().value(0);
-            QVERIFY(box);
-            format = box->textFormat();
-            shown = box->text();
-            box->button(QMessageBox::Ok)->click();
-        });
         messages::reportError(nullptr, text);
-        QCOMPARE(shown, text);
-        QCOMPARE(format, Qt::PlainText);
+        QMessageBox *box = openBoxes().value(0);
+        QVERIFY(box);
+        QCOMPARE(box->text(), text);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+        box->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(openBoxes().isEmpty());
     }
 
     // Boxes asked for while one is open wait their turn, each text once, in order; timers go
@@ -90,22 +88,20 @@ private Q_SLOTS:
         QFETCH(int, guardMs);
         QFETCH(bool, closes);
         messages::setFreshBoxGuardForTests(guardMs);
-        bool open = true;
-        QTimer::singleShot(0, this, [&] {
-            QMessageBox *box = openBoxes().value(0);
-            QVERIFY(box);
-            QVERIFY(QTest::qWaitForWindowExposed(box));
-            QAbstractButton *ok = box->button(QMessageBox::Ok);
-            if (key)
-                QTest::keyClick(ok, Qt::Key(key));
-            else
-                QTest::mouseClick(ok, Qt::LeftButton);
-            open = openBoxes().contains(box);
-            if (open)
-                ok->click();
-        });
         messages::reportError(nullptr, u"Lost connection to server during query"_s);
+        QMessageBox *box = openBoxes().value(0);
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        QAbstractButton *ok = box->button(QMessageBox::Ok);
+        if (key)
+            QTest::keyClick(ok, Qt::Key(key));
+        else
+            QTest::mouseClick(ok, Qt::LeftButton);
+        const bool open = openBoxes().contains(box) && box->isVisible();
+        if (open)
+            ok->click();
         messages::setFreshBoxGuardForTests(350);
+        QTRY_VERIFY(openBoxes().isEmpty());
         QCOMPARE(open, !closes);
     }
 };

@@ -25,6 +25,7 @@ class TestPointinEntry : public QObject
 
 private:
     QWidget *m_main = nullptr;
+    JudgeSession m_session;
     PointInputWindow *m_w = nullptr;
     QStringList m_messages;
 
@@ -69,7 +70,7 @@ void TestPointinEntry::initTestCase()
     m_main = new QWidget;
     m_main->setGeometry(300, 200, 706, 511);
     m_main->show();
-    m_w = new PointInputWindow(m_main);
+    m_w = new PointInputWindow(m_session, m_main);
     m_w->show();
     m_w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_w));

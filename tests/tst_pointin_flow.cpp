@@ -127,7 +127,6 @@ class TestPointinFlow : public QObject
     void open(const TableRow &c = TableRow(), Route route = Route::Sqlite)
     {
         startWithTables(routeAliases(route), route);
-        execute(u"update judgeA set ent='True'"_s);
         putUp(c);
         showSeatA();
     }
@@ -150,12 +149,7 @@ class TestPointinFlow : public QObject
         bounds.retryPauseMs = 1;
         stationGateway()->setBounds(bounds);
         m_attemptsBefore = stationGateway()->registrationAttempts();
-        pointInput()->forTests().setSeat(u"A"_s);
-        named<QTimer>(pointInput(), "recallTimer")->start();
-        pointInput()->show();
-        QApplication::setActiveWindow(pointInput());
-        QVERIFY(QTest::qWaitForWindowActive(pointInput()));
-        QVERIFY(settle()); // the show's check
+        QVERIFY(judgeSeat(u"A"_s));
     }
 
     void choose(int row, int column) { QTest::mouseClick(value(row, column), Qt::LeftButton); }
@@ -334,10 +328,7 @@ private Q_SLOTS:
             QVERIFY(tick());
         } else {
             pointInput()->forTests().closeWindow();
-            pointInput()->show();
-            QApplication::setActiveWindow(pointInput());
-            QVERIFY(QTest::qWaitForWindowActive(pointInput()));
-            QVERIFY(settle());
+            QVERIFY(judgeSeat(u"A"_s));
         }
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"031"_s);
         QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun), u"3.5"_s);
@@ -392,7 +383,7 @@ private Q_SLOTS:
         QVERIFY(tick());
         QVERIFY(tick());
         QVERIFY(pointInput()->isVisible());
-        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QVERIFY(named<QTimer>(stationSession(), "recallTimer")->isActive());
         QCOMPARE(messages().size(), 1); // once while the failure lasts
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
         QCOMPARE(chosenColumn(PointInputWindow::Flight), 3);
@@ -425,7 +416,7 @@ private Q_SLOTS:
         dropOtherConnections(route); // the server drops the station's connection
         QVERIFY(tick());
         QVERIFY(pointInput()->isVisible());
-        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QVERIFY(named<QTimer>(stationSession(), "recallTimer")->isActive());
         QCOMPARE(messages().size(), 1);
         QCOMPARE(named<QLineEdit>(pointInput(), "Edit1")->text(), u"007"_s);
         QCOMPARE(pointInput()->forTests().valueText(PointInputWindow::Outrun),
@@ -444,7 +435,7 @@ private Q_SLOTS:
         c.zek = u"abc"_s;
         open(c);
         QVERIFY(pointInput()->isVisible());
-        QVERIFY(named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QVERIFY(named<QTimer>(stationSession(), "recallTimer")->isActive());
         QTRY_COMPARE(messages().size(), 1);
         // The window is made ready all the same.
         QCOMPARE(named<Panel>(pointInput(), "Panel10")->pos(), QPoint(192, 344));
@@ -467,7 +458,7 @@ private Q_SLOTS:
         c.zek = u"abc"_s;
         putUp(c);
         messages::setSink({});
-        named<QTimer>(pointInput(), "recallTimer")->setInterval(20);
+        named<QTimer>(stationSession(), "recallTimer")->setInterval(20);
         PaintCounter counter(pointInput());
 
         int step = 0;
@@ -701,7 +692,7 @@ private Q_SLOTS:
         QTest::mouseClick(named<CuteButton>(pointInput(), "CuteButton3"), Qt::LeftButton);
         QVERIFY(settle());
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
-        QVERIFY(!named<QTimer>(pointInput(), "recallTimer")->isActive());
+        QVERIFY(!named<QTimer>(stationSession(), "recallTimer")->isActive());
         QVERIFY(!named<Panel>(pointInput(), "Panel10")->isVisible());
         QVERIFY(named<QLineEdit>(pointInput(), "Edit1")->text().isEmpty());
         QVERIFY(!pointInput()->isVisible());

@@ -31,6 +31,7 @@ class TestPointinLayout : public QObject
 
 private:
     QWidget *m_main = nullptr;
+    JudgeSession m_session;
     PointInputWindow *m_w = nullptr;
     QStringList m_messages;
 
@@ -71,9 +72,7 @@ private Q_SLOTS:
     void neverShownControlsStayHidden();
     void centredOverTheMainWindowAtEveryShowing();
     void escapeAndCloseRequestDoNotClose();
-    void closeWindowEndsExec();
     void pictures();
-    void timers();
     void referenceMarksShowTheirColumns();
 };
 
@@ -88,7 +87,7 @@ void TestPointinLayout::initTestCase()
 void TestPointinLayout::init()
 {
     m_messages.clear();
-    m_w = new PointInputWindow(m_main);
+    m_w = new PointInputWindow(m_session, m_main);
 }
 
 void TestPointinLayout::cleanup()
@@ -585,27 +584,6 @@ void TestPointinLayout::escapeAndCloseRequestDoNotClose()
     QVERIFY(!m_w->isVisible());
 }
 
-void TestPointinLayout::closeWindowEndsExec()
-{
-    bool openAfterEscape = false;
-    bool openAfterCloseRequest = false;
-    bool closedAtOnce = false;
-    QTimer::singleShot(0, m_w, [&] {
-        QTest::keyClick(m_w, Qt::Key_Escape);
-        openAfterEscape = m_w->isVisible();
-        m_w->close();
-        openAfterCloseRequest = m_w->isVisible();
-        m_w->forTests().closeWindow();
-        closedAtOnce = !m_w->isVisible();
-    });
-    // Should closeWindow fail, end the loop all the same and fail below.
-    QTimer::singleShot(5000, m_w, [this] { m_w->hide(); });
-    m_w->exec();
-    QVERIFY(openAfterEscape);
-    QVERIFY(openAfterCloseRequest);
-    QVERIFY(closedAtOnce);
-}
-
 void TestPointinLayout::pictures()
 {
     QCOMPARE(named<Picture>(m_w, "Image1")->picture().size(), QSize(177, 59));
@@ -621,16 +599,6 @@ void TestPointinLayout::pictures()
     const QImage logo(u":/pointin/logo.png"_s);
     QCOMPARE(shown.pixelColor(30, 40), logo.pixelColor(30, 40));
     QCOMPARE(shown.pixelColor(100, 20), logo.pixelColor(100, 20));
-}
-
-void TestPointinLayout::timers()
-{
-    QCOMPARE(named<QTimer>(m_w, "recallTimer")->objectName(), u"recallTimer"_s);
-    QCOMPARE(named<QTimer>(m_w, "recallTimer")->interval(), 3000);
-    QVERIFY(!named<QTimer>(m_w, "recallTimer")->isActive());
-    QVERIFY(!named<QTimer>(m_w, "recallTimer")->isSingleShot());
-    QCOMPARE(named<QTimer>(m_w, "Timer1")->interval(), 1000);
-    QVERIFY(!named<QTimer>(m_w, "Timer1")->isActive());
 }
 
 void TestPointinLayout::referenceMarksShowTheirColumns()

@@ -1,10 +1,9 @@
 #include "app/mainwindow.h"
-#include "app/stationmessages.h"
 #include "app/stationsession.h"
 #include "controls/cutebutton.h"
 #include "db/dbengine.h"
-#include "pointin/judgetexts.h"
 #include "pointin/pointinputwindow.h"
+#include "pointin/stationtexts.h"
 #include "station_fixture.h"
 #include "toolkit/panel.h"
 #include "toolkit/radiogroup.h"
@@ -20,8 +19,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString cannotConnect = stationMessage(StationMessage::CannotConnect);
-const QString noSeat = stationMessage(StationMessage::NoSeatChosen);
+const QString cannotConnect = stationtexts::text(stationtexts::Text::CannotConnect);
+const QString noSeat = stationtexts::text(stationtexts::Text::NoSeatChosen);
 
 QColor captionColour(QWidget *w)
 {
@@ -64,7 +63,7 @@ private Q_SLOTS:
         QVERIFY(claimAndRun([&] {
             shownModally = pointInput()->isVisible() && pointInput()->isModal();
             letter = named<QLabel>(pointInput(), "Label1")->text();
-            polling = named<QTimer>(pointInput(), "recallTimer")->isActive();
+            polling = named<QTimer>(stationSession(), "recallTimer")->isActive();
             flight = pointInput()->forTests().valueText(PointInputWindow::Flight);
         }));
         QVERIFY(shownModally);
@@ -161,7 +160,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("changes");
         QTest::addColumn<QString>("says"); // how the message starts; none: the seat is taken
         const auto fault = [](TableFault::Kind kind) {
-            return judgetexts::tableFault({kind, u"judgeC"_s});
+            return stationtexts::tableFault({kind, u"judgeC"_s});
         };
         for (const Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
             const QByteArray name = support::label(route).toUtf8();
@@ -189,7 +188,7 @@ private Q_SLOTS:
             << QStringList{u"alter table judgeC drop ent"_s,
                            u"alter table judgeC add ent computed by "
                            "(cast(1 / (current_transaction - current_transaction) as varchar(5)))"_s}
-            << stationMessage(StationMessage::CannotReadSeat).arg(u"judgeC"_s);
+            << stationtexts::text(stationtexts::Text::CannotReadSeat).arg(u"judgeC"_s);
     }
     void aSeatIsClaimedFromItsOneRow()
     {

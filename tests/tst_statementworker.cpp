@@ -79,18 +79,17 @@ class TestStatementWorker : public QObject
         StatementWorker::Options options;
         options.priority = priority;
         auto ticket = std::make_shared<StatementWorker::Ticket>();
-        *ticket = (worker ? worker : m_worker.get())
-                      ->run<Done>(
-                          options,
-                          [work = std::move(work)](Database &db,
-                                                   const StatementWorker::MayCommit &mayCommit) {
-                              work(db, mayCommit);
-                              return Done{};
-                          },
-                          Then<Done>(nullptr, [this, ticket](const Reply<Done> &r) {
-                              m_answers << Answer{r.ok(), r.failure(), r.error(),
-                                                  ticket->attempted(), bool(ticket->unsettled())};
-                          }));
+        StatementWorker &asked = worker ? *worker : *m_worker;
+        *ticket = asked.run<Done>(
+            options,
+            [work = std::move(work)](Database &db, const StatementWorker::MayCommit &mayCommit) {
+                work(db, mayCommit);
+                return Done{};
+            },
+            Then<Done>(this, [this, ticket](const Reply<Done> &r) {
+                m_answers << Answer{r.ok(), r.ok() ? Failure::Refused : r.failure(), r.error(),
+                                    ticket->attempted(), bool(ticket->unsettled())};
+            }));
         return *ticket;
     }
 
@@ -335,7 +334,7 @@ private Q_SLOTS:
                 settled = !serverconnection::stillOpen(db, *reopened) && value(db) == u"before"_s;
                 return Done{};
             },
-            Then<Done>(nullptr, [](const Reply<Done> &) {}));
+            Then<Done>(this, [](const Reply<Done> &) {}));
         QTRY_VERIFY_WITH_TIMEOUT(settled, 10000);
     }
 

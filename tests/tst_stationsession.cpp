@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using Claim = StationSession::Claim;
@@ -93,9 +94,10 @@ private Q_SLOTS:
 
         CompetitionGateway gateway;
         StationSession session(&gateway);
-        JudgeSession judge;
-        judge.setRequests(&gateway);
-        session.setJudgeSessions([&judge] { return &judge; });
+        JudgeSession &judge = session.judge();
+        const auto *pollTimer = session.findChild<QTimer *>(u"recallTimer"_s);
+        QVERIFY(pollTimer);
+        QCOMPARE(pollTimer->interval(), 3000);
         session.selectRememberedProfile();
         QVERIFY(settle(gateway, session));
         QVERIFY(gateway.connected());
@@ -104,8 +106,7 @@ private Q_SLOTS:
         update.sql().add(u"update judgeA set ent='"_s + entBefore + u"'"_s);
         update.execSQL();
 
-        QSignalSpy shown(&session, &StationSession::pointInputWanted);
-        QSignalSpy polling(&judge, &JudgeSession::pollingStarted);
+        QSignalSpy shown(&session, &StationSession::judgingStarted);
         QSignalSpy told(&session, &StationSession::told);
         for (const QString &step : steps) {
             if (step.startsWith(u"claim"_s))
@@ -120,7 +121,7 @@ private Q_SLOTS:
                 QVERIFY(settle(gateway, session));
         }
         QCOMPARE(shown.count(), windowsShown);
-        QCOMPARE(polling.count(), windowsShown); // each window polls from its start
+        QCOMPARE(pollTimer->isActive(), claim == Claim::Claimed); // from the claim until End
         QCOMPARE(session.claim(), claim);
         QCOMPARE(session.notice().value_or(QString()), notice);
         QCOMPARE(entOfA(gateway), entAfter);

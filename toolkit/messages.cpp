@@ -3,6 +3,7 @@
 #include "toolkit/error.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -91,29 +92,44 @@ private:
     QElapsedTimer m_drawn;
 };
 
-void execBox(const Box &b)
+QMessageBox *makeBox(const Box &b)
 {
-    s_open = true;
-    s_openText = b.text;
-    {
-        QMessageBox box(b.kind == Kind::Error ? QMessageBox::Critical : QMessageBox::Information,
+    auto *box =
+        new QMessageBox(b.kind == Kind::Error ? QMessageBox::Critical : QMessageBox::Information,
                         QApplication::applicationName(), b.text, QMessageBox::Ok, b.parent);
-        // Texts carry values from the database and the engine: never markup.
-        box.setTextFormat(Qt::PlainText);
-        new FreshBoxGuard(box);
-        box.exec();
-    }
+    // Texts carry values from the database and the engine: never markup.
+    box->setTextFormat(Qt::PlainText);
+    new FreshBoxGuard(*box);
+    return box;
+}
+
+// The box is closed: the next text waiting gets its turn, from the event loop.
+void closed()
+{
     s_open = false;
     s_openText.clear();
     if (!s_waiting.isEmpty())
         QTimer::singleShot(0, QCoreApplication::instance(), showNext);
 }
 
+void openBox(const Box &b)
+{
+    s_open = true;
+    s_openText = b.text;
+    QMessageBox *box = makeBox(b);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal to every window, as the judge expects of a box, without a loop of its own.
+    box->setWindowModality(Qt::ApplicationModal);
+    // Once, however it goes: closed by the judge, or destroyed with its window.
+    QObject::connect(box, &QObject::destroyed, QCoreApplication::instance(), closed);
+    box->show();
+}
+
 void showNext()
 {
     if (s_open || s_waiting.isEmpty())
         return;
-    execBox(s_waiting.takeFirst());
+    openBox(s_waiting.takeFirst());
 }
 
 } // namespace
@@ -142,7 +158,17 @@ void show(QWidget *parent, const QString &text, Kind kind)
             s_waiting.append({parent, text, kind});
         return;
     }
-    execBox({parent, text, kind});
+    openBox({parent, text, kind});
+}
+
+void showAndWait(const QString &text)
+{
+    if (sink()) {
+        sink()(Kind::Information, text);
+        return;
+    }
+    std::unique_ptr<QMessageBox> box(makeBox({nullptr, text, Kind::Information}));
+    box->exec();
 }
 
 void reportError(QWidget *parent, const QString &text)

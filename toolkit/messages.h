@@ -16,11 +16,15 @@ enum class Kind
     Error
 };
 
-// Shows a modal message box with an OK button and the text as it stands (never markup);
-// returns when the judge closes it. The event loop keeps running meanwhile, so timers fire.
-// While one of these boxes is open, another text waits and is shown after it (once, however
-// often it comes), so boxes never stack.
+// Shows a message box with an OK button and the text as it stands (never markup), over the
+// parent, and returns at once: the box is modal to every window of ours until the judge closes
+// it, and nothing waits inside it, so every reply and timer goes on meanwhile. While one of
+// these boxes is open, another text waits and is shown after it (once, however often it comes),
+// so boxes never stack.
 void show(QWidget *parent, const QString &text, Kind kind = Kind::Information);
+// Before any window of ours runs (a second copy that leaves at once): shows the box and returns
+// when the judge closes it.
+void showAndWait(const QString &text);
 
 // The default error report: the error's own text in a modal box; the program goes on.
 void reportError(QWidget *parent, const QString &text);

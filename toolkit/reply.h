@@ -3,13 +3,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <optional>
 #include <utility>
 
 // The one answer to a request that may fail: a value, or the kind of failure and its text (the
-// engine's own, or the disk's). A value is read only from a reply that has one.
+// engine's own, or the disk's). A value is read only from a reply that has one, and a failure
+// only from one that failed.
 enum class Failure
 {
     Offline,        // no connection could be made, or it was lost; nothing was done
@@ -25,15 +27,32 @@ public:
     static Reply failure(Failure kind, QString text) { return Reply(kind, std::move(text)); }
 
     bool ok() const { return m_value.has_value(); }
-    const T &value() const { return *m_value; }
-    T &value() { return *m_value; }
-    Failure failure() const { return m_failure; }
-    const QString &error() const { return m_error; }
+    const T &value() const
+    {
+        Q_ASSERT(ok());
+        return *m_value;
+    }
+    T &value()
+    {
+        Q_ASSERT(ok());
+        return *m_value;
+    }
+    Failure failure() const
+    {
+        Q_ASSERT(!ok());
+        return m_failure;
+    }
+    bool failedWith(Failure kind) const { return !ok() && m_failure == kind; }
+    const QString &error() const { return m_error; } // empty on success
     // The server answered, with a value or with a refusal: no outage.
     bool answered() const { return ok() || m_failure == Failure::Refused; }
 
     // The same failure for another kind of value.
-    template<class U> Reply<U> as() const { return Reply<U>::failure(m_failure, m_error); }
+    template<class U> Reply<U> as() const
+    {
+        Q_ASSERT(!ok());
+        return Reply<U>::failure(m_failure, m_error);
+    }
 
 private:
     explicit Reply(T value) : m_value(std::move(value)) {}
@@ -50,19 +69,18 @@ struct Done
 };
 
 // What runs once a reply is in: on the thread that asked (replies are delivered there), and
-// only while its guard lives. A continuation without a guard always runs.
+// only while its guard lives: the object whose lifetime bounds what the function uses.
 template<class T> class Then
 {
 public:
     Then() = default;
-    template<class F>
-    Then(QObject *guard, F &&f)
-        : m_guard(guard), m_guarded(guard != nullptr), m_f(std::forward<F>(f))
+    template<class F> Then(QObject *guard, F &&f) : m_guard(guard), m_f(std::forward<F>(f))
     {
+        Q_ASSERT(guard);
     }
 
     // Whether anybody still waits for the reply.
-    bool wanted() const { return m_f && (!m_guarded || m_guard); }
+    bool wanted() const { return m_f && m_guard; }
     void operator()(Reply<T> reply) const
     {
         if (wanted())
@@ -71,6 +89,5 @@ public:
 
 private:
     QPointer<QObject> m_guard;
-    bool m_guarded = false;
     std::function<void(Reply<T>)> m_f;
 };

@@ -216,15 +216,16 @@ QMap<Key, Expected> expected(QList<journal::Entry> entries)
     for (const journal::Entry &e : std::as_const(entries)) {
         Expected &x = result[{e.seat, e.bib, comparableRound(e.round)}];
         switch (e.outcome) {
-        case journal::Outcome::Registered:
+        case Outcome::Registered:
             x.registered = e;
             x.unknown.reset();
             break;
-        case journal::Outcome::Unknown:
+        case Outcome::Unknown:
+        case Outcome::Unverifiable: // a journal line says "unknown" for both
             x.unknown = e;
             break;
-        case journal::Outcome::Failed:
-        case journal::Outcome::CompetitorChanged:
+        case Outcome::Failed:
+        case Outcome::CompetitorChanged:
             // Found out later: those marks never landed. A failed new attempt leaves the marks
             // registered before in place.
             if (x.unknown && marksOf(*x.unknown) == marksOf(e))

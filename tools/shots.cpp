@@ -95,9 +95,13 @@ int main(int argc, char *argv[])
     ok = save(mainWindow, dir, "main-registered-notice") && ok;
     seatTaken->hide();
 
-    PointInputWindow *pointInput = &station.pointInputWindow(); // as the first claim builds it
-    pointInput->forTests().setSeat(u"A"_s);
-    pointInput->show();
+    station.session().claimSeat(); // seat A, as the judge claims it
+    ok = waitFor([&station] {
+             return station.existingPointInputWindow() &&
+                    station.existingPointInputWindow()->isVisible();
+         }) &&
+         ok;
+    PointInputWindow *pointInput = &station.pointInputWindow();
     const auto answered = [gateway, pointInput] {
         return gateway->idle() && !pointInput->forTests().pollInFlight();
     };
