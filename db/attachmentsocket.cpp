@@ -1,11 +1,11 @@
 #include "db/attachmentsocket.h"
 
+#include "db/netsocket.h"
 #include "db/reachable.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,17 +14,11 @@
 #include <vector>
 
 #ifdef Q_OS_WIN
-#include <winsock2.h>
 #include <ws2tcpip.h>
 #else
-#include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -33,170 +27,20 @@ namespace attachmentsocket {
 
 namespace {
 
-// --- the operating system's sockets: one small function each, POSIX and Windows -------------
-
-#ifdef Q_OS_WIN
-
-using Handle = SOCKET;
-constexpr Handle noHandle = INVALID_SOCKET;
-using Polled = WSAPOLLFD;
-
-bool startSockets()
-{
-    static const bool started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
-QString systemText()
-{
-    return qt_error_string(::WSAGetLastError());
-}
-
-// A program the process starts (the tests start isql) inherits no connection of ours.
-void keepToThisProcess(Handle h)
-{
-    ::SetHandleInformation(reinterpret_cast<HANDLE>(h), HANDLE_FLAG_INHERIT, 0);
-}
-
-Handle newSocket(int family, int type)
-{
-    const Handle h = ::socket(family, type, 0);
-    if (h != noHandle)
-        keepToThisProcess(h);
-    return h;
-}
-
-void closeHandle(Handle h)
-{
-    ::closesocket(h);
-}
-
-bool makeNonBlocking(Handle h)
-{
-    u_long on = 1;
-    return ::ioctlsocket(h, FIONBIO, &on) == 0;
-}
-
-Handle acceptClient(Handle listener)
-{
-    const Handle h = ::accept(listener, nullptr, nullptr);
-    if (h != noHandle)
-        keepToThisProcess(h);
-    return h;
-}
-
-// The call did nothing for now, and may be tried again.
-bool wouldBlock()
-{
-    const int error = ::WSAGetLastError();
-    return error == WSAEWOULDBLOCK || error == WSAEINTR;
-}
-
-int sendSome(Handle h, const char *bytes, int size)
-{
-    return ::send(h, bytes, size, 0);
-}
-
-void shutDown(Handle h, bool writesOnly)
-{
-    ::shutdown(h, writesOnly ? SD_SEND : SD_BOTH);
-}
-
-int pollHandles(std::vector<Polled> &polled, int timeoutMs)
-{
-    return ::WSAPoll(polled.data(), ULONG(polled.size()), timeoutMs);
-}
-
-#else
-
-using Handle = int;
-constexpr Handle noHandle = -1;
-using Polled = pollfd;
-
-bool startSockets()
-{
-    return true;
-}
-
-QString systemText()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-void keepToThisProcess(Handle)
-{
-    // Every socket here is made close-on-exec.
-}
-
-Handle newSocket(int family, int type)
-{
-    return ::socket(family, type | SOCK_CLOEXEC, 0);
-}
-
-void closeHandle(Handle h)
-{
-    ::close(h);
-}
-
-bool makeNonBlocking(Handle h)
-{
-    const int flags = ::fcntl(h, F_GETFL);
-    return flags >= 0 && ::fcntl(h, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-
-Handle acceptClient(Handle listener)
-{
-    return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-}
-
-bool wouldBlock()
-{
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-}
-
-int sendSome(Handle h, const char *bytes, int size)
-{
-    return int(::send(h, bytes, std::size_t(size), MSG_NOSIGNAL));
-}
-
-void shutDown(Handle h, bool writesOnly)
-{
-    ::shutdown(h, writesOnly ? SHUT_WR : SHUT_RDWR);
-}
-
-int pollHandles(std::vector<Polled> &polled, int timeoutMs)
-{
-    return ::poll(polled.data(), nfds_t(polled.size()), timeoutMs);
-}
-
-#endif
+using netsocket::Handle;
+using netsocket::Polled;
+constexpr Handle noHandle = netsocket::none;
 
 // --- sockets as the joint needs them --------------------------------------------------------
 
-// A socket bound to a port of 127.0.0.1 that the system chooses: listening for one client, or
-// (datagrams) connected to itself, to wake the pump.
+// A socket on the loopback as the pump polls it: non-blocking.
 Handle onLoopback(int type, quint16 &port)
 {
-    const Handle h = newSocket(AF_INET, type);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto *name = reinterpret_cast<sockaddr *>(&address);
-    const bool ready = h != noHandle && ::bind(h, name, sizeof address) == 0 &&
-                       ::getsockname(h, name, &length) == 0 &&
-                       (type == SOCK_STREAM ? ::listen(h, 1) : ::connect(h, name, length)) == 0 &&
-                       makeNonBlocking(h);
-    if (!ready) {
-        if (h != noHandle)
-            closeHandle(h);
-        return noHandle;
-    }
-    port = ntohs(address.sin_port);
-    return h;
+    const Handle h = netsocket::onLoopback(type, port);
+    if (h == noHandle || netsocket::makeNonBlocking(h))
+        return h;
+    netsocket::close(h);
+    return noHandle;
 }
 
 // As Firebird's client sets its own socket: no delay for small packets, and a connection that
@@ -242,12 +86,12 @@ bool take(Handle h, std::string &buffer, bool &ended)
         std::min(bufferBytes - std::min(bufferBytes, buffer.size()), sizeof chunk);
     if (room == 0)
         return true;
-    const int n = int(::recv(h, chunk, int(room), 0));
+    const int n = netsocket::receive(h, chunk, int(room));
     if (n > 0)
         buffer.append(chunk, std::size_t(n));
     else if (n == 0)
         ended = true;
-    else if (!wouldBlock())
+    else if (!netsocket::wouldBlock())
         return false;
     return true;
 }
@@ -257,10 +101,11 @@ bool give(Handle h, std::string &buffer)
 {
     if (buffer.empty() || h == noHandle)
         return true;
-    const int n = sendSome(h, buffer.data(), int(std::min<std::size_t>(buffer.size(), 1 << 20)));
+    const int n =
+        netsocket::send(h, buffer.data(), int(std::min<std::size_t>(buffer.size(), 1 << 20)));
     if (n > 0)
         buffer.erase(0, std::size_t(n));
-    return n >= 0 || wouldBlock();
+    return n >= 0 || netsocket::wouldBlock();
 }
 
 void closeAll(Joint &j)
@@ -269,8 +114,8 @@ void closeAll(Joint &j)
         if (*h == noHandle)
             continue;
         if (h != &j.listener)
-            shutDown(*h, false);
-        closeHandle(*h);
+            netsocket::shutDown(*h, false);
+        netsocket::close(*h);
         *h = noHandle;
     }
 }
@@ -282,12 +127,12 @@ bool serve(Joint &j, short listenerEvents, short clientEvents, short serverEvent
     if ((listenerEvents | clientEvents | serverEvents) & broken)
         return false;
     if (listenerEvents & POLLIN) {
-        j.client = acceptClient(j.listener);
+        j.client = netsocket::accept(j.listener);
         if (j.client != noHandle) {
             // One client only: nothing else connects to the path once it has its own.
-            closeHandle(std::exchange(j.listener, noHandle));
+            netsocket::close(std::exchange(j.listener, noHandle));
             tune(j.client);
-            if (!makeNonBlocking(j.client))
+            if (!netsocket::makeNonBlocking(j.client))
                 return false;
         }
     }
@@ -300,12 +145,12 @@ bool serve(Joint &j, short listenerEvents, short clientEvents, short serverEvent
         return false;
     // An end is passed on once what came before it is.
     if (j.clientEnded && j.toServer.empty() && !j.serverShut) {
-        shutDown(j.server, true);
+        netsocket::shutDown(j.server, true);
         j.serverShut = true;
         j.closesAt = Clock::now() + linger;
     }
     if (j.serverEnded && j.toClient.empty() && !j.clientShut && j.client != noHandle) {
-        shutDown(j.client, true);
+        netsocket::shutDown(j.client, true);
         j.clientShut = true;
     }
     return !(j.clientShut && j.serverShut);
@@ -332,7 +177,7 @@ public:
                 auto *p = new Pump;
                 if (p->m_wake != noHandle)
                     return p;
-                failed = systemText();
+                failed = netsocket::lastError();
             } catch (const std::system_error &e) {
                 failed = QString::fromLocal8Bit(e.what());
             }
@@ -352,7 +197,7 @@ public:
         wake();
     }
 
-    void wake() { sendSome(m_wake, "x", 1); }
+    void wake() { netsocket::send(m_wake, "x", 1); }
 
 private:
     Pump()
@@ -408,11 +253,12 @@ private:
                     whose.emplace_back(j.get(), members[k]);
                 }
             }
-            if (pollHandles(polled, timeoutMs) < 0 && !wouldBlock())
+            if (netsocket::poll(polled.data(), polled.size(), timeoutMs) < 0 &&
+                !netsocket::wouldBlock())
                 continue;
             if (polled[0].revents) {
                 char drain[64];
-                while (::recv(m_wake, drain, int(sizeof drain), 0) > 0) {
+                while (netsocket::receive(m_wake, drain, int(sizeof drain)) > 0) {
                 }
             }
             forward(polled, whose);
@@ -448,8 +294,8 @@ private:
 
 std::shared_ptr<Path> Path::open(const QString &host, quint16 port, int timeoutMs, QString &why)
 {
-    if (!startSockets()) {
-        why = systemText();
+    if (!netsocket::start()) {
+        why = netsocket::lastError();
         return {};
     }
     Pump *pump = Pump::instance(why);
@@ -460,13 +306,13 @@ std::shared_ptr<Path> Path::open(const QString &host, quint16 port, int timeoutM
         return {};
     auto joint = std::make_shared<Joint>();
     joint->server = Handle(server);
-    keepToThisProcess(joint->server);
+    netsocket::keepToThisProcess(joint->server);
     tune(joint->server);
     quint16 clientPort = 0;
     joint->listener = onLoopback(SOCK_STREAM, clientPort);
     if (joint->listener == noHandle) {
-        why = u"No port for the connection on this PC's loopback: %1"_s.arg(systemText());
-        closeHandle(joint->server);
+        why = u"No port for the connection on this PC's loopback: %1"_s.arg(netsocket::lastError());
+        netsocket::close(joint->server);
         return {};
     }
     pump->add(joint);

@@ -1,5 +1,7 @@
 #include "support/relay.h"
 
+#include "db/netsocket.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -10,70 +12,15 @@
 #include <vector>
 
 #ifdef Q_OS_WIN
-#include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace {
 
-// The system's sockets, one small function each.
-#ifdef Q_OS_WIN
-using Fd = SOCKET;
-constexpr Fd noFd = INVALID_SOCKET;
-struct Os
-{
-    static Fd socket(int family, int type)
-    {
-        static const bool started = [] {
-            WSADATA data;
-            return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        }();
-        return started ? ::socket(family, type, 0) : noFd;
-    }
-    static Fd accept(Fd listener) { return ::accept(listener, nullptr, nullptr); }
-    // Two datagram sockets on the loopback, the second connected to the first: a pipe.
-    static bool pipe(Fd wake[2])
-    {
-        sockaddr_in address{AF_INET, 0, {}, {}};
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        auto *name = reinterpret_cast<sockaddr *>(&address);
-        wake[0] = socket(AF_INET, SOCK_DGRAM);
-        wake[1] = socket(AF_INET, SOCK_DGRAM);
-        return ::bind(wake[0], name, length) == 0 && ::getsockname(wake[0], name, &length) == 0 &&
-               ::connect(wake[1], name, length) == 0;
-    }
-    static int read(Fd fd, char *bytes, int size) { return ::recv(fd, bytes, size, 0); }
-    static int write(Fd fd, const char *bytes, int size) { return ::send(fd, bytes, size, 0); }
-    static void close(Fd fd) { ::closesocket(fd); }
-    static int poll(pollfd *fds, std::size_t n, int ms) { return ::WSAPoll(fds, ULONG(n), ms); }
-};
-#else
-using Fd = int;
-constexpr Fd noFd = -1;
-struct Os
-{
-    static Fd socket(int family, int type) { return ::socket(family, type | SOCK_CLOEXEC, 0); }
-    static Fd accept(Fd listener) { return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); }
-    static bool pipe(Fd wake[2])
-    {
-        return ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wake) == 0;
-    }
-    static int read(Fd fd, char *bytes, int size) { return int(::read(fd, bytes, size_t(size))); }
-    static int write(Fd fd, const char *bytes, int size)
-    {
-        return int(::send(fd, bytes, size_t(size), MSG_NOSIGNAL));
-    }
-    static void close(Fd fd) { ::close(fd); }
-    static int poll(pollfd *fds, std::size_t n, int ms) { return ::poll(fds, n, ms); }
-};
-#endif
+using Fd = netsocket::Handle;
+constexpr Fd noFd = netsocket::none;
 
 Fd connectTo(const QByteArray &host, quint16 port)
 {
@@ -85,9 +32,9 @@ Fd connectTo(const QByteArray &host, quint16 port)
         return noFd;
     Fd fd = noFd;
     for (const addrinfo *a = found; a && fd == noFd; a = a->ai_next) {
-        fd = Os::socket(a->ai_family, a->ai_socktype);
+        fd = netsocket::open(a->ai_family, a->ai_socktype);
         if (fd != noFd && ::connect(fd, a->ai_addr, int(a->ai_addrlen)) != 0) {
-            Os::close(fd);
+            netsocket::close(fd);
             fd = noFd;
         }
     }
@@ -102,7 +49,7 @@ struct Relay::State
     QByteArray targetHost;
     quint16 targetPort = 0;
     Fd listener = noFd;
-    Fd wake[2] = {noFd, noFd};
+    Fd wake = noFd; // datagrams to itself
     quint16 port = 0;
     std::atomic<bool> held = false;
     std::atomic<bool> answersHeld = false;
@@ -124,7 +71,7 @@ struct Relay::State
     void run()
     {
         while (!stopping) {
-            std::vector<pollfd> fds{{wake[0], POLLIN, 0}};
+            std::vector<pollfd> fds{{wake, POLLIN, 0}};
             if (!held) {
                 fds.push_back({listener, POLLIN, 0});
                 // Answers held: the server's side is not read, so what it sends waits there.
@@ -135,13 +82,13 @@ struct Relay::State
                 }
             }
             const int ready =
-                Os::poll(fds.data(), fds.size(), talkers.empty() ? 200 : talkMs.load());
+                netsocket::poll(fds.data(), fds.size(), talkers.empty() ? 200 : talkMs.load());
             talk();
             if (ready <= 0)
                 continue;
             if (fds[0].revents) {
                 char drain[16];
-                [[maybe_unused]] const auto n = Os::read(wake[0], drain, sizeof drain);
+                [[maybe_unused]] const auto n = netsocket::receive(wake, drain, sizeof drain);
                 if (strandAsked.exchange(false))
                     strand();
                 if (loseAsked.exchange(false)) {
@@ -168,8 +115,8 @@ struct Relay::State
                     stranded.push_back(pairs[i].first);
                     stranded.push_back(pairs[i].second);
                 } else {
-                    Os::close(pairs[i].first);
-                    Os::close(pairs[i].second);
+                    netsocket::close(pairs[i].first);
+                    netsocket::close(pairs[i].second);
                 }
                 pairs.erase(pairs.begin() + std::ptrdiff_t(i));
                 fds.erase(fds.begin() + std::ptrdiff_t(2 + 2 * i),
@@ -182,7 +129,7 @@ struct Relay::State
 
     void accept()
     {
-        const Fd client = Os::accept(listener);
+        const Fd client = netsocket::accept(listener);
         if (client == noFd)
             return;
         const std::lock_guard lock(mutex);
@@ -193,7 +140,7 @@ struct Relay::State
         }
         const Fd upstream = connectTo(targetHost, targetPort);
         if (upstream == noFd) {
-            Os::close(client);
+            netsocket::close(client);
             return;
         }
         pairs.emplace_back(client, upstream);
@@ -205,8 +152,9 @@ struct Relay::State
         static const QByteArray chunk(4096, 'x');
         const bool over = std::chrono::steady_clock::now() >= talkUntil;
         for (std::size_t i = talkers.size(); i-- > 0;) {
-            if (over || Os::write(talkers[i], chunk.constData(), talkMs == 0 ? 4096 : 1) <= 0) {
-                Os::close(talkers[i]);
+            if (over ||
+                netsocket::send(talkers[i], chunk.constData(), talkMs == 0 ? 4096 : 1) <= 0) {
+                netsocket::close(talkers[i]);
                 talkers.erase(talkers.begin() + std::ptrdiff_t(i));
             }
         }
@@ -240,9 +188,9 @@ struct Relay::State
             stranded.push_back(upstream);
         }
         pairs.clear();
-        for (pollfd waiting{listener, POLLIN, 0}; Os::poll(&waiting, 1, 0) > 0;
+        for (pollfd waiting{listener, POLLIN, 0}; netsocket::poll(&waiting, 1, 0) > 0;
              waiting.revents = 0) {
-            const Fd client = Os::accept(listener);
+            const Fd client = netsocket::accept(listener);
             if (client == noFd)
                 break;
             stranded.push_back(client);
@@ -256,7 +204,7 @@ struct Relay::State
         if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
             return true;
         char buffer[16384];
-        const int n = Os::read(from, buffer, sizeof buffer);
+        const int n = netsocket::receive(from, buffer, sizeof buffer);
         if (n <= 0)
             return false;
         if (fromStation) {
@@ -266,7 +214,7 @@ struct Relay::State
                 std::copy(replacement.begin(), replacement.end(), at);
         }
         for (int sent = 0; sent < n;) {
-            const int w = Os::write(to, buffer + sent, n - sent);
+            const int w = netsocket::send(to, buffer + sent, n - sent);
             if (w <= 0)
                 return false;
             sent += w;
@@ -274,7 +222,7 @@ struct Relay::State
         return true;
     }
 
-    void poke() { [[maybe_unused]] const auto n = Os::write(wake[1], "x", 1); }
+    void poke() { [[maybe_unused]] const auto n = netsocket::send(wake, "x", 1); }
 };
 
 Relay::Relay(const QString &targetHost, quint16 targetPort) : m_state(std::make_unique<State>())
@@ -282,17 +230,11 @@ Relay::Relay(const QString &targetHost, quint16 targetPort) : m_state(std::make_
     State &s = *m_state;
     s.targetHost = targetHost.toUtf8();
     s.targetPort = targetPort;
-    s.listener = Os::socket(AF_INET, SOCK_STREAM);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(s.listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-        ::listen(s.listener, 64) == 0 &&
-        ::getsockname(s.listener, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        s.port = ntohs(address.sin_port);
-    if (!Os::pipe(s.wake))
-        qFatal("relay: no pipe");
+    s.listener = netsocket::onLoopback(SOCK_STREAM, s.port);
+    quint16 wakePort = 0;
+    s.wake = netsocket::onLoopback(SOCK_DGRAM, wakePort);
+    if (s.listener == noFd || s.wake == noFd)
+        qFatal("relay: no loopback socket");
     s.thread = std::thread([&s] { s.run(); });
 }
 
@@ -303,16 +245,15 @@ Relay::~Relay()
     s.poke();
     s.thread.join();
     for (const auto &[client, upstream] : s.pairs) {
-        Os::close(client);
-        Os::close(upstream);
+        netsocket::close(client);
+        netsocket::close(upstream);
     }
     for (const Fd fd : s.stranded)
-        Os::close(fd);
+        netsocket::close(fd);
     for (const Fd fd : s.talkers)
-        Os::close(fd);
-    Os::close(s.listener);
-    Os::close(s.wake[0]);
-    Os::close(s.wake[1]);
+        netsocket::close(fd);
+    netsocket::close(s.listener);
+    netsocket::close(s.wake);
 }
 
 quint16 Relay::port() const
