@@ -4,6 +4,7 @@
 #include "db/reachable.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -238,19 +239,20 @@ private:
                 m_added.clear();
             }
             const int timeoutMs = sweep();
+            // Each joint's listener, client and server where polled; 0 (the wake) where not.
             std::vector<Polled> polled{{m_wake, POLLIN, 0}};
-            std::vector<std::pair<Joint *, Handle Joint::*>> whose{{nullptr, nullptr}};
+            std::vector<std::array<std::size_t, 3>> slots;
             for (const std::shared_ptr<Joint> &j : m_joints) {
+                const Handle handles[] = {j->listener, j->client, j->server};
                 const short events[] = {
                     short(j->listener == noHandle ? 0 : POLLIN),
                     eventsOf(j->client, j->clientEnded, j->toServer, j->toClient),
                     eventsOf(j->server, j->serverEnded, j->toClient, j->toServer)};
-                Handle Joint::*const members[] = {&Joint::listener, &Joint::client, &Joint::server};
-                for (int k = 0; k < 3; ++k) {
-                    if (events[k] == 0)
-                        continue;
-                    polled.push_back({(*j).*members[k], events[k], 0});
-                    whose.emplace_back(j.get(), members[k]);
+                std::array<std::size_t, 3> &at = slots.emplace_back();
+                for (std::size_t k = 0; k < at.size(); ++k) {
+                    at[k] = events[k] == 0 ? 0 : polled.size();
+                    if (events[k] != 0)
+                        polled.push_back({handles[k], events[k], 0});
                 }
             }
             if (netsocket::poll(polled.data(), polled.size(), timeoutMs) < 0 &&
@@ -261,23 +263,18 @@ private:
                 while (netsocket::receive(m_wake, drain, int(sizeof drain)) > 0) {
                 }
             }
-            forward(polled, whose);
+            forward(polled, slots);
         }
     }
 
     void forward(const std::vector<Polled> &polled,
-                 const std::vector<std::pair<Joint *, Handle Joint::*>> &whose)
+                 const std::vector<std::array<std::size_t, 3>> &slots)
     {
+        std::size_t i = 0;
         std::erase_if(m_joints, [&](const std::shared_ptr<Joint> &j) {
-            short events[3] = {0, 0, 0};
-            for (std::size_t i = 1; i < polled.size(); ++i) {
-                if (whose[i].first != j.get())
-                    continue;
-                const Handle Joint::*member = whose[i].second;
-                const int k = member == &Joint::listener ? 0 : member == &Joint::client ? 1 : 2;
-                events[k] = polled[i].revents;
-            }
-            if (j->severed || serve(*j, events[0], events[1], events[2]))
+            const std::array<std::size_t, 3> &at = slots[i++];
+            const auto events = [&](std::size_t k) { return at[k] ? polled[at[k]].revents : 0; };
+            if (j->severed || serve(*j, events(0), events(1), events(2)))
                 return false; // a severed one goes at the next sweep
             closeAll(*j);
             return true;
