@@ -67,10 +67,10 @@ private:
     std::function<void()> m_changed;
 };
 
-// Ends the call that hangs on a connection, from another thread, wherever it hangs: in the
-// attach or in a statement, and on every connection opened under it afterwards, at once. For a
-// worker that may be given up on. Where the route has no such call it ends nothing: ODBC's own
-// timeouts bound its calls, SQLite's are local.
+// Ends the Firebird call that hangs on a connection, from another thread, wherever it hangs: in
+// the attach or in a statement; once severed, no connection opens under it any more. For a
+// worker that may be given up on. It ends no ODBC call (the driver's own timeouts bound them)
+// and no SQLite one (they are local).
 class Severance
 {
 public:
@@ -129,9 +129,8 @@ public:
     void open();  // raises DbError when the database cannot be reached; never asks for a login
     void close(); // closes the results of its queries too; harmless when closed
 
-    // What ends this connection's call that hangs, from another thread (see Severance); its
-    // own, unless one is given before it opens.
-    const std::shared_ptr<Severance> &severance() const { return m_severance; }
+    // What ends this connection's call that hangs from another thread (see Severance), given
+    // before it opens; else one of its own that nobody severs.
     void setSeverance(std::shared_ptr<Severance> severance) { m_severance = std::move(severance); }
     // Told on the thread that opens, right after every open (true), before anything else runs
     // on the new connection, however the open came about (a query on a closed connection

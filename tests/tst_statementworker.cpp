@@ -327,7 +327,7 @@ private Q_SLOTS:
         QCOMPARE(unsettled->connection->id, reopened->id);
         if (firebird) // the path keeps the connection open for good
             QTRY_COMPARE_WITH_TIMEOUT(StatementWorker::abandonedThreads(), 0, 2000);
-        bool settled = false;
+        std::atomic<bool> settled = false;
         m_worker->settle<Done>(
             unsettled,
             [&](Database &db, const StatementWorker::MayCommit &) {
