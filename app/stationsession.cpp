@@ -54,10 +54,11 @@ StationSession::StationSession(CompetitionGateway *gateway, journal::Writer *jou
     m_pollTimer.setObjectName(u"recallTimer"_s);
     m_pollTimer.setInterval(pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, &m_judge, &JudgeSession::tick);
-    // End released the seat: the point input window closes on the same signal.
+    connect(&m_judge, &JudgeSession::releaseWanted, this, &StationSession::release);
+    // The judging is over: the point input window closes on the same signal.
     connect(&m_judge, &JudgeSession::closing, this, [this] {
         m_pollTimer.stop();
-        setClaim(Claim::Idle);
+        setState(Seat::Free);
     });
     // The first show, which selects this profile, then finds it connected.
     prepare(m_settings.profile());
@@ -190,13 +191,14 @@ void StationSession::claimSeat()
         Q_EMIT told(stationtexts::text(Text::NoSeatChosen));
         return;
     }
-    if (m_claim == Claim::Claiming || m_claim == Claim::Claimed || !m_gateway)
+    if (m_state == Seat::Claiming || m_state == Seat::Judging || m_state == Seat::Releasing ||
+        !m_gateway)
         return; // the claim on its way answers first
     // The rows and the value texts start empty together, so that what the window shows is
     // what it would write; also when the claim is refused.
     m_judge.clearEntry();
     m_judge.setSeat(m_seat);
-    setClaim(Claim::Claiming);
+    setState(Seat::Claiming);
     requestClaim(m_seat);
 }
 
@@ -204,12 +206,12 @@ void StationSession::claimAnswered(const QString &seat, const Reply<gateway::Cla
 {
     using Result = gateway::Claim::Result;
     if (!reply.ok() || reply.value().fault) {
-        setClaim(Claim::Idle);
+        setState(Seat::Free);
         Q_EMIT told(claimFailure(seat, reply, missingHere()));
         return;
     }
     if (reply.value().result != Result::Claimed) {
-        setClaim(Claim::Refused);
+        setState(Seat::Refused);
         // The notice frees this seat, whichever the judge selects while it stands. A flag
         // that may be another station's is told as such: this station writes nothing more.
         setNotice(seat);
@@ -217,15 +219,39 @@ void StationSession::claimAnswered(const QString &seat, const Reply<gateway::Cla
             Q_EMIT told(stationtexts::text(Text::ClaimUnproven));
         return;
     }
-    setClaim(Claim::Claimed);
+    setState(Seat::Judging);
     m_judge.begin();
     m_pollTimer.start();
     Q_EMIT judgingStarted();
 }
 
-void StationSession::setClaim(Claim claim)
+// The window closes once the seat is free, or once its release cannot be proved (the judge is
+// told); a failure leaves it open and polling.
+void StationSession::release()
 {
-    m_claim = claim;
+    if (m_state != Seat::Judging || !m_gateway)
+        return;
+    setState(Seat::Releasing);
+    m_gateway->releaseSeat(m_judge.seat(), Then<gateway::Release>(this, [this](const auto &reply) {
+                               released(reply);
+                           }));
+}
+
+void StationSession::released(const Reply<gateway::Release> &reply)
+{
+    if (!reply.ok()) {
+        setState(Seat::Judging);
+        m_judge.releaseFailed(reply.error());
+        return;
+    }
+    if (reply.value() == gateway::Release::Unproven)
+        Q_EMIT told(stationtexts::text(Text::ReleaseUnproven).arg(m_judge.seat()));
+    m_judge.close(); // the window closes; the judging is over
+}
+
+void StationSession::setState(Seat state)
+{
+    m_state = state;
 }
 
 void StationSession::dismissNotice()

@@ -13,7 +13,8 @@
 
 namespace gateway {
 struct Claim;
-}
+enum class Release;
+} // namespace gateway
 namespace journal {
 class Writer;
 }
@@ -21,22 +22,23 @@ class Writer;
 class CompetitionGateway;
 
 // What goes on at the station, without a widget: the seat chosen, the connection profile and
-// its fallback, the claim of the seat and the release from the notice, the station's settings,
-// and the judging of a claimed seat: it owns the judge session and its poll timer, starts the
-// session when a claim lands and stops it once End released the seat. It asks the competition
-// through the gateway and tells the windows what changed; they open, close and draw on its
-// signals and pass the judge's clicks in.
+// its fallback, the station's settings, and the seat's way through claim, judging and release
+// (one state, below). It owns the judge session and its poll timer, starts the session when a
+// claim lands, and releases the seat when the judge ends. It asks the competition through the
+// gateway and tells the windows what changed; they open, close and draw on its signals and
+// pass the judge's clicks in.
 class StationSession : public QObject
 {
     Q_OBJECT
 public:
-    // The last claim of a seat.
-    enum class Claim
+    // Where the station's seat stands.
+    enum class Seat
     {
-        Idle,     // none yet, or End released the seat
+        Free,     // none claimed yet, or End released it
         Claiming, // on its way: another 確認 does nothing until it answers
         Refused,  // the seat was taken: the notice stands for it
-        Claimed   // the seat is judged: the point input window follows it
+        Judging,  // claimed: the point input window follows it
+        Releasing // End: the release is on its way, the window still up
     };
 
     static constexpr int pollIntervalMs = 3000;
@@ -54,7 +56,7 @@ public:
     const std::optional<Profile> &profile() const { return m_profile; }
     QString connectionLine() const { return m_connectionLine; } // linfo
     bool connecting() const { return m_connecting > 0; }
-    Claim claim() const { return m_claim; }
+    Seat state() const { return m_state; }
     // The seat the yellow notice stands for, while it shows.
     const std::optional<QString> &notice() const { return m_notice; }
     // The judging of the claimed seat; the point input window draws it.
@@ -90,7 +92,9 @@ private:
 
     void profileAnswered(const QStringList &params, int lineShown);
     void claimAnswered(const QString &seat, const Reply<gateway::Claim> &reply);
-    void setClaim(Claim claim);
+    void release(); // End
+    void released(const Reply<gateway::Release> &reply);
+    void setState(Seat state);
     void setNotice(const std::optional<QString> &seat);
 
     CompetitionGateway *m_gateway;
@@ -103,6 +107,6 @@ private:
     QString m_connectionLine;
     int m_connecting = 0;
     int m_profileSerial = 0; // only the latest profile's answer counts
-    Claim m_claim = Claim::Idle;
+    Seat m_state = Seat::Free;
     std::optional<QString> m_notice;
 };

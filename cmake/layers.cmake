@@ -10,6 +10,8 @@ function(tollivane_layer target layer)
     cmake_parse_arguments(L "INTERNALS" "" "PUBLIC_HEADERS;INTERNAL_HEADERS" ${ARGN})
     set(public ${CMAKE_BINARY_DIR}/layers/public/${target})
     set(private ${CMAKE_BINARY_DIR}/layers/private/${target})
+    # Made anew each time: a header that moved to another target is not left behind here.
+    file(REMOVE_RECURSE ${public} ${private})
     file(MAKE_DIRECTORY ${public}/${layer} ${private}/${layer})
     foreach(header ${L_PUBLIC_HEADERS})
         file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${public}/${layer}/${header} SYMBOLIC)

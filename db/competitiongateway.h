@@ -84,7 +84,6 @@ public:
     // UnknownOutcome again while that cannot be found out yet.
     virtual void resolve(const QString &letter, const Competitor &competitor, const Marks &marks,
                          Then<Outcome> then) = 0;
-    virtual void releaseSeat(const QString &letter, Then<gateway::Release> then) = 0;
 };
 
 // The terminal's requests of the competition database: the seat, the run, the competitor, the
@@ -122,7 +121,7 @@ public:
     // A seat write whose answer is lost is found out from the flag once the connection it went
     // on is gone, within the registration's bound; what the flag cannot prove is Unproven.
     void claimSeat(const QString &letter, Then<gateway::Claim> then);
-    void releaseSeat(const QString &letter, Then<gateway::Release> then) override;
+    void releaseSeat(const QString &letter, Then<gateway::Release> then);
     void poll(const QString &letter, const std::optional<Competitor> &shown, bool checkOnly,
               Then<PollResult> then) override;
     void registerMarks(const QString &letter, const Competitor &competitor, const Marks &marks,

@@ -298,12 +298,6 @@ void toStandardError(const QString &text)
 
 struct Writer::Shared
 {
-    struct Item
-    {
-        Entry entry;
-        std::function<void(bool ok, const QString &error)> report;
-    };
-
     explicit Shared(QString folder) : file(std::move(folder))
     {
         write = [this](const Entry &entry, QString *error) {
@@ -313,53 +307,31 @@ struct Writer::Shared
         };
     }
 
-    void run()
-    {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait(lock, [this] { return stopping || !items.empty(); });
-            if (items.empty())
-                return;
-            current = std::move(items.front());
-            items.pop_front();
-            lock.unlock();
-            QString error;
-            const bool ok = write(current->entry, &error);
-            lock.lock();
-            // Once the owner is gone it has told what was left; nobody listens any more.
-            if (!ok && receiver)
-                lost(u"Tollivane: not in the mark journal (%1): %2"_s.arg(error,
-                                                                          line(current->entry)));
-            if (receiver)
-                handoff::post(receiver, [report = std::move(current->report), ok, error] {
-                    report(ok, error);
-                });
-            current.reset();
-            changed.notify_all();
-        }
-    }
-
     // The lines the disk has not taken when the owner leaves; those queued are never written.
     void tellLeftBehind()
     {
         if (current)
             lost(u"Tollivane: maybe not in the mark journal (still being written when the program "
                  "closed): "_s +
-                 line(current->entry));
-        for (const Item &item : items)
+                 line(*current));
+        for (const auto &item : waiting)
             lost(u"Tollivane: not in the mark journal (the disk did not take it before the "
                  "program closed): "_s +
-                 line(item.entry));
-        items.clear();
+                 line(item.second));
+        waiting.clear();
     }
 
+    // What the owner's thread and the writing thread share: the lines on their way, for the
+    // close. The lines themselves travel as posted work.
     std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Item> items;
-    std::optional<Item> current; // being written
-    bool stopping = false;
-    QObject *receiver = nullptr; // on the owner's thread; null once the owner is gone
-    File file;                   // the writing thread's only
+    std::condition_variable idle;
+    std::deque<std::pair<quint64, Entry>> waiting;
+    std::optional<Entry> current; // being written
+    quint64 next = 0;
+    bool closed = false;
+    QObject *writing = nullptr; // lives on the writing thread
+    QObject *answers = nullptr; // lives on the owner's thread; null once the owner is gone
+    File file;                  // the writing thread's only
     Writer::Write write;
     Lost lost = toStandardError;
     std::chrono::milliseconds closeWait{2000};
@@ -367,10 +339,13 @@ struct Writer::Shared
 
 Writer::Writer(QString folder) : m_shared(std::make_shared<Shared>(std::move(folder)))
 {
-    m_shared->receiver = new QObject;
+    m_shared->answers = new QObject;
     // A thread of Qt's: the file is a Qt object, and a Qt object on a thread Qt did not start
     // crashes MinGW's build (Windows) when that thread ends. Never waited for, as before.
-    QThread *thread = QThread::create([shared = m_shared] { shared->run(); });
+    auto *thread = new QThread;
+    m_shared->writing = new QObject;
+    m_shared->writing->moveToThread(thread);
+    QObject::connect(thread, &QThread::finished, m_shared->writing, &QObject::deleteLater);
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
 }
@@ -385,18 +360,18 @@ Writer::Writer(Write write, Lost lost, int closeWaitMs) : Writer(QString())
 
 Writer::~Writer()
 {
-    QObject *receiver = nullptr;
+    QObject *answers = nullptr;
     {
         std::unique_lock lock(m_shared->mutex);
-        m_shared->stopping = true;
-        m_shared->changed.notify_all();
-        m_shared->changed.wait_for(lock, m_shared->closeWait, [this] {
-            return m_shared->items.empty() && !m_shared->current;
-        });
+        m_shared->idle.wait_for(lock, m_shared->closeWait,
+                                [this] { return m_shared->waiting.empty() && !m_shared->current; });
         m_shared->tellLeftBehind();
-        receiver = std::exchange(m_shared->receiver, nullptr);
+        m_shared->closed = true;
+        answers = std::exchange(m_shared->answers, nullptr);
     }
-    delete receiver;
+    // Ends once the line being written is on the disk, if ever.
+    m_shared->writing->thread()->quit();
+    delete answers;
 }
 
 QString Writer::fileFor(const QDate &day) const
@@ -404,35 +379,51 @@ QString Writer::fileFor(const QDate &day) const
     return m_shared->file.fileFor(day);
 }
 
-void Writer::append(const Entry &entry, Then<Done> written, int waitMs)
+quint64 Writer::queue(const Entry &entry)
 {
-    // Told once: when the line is on the disk, or when the wait is over, whichever is first.
-    struct Told
+    const std::lock_guard lock(m_shared->mutex);
+    const quint64 number = m_shared->next++;
+    m_shared->waiting.push_back({number, entry});
+    return number;
+}
+
+QObject *Writer::writingThread() const
+{
+    return m_shared->writing;
+}
+
+QObject *Writer::answers() const
+{
+    return m_shared->answers;
+}
+
+bool Writer::write(const std::shared_ptr<Shared> &shared, quint64 number, QString *error)
+{
+    Entry entry;
+    Write write;
     {
-        bool told = false;
-        Then<Done> written;
-        void tell(Reply<Done> reply)
-        {
-            if (!std::exchange(told, true))
-                written(std::move(reply));
-        }
-    };
-    auto told = std::make_shared<Told>(Told{false, std::move(written)});
-    QObject *receiver = nullptr;
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        receiver = m_shared->receiver;
-        m_shared->items.push_back({entry, [told](bool ok, const QString &error) {
-                                       told->tell(
-                                           ok ? Reply<Done>::success({})
-                                              : Reply<Done>::failure(Failure::Refused, error));
-                                   }});
-        m_shared->changed.notify_all();
+        const std::lock_guard lock(shared->mutex);
+        if (shared->closed || shared->waiting.empty() || shared->waiting.front().first != number)
+            return false; // told as lost at the close: never written afterwards
+        entry = shared->waiting.front().second;
+        shared->waiting.pop_front();
+        shared->current = entry;
+        write = shared->write;
     }
-    QTimer::singleShot(waitMs, receiver, [told, waitMs] {
-        told->tell(Reply<Done>::failure(
-            Failure::TimedOut, u"the disk did not take the line within %1 ms"_s.arg(waitMs)));
-    });
+    const bool ok = write(entry, error);
+    const std::lock_guard lock(shared->mutex);
+    // Once the owner is gone it has told what was left; nobody listens any more.
+    if (!ok && !shared->closed)
+        shared->lost(u"Tollivane: not in the mark journal (%1): %2"_s.arg(*error, line(entry)));
+    shared->current.reset();
+    shared->idle.notify_all();
+    return ok;
+}
+
+Reply<Done> Writer::timedOut(int waitMs)
+{
+    return Reply<Done>::failure(Failure::TimedOut,
+                                u"the disk did not take the line within %1 ms"_s.arg(waitMs));
 }
 
 } // namespace journal

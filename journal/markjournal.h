@@ -1,17 +1,19 @@
 #pragma once
 
 #include "db/competition.h"
+#include "toolkit/handoff.h"
 #include "toolkit/reply.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
-
-class QObject;
+#include <utility>
 
 // The station's own record of every registration outcome, kept on its disk so that it can be
 // shown afterwards that each confirmed mark reached the competition database (jumpdb audit).
@@ -91,7 +93,8 @@ void toStandardError(const QString &text);
 // folder on the network) never holds the window: the caller is told once the line is on the
 // disk, or once waitMs have passed without it (the line is still written when the disk
 // answers). A line the disk refuses, and the lines still on their way when the writer is
-// destroyed, are told to `lost`.
+// destroyed, are told to `lost`. The lines go to the writing thread and the answers come back
+// as posted work (toolkit/handoff.h).
 class Writer
 {
 public:
@@ -105,15 +108,50 @@ public:
     Writer(const Writer &) = delete;
     Writer &operator=(const Writer &) = delete;
 
-    // `written` runs on the calling thread (it needs an event loop): the line is on the disk,
-    // or the disk refused it (Failure::Refused), or did not take it within the wait
-    // (Failure::TimedOut).
-    void append(const Entry &entry, Then<Done> written, int waitMs = 1000);
+    // `written` runs on the calling thread (it needs an event loop), once, while `guard`
+    // lives, with a Reply<Done>: the line is on the disk, or the disk refused it
+    // (Failure::Refused), or did not take it within the wait (Failure::TimedOut).
+    template<class F> void append(const Entry &entry, QObject *guard, F written, int waitMs = 1000);
     QString fileFor(const QDate &day) const;
 
 private:
     struct Shared;
+    // Told once, whichever comes first: the disk's answer or the end of the wait.
+    template<class F> struct Told
+    {
+        QPointer<QObject> guard;
+        F written;
+        bool told = false;
+        void tell(const Reply<Done> &reply)
+        {
+            if (!std::exchange(told, true) && guard)
+                written(reply);
+        }
+    };
+    // The line as the writing thread takes it: its number, and where the answer goes.
+    quint64 queue(const Entry &entry);
+    QObject *writingThread() const;
+    QObject *answers() const; // on the thread that appends
+    // On the writing thread: writes the line unless the writer closed meanwhile.
+    static bool write(const std::shared_ptr<Shared> &shared, quint64 number, QString *error);
+    static Reply<Done> timedOut(int waitMs);
+
     std::shared_ptr<Shared> m_shared;
 };
+
+template<class F> void Writer::append(const Entry &entry, QObject *guard, F written, int waitMs)
+{
+    auto told = std::make_shared<Told<F>>(Told<F>{guard, std::move(written)});
+    const quint64 number = queue(entry);
+    handoff::post(writingThread(), [shared = m_shared, number, answers = answers(), told] {
+        QString error;
+        const bool ok = write(shared, number, &error);
+        handoff::post(answers, [told, ok, error] {
+            told->tell(ok ? Reply<Done>::success({})
+                          : Reply<Done>::failure(Failure::Refused, error));
+        });
+    });
+    QTimer::singleShot(waitMs, answers(), [told, waitMs] { told->tell(timedOut(waitMs)); });
+}
 
 } // namespace journal

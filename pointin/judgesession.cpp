@@ -118,6 +118,18 @@ void JudgeSession::begin()
     setOperatorReady(false);
 }
 
+void JudgeSession::close()
+{
+    finish();
+    Q_EMIT closing();
+}
+
+void JudgeSession::releaseFailed(const QString &error)
+{
+    setEnding(Ending::No);
+    Q_EMIT pollFailed(error);
+}
+
 void JudgeSession::finish()
 {
     ++m_showing; // replies still on their way belong to the claim that is over
@@ -288,39 +300,16 @@ void JudgeSession::start()
 
 void JudgeSession::end()
 {
-    if (m_ending != Ending::No || !m_requests)
+    if (m_ending != Ending::No)
         return;
     if (registering()) {
         // Ends once the outcome is in: the registering notice says why it waits.
         setEnding(Ending::AfterRegistration);
         return;
     }
-    release();
-}
-
-// The window closes once the seat is free; a failure leaves it open and polling. Nothing is
-// registered while the release is on its way: an outcome would come after the window closed.
-void JudgeSession::release()
-{
+    // Nothing is registered from now on: an outcome would come after the window closed.
     setEnding(Ending::Releasing);
-    m_requests->releaseSeat(
-        m_seat, Then<gateway::Release>(this, [this, showing = m_showing](const auto &reply) {
-            if (showing == m_showing)
-                released(reply);
-        }));
-}
-
-void JudgeSession::released(const Reply<gateway::Release> &reply)
-{
-    setEnding(Ending::No);
-    if (!reply.ok()) {
-        Q_EMIT pollFailed(reply.error());
-        return;
-    }
-    if (reply.value() == gateway::Release::Unproven)
-        Q_EMIT told(stationtexts::text(Text::ReleaseUnproven).arg(m_seat));
-    finish();
-    Q_EMIT closing();
+    Q_EMIT releaseWanted();
 }
 
 // --- confirming and registering --------------------------------------------------------------
@@ -389,14 +378,13 @@ void JudgeSession::record(const Told &told)
         recorded(told);
         return;
     }
-    m_journal->append(entry, Then<Done>(this, [this, told](const Reply<Done> &written) {
-                          const bool tell = !written.ok() && !m_journalFailureTold;
-                          m_journalFailureTold = !written.ok();
-                          recorded(told);
-                          if (tell)
-                              Q_EMIT this->told(
-                                  stationtexts::text(Text::JournalFailed).arg(written.error()));
-                      }));
+    m_journal->append(entry, this, [this, told](const Reply<Done> &written) {
+        const bool tell = !written.ok() && !m_journalFailureTold;
+        m_journalFailureTold = !written.ok();
+        recorded(told);
+        if (tell)
+            Q_EMIT this->told(stationtexts::text(Text::JournalFailed).arg(written.error()));
+    });
 }
 
 void JudgeSession::recorded(const Told &told)

@@ -19,7 +19,8 @@ class Writer;
 // on their way, the marks whose outcome is not known yet, the notice, and the connection's
 // health. It asks the competition through the gateway, records every registration outcome in
 // the journal before it is shown, and tells the window what changed; the window draws it and
-// passes the judge's actions in. The station session starts and ends it and runs its poll timer.
+// passes the judge's actions in. The station session starts it, runs its poll timer, and
+// releases the seat when the judge ends.
 class JudgeSession : public QObject
 {
     Q_OBJECT
@@ -57,7 +58,7 @@ public:
     {
         No,
         AfterRegistration, // End pressed while はい waits: once its outcome is in
-        Releasing          // the seat's release is on its way: nothing more is registered
+        Releasing          // the station releases the seat: nothing more is registered
     };
 
     struct Health
@@ -109,17 +110,18 @@ public:
 
     // The seat is claimed: nothing is on display, and a check loads the competitor up now.
     void begin();
-    // The seat is released, or the program closes: answers of this claim are dropped.
+    // The seat is released (End), or its release could not be proved: the window closes, and
+    // answers of this claim are dropped.
+    void close();
+    // The release asked for by End failed: the window stays and polls, and the judge is told.
+    void releaseFailed(const QString &error);
+    // The program closes: answers of this claim are dropped.
     void finish();
     // The poll timer; nothing while a poll is still on its way.
     void tick();
 
     // For tests: the judging ends as when the seat is released, without writing it.
-    void closeForTests()
-    {
-        finish();
-        Q_EMIT closing();
-    }
+    void closeForTests() { close(); }
 
     // The judge's actions.
     void choose(int row, int column); // the value's button took the focus
@@ -150,6 +152,8 @@ Q_SIGNALS:
     // other texts the judge must read.
     void pollFailed(const QString &text);
     void told(const QString &text);
+    // End: the station releases the seat (once the registration on its way has its outcome).
+    void releaseWanted();
     void closing(); // the seat is released (or its release unproven): the window closes
 
 private:
@@ -191,8 +195,6 @@ private:
     void resolvePending();
     void resolved(const Sent &sent, const Reply<Outcome> &reply);
     Pending *pendingFor(const Sent &sent);
-    void release();
-    void released(const Reply<gateway::Release> &reply);
     bool onDisplay(const Sent &sent) const;
 
     JudgeRequests *m_requests = nullptr;

@@ -15,7 +15,7 @@ if(WIN32)
     # copies into the places of a PC.
     tollivane_test(tst_firebirdclient LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp)
     add_executable(fbclient_probe fbclient_probe.cpp)
-    target_link_libraries(fbclient_probe PRIVATE db tollivane_options)
+    target_link_libraries(fbclient_probe PRIVATE db_engine tollivane_options)
     set_target_properties(tst_firebirdclient fbclient_probe PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/without-client)
     add_dependencies(tst_firebirdclient fbclient_probe)

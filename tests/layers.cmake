@@ -13,6 +13,10 @@ tollivane_layer_violation(window_includes_statements pointin
     "db/statements.h: No such file or directory")
 tollivane_layer_violation(window_includes_statements_by_path pointin
     "db/statements.h is internal to the db layer")
+tollivane_layer_violation(window_includes_engine pointin
+    "db/dbengine.h: No such file or directory")
+tollivane_layer_violation(main_window_includes_worker app
+    "db/statementworker.h: No such file or directory")
 tollivane_layer_violation(database_includes_window db
     "pointin/pointinputwindow.h: No such file or directory")
 tollivane_layer_violation(worker_includes_competition db_worker_internals

@@ -530,8 +530,8 @@ private Q_SLOTS:
             QTRY_VERIFY(!other || othersClaim);
             relay.release();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(stationSession()->claim() != StationSession::Claim::Claiming &&
-                                     !stationSession()->judge().ending(),
+        QTRY_VERIFY_WITH_TIMEOUT(stationSession()->state() != StationSession::Seat::Claiming &&
+                                     stationSession()->state() != StationSession::Seat::Releasing,
                                  10000);
         stationGateway()->setBeforeCommitForTests({});
         QTRY_VERIFY_WITH_TIMEOUT(!other || othersClaim, 15000);
@@ -540,7 +540,7 @@ private Q_SLOTS:
         QVERIFY2(messages() == toldAs || (claim && other && messages().isEmpty()),
                  qPrintable(messages().join(u'\n')));
         // Never two stations on one seat; a seat that may be held is offered to be freed.
-        QCOMPARE(stationSession()->claim() == StationSession::Claim::Claimed, false);
+        QCOMPARE(stationSession()->state() == StationSession::Seat::Judging, false);
         QCOMPARE(pointInput()->isVisible(), false);
         QCOMPARE(stationSession()->notice().has_value(), claim);
         if (other)

@@ -19,6 +19,8 @@ using namespace Qt::StringLiterals;
 using Notice = JudgeSession::Notice;
 using stationtexts::Text;
 
+Q_DECLARE_METATYPE(Outcome)
+
 namespace {
 
 const QString competitorChanged = stationtexts::text(Text::CompetitorChanged);
@@ -48,8 +50,6 @@ public:
     QString pollError;       // polls fail with it while it is set
     bool isConnected = true; // a failure then is a refusal the server answered with
     bool holdRegistrations = false;
-    QString releaseError;
-    gateway::Release released = gateway::Release::Freed;
 
     struct Sent
     {
@@ -60,7 +60,6 @@ public:
     std::deque<Outcome> outcomes; // else as the table says
     std::deque<Outcome> resolutions;
     int resolves = 0;
-    int releases = 0;
 
     void poll(const QString &, const std::optional<Competitor> &shown, bool checkOnly,
               Then<gateway::PollResult> then) override
@@ -98,15 +97,9 @@ public:
             outcome = resolutions.front();
             resolutions.pop_front();
         }
-        QTimer::singleShot(0, this, [then, reply = replyOf(outcome)] { then(reply); });
-    }
-
-    void releaseSeat(const QString &, Then<gateway::Release> then) override
-    {
-        ++releases;
-        const Reply<gateway::Release> reply = releaseError.isEmpty()
-                                                  ? Reply<gateway::Release>::success(released)
-                                                  : failure<gateway::Release>(releaseError);
+        // Found out: marks that did not land are an answer too.
+        const Reply<Outcome> reply =
+            outcome == Outcome::Unknown ? replyOf(outcome) : Reply<Outcome>::success(outcome);
         QTimer::singleShot(0, this, [then, reply] { then(reply); });
     }
 
@@ -600,56 +593,127 @@ private Q_SLOTS:
         enter(2, 3, 4);
         session().confirm();
         session().answerYes();
-        QSignalSpy closing(m_session.get(), &JudgeSession::closing);
+        QSignalSpy release(m_session.get(), &JudgeSession::releaseWanted);
         session().end();
         QTest::qWait(10);
-        QCOMPARE(competition().releases, 0);
+        QCOMPARE(release.size(), 0);
         QVERIFY(session().ending());
         competition().outcomes.push_back(Outcome::Failed);
         competition().answerRegistration();
-        QTRY_COMPARE(closing.size(), 1);
-        QCOMPARE(competition().releases, 1);
+        QTRY_COMPARE(release.size(), 1);
         QCOMPARE(m_told, QStringList{notRegistered}); // told before the window goes
     }
 
     void aFailedEndKeepsTheWindow()
     {
         open();
-        competition().releaseError = u"lost"_s;
+        QSignalSpy release(m_session.get(), &JudgeSession::releaseWanted);
         QSignalSpy closing(m_session.get(), &JudgeSession::closing);
         session().end();
-        QVERIFY(QTest::qWaitFor([this] { return !session().ending(); }));
+        QCOMPARE(release.size(), 1);
+        session().releaseFailed(u"lost"_s);
+        QVERIFY(!session().ending());
         QCOMPARE(closing.size(), 0);
         QCOMPARE(m_failures, QStringList{u"lost"_s});
-        competition().releaseError.clear();
         session().end();
-        QTRY_COMPARE(closing.size(), 1);
+        QCOMPARE(release.size(), 2);
+        session().close();
+        QCOMPARE(closing.size(), 1);
         QVERIFY(!session().competitor());
     }
 
     // The commit's answer was lost: the next poll that reaches the server finds out, and the
-    // journal gets a second line.
+    // journal gets a second line; so for every competitor whose answer was lost.
+    void anUnknownOutcomeIsFoundOutAtTheNextGoodPoll_data()
+    {
+        QTest::addColumn<QStringList>("bibs"); // each registered once, its answer lost
+        QTest::addColumn<QList<Outcome>>("recorded");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("one competitor")
+            << QStringList{u"007"_s} << QList<Outcome>{Outcome::Unknown, Outcome::Registered}
+            << QStringList();
+        QTest::newRow("two competitors, each found out")
+            << QStringList{u"007"_s, u"008"_s}
+            << QList<Outcome>{Outcome::Unknown, Outcome::Unknown, Outcome::Registered,
+                              Outcome::Failed}
+            << QStringList{notRegistered}; // 008 is still shown: confirm again
+    }
     void anUnknownOutcomeIsFoundOutAtTheNextGoodPoll()
     {
+        QFETCH(QStringList, bibs);
+        QFETCH(QList<Outcome>, recorded);
+        QFETCH(QStringList, told);
         open();
-        competition().outcomes.push_back(Outcome::Unknown);
-        QVERIFY(confirmAndAnswerYes(2, 3, 4));
-        QCOMPARE(session().notice(), Notice::Checking);
-        QVERIFY(session().unresolved());
+        for (const QString &bib : bibs) {
+            competition().row.zek = bib;
+            QVERIFY(tick());
+            competition().outcomes.push_back(Outcome::Unknown);
+            QVERIFY(confirmAndAnswerYes(2, 3, 4));
+            QCOMPARE(session().notice(), Notice::Checking);
+        }
+        QCOMPARE(session().unresolved(), int(bibs.size()));
+        const int before = competition().resolves;
         competition().pollError = u"offline"_s;
         QVERIFY(tick());
-        QCOMPARE(competition().resolves, 0);
+        QCOMPARE(competition().resolves, before);
         competition().pollError.clear();
-        competition().resolutions.push_back(Outcome::Unknown);
         QVERIFY(tick()); // asked, still not known
-        QTRY_COMPARE(competition().resolves, 1);
-        competition().resolutions.push_back(Outcome::Registered);
+        QTRY_COMPARE(competition().resolves, before + int(bibs.size()));
+        QCoreApplication::processEvents(); // their answers
+        competition().resolutions = {Outcome::Registered, Outcome::Failed};
         QVERIFY(tick());
-        QTRY_COMPARE(session().notice(), Notice::Registered);
-        QVERIFY(!session().unresolved());
-        QTRY_COMPARE(journalEntries().size(), 2);
-        QCOMPARE(journalEntries()[0].outcome, Outcome::Unknown);
-        QCOMPARE(journalEntries()[1].outcome, Outcome::Registered);
+        QTRY_COMPARE(session().unresolved(), 0);
+        QTRY_COMPARE(journalEntries().size(), recorded.size());
+        QList<Outcome> lines;
+        for (const journal::Entry &e : journalEntries())
+            lines << e.outcome;
+        QCOMPARE(lines, recorded);
+        QCOMPARE(m_told, told);
+    }
+
+    // The outcome is told on the window the judge looks at: for the competitor on display also
+    // when its round was read again after "X", and no registration starts once End was pressed,
+    // as the window would close before its outcome.
+    void theOutcomeIsToldWhereTheJudgeLooks_data()
+    {
+        QTest::addColumn<bool>("roundBetween"); // the round turns from X to 1 before the outcome
+        QTest::addColumn<bool>("endFirst");     // End pressed before はい
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<int>("notice");
+        QTest::newRow("round X, then 1: registered on the competitor shown")
+            << true << false << 1 << int(Notice::Registered);
+        QTest::newRow("End, then はい: nothing sent") << false << true << 0 << int(Notice::None);
+    }
+    void theOutcomeIsToldWhereTheJudgeLooks()
+    {
+        QFETCH(bool, roundBetween);
+        QFETCH(bool, endFirst);
+        QFETCH(int, sent);
+        QFETCH(int, notice);
+        open();
+        if (roundBetween) {
+            competition().row = {u"008"_s, {}, u"X"_s, {}, u"Funaki"_s, {}, {}, {}};
+            QVERIFY(tick());
+            QVERIFY(!session().operatorReady());
+        }
+        competition().holdRegistrations = true;
+        enter(2, 3, 4);
+        session().confirm();
+        if (endFirst)
+            session().end(); // the release is on its way
+        session().answerYes();
+        session().confirm();
+        if (roundBetween) {
+            competition().row.hon = u"1"_s;
+            session().tick();
+            QVERIFY(QTest::qWaitFor([this] { return !session().pollInFlight(); }));
+            QCOMPARE(session().competitor()->round.text(), u"1"_s);
+            competition().outcomes.push_back(Outcome::Registered);
+            competition().answerRegistration();
+        }
+        QVERIFY(settle());
+        QCOMPARE(int(competition().sent.size()), sent);
+        QTRY_COMPARE(int(session().notice()), notice);
         QCOMPARE(m_told, QStringList());
     }
 

@@ -223,13 +223,13 @@ private Q_SLOTS:
         QList<std::pair<Failure, QString>> told; // what each line's reply said
         QObject context;
         for (const QString &name : {u"first"_s, u"second"_s})
-            writer.append(entry(Outcome::Registered, name),
-                          Then<Done>(&context,
-                                     [&told](const Reply<Done> &r) {
-                                         told << std::pair{r.ok() ? Failure::Refused : r.failure(),
-                                                           r.ok() ? u"on the disk"_s : r.error()};
-                                     }),
-                          50);
+            writer.append(
+                entry(Outcome::Registered, name), &context,
+                [&told](const Reply<Done> &r) {
+                    told << std::pair{r.ok() ? Failure::Refused : r.failure(),
+                                      r.ok() ? u"on the disk"_s : r.error()};
+                },
+                50);
         QTRY_COMPARE(told.size(), 2);
         QCOMPARE(told[0].first, Failure::TimedOut);
         QVERIFY(told[0].second.contains(u"did not take"_s));
@@ -278,8 +278,7 @@ private Q_SLOTS:
                 [lost](const QString &text) { *lost << text; }, disk == u"hangs" ? 50 : 5000);
             QObject context;
             for (const QString &name : names)
-                writer.append(entry(Outcome::Failed, name),
-                              Then<Done>(&context, [](const auto &) {}));
+                writer.append(entry(Outcome::Failed, name), &context, [](const auto &) {});
             QVERIFY(QTest::qWaitFor([&] { return bool(*writing); }));
         }
         *hung = false;

@@ -548,6 +548,34 @@ private Q_SLOTS:
         QCOMPARE(readColumn(u"select * from judgeA"_s, u"ent"_s), u"False"_s);
     }
 
+    // A box of ours is up when the claim's answer comes: the point input window opens beside
+    // it, not inside it, and every later report reaches the screen while the window is up.
+    void aReportIsShownWhateverBoxWasUpAtTheClaim()
+    {
+        TestStation station(sqliteAliases(), QByteArray());
+        QVERIFY(station.start());
+        competition::create(operatorConnection());
+        setRunning(true);
+        putUp(TableRow());
+        messages::setSink({});
+        named<QTimer>(stationSession(), "recallTimer")->setInterval(20);
+        stationSession()->claimSeat();
+        messages::show(mainWindow(), u"up before the claim answered"_s);
+        QTRY_VERIFY(pointInput()->isVisible());
+        QMessageBox *before = openBoxes().value(0);
+        QVERIFY(before);
+        before->button(QMessageBox::Ok)->click();
+        TableRow unreadable;
+        unreadable.zek = u"abc"_s;
+        putUp(unreadable);
+        QTRY_VERIFY(!openBoxes().isEmpty());
+        QVERIFY(openBoxes().first()->text().contains(u"abc"_s));
+        QVERIFY(pointInput()->isVisible());
+        openBoxes().first()->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(openBoxes().isEmpty());
+        pointInput()->forTests().closeWindow();
+    }
+
     // What the rows show is what would be written, also when the window is shown again and
     // loads nothing.
     void aNewClaimStartsWithAnEmptyEntry()

@@ -13,9 +13,9 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-using Claim = StationSession::Claim;
+using Seat = StationSession::Seat;
 
-Q_DECLARE_METATYPE(StationSession::Claim)
+Q_DECLARE_METATYPE(StationSession::Seat)
 
 class TestStationSession : public QObject
 {
@@ -64,23 +64,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entBefore");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<int>("windowsShown");
-        QTest::addColumn<Claim>("claim");
+        QTest::addColumn<Seat>("state");
         QTest::addColumn<QString>("notice");
         QTest::addColumn<QString>("entAfter");
 
         QTest::newRow("a second 確認 while the first is on its way asks nothing")
-            << u"False"_s << QStringList{u"claim+"_s, u"claim"_s} << 1 << Claim::Claimed
-            << QString() << u"True"_s;
+            << u"False"_s << QStringList{u"claim+"_s, u"claim"_s} << 1 << Seat::Judging << QString()
+            << u"True"_s;
         QTest::newRow("End releases the seat: no claim stands")
-            << u"False"_s << QStringList{u"claim"_s, u"end"_s} << 1 << Claim::Idle << QString()
+            << u"False"_s << QStringList{u"claim"_s, u"end"_s} << 1 << Seat::Free << QString()
             << u"False"_s;
         QTest::newRow("a taken seat: the notice stands for it")
-            << u"True"_s << QStringList{u"claim"_s} << 0 << Claim::Refused << u"A"_s << u"True"_s;
+            << u"True"_s << QStringList{u"claim"_s} << 0 << Seat::Refused << u"A"_s << u"True"_s;
         QTest::newRow("freed from the notice and claimed: the notice stays")
-            << u"True"_s << QStringList{u"claim"_s, u"release"_s, u"claim"_s} << 1 << Claim::Claimed
+            << u"True"_s << QStringList{u"claim"_s, u"release"_s, u"claim"_s} << 1 << Seat::Judging
             << u"A"_s << u"True"_s;
         QTest::newRow("after O.K. a click on the notice frees nothing")
-            << u"True"_s << QStringList{u"claim"_s, u"ok"_s, u"release"_s} << 0 << Claim::Refused
+            << u"True"_s << QStringList{u"claim"_s, u"ok"_s, u"release"_s} << 0 << Seat::Refused
             << QString() << u"True"_s;
     }
     void aClaimGoesOnFromItsAnswer()
@@ -88,7 +88,7 @@ private Q_SLOTS:
         QFETCH(QString, entBefore);
         QFETCH(QStringList, steps);
         QFETCH(int, windowsShown);
-        QFETCH(Claim, claim);
+        QFETCH(Seat, state);
         QFETCH(QString, notice);
         QFETCH(QString, entAfter);
 
@@ -121,8 +121,8 @@ private Q_SLOTS:
                 QVERIFY(settle(gateway, session));
         }
         QCOMPARE(shown.count(), windowsShown);
-        QCOMPARE(pollTimer->isActive(), claim == Claim::Claimed); // from the claim until End
-        QCOMPARE(session.claim(), claim);
+        QCOMPARE(pollTimer->isActive(), state == Seat::Judging); // from the claim until End
+        QCOMPARE(session.state(), state);
         QCOMPARE(session.notice().value_or(QString()), notice);
         QCOMPARE(entOfA(gateway), entAfter);
         QCOMPARE(judge.seat(), u"A"_s);

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace messages {
 
 namespace {
@@ -176,14 +178,16 @@ void reportError(QWidget *parent, const QString &text)
     show(parent, text, Kind::Error);
 }
 
-void guarded(QWidget *parent, const std::function<void()> &handler)
+void reportEscaped(QWidget *parent, const std::exception_ptr &escaped)
 {
     try {
-        handler();
+        std::rethrow_exception(escaped);
     } catch (const Error &e) {
         reportError(parent, e.text());
     } catch (const std::exception &e) {
         reportError(parent, QString::fromUtf8(e.what()));
+    } catch (...) {
+        reportError(parent, u"An unexpected error"_s);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <type_traits>
 
@@ -29,9 +30,19 @@ void showAndWait(const QString &text);
 // The default error report: the error's own text in a modal box; the program goes on.
 void reportError(QWidget *parent, const QString &text);
 
+// Reports an exception that escaped a handler with the default error report.
+void reportEscaped(QWidget *parent, const std::exception_ptr &escaped);
+
 // Runs a handler and reports any exception that escapes it with the default error report.
 // Exceptions must never travel through Qt's event loop.
-void guarded(QWidget *parent, const std::function<void()> &handler);
+template<class Handler> void guarded(QWidget *parent, Handler &&handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        reportEscaped(parent, std::current_exception());
+    }
+}
 
 // Connects a signal to a handler that runs inside the default error report: the one boundary
 // between the event loop and a window's handlers, for buttons, panels, timers and groups alike.
