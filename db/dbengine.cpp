@@ -16,8 +16,6 @@
 #include <QSqlQuery>
 
 #include <atomic>
-#include <chrono>
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -68,30 +66,22 @@ void checkReachable(const aliases::ServerLocation &location)
             location.host, QString::number(location.port), why));
 }
 
-// Firebird's opens, one at a time in the process, so that the socket an attach added is known
-// to be its own. One that hangs holds the others for a bounded time only: they then open
-// without knowing their socket.
-std::unique_lock<std::timed_mutex> firebirdOpening()
+// An ODBC session must take texts as written: with backslash escapes a value could end its
+// literal early. Why this one cannot be used, or an empty text.
+QString sessionRefused(const QSqlDatabase &db, const QString &driver)
 {
-    static std::timed_mutex opening;
-    std::unique_lock lock(opening, std::defer_lock);
-    (void)lock.try_lock_for(std::chrono::milliseconds(Database::reachabilityTimeoutMs));
-    return lock;
-}
-
-// The socket the attach added: the only new connection to the server's port.
-std::optional<attachmentsocket::Socket> addedSocket(const QList<attachmentsocket::Socket> &before,
-                                                    quint16 port)
-{
-    std::optional<attachmentsocket::Socket> added;
-    for (const attachmentsocket::Socket &s : attachmentsocket::connectedTo(port)) {
-        if (before.contains(s))
-            continue;
-        if (added)
-            return std::nullopt;
-        added = s;
-    }
-    return added;
+    const QString check = dialect::sessionCheck(driver);
+    if (check.isEmpty())
+        return QString();
+    QSqlQuery query(db);
+    const bool read = query.exec(check) && query.next();
+    const QString answer =
+        read ? query.value(0).toString() : errorText(query.lastError(), u"no answer"_s);
+    query.finish();
+    if (read && dialect::sessionHolds(driver, answer))
+        return QString();
+    return u"The database session does not take texts as written (NO_BACKSLASH_ESCAPES is not "
+           u"set; sql_mode: %1)"_s.arg(answer);
 }
 
 bool isWholeNumber(QStringView text)
@@ -298,18 +288,60 @@ QString Database::missingHere(const aliases::Route &route)
     return QString();
 }
 
-struct Database::Attachment
+void Severance::sever()
 {
-    std::mutex mutex;
-    std::optional<attachmentsocket::Socket> socket; // none once closing, or never known
-};
+    std::shared_ptr<attachmentsocket::Path> path;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_severed = true;
+        path = m_path.lock();
+    }
+    if (path)
+        path->sever();
+}
+
+bool Severance::severed() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_severed;
+}
+
+void Severance::hold(const std::shared_ptr<attachmentsocket::Path> &path)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_path = path;
+        if (!m_severed)
+            return;
+    }
+    path->sever();
+}
 
 void Database::open()
 {
     if (m_open)
         return;
+    if (m_severance->severed())
+        throw DbError(u"The connection was ended: the database did not answer in time"_s);
     openRoute(m_route ? *m_route : aliases::resolve(m_aliasName, m_params));
     m_open = true;
+    tell(true);
+}
+
+void Database::tell(bool open)
+{
+    if (!m_watcher)
+        return;
+    if (!open) {
+        m_watcher(false);
+        return;
+    }
+    try {
+        m_watcher(true);
+    } catch (...) {
+        close(); // nothing runs on a connection that was not told
+        throw;
+    }
 }
 
 void Database::openRoute(const aliases::Route &route)
@@ -328,9 +360,8 @@ void Database::openRoute(const aliases::Route &route)
 
     db.setUserName(route.userName);
     db.setPassword(route.password);
-    std::unique_lock<std::timed_mutex> opening;
-    QList<attachmentsocket::Socket> before;
-    quint16 port = 0;
+    std::shared_ptr<attachmentsocket::Path> path;
+    QString serverHost;
     switch (route.driver) {
     case aliases::Driver::InterBase: {
         QString database = route.database;
@@ -342,22 +373,31 @@ void Database::openRoute(const aliases::Route &route)
             location = aliases::parseLocation(database);
         }
         attachmentsocket::keepWritesToResetConnectionsHarmless();
-        opening = firebirdOpening();
-        port = location.port;
-        if (opening)
-            before = attachmentsocket::connectedTo(port);
         checkReachable(location);
-        db.setDatabaseName(database);
+        // The client attaches through a path of ours, which can be ended before, during and
+        // after the attach.
+        QString why;
+        path =
+            attachmentsocket::Path::open(location.host, location.port, reachabilityTimeoutMs, why);
+        if (!path)
+            throw DbError(u"Unable to complete network request to host \"%1\" (port %2): %3"_s.arg(
+                location.host, QString::number(location.port), why));
+        m_severance->hold(path);
+        serverHost = location.host;
+        db.setDatabaseName(
+            u"%1/%2:%3"_s.arg(path->clientHost()).arg(path->clientPort()).arg(location.path));
         break;
     }
     case aliases::Driver::Odbc:
         // QODBC puts "DSN=" in front itself. The driver's own timeouts bound a silent host and
         // a server that stops answering once connected. OPTION=2 (found rows): MariaDB then
         // counts the rows an UPDATE matched, not only the rows it changed, as the other routes
-        // do.
+        // do. AUTO_RECONNECT=0, whatever the data source says: a session the driver opened
+        // again by itself would lack what sessionSetup set and the lock that names it (and
+        // Connector/ODBC 3.1.15 crashes on it).
         db.setDatabaseName(route.database +
-                           u";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2;OPTION=2"_s
-                               .arg(connectTimeoutSeconds)
+                           u";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2;OPTION=2;"
+                           u"AUTO_RECONNECT=0"_s.arg(connectTimeoutSeconds)
                                .arg(answerTimeoutSeconds));
         break;
     case aliases::Driver::Sqlite:
@@ -368,23 +408,25 @@ void Database::openRoute(const aliases::Route &route)
     }
 
     if (!db.open()) {
-        const QString text =
-            errorText(db.lastError(), u"Cannot connect to %1"_s.arg(route.database));
+        QString text = errorText(db.lastError(), u"Cannot connect to %1"_s.arg(route.database));
         db.close();
+        if (path) // the client names the path's end as its server
+            text.replace(u'"' + path->clientHost() + u'"', u'"' + serverHost + u'"');
         throw DbError(text);
-    }
-    if (opening) {
-        m_attachment = std::make_shared<Attachment>();
-        m_attachment->socket = addedSocket(before, port);
-        opening.unlock();
     }
     if (route.driver == aliases::Driver::Sqlite) {
         // Readers then never hold up the stations' writes.
         QSqlQuery(u"pragma journal_mode=wal"_s, db).finish();
     }
     for (const QString &setting : dialect::sessionSetup(driver, m_lockWaitMs))
-        QSqlQuery(setting, db).finish(); // a server without the setting goes on as it always did
+        QSqlQuery(setting, db).finish(); // a lock wait the server lacks: it waits as it always did
+    const QString refused = sessionRefused(db, driver);
+    if (!refused.isEmpty()) {
+        db.close();
+        throw DbError(refused);
+    }
     m_handle = db;
+    m_path = std::move(path);
     m_encoding = route.encoding;
 }
 
@@ -392,23 +434,6 @@ QString Database::textColumn(const QString &column)
 {
     open();
     return dialect::textOf(driverName(), m_encoding, column, 0) + u" as "_s + column;
-}
-
-std::function<void()> Database::severance() const
-{
-    if (!m_open || m_handle.driverName() != u"QIBASE"_s)
-        return {};
-    const std::shared_ptr<Attachment> held = m_attachment;
-    if (held && held->socket) {
-        return [held] {
-            const std::lock_guard lock(held->mutex);
-            if (held->socket)
-                attachmentsocket::shutDown(*held->socket);
-        };
-    }
-    // Where the socket is not known, the client closes its side itself.
-    const quint32 attachment = firebird::attachment(m_handle.driver()->handle());
-    return [attachment] { firebird::abort(attachment); };
 }
 
 // A server that was stopped leaves the connection dead for good. After a failed statement a
@@ -461,17 +486,15 @@ void Database::close()
     const QList<Query *> queries = m_queries;
     for (Query *query : queries)
         query->close();
-    if (m_attachment) {
-        // Before the client closes the socket: a severance never reaches a socket taken again.
-        const std::lock_guard lock(m_attachment->mutex);
-        m_attachment->socket.reset();
-    }
-    m_attachment.reset();
+    const bool wasOpen = m_open;
     if (m_open)
         m_handle.close();
     m_handle = QSqlDatabase();
+    m_path.reset(); // closes once the client closed its side
     m_open = false;
     m_tables.reset();
+    if (wasOpen)
+        tell(false);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -12,10 +12,15 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class Query;
 class QSqlQuery;
+
+namespace attachmentsocket {
+class Path;
+}
 
 // The one exception type of the database layer; its text is the engine's own.
 class DbError : public Error
@@ -62,6 +67,26 @@ private:
     std::function<void()> m_changed;
 };
 
+// Ends the Firebird call that hangs on a connection, from another thread, wherever it hangs: in
+// the attach or in a statement; once severed, no connection opens under it any more. For a
+// worker that may be given up on. It ends no ODBC call (the driver's own timeouts bound them)
+// and no SQLite one (they are local).
+class Severance
+{
+public:
+    void sever(); // for good
+    bool severed() const;
+
+private:
+    friend class Database;
+    // The path of the connection that is being opened or is open; ended at once when severed.
+    void hold(const std::shared_ptr<attachmentsocket::Path> &path);
+
+    mutable std::mutex m_mutex;
+    bool m_severed = false;
+    std::weak_ptr<attachmentsocket::Path> m_path;
+};
+
 // The one named connection: an alias configured outside the terminal plus a parameter list.
 class Database : public QObject
 {
@@ -101,12 +126,20 @@ public:
     {
         m_interrupted = std::move(interrupted);
     }
-    void open(); // raises DbError when the database cannot be reached; never asks for a login
-    // What ends the open connection's call that hangs, called from another thread: the
-    // client's side of the connection is closed and the call returns with an error. Empty
-    // where the route has no such call (ODBC's own timeouts bound its calls).
-    std::function<void()> severance() const;
+    void open();  // raises DbError when the database cannot be reached; never asks for a login
     void close(); // closes the results of its queries too; harmless when closed
+
+    // What ends this connection's call that hangs from another thread (see Severance), given
+    // before it opens; else one of its own that nobody severs.
+    void setSeverance(std::shared_ptr<Severance> severance) { m_severance = std::move(severance); }
+    // Told on the thread that opens, right after every open (true), before anything else runs
+    // on the new connection, however the open came about (a query on a closed connection
+    // opens it), and after every close (false). When it raises on an open, the connection is
+    // closed again and the open fails with its error.
+    void setConnectionWatcher(std::function<void(bool open)> watcher)
+    {
+        m_watcher = std::move(watcher);
+    }
 
     // Bypasses the alias file: the next open goes to this database (tools and tests).
     void setRoute(const aliases::Route &route);
@@ -139,10 +172,13 @@ private:
     void dropIfLost();
     void checkInterruption();
 
+    void tell(bool open);
+
     QSqlDatabase m_handle; // the Qt connection while open
-    // The socket of the open Firebird attachment, shared with its severance.
-    struct Attachment;
-    std::shared_ptr<Attachment> m_attachment;
+    // The path under the open Firebird attachment.
+    std::shared_ptr<attachmentsocket::Path> m_path;
+    std::shared_ptr<Severance> m_severance = std::make_shared<Severance>();
+    std::function<void(bool)> m_watcher;
     aliases::Encoding m_encoding = aliases::Encoding::Utf8;
     int m_lockWaitMs = 0;
     bool m_inTransaction = false;

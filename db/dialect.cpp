@@ -29,6 +29,19 @@ QStringList sessionSetup(const QString &driver, int lockWaitMs)
     return setup;
 }
 
+QString sessionCheck(const QString &driver)
+{
+    return driver == odbc ? u"select @@sql_mode"_s : QString();
+}
+
+bool sessionHolds(const QString &driver, const QString &answer)
+{
+    if (driver != odbc)
+        return true;
+    const QStringList modes = answer.split(u',');
+    return modes.contains(u"NO_BACKSLASH_ESCAPES"_s, Qt::CaseInsensitive);
+}
+
 QString probe(const QString &driver)
 {
     return driver == firebird ? u"select 1 from rdb$database"_s : u"select 1"_s;

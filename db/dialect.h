@@ -15,9 +15,13 @@ namespace dialect {
 
 // What a new connection is told first: no backslash escapes in literals (MySQL takes them by
 // default, which would let a value end its literal early), and how long a statement waits
-// for a row lock another program holds (0: the server's own setting). Each may fail on a
-// server that lacks it; it then behaves as it always did.
+// for a row lock another program holds (0: the server's own setting; a server that lacks it
+// waits as it always did).
 QStringList sessionSetup(const QString &driver, int lockWaitMs);
+// What reads back the escapes' setting, and whether its answer shows it set: a connection
+// without it is not used. Empty where nothing is to be checked.
+QString sessionCheck(const QString &driver);
+bool sessionHolds(const QString &driver, const QString &answer);
 
 // A statement that any open connection answers: tells a dead connection from a failing one.
 QString probe(const QString &driver);

@@ -27,7 +27,6 @@ namespace {
 using Status = std::intptr_t;
 using CancelOperation = Status (*)(Status *, quint32 *, unsigned short);
 constexpr unsigned short cancelRaise = 3; // fb_cancel_raise
-constexpr unsigned short cancelAbort = 4; // fb_cancel_abort
 
 // The call from the client library the InterBase driver has loaded; none when it is not loaded.
 CancelOperation cancelOperation()
@@ -109,28 +108,14 @@ quint32 attachment(const QVariant &driverHandle)
     return *static_cast<const unsigned int *>(driverHandle.constData());
 }
 
-namespace {
-
-bool cancelWith(quint32 attachment, unsigned short kind)
+bool cancel(quint32 attachment)
 {
     static const CancelOperation call = cancelOperation();
     if (!call || attachment == 0)
         return false;
     Status status[20] = {};
-    call(status, &attachment, kind);
+    call(status, &attachment, cancelRaise);
     return true;
-}
-
-} // namespace
-
-bool cancel(quint32 attachment)
-{
-    return cancelWith(attachment, cancelRaise);
-}
-
-bool abort(quint32 attachment)
-{
-    return cancelWith(attachment, cancelAbort);
 }
 
 QString missingClient()

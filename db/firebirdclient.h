@@ -18,11 +18,6 @@ quint32 attachment(const QVariant &driverHandle);
 // the client library is not loaded or has no such call.
 bool cancel(quint32 attachment);
 
-// Closes the client's side of the attachment, from any thread: a call that hangs on it (a
-// server that stopped answering, a path that forwards nothing) returns with an error at once.
-// The attachment is of no further use. False when the client library has no such call.
-bool abort(quint32 attachment);
-
 // Why the client library Qt's InterBase driver loads is not there, in words for the judge; an
 // empty text when it is. On Windows it loads the installer's copy beside the program, else the
 // one of the PC's own Firebird installation.

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -298,6 +299,9 @@ Socket firstAnswering(const addrinfo *addresses, int remainingMs, QString &why)
     return answered;
 }
 
+// More than Firebird's refusal of the greeting takes.
+constexpr int drainBytes = 4096;
+
 // Sends the greeting and waits for the server's first byte, or for it to close: a server that
 // takes connections but serves none (stalled, or a path that completes the handshake and
 // forwards nothing) gives neither. Empty text when it answered.
@@ -320,8 +324,16 @@ QString greeted(Socket s, const QByteArray &greeting, int remainingMs)
         if (ready < 0 || receive(s, bytes, int(sizeof bytes)) < 0)
             return systemText(lastError());
         // It serves. Its answer is read to its end, so that the server sees a close and not a
-        // reset (which Firebird would log for every attempt).
-        while (waitReadable(s, 200) > 0 && receive(s, bytes, int(sizeof bytes)) > 0) {
+        // reset (which Firebird would log for every attempt); a peer that keeps sending (another
+        // service on the port) holds the probe no longer than its bound.
+        for (int drained = 0; drained < drainBytes;) {
+            const qint64 wait = std::min<qint64>(200, remainingMs - clock.elapsed());
+            if (wait <= 0 || waitReadable(s, int(wait)) <= 0)
+                break;
+            const int n = receive(s, bytes, int(sizeof bytes));
+            if (n <= 0)
+                break;
+            drained += n;
         }
         return QString();
     }
@@ -432,23 +444,33 @@ void setLookup(Lookup lookup)
     s_lookup = lookup ? std::move(lookup) : systemLookup();
 }
 
-QString tcpConnect(const QString &host, quint16 port, int timeoutMs, const QByteArray &greeting)
+qintptr openConnection(const QString &host, quint16 port, int timeoutMs, QString &why)
 {
-    if (const int error = startSockets())
-        return systemText(error);
+    if (const int error = startSockets()) {
+        why = systemText(error);
+        return -1;
+    }
     QElapsedTimer clock;
     clock.start();
     std::shared_ptr<LookupResult> lookup;
-    const QString unresolved = lookUp(host, port, timeoutMs, lookup);
-    if (!unresolved.isEmpty())
-        return unresolved;
-    QString why;
+    why = lookUp(host, port, timeoutMs, lookup);
+    if (!why.isEmpty())
+        return -1;
     const Socket s = firstAnswering(lookup->addresses, int(timeoutMs - clock.elapsed()), why);
-    lookup.reset();
-    if (s == noSocket)
+    return s == noSocket ? -1 : qintptr(s);
+}
+
+QString tcpConnect(const QString &host, quint16 port, int timeoutMs, const QByteArray &greeting)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString why;
+    const qintptr s = openConnection(host, port, timeoutMs, why);
+    if (s == -1)
         return why;
-    why = greeting.isEmpty() ? QString() : greeted(s, greeting, int(timeoutMs - clock.elapsed()));
-    closeSocket(s);
+    why = greeting.isEmpty() ? QString()
+                             : greeted(Socket(s), greeting, int(timeoutMs - clock.elapsed()));
+    closeSocket(Socket(s));
     return why;
 }
 

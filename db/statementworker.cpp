@@ -76,6 +76,8 @@ struct Job
     std::atomic<int> commit = Waiting;
     std::atomic<bool> finished = false; // the worker returned from it, in time or not
     std::function<void()> beforeCommit;
+    // The connection its commit was sent on, as the worker knew it just before.
+    std::optional<ServerConnection> committedOn;
     // On the asking thread, once the reply is in.
     bool attempted = true;
     std::shared_ptr<const StatementWorker::Unsettled> unsettled;
@@ -92,6 +94,52 @@ struct Job
 };
 
 class Runner;
+
+// A worker's connections as their servers know them, told by the worker as each opens and
+// closes, before anything runs on it; read by the lane when a request's bound passes or its
+// reply comes.
+class Line
+{
+public:
+    void opened(const std::optional<ServerConnection> &c)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_open = c;
+    }
+    void closed()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_open)
+            m_lost.append(*std::exchange(m_open, std::nullopt));
+    }
+    void jobStarts()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_lost.clear();
+    }
+    std::optional<ServerConnection> open() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_open;
+    }
+    // Those the job in flight lost: the server may still hold them, and what they left open.
+    QList<ServerConnection> lost() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_lost;
+    }
+    // Those the job in flight had, open or lost.
+    QList<ServerConnection> ofJob() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_open ? m_lost + QList<ServerConnection>{*m_open} : m_lost;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<ServerConnection> m_open;
+    QList<ServerConnection> m_lost;
+};
 
 // The lane as its workers reach it: gone once the statement worker is destroyed.
 struct Link
@@ -116,8 +164,6 @@ public:
 
     // From the worker thread, through the link.
     void finished(Runner *runner, quint64 jobId, const QString &error, bool connected);
-    void connectedAs(Runner *runner, const std::optional<ServerConnection> &c);
-    void severableBy(Runner *runner, const std::function<void()> &sever);
 
 private:
     void dispatch();
@@ -139,8 +185,8 @@ private:
     QThread *m_thread = nullptr;
     Target m_runnerTarget;
     bool m_runnerOpen = false;
-    std::optional<ServerConnection> m_runnerConnection;
-    std::function<void()> m_sever; // ends the runner's call that hangs, where the route can
+    std::shared_ptr<Line> m_line;           // the runner's connections
+    std::shared_ptr<Severance> m_severance; // ends the runner's call that hangs
     quint64 m_nextId = 1;
     int m_undelivered = 0; // answers on their way through the event loop
 };
@@ -155,20 +201,27 @@ public:
     {
     }
 
+    // Made with the runner, so that the lane has them before any connection is opened.
+    const std::shared_ptr<Line> &line() const { return m_line; }
+    const std::shared_ptr<Severance> &severance() const { return m_severance; }
+
     void execute(const std::shared_ptr<Job> &job)
     {
         QString error;
         try {
-            if (!m_db) {
-                m_db = std::make_unique<Database>(u"db"_s);
-                m_db->setLockWaitMs(m_lockWaitMs);
-            }
+            if (!m_db)
+                m_db = newDatabase();
             // A request given up while the driver hung runs no statement once it returns.
             m_db->setInterruption([job] { return job->commit.load() == GivenUp; });
-            connectFor(job->target);
+            aimAt(job->target);
+            m_line->jobStarts();
+            m_db->open(); // known before the work starts, as every later open of the work is
             // Run from a copy of its own, which goes with what it holds once the work is over.
             const auto work = std::exchange(job->request.work, {});
-            work(*m_db, [job] {
+            work(*m_db, [job, line = m_line] {
+                if (job->commit.load() != Waiting)
+                    return false;
+                job->committedOn = line->open(); // read by the lane only once it is Committing
                 int expected = Waiting;
                 if (!job->commit.compare_exchange_strong(expected, Committing))
                     return false;
@@ -210,25 +263,36 @@ private:
         }
     }
 
-    void connectFor(const Target &target)
+    // The worker's connection: every open, wherever the work makes it, tells the lane who it
+    // is on the server before anything else runs on it, and can be severed while it opens.
+    std::unique_ptr<Database> newDatabase()
     {
-        if (target.alias != m_db->aliasName() || target.params != m_db->params().lines()) {
-            m_db->setAliasName(target.alias); // closes
-            m_db->params().clear();
-            for (const QString &line : target.params)
-                m_db->params().add(line);
-        }
-        if (m_db->connected())
+        auto db = std::make_unique<Database>(u"db"_s);
+        db->setLockWaitMs(m_lockWaitMs);
+        db->setSeverance(m_severance);
+        db->setConnectionWatcher([line = m_line, db = db.get()](bool open) {
+            if (open)
+                line->opened(serverconnection::identify(*db));
+            else
+                line->closed();
+        });
+        return db;
+    }
+
+    void aimAt(const Target &target)
+    {
+        if (target.alias == m_db->aliasName() && target.params == m_db->params().lines())
             return;
-        m_db->open();
-        post([this, sever = m_db->severance()](Lane &lane) { lane.severableBy(this, sever); });
-        // Known before the work starts, so that work that hangs can be cancelled on the server.
-        const std::optional<ServerConnection> c = serverconnection::identify(*m_db);
-        post([this, c](Lane &lane) { lane.connectedAs(this, c); });
+        m_db->setAliasName(target.alias); // closes
+        m_db->params().clear();
+        for (const QString &line : target.params)
+            m_db->params().add(line);
     }
 
     std::shared_ptr<Link> m_link;
     int m_lockWaitMs;
+    std::shared_ptr<Line> m_line = std::make_shared<Line>();
+    std::shared_ptr<Severance> m_severance = std::make_shared<Severance>();
     std::unique_ptr<Database> m_db;
 };
 
@@ -332,8 +396,6 @@ void Lane::dispatch()
         if (!(m_runnerTarget == job->target)) {
             m_runnerTarget = job->target;
             m_runnerOpen = false;
-            m_runnerConnection.reset();
-            m_sever = {};
         }
         m_inFlight = job;
         m_timer.start(timeout);
@@ -349,10 +411,8 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     m_timer.stop();
     std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
     m_runnerOpen = connected;
-    if (!connected) {
-        m_runnerConnection.reset(); // the next connection has a number of its own
-        m_sever = {};
-    }
+    // Before the worker runs anything more: its next job starts the list afresh.
+    const QList<ServerConnection> lost = m_line->lost();
     // The commit was sent and failed on its way back: it may have landed. Other failures the
     // server answered with, unless the connection went with them.
     Reply<Done> reply = Reply<Done>::success({});
@@ -364,25 +424,14 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     }
     if (!m_bestEffort)
         m_front.m_connected = connected;
+    // A connection lost on the way may live on on the server with what it left open.
+    if (!m_bestEffort)
+        m_front.abandoned(job->target, lost);
     m_front.connectionAnswered(job->target, connected);
     if (m_bestEffort && m_waiting.empty())
         retireRunner(false); // cancels are rare: no connection is kept for them
     dispatch();
     deliver(job, std::move(reply));
-}
-
-void Lane::severableBy(Runner *runner, const std::function<void()> &sever)
-{
-    if (runner == m_runner)
-        m_sever = sever;
-}
-
-void Lane::connectedAs(Runner *runner, const std::optional<ServerConnection> &c)
-{
-    if (runner == m_runner) {
-        m_runnerOpen = true;
-        m_runnerConnection = c;
-    }
 }
 
 void Lane::timedOut()
@@ -397,18 +446,18 @@ void Lane::timedOut()
         job->unsettled = unsettledOf(job);
         reply = Reply<Done>::failure(Failure::UnknownOutcome, timeoutText());
     }
-    const std::optional<ServerConnection> connection = m_runnerConnection;
-    // Its call returns now where the client can end it (Firebird), so that a connection that
-    // never answers and never closes holds neither the worker's thread nor its place under the
-    // cap; what it left open on the server is ended there once the server answers again.
-    if (m_sever)
-        m_sever();
+    const QList<ServerConnection> connections = m_line->ofJob();
+    // Its call returns now where the client can end it (Firebird), in the attach as in a
+    // statement, so that a connection that never answers and never closes holds neither the
+    // worker's thread nor its place under the cap; what it left open on the server is ended
+    // there once the server answers again.
+    m_severance->sever();
     retireRunner(true);
     if (!m_bestEffort)
         m_front.m_connected = false;
     m_front.connectionAnswered(job->target, false);
     if (!m_bestEffort)
-        m_front.abandoned(job->target, connection);
+        m_front.abandoned(job->target, connections);
     dispatch();
     deliver(job, std::move(reply));
 }
@@ -416,19 +465,19 @@ void Lane::timedOut()
 std::shared_ptr<const StatementWorker::Unsettled> Lane::unsettledOf(const std::shared_ptr<Job> &job)
 {
     return std::make_shared<StatementWorker::Unsettled>(
-        StatementWorker::Unsettled{job->target, m_runnerConnection, job});
+        StatementWorker::Unsettled{job->target, job->committedOn, job});
 }
 
 void Lane::startRunner()
 {
     m_thread = new QThread;
     m_runner = new Runner(m_link, m_front.bounds().lockWaitMs);
+    m_line = m_runner->line();
+    m_severance = m_runner->severance();
     m_runner->moveToThread(m_thread);
     QObject::connect(m_thread, &QThread::finished, m_runner, &QObject::deleteLater);
     QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
     m_runnerOpen = false;
-    m_runnerConnection.reset();
-    m_sever = {};
     ++s_runningThreads;
     m_thread->start();
 }
@@ -438,8 +487,8 @@ void Lane::retireRunner(bool abandoned)
     Runner *runner = std::exchange(m_runner, nullptr);
     m_thread = nullptr;
     m_runnerOpen = false;
-    m_runnerConnection.reset();
-    m_sever = {};
+    m_line.reset();
+    m_severance.reset();
     QString key;
     if (abandoned) {
         key = keyOf(m_runnerTarget);
@@ -625,11 +674,13 @@ void StatementWorker::connectionAnswered(const Target &target, bool connected)
     }
 }
 
-void StatementWorker::abandoned(const Target &target, const std::optional<ServerConnection> &c)
+void StatementWorker::abandoned(const Target &target, const QList<ServerConnection> &connections)
 {
-    if (!c)
+    if (connections.isEmpty())
         return;
     QList<ServerConnection> &list = m_toCancel[work::keyOf(target)];
-    if (!list.contains(*c))
-        list.append(*c);
+    for (const ServerConnection &c : connections) {
+        if (!list.contains(c))
+            list.append(c);
+    }
 }

@@ -149,8 +149,9 @@ private:
 
     QString offlineReason(const Target &target, bool backsOff, bool capped) const;
     void connectionAnswered(const Target &target, bool connected);
+    // Connections the server may still hold, ended there once it answers again.
     void abandoned(const Target &target,
-                   const std::optional<serverconnection::ServerConnection> &c);
+                   const QList<serverconnection::ServerConnection> &connections);
 
     Target m_target;
     Bounds m_bounds;

@@ -1,7 +1,8 @@
 # A whole station: the windows, the gateway, the journal and the operator's side.
 set(TOLLIVANE_STATION_LIBS app pointin controls toolkit db journal competition)
 if(NOT WIN32)
-    # Both hang a server behind the POSIX relay of tests/support: not in the Windows build.
+    # Both hang a server behind the relay of tests/support, on Linux only (tst_gateway also
+    # starts Linux's isql programs as the other program that holds a row).
     tollivane_test(tst_mainwindow LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
     tollivane_test(tst_gateway LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
 endif()

@@ -1,9 +1,9 @@
 // How long a failed connection attempt holds the station, on both server routes: with the
 // server down (nothing listens) and with a port that drops every connection request, as a host
 // behind a dead link does. Nothing leaves the machine, and no privilege is needed.
-#include "db/attachmentsocket.h"
 #include "db/dbengine.h"
 #include "db/reachable.h"
+#include "support/relay.h"
 #include "support/routes.h"
 #include "support/sockets.h"
 #include "tst_dbbackends.h"
@@ -33,22 +33,6 @@ namespace {
 
 using support::Listener;
 using support::Route;
-
-#ifndef Q_OS_WIN
-int connectedSocket(quint16 port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s >= 0 && ::connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-#endif
 
 } // namespace
 
@@ -279,43 +263,44 @@ private Q_SLOTS:
                  qPrintable(u"took %1 ms"_s.arg(ms)));
     }
 
-    // What ends a Firebird call that hangs: the attachment's socket, found among the process's
-    // sockets, is shut down; a wait on it ends, and a number closed and taken by another
-    // connection meanwhile is left alone.
-    void severingTheAttachmentSocket()
+    // A peer that keeps sending (another service on the port) holds the probe no longer than
+    // its bound, however it sends.
+    void aPeerThatKeepsSendingHoldsTheProbeNoLonger_data()
     {
-        const Listener server(u"127.0.0.1"_s);
-        QVERIFY2(server.port() != 0, qPrintable(server.error()));
-#ifdef Q_OS_WIN
-        // Windows lists no sockets: the client's own abort ends the call there.
-        QVERIFY(attachmentsocket::connectedTo(server.port()).isEmpty());
-#else
-        QVERIFY(attachmentsocket::connectedTo(server.port()).isEmpty());
-        const int client = connectedSocket(server.port());
-        QVERIFY(client >= 0);
-        const QList<attachmentsocket::Socket> found = attachmentsocket::connectedTo(server.port());
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().handle, client);
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("as fast as it can") << 0;
+        QTest::newRow("a byte every 50 ms") << 50;
+    }
+    void aPeerThatKeepsSendingHoldsTheProbeNoLonger()
+    {
+        QFETCH(int, pauseMs);
+        Relay peer(u"127.0.0.1"_s, support::closedPort());
+        peer.talkWithoutEnd(pauseMs);
+        QElapsedTimer clock;
+        clock.start();
+        const QString why = reachable::tcpConnect(u"127.0.0.1"_s, peer.port(), 1000, "hello");
+        QVERIFY2(why.isEmpty(), qPrintable(why)); // it answered
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(u"took %1 ms"_s.arg(clock.elapsed())));
+    }
 
-        auto waiting = std::async(std::launch::async, [client] {
-            char byte = 0;
-            return ::recv(client, &byte, 1, 0);
-        });
-        QVERIFY(attachmentsocket::shutDown(found.first()));
-        QCOMPARE(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-        QCOMPARE(waiting.get(), 0);
-
-        ::close(client);
-        const int other = connectedSocket(server.port());
-        QVERIFY(other >= 0);
-        if (other != client) {
-            QCOMPARE(::dup2(other, client), client);
-            ::close(other);
+    // An ODBC session that does not take NO_BACKSLASH_ESCAPES (a server, or a path, that drops
+    // it) is refused as it opens: no statement runs on it.
+    void aSessionWithBackslashEscapesIsRefused()
+    {
+        REQUIRE_ROUTE(Route::Odbc);
+        Relay relay(u"127.0.0.1"_s, 3306);
+        relay.rewrite("NO_BACKSLASH_ESCAPES", "EMPTY_STRING_IS_NULL");
+        aliases::Route route = support::serverRoute(Route::Odbc);
+        route.database = u"DSN=%1;SERVER=127.0.0.1;PORT=%2"_s.arg(route.database).arg(relay.port());
+        Database db(u"db"_s);
+        db.setRoute(route);
+        try {
+            Query session(&db);
+            session.read(u"select @@sql_mode as mode"_s);
+            QFAIL(qPrintable(u"ran with sql_mode "_s + session.fieldAsString(u"mode"_s)));
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains(u"NO_BACKSLASH_ESCAPES"_s), qPrintable(e.text()));
         }
-        QVERIFY(!attachmentsocket::shutDown(found.first()));
-        QCOMPARE(::send(client, "x", 1, MSG_NOSIGNAL), ssize_t(1));
-        ::close(client);
-#endif
     }
 };
 

@@ -1,8 +1,12 @@
 // The statement worker without a competition: its queue's order, its bounds, what a write
 // does once its requester gave up, and what a server that stops answering may cost. Work that
-// hangs is work that waits until the test lets it go.
+// hangs is work that waits until the test lets it go, or a statement on a path that the relay
+// stops.
 #include "db/dbengine.h"
+#include "db/serverconnection.h"
 #include "db/statementworker.h"
+#include "support/relay.h"
+#include "tst_dbbackends.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using Work = std::function<void(Database &, const StatementWorker::MayCommit &)>;
+using support::Route;
 
 namespace {
 
@@ -68,12 +73,14 @@ class TestStatementWorker : public QObject
 
     // A request on the test's SQLite file; its answer goes into m_answers.
     StatementWorker::Ticket
-    ask(Work work, StatementWorker::Priority priority = StatementWorker::Priority::Read)
+    ask(Work work, StatementWorker::Priority priority = StatementWorker::Priority::Read,
+        StatementWorker *worker = nullptr)
     {
         StatementWorker::Options options;
         options.priority = priority;
         auto ticket = std::make_shared<StatementWorker::Ticket>();
-        *ticket = m_worker->run<Done>(
+        StatementWorker &asked = worker ? *worker : *m_worker;
+        *ticket = asked.run<Done>(
             options,
             [work = std::move(work)](Database &db, const StatementWorker::MayCommit &mayCommit) {
                 work(db, mayCommit);
@@ -92,6 +99,23 @@ class TestStatementWorker : public QObject
         q.sql().add(u"select v from t"_s);
         q.open();
         return q.fieldAsString(u"v"_s);
+    }
+
+    // The route's server through the relay as the worker's target (the aliases' defaults: the
+    // server as the parameters name it), with a bound that a server through it meets.
+    StatementWorker::Target throughRelay(Route route, const Relay &relay)
+    {
+        const aliases::Route server = support::serverRoute(route);
+        const QString path = aliases::parseLocation(server.database).path;
+        Bounds bounds = m_worker->bounds();
+        bounds.statementMs = 1500;
+        m_worker->setBounds(bounds);
+        return {route == Route::InterBase ? u"Jump"_s : u"JumpLocal"_s,
+                {route == Route::InterBase
+                     ? u"SERVER NAME=127.0.0.1/%1:%2"_s.arg(relay.port()).arg(path)
+                     : u"ODBC DSN=DSN=%2;SERVER=127.0.0.1;PORT=%1"_s.arg(relay.port())
+                           .arg(server.database),
+                 u"USER NAME="_s + server.userName, u"PASSWORD="_s + server.password}};
     }
 
 private Q_SLOTS:
@@ -267,6 +291,81 @@ private Q_SLOTS:
         QTest::qWait(50);
         QVERIFY(!ran);
         QVERIFY(m_answers.size() <= 1);
+    }
+
+    // A job whose connection goes and is opened again inside it: the new connection is known
+    // as the first one was, so a commit stranded on it is cut within the bound (Firebird) and
+    // its read-back waits until the server has ended that connection.
+    void aConnectionOpenedAgainInAJobIsKnown_data() { support::serverRows(); }
+    void aConnectionOpenedAgainInAJobIsKnown()
+    {
+        QFETCH(Route, route);
+        REQUIRE_ROUTE(route);
+        Database direct(u"direct"_s);
+        direct.setRoute(support::serverRoute(route));
+        dbtest::recreate(direct, u"t"_s, u"v varchar(10)"_s);
+        dbtest::exec(direct, u"insert into t (v) values ('before')"_s);
+        const bool firebird = route == Route::InterBase;
+        Relay relay(firebird ? u"localhost"_s : u"127.0.0.1"_s, firebird ? 3050 : 3306);
+        m_worker->setTarget(throughRelay(route, relay));
+        m_worker->setBeforeCommitForTests([&relay] { relay.strand(); });
+        std::optional<serverconnection::ServerConnection> reopened;
+        const StatementWorker::Ticket ticket = ask(
+            [&reopened](Database &db, const StatementWorker::MayCommit &mayCommit) {
+                db.close();
+                value(db); // opens another connection
+                reopened = serverconnection::identify(db);
+                db.begin();
+                dbtest::exec(db, u"update t set v='after'"_s);
+                if (mayCommit())
+                    db.commit();
+            },
+            StatementWorker::Priority::Write);
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers.size(), 1, 10000);
+        const auto unsettled = ticket.unsettled();
+        QVERIFY(unsettled && unsettled->connection && reopened);
+        QCOMPARE(unsettled->connection->id, reopened->id);
+        if (firebird) // the path keeps the connection open for good
+            QTRY_COMPARE_WITH_TIMEOUT(StatementWorker::abandonedThreads(), 0, 2000);
+        std::atomic<bool> settled = false;
+        m_worker->settle<Done>(
+            unsettled,
+            [&](Database &db, const StatementWorker::MayCommit &) {
+                settled = !serverconnection::stillOpen(db, *reopened) && value(db) == u"before"_s;
+                return Done{};
+            },
+            Then<Done>(this, [](const Reply<Done> &) {}));
+        QTRY_VERIFY_WITH_TIMEOUT(settled, 10000);
+    }
+
+    // Two Firebird opens at once, an attach stalled after its handshake: each worker's call is
+    // cut within the bound, in the attach or in its statement, though the path never closes.
+    void aHungFirebirdCallIsCutWhereverItHangs_data()
+    {
+        QTest::addColumn<int>("stalled");
+        QTest::newRow("both attaches stalled") << 2;
+        QTest::newRow("one attach stalled, the other's statement stranded") << 1;
+    }
+    void aHungFirebirdCallIsCutWhereverItHangs()
+    {
+        QFETCH(int, stalled);
+        REQUIRE_ROUTE(Route::InterBase);
+        Relay relay(u"localhost"_s, 3050);
+        StatementWorker second;
+        second.setTarget(throughRelay(Route::InterBase, relay));
+        second.setBounds(m_worker->bounds());
+        m_worker->setTarget(second.target());
+        relay.stallAfterFirstAnswer(stalled);
+        const Work stranded = [&relay](Database &db, const StatementWorker::MayCommit &) {
+            relay.strand();
+            value(db);
+        };
+        ask(stranded);
+        ask(stranded, StatementWorker::Priority::Read, &second);
+        QTRY_COMPARE_WITH_TIMEOUT(m_answers.size(), 2, 10000);
+        QCOMPARE(m_answers[0].failure, Failure::TimedOut);
+        QCOMPARE(m_answers[1].failure, Failure::TimedOut);
+        QTRY_COMPARE_WITH_TIMEOUT(StatementWorker::abandonedThreads(), 0, 2000);
     }
 };
 

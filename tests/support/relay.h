@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -24,8 +25,18 @@ public:
     quint16 port() const;
     void hold();
     void holdAnswers();
-    void strand();
+    void strand(); // returns once done
     void loseAnswers();
+    // The next `connections` connections that send again after the server's answer are
+    // stranded there: a Firebird attach stalls after its handshake, while the reachability
+    // probe, which sends once, is served.
+    void stallAfterFirstAnswer(int connections);
+    // What stations send has `from` replaced by `to`, of the same length: a server, or a path,
+    // that does not take what it is told.
+    void rewrite(const QByteArray &from, const QByteArray &to);
+    // New connections get no server: the relay sends them bytes without end (for ten seconds),
+    // a byte every pauseMs, or as fast as they take them for 0.
+    void talkWithoutEnd(int pauseMs);
     void release();
 
 private:
