@@ -355,7 +355,8 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
                 statements::registration(statements::Server(db), letter, marks, competitor);
             return statements::write(db, letter, lines, mayCommit);
         },
-        Then<int>(this, [this, run](Reply<int> rows) {
+        this,
+        [this, run](Reply<int> rows) {
             if (run->over)
                 return;
             if (run->ticket.attempted()) {
@@ -387,7 +388,7 @@ void CompetitionGateway::attempt(const std::shared_ptr<Run> &run)
                 if (!run->over)
                     attempt(run);
             });
-        }));
+        });
 }
 
 // The commit went out and no answer came: the row, read back once the connection it went on

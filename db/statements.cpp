@@ -187,10 +187,6 @@ QString seatFlag(Database &db, const QString &letter)
     return withoutTrailingBlanks(query.fieldAsString(u"ent"_s));
 }
 
-namespace {
-
-// The update in a transaction left open for the commit: the rows it changed, or 0 when it
-// matched none (rolled back then). More than one raises TableError.
 int change(Database &db, const QString &letter, const QStringList &lines)
 {
     Query query(&db);
@@ -212,28 +208,7 @@ int change(Database &db, const QString &letter, const QStringList &lines)
     return rows;
 }
 
-// Commits what change() left open, only while the requester waits for it; a commit that fails
-// raises, and its outcome is not known.
-bool commitIf(Database &db, const std::function<bool()> &mayCommit)
-{
-    if (!mayCommit()) {
-        db.rollback();
-        return false;
-    }
-    db.commit();
-    return true;
-}
-
-} // namespace
-
-int write(Database &db, const QString &letter, const QStringList &lines,
-          const std::function<bool()> &mayCommit)
-{
-    const int rows = change(db, letter, lines);
-    return rows == 1 && commitIf(db, mayCommit) ? rows : 0;
-}
-
-bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit)
+bool claimUncommitted(Database &db, const QString &letter)
 {
     // The read keeps the exact comparison ('false' is taken, also where the server compares
     // without case); the conditional update makes the claim one step.
@@ -252,7 +227,7 @@ bool claim(Database &db, const QString &letter, const std::function<bool()> &may
             return false;
         throw;
     }
-    return rows == 1 && commitIf(db, mayCommit);
+    return rows == 1;
 }
 
 QString bibShown(const QString &bibAsRead)

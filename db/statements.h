@@ -89,19 +89,45 @@ QString releaseSeat(const Server &server, const QString &letter);
 QStringList registration(const Server &server, const QString &letter, const Marks &marks,
                          const Competitor &competitor);
 
-// Runs an update of a judge's table in a transaction that is committed only when mayCommit()
-// says so (the window still waits for it); otherwise, or when it matched no row, it is rolled
-// back, and when it matched more than one it raises TableError. Returns the rows it changed
-// for good.
-int write(Database &db, const QString &letter, const QStringList &lines,
-          const std::function<bool()> &mayCommit);
+// An update of a judge's table in a transaction left open for the commit: the rows it changed,
+// or 0 when it matched none (rolled back then). More than one raises TableError.
+int change(Database &db, const QString &letter, const QStringList &lines);
 
-// Claims the seat: true when this station took it, false when it is taken ("ent" anything but
-// exactly "False", trailing blanks aside, or another station took it first). Of two stations
-// claiming the same free seat at the same moment exactly one gets it. The update runs in a
-// transaction committed only when mayCommit() says so (else nothing changes and the claim counts as
-// not taken). Raises on a database failure.
-bool claim(Database &db, const QString &letter, const std::function<bool()> &mayCommit);
+// The seat's claim up to its commit: true when the update took the seat, false when it is taken
+// ("ent" anything but exactly "False", trailing blanks aside, or another station took it first).
+bool claimUncommitted(Database &db, const QString &letter);
+
+// Commits what change() left open, only while mayCommit() says so (the window still waits for
+// it); else rolls it back. A commit that fails raises, and its outcome is not known. A template,
+// so that the worker's gate is called as it is.
+template<class MayCommit> bool commitIf(Database &db, const MayCommit &mayCommit)
+{
+    if (!mayCommit()) {
+        db.rollback();
+        return false;
+    }
+    db.commit();
+    return true;
+}
+
+// Runs an update of a judge's table, committed only when mayCommit() says so; otherwise, or
+// when it matched no row, it is rolled back, and when it matched more than one it raises
+// TableError. Returns the rows it changed for good.
+template<class MayCommit>
+int write(Database &db, const QString &letter, const QStringList &lines, const MayCommit &mayCommit)
+{
+    const int rows = change(db, letter, lines);
+    return rows == 1 && commitIf(db, mayCommit) ? rows : 0;
+}
+
+// Claims the seat: true when this station took it. Of two stations claiming the same free seat
+// at the same moment exactly one gets it. Committed only when mayCommit() says so (else nothing
+// changes and the claim counts as not taken). Raises on a database failure.
+template<class MayCommit>
+bool claim(Database &db, const QString &letter, const MayCommit &mayCommit)
+{
+    return claimUncommitted(db, letter) && commitIf(db, mayCommit);
+}
 
 // The seat flag as stored, without trailing blanks ("True", "False", or whatever the table
 // holds).

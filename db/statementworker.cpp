@@ -25,14 +25,6 @@ namespace {
 std::atomic<int> s_runningThreads = 0;
 std::atomic<int> s_abandonedThreads = 0;
 
-// Where a write stands: the worker commits only if it gets there before the requester gives up.
-enum CommitState : int
-{
-    Waiting,
-    Committing,
-    GivenUp
-};
-
 QString keyOf(const Target &target)
 {
     return target.alias + u'\n' + target.params.join(u'\n');
@@ -68,86 +60,7 @@ void countAbandoned(const QString &key, int change)
 
 } // namespace
 
-struct Job
-{
-    StatementWorker::Request request;
-    Target target; // the request's, or the current one when it was asked
-    quint64 id = 0;
-    std::atomic<int> commit = Waiting;
-    std::atomic<bool> finished = false; // the worker returned from it, in time or not
-    std::function<void()> beforeCommit;
-    // The connection its commit was sent on, as the worker knew it just before.
-    std::optional<ServerConnection> committedOn;
-    // On the asking thread, once the reply is in.
-    bool attempted = true;
-    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
-
-    StatementWorker::Priority priority() const { return request.options.priority; }
-    bool wanted() const { return !request.wanted || request.wanted(); }
-    // Nobody is answered any more: the closures go, and with them what they hold (a
-    // registration that holds this job through its ticket).
-    void letGo()
-    {
-        request.done = {};
-        request.wanted = {};
-    }
-};
-
 class Runner;
-
-// A worker's connections as their servers know them, told by the worker as each opens and
-// closes, before anything runs on it; read by the lane when a request's bound passes or its
-// reply comes.
-class Line
-{
-public:
-    void opened(const std::optional<ServerConnection> &c)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_open = c;
-    }
-    void closed()
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_open)
-            m_lost.append(*std::exchange(m_open, std::nullopt));
-    }
-    void jobStarts()
-    {
-        const std::lock_guard lock(m_mutex);
-        m_lost.clear();
-    }
-    std::optional<ServerConnection> open() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_open;
-    }
-    // Those the job in flight lost: the server may still hold them, and what they left open.
-    QList<ServerConnection> lost() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_lost;
-    }
-    // Those the job in flight had, open or lost.
-    QList<ServerConnection> ofJob() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_open ? m_lost + QList<ServerConnection>{*m_open} : m_lost;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::optional<ServerConnection> m_open;
-    QList<ServerConnection> m_lost;
-};
-
-// The lane as its workers reach it: gone once the statement worker is destroyed.
-struct Link
-{
-    std::mutex mutex;
-    StatementWorker *front = nullptr;
-    Lane *lane = nullptr;
-};
 
 // Requests served one at a time by one worker thread and its connection.
 class Lane
@@ -162,15 +75,15 @@ public:
     void giveUpAll();
     bool idle() const { return !m_inFlight && m_waiting.empty() && m_undelivered == 0; }
 
-    // From the worker thread, through the link.
-    void finished(Runner *runner, quint64 jobId, const QString &error, bool connected);
+    // A worker's answer, on the asking thread: the reply, unless it comes too late.
+    std::optional<Reply<Done>> finished(Runner *runner, quint64 jobId, const QString &error,
+                                        bool connected);
 
 private:
     void dispatch();
     void timedOut();
     void startRunner();
     void retireRunner(bool abandoned);
-    void deliver(const std::shared_ptr<Job> &job, Reply<Done> reply);
     void deliverLater(const std::shared_ptr<Job> &job, Reply<Done> reply);
     std::shared_ptr<const StatementWorker::Unsettled> unsettledOf(const std::shared_ptr<Job> &job);
     QString timeoutText() const;
@@ -216,30 +129,11 @@ public:
             aimAt(job->target);
             m_line->jobStarts();
             m_db->open(); // known before the work starts, as every later open of the work is
-            // Run from a copy of its own, which goes with what it holds once the work is over.
-            const auto work = std::exchange(job->request.work, {});
-            work(*m_db, [job, line = m_line] {
-                if (job->commit.load() != Waiting)
-                    return false;
-                job->committedOn = line->open(); // read by the lane only once it is Committing
-                int expected = Waiting;
-                if (!job->commit.compare_exchange_strong(expected, Committing))
-                    return false;
-                if (job->beforeCommit)
-                    job->beforeCommit();
-                return true;
-            });
         } catch (const DbError &e) {
-            error = e.text().isEmpty() ? u"The statement failed"_s : e.text();
-        } catch (const std::exception &e) {
-            // Not the database's: a fault of ours, told as it is rather than losing the thread.
-            error = QString::fromUtf8(e.what());
+            error = e.text().isEmpty() ? u"The connection failed"_s : e.text();
         }
-        job->finished = true;
-        const bool connected = m_db && m_db->connected();
-        post([this, id = job->id, error, connected](Lane &lane) {
-            lane.finished(this, id, error, connected);
-        });
+        const CommitGate gate(job->commit, job->committedOn, job->beforeCommit, *m_line);
+        job->run(*m_db, gate, Return(m_link, this, job->id), error);
     }
 
     void retire(const QString &abandonedOn)
@@ -254,15 +148,6 @@ public:
     }
 
 private:
-    template<class F> void post(F f)
-    {
-        const std::lock_guard lock(m_link->mutex);
-        if (StatementWorker *front = m_link->front) {
-            Lane *lane = m_link->lane;
-            handoff::post(front, [lane, f] { f(*lane); });
-        }
-    }
-
     // The worker's connection: every open, wherever the work makes it, tells the lane who it
     // is on the server before anything else runs on it, and can be severed while it opens.
     std::unique_ptr<Database> newDatabase()
@@ -367,7 +252,7 @@ void Lane::dispatch()
             job->letGo();
             continue;
         }
-        const StatementWorker::Options &o = job->request.options;
+        const StatementWorker::Options &o = job->options;
         int timeout = o.timeoutMs > 0 ? o.timeoutMs : m_front.bounds().statementMs;
         if (!o.deadline.isForever()) {
             const qint64 left = o.deadline.remainingTime();
@@ -404,10 +289,11 @@ void Lane::dispatch()
     }
 }
 
-void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool connected)
+std::optional<Reply<Done>> Lane::finished(Runner *runner, quint64 jobId, const QString &error,
+                                          bool connected)
 {
     if (runner != m_runner || !m_inFlight || m_inFlight->id != jobId)
-        return; // the late answer of an abandoned worker: it retires now
+        return std::nullopt; // the late answer of an abandoned worker: it retires now
     m_timer.stop();
     std::shared_ptr<Job> job = std::exchange(m_inFlight, nullptr);
     m_runnerOpen = connected;
@@ -431,7 +317,7 @@ void Lane::finished(Runner *runner, quint64 jobId, const QString &error, bool co
     if (m_bestEffort && m_waiting.empty())
         retireRunner(false); // cancels are rare: no connection is kept for them
     dispatch();
-    deliver(job, std::move(reply));
+    return reply;
 }
 
 void Lane::timedOut()
@@ -459,7 +345,7 @@ void Lane::timedOut()
     if (!m_bestEffort)
         m_front.abandoned(job->target, connections);
     dispatch();
-    deliver(job, std::move(reply));
+    job->fail(reply);
 }
 
 std::shared_ptr<const StatementWorker::Unsettled> Lane::unsettledOf(const std::shared_ptr<Job> &job)
@@ -498,16 +384,6 @@ void Lane::retireRunner(bool abandoned)
     handoff::post(runner, [runner, key] { runner->retire(key); });
 }
 
-// The job lets go of its closures first: what they hold (a registration that waits for this
-// reply, and so holds the job) is not kept alive by the job any longer.
-void Lane::deliver(const std::shared_ptr<Job> &job, Reply<Done> reply)
-{
-    const auto done = std::exchange(job->request.done, {});
-    job->request.wanted = {};
-    if (done)
-        done(std::move(reply));
-}
-
 // A failure found before anything ran still answers as an event: the requester is never
 // answered from inside its own request.
 void Lane::deliverLater(const std::shared_ptr<Job> &job, Reply<Done> reply)
@@ -515,7 +391,7 @@ void Lane::deliverLater(const std::shared_ptr<Job> &job, Reply<Done> reply)
     ++m_undelivered;
     handoff::post(&m_front, [this, job, reply = std::move(reply)]() mutable {
         --m_undelivered;
-        deliver(job, std::move(reply));
+        job->fail(reply);
     });
 }
 
@@ -523,6 +399,27 @@ QString Lane::timeoutText() const
 {
     return u"The database did not answer within %1 ms"_s.arg(m_front.bounds().statementMs);
 }
+
+std::optional<Reply<Done>> answered(Lane &lane, Runner *runner, quint64 jobId, const QString &error,
+                                    bool connected)
+{
+    return lane.finished(runner, jobId, error, connected);
+}
+
+namespace {
+
+// Ends a connection an abandoned worker left on the server.
+struct Cancel
+{
+    ServerConnection connection;
+    Done operator()(Database &db, const StatementWorker::MayCommit &) const
+    {
+        serverconnection::end(db, connection);
+        return {};
+    }
+};
+
+} // namespace
 
 } // namespace work
 
@@ -590,41 +487,31 @@ void StatementWorker::giveUp()
     m_cancels->giveUpAll();
 }
 
-StatementWorker::Ticket StatementWorker::submit(Request request)
+StatementWorker::Ticket StatementWorker::submit(std::shared_ptr<Job> job)
 {
     if (m_givenUp)
         return {};
-    auto job = std::make_shared<Job>();
-    job->target = request.options.target.value_or(m_target);
-    if (!request.work)
-        request.work = [](Database &, const MayCommit &) {};
-    job->request = std::move(request);
+    job->target = job->options.target.value_or(m_target);
     job->beforeCommit = m_beforeCommit;
     return m_requests->submit(std::move(job));
 }
 
-void StatementWorker::settling(const std::shared_ptr<const Unsettled> &unsettled, Request &readBack)
+void work::settleFirst(Database &db, const StatementWorker::Unsettled &unsettled)
 {
-    readBack.options.priority = Priority::Write;
-    readBack.options.target = unsettled->target;
-    readBack.work = [unsettled, readRow = std::move(readBack.work)](Database &db,
-                                                                    const MayCommit &mayCommit) {
-        using namespace serverconnection;
-        if (const auto &c = unsettled->connection) {
-            // Ended on the server, its transaction is over: committed or rolled back for good.
-            if (stillOpen(db, *c)) {
-                end(db, *c);
-                for (int wait = 0; wait < 20 && stillOpen(db, *c); ++wait)
-                    QThread::msleep(50);
-                if (stillOpen(db, *c))
-                    throw DbError(u"The connection of an unanswered commit is still open"_s);
-            }
-        } else if (const auto job = unsettled->job.lock(); job && !job->finished) {
-            // Without the server's list, only the worker's return tells that it is over.
-            throw DbError(u"An unanswered commit is still on its way"_s);
+    using namespace serverconnection;
+    if (const auto &c = unsettled.connection) {
+        // Ended on the server, its transaction is over: committed or rolled back for good.
+        if (stillOpen(db, *c)) {
+            end(db, *c);
+            for (int wait = 0; wait < 20 && stillOpen(db, *c); ++wait)
+                QThread::msleep(50);
+            if (stillOpen(db, *c))
+                throw DbError(u"The connection of an unanswered commit is still open"_s);
         }
-        readRow(db, mayCommit);
-    };
+    } else if (const auto job = unsettled.job.lock(); job && !job->finished) {
+        // Without the server's list, only the worker's return tells that it is over.
+        throw DbError(u"An unanswered commit is still on its way"_s);
+    }
 }
 
 QString StatementWorker::offlineReason(const Target &target, bool backsOff, bool capped) const
@@ -657,19 +544,16 @@ void StatementWorker::connectionAnswered(const Target &target, bool connected)
     m_backoff.remove(key);
     // The server answers again: now a cancel can reach it.
     for (const ServerConnection &c : m_toCancel.take(key)) {
-        Request cancel;
-        cancel.options.priority = Priority::Write;
-        cancel.options.target = target;
-        cancel.work = [c](Database &db, const MayCommit &) { serverconnection::end(db, c); };
-        cancel.done = [c](const Reply<Done> &reply) {
-            if (reply.ok())
-                return;
-            std::fprintf(stderr, "tollivane: could not cancel connection %lld on the server: %s\n",
-                         static_cast<long long>(c.id), qPrintable(reply.error()));
-        };
-        auto job = std::make_shared<Job>();
+        auto job = std::make_shared<TypedJob<Done, Cancel, Then<Done>>>(
+            Cancel{c}, Then<Done>(this, [c](const Reply<Done> &reply) {
+                if (reply.ok())
+                    return;
+                std::fprintf(stderr,
+                             "tollivane: could not cancel connection %lld on the server: %s\n",
+                             static_cast<long long>(c.id), qPrintable(reply.error()));
+            }));
+        job->options.priority = Priority::Write;
         job->target = target;
-        job->request = std::move(cancel);
         m_cancels->submit(std::move(job));
     }
 }

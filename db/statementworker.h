@@ -5,12 +5,16 @@
 #endif
 
 #include "db/bounds.h"
+#include "db/commitgate.h"
+#include "db/dbengine.h"
 #include "db/serverconnection.h"
+#include "toolkit/handoff.h"
 #include "toolkit/reply.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -18,28 +22,12 @@
 #include <memory>
 #include <optional>
 
-class Database;
-
 namespace work {
 class Lane;
+class Runner;
 struct Job;
 } // namespace work
 
-// Runs work on the database on worker threads, each with a connection of its own, so that the
-// thread that asks never waits for the server; it knows no table. Requests are answered on the
-// asking thread, one at a time and in order, writes before waiting reads. A request not
-// answered within its bound has failed: its worker is abandoned (never reused, never waited
-// for) and a late answer is dropped. A write commits only while its requester still waits for
-// it; when the bound passes while the commit is on its way, the reply says the outcome is
-// unknown, and settle() finds it out.
-//
-// What a server that stops answering may cost is bounded: at most Bounds::abandonedPerTarget
-// abandoned workers per connection target, after which requests to that target fail at once
-// without a connection; after a failed connection the next attempt waits, at most
-// Bounds::backoffMaxMs; a worker that gets its answer after being abandoned runs nothing more,
-// and where the route can (Firebird) its call that hangs is ended at once.
-// The server's work of an abandoned connection is cancelled once the server answers again,
-// each cancel once and on a connection of its own, never before a request of the judge.
 class StatementWorker : public QObject
 {
     Q_OBJECT
@@ -69,8 +57,7 @@ public:
 
     // Asked by a write just before it commits: false once the requester gave up, and the write
     // then rolls back.
-    using MayCommit = std::function<bool()>;
-    template<class T> using Work = std::function<T(Database &, const MayCommit &)>;
+    using MayCommit = work::CommitGate;
 
     // A commit whose answer never came: where it was sent, and its worker.
     struct Unsettled
@@ -108,14 +95,19 @@ public:
     void setBounds(const Bounds &bounds) { m_bounds = bounds; }
     const Bounds &bounds() const { return m_bounds; }
 
-    // Runs the work and replies with its value, on this thread, unless `then` is no longer
-    // wanted by then (and then the work does not run either, if it has not begun).
-    template<class T> Ticket run(const Options &options, Work<T> work, Then<T> then);
+    // Runs the work, a function (Database &, const MayCommit &) -> T, and replies with its
+    // value, on this thread, unless `then` is no longer wanted by then (and then the work does
+    // not run either, if it has not begun).
+    template<class T, class F> Ticket run(const Options &options, F work, Then<T> then);
+    // The same for the worker's own caller: `then`, a function (Reply<T>), is called as it is,
+    // while `guard` lives.
+    template<class T, class F, class G>
+    Ticket run(const Options &options, F work, QObject *guard, G then);
     // Finds out what became of an unknown commit: makes sure the connection it was sent on is
     // gone (ending it on the server), then runs the work, which reads the row back. Fails while
     // that cannot be made sure; the caller may try again later.
-    template<class T>
-    Ticket settle(const std::shared_ptr<const Unsettled> &unsettled, Work<T> readBack, Then<T> then,
+    template<class T, class F>
+    Ticket settle(const std::shared_ptr<const Unsettled> &unsettled, F readBack, Then<T> then,
                   QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
     // The program closes: nothing that has not begun committing commits any more, nothing
@@ -133,19 +125,9 @@ public:
     // For tests: runs on the worker just before a write commits (the path fails at that moment).
     void setBeforeCommitForTests(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
 
-    // The work as the queue carries it, whatever its value (run() and settle() make it).
-    struct Request
-    {
-        Options options;
-        std::function<void(Database &, const MayCommit &)> work;
-        std::function<void(Reply<Done>)> done;
-        std::function<bool()> wanted;
-    };
-
 private:
     friend class work::Lane;
-    Ticket submit(Request request);
-    void settling(const std::shared_ptr<const Unsettled> &unsettled, Request &readBack);
+    Ticket submit(std::shared_ptr<work::Job> job);
 
     QString offlineReason(const Target &target, bool backsOff, bool capped) const;
     void connectionAnswered(const Target &target, bool connected);
@@ -171,39 +153,184 @@ private:
 
 namespace work {
 
-// The value of a request, written by the worker and taken on the asking thread only from a
-// reply that says it is there (after a timeout the worker given up on may still write it).
-template<class T> StatementWorker::Request typed(StatementWorker::Work<T> work, Then<T> then)
+// The lane as its workers reach it: gone once the statement worker is destroyed.
+struct Link
 {
-    auto value = std::make_shared<std::optional<T>>();
-    StatementWorker::Request r;
-    r.work = [value, work = std::move(work)](Database &db, const StatementWorker::MayCommit &m) {
-        *value = work(db, m);
-    };
-    r.wanted = [then] { return then.wanted(); };
-    r.done = [value, then = std::move(then)](Reply<Done> reply) {
-        then(reply.ok() ? Reply<T>::success(std::move(**value)) : reply.template as<T>());
-    };
-    return r;
-}
+    std::mutex mutex;
+    StatementWorker *front = nullptr;
+    Lane *lane = nullptr;
+};
+
+// On the asking thread: what the lane makes of a worker's answer, or nothing when the lane no
+// longer waits for it (the late answer of an abandoned worker).
+std::optional<Reply<Done>> answered(Lane &lane, Runner *runner, quint64 jobId, const QString &error,
+                                    bool connected);
+
+// How a job's answer reaches the asking thread: posted there, and given to the requester only
+// when the lane still waits for it.
+class Return
+{
+public:
+    Return(std::shared_ptr<Link> link, Runner *runner, quint64 jobId)
+        : m_link(std::move(link)), m_runner(runner), m_jobId(jobId)
+    {
+    }
+
+    template<class F> void post(const QString &error, bool connected, F answer) const
+    {
+        const std::lock_guard lock(m_link->mutex);
+        if (StatementWorker *front = m_link->front) {
+            handoff::post(front, [lane = m_link->lane, runner = m_runner, id = m_jobId, error,
+                                  connected, answer = std::move(answer)]() mutable {
+                if (auto verdict = answered(*lane, runner, id, error, connected))
+                    answer(std::move(*verdict));
+            });
+        }
+    }
+
+private:
+    std::shared_ptr<Link> m_link;
+    Runner *m_runner;
+    quint64 m_jobId;
+};
+
+// A request as the lane carries it, whatever its value.
+struct Job : std::enable_shared_from_this<Job>
+{
+    virtual ~Job() = default;
+
+    StatementWorker::Options options;
+    StatementWorker::Target target; // the request's, or the current one when it was asked
+    quint64 id = 0;
+    std::atomic<int> commit = Waiting;
+    std::atomic<bool> finished = false; // the worker returned from it, in time or not
+    std::function<void()> beforeCommit;
+    // The connection its commit was sent on, as the worker knew it just before.
+    std::optional<serverconnection::ServerConnection> committedOn;
+    // On the asking thread: who waits for it, and once the reply is in what came of it.
+    QPointer<QObject> requester;
+    bool attempted = true;
+    std::shared_ptr<const StatementWorker::Unsettled> unsettled;
+
+    StatementWorker::Priority priority() const { return options.priority; }
+    bool wanted() const { return !requester.isNull(); }
+
+    // On the worker thread: the work (unless the connection could not be made: `error`), then
+    // its answer, posted to the asking thread.
+    virtual void run(Database &db, const CommitGate &gate, const Return &back, QString error) = 0;
+    // On the asking thread: a failure the lane found (no answer in time, nothing tried).
+    virtual void fail(const Reply<Done> &reply) = 0;
+    // Nobody is answered any more: what the continuation holds (a registration that holds
+    // this job through its ticket) is let go.
+    virtual void letGo() = 0;
+};
+
+// A continuation of the worker's own caller, called as it is: while its guard lives.
+template<class T, class G> class Guarded
+{
+public:
+    Guarded(QObject *guard, G f) : m_guard(guard), m_f(std::move(f)) { Q_ASSERT(guard); }
+    bool wanted() const { return !m_guard.isNull(); }
+    QObject *guard() const { return m_guard; }
+    void operator()(Reply<T> reply)
+    {
+        if (wanted())
+            m_f(std::move(reply));
+    }
+
+private:
+    QPointer<QObject> m_guard;
+    G m_f;
+};
+
+// The work F and the continuation C (a Then<T>, or a Guarded) of a request of value T.
+template<class T, class F, class C> class TypedJob final : public Job
+{
+public:
+    TypedJob(F work, C then) : m_work(std::move(work)), m_then(std::move(then))
+    {
+        if (m_then->wanted())
+            requester = m_then->guard();
+    }
+
+    void run(Database &db, const CommitGate &gate, const Return &back, QString error) override
+    {
+        std::optional<T> value;
+        if (error.isEmpty()) {
+            // Run from a copy of its own, which goes with what it holds once the work is over.
+            const F work = std::move(*m_work);
+            m_work.reset();
+            try {
+                value = work(db, gate);
+            } catch (const DbError &e) {
+                error = e.text().isEmpty() ? QStringLiteral("The statement failed") : e.text();
+            } catch (const std::exception &e) {
+                // Not the database's: a fault of ours, told as it is rather than losing the
+                // thread.
+                error = QString::fromUtf8(e.what());
+            }
+        }
+        finished = true;
+        auto self = std::static_pointer_cast<TypedJob>(shared_from_this());
+        back.post(error, db.connected(),
+                  [self = std::move(self), value = std::move(value)](Reply<Done> verdict) mutable {
+                      self->answer(verdict.ok() ? Reply<T>::success(std::move(*value))
+                                                : verdict.template as<T>());
+                  });
+    }
+    void fail(const Reply<Done> &reply) override { answer(reply.template as<T>()); }
+    void letGo() override { m_then.reset(); }
+
+private:
+    void answer(Reply<T> reply)
+    {
+        std::optional<C> then = std::move(m_then);
+        m_then.reset();
+        if (then)
+            (*then)(std::move(reply));
+    }
+
+    std::optional<F> m_work;
+    std::optional<C> m_then;
+};
+
+// Before an unknown commit's row is read back: its connection gone on the server, or its
+// worker returned; raises while neither can be made sure.
+void settleFirst(Database &db, const StatementWorker::Unsettled &unsettled);
 
 } // namespace work
 
-template<class T>
-StatementWorker::Ticket StatementWorker::run(const Options &options, Work<T> work, Then<T> then)
+template<class T, class F>
+StatementWorker::Ticket StatementWorker::run(const Options &options, F work, Then<T> then)
 {
-    Request r = work::typed<T>(std::move(work), std::move(then));
-    r.options = options;
-    return submit(std::move(r));
+    auto job = std::make_shared<work::TypedJob<T, F, Then<T>>>(std::move(work), std::move(then));
+    job->options = options;
+    return submit(std::move(job));
 }
 
-template<class T>
-StatementWorker::Ticket StatementWorker::settle(const std::shared_ptr<const Unsettled> &unsettled,
-                                                Work<T> readBack, Then<T> then,
-                                                QDeadlineTimer deadline)
+template<class T, class F, class G>
+StatementWorker::Ticket StatementWorker::run(const Options &options, F work, QObject *guard, G then)
 {
-    Request r = work::typed<T>(std::move(readBack), std::move(then));
-    r.options.deadline = deadline;
-    settling(unsettled, r);
-    return submit(std::move(r));
+    using Continuation = work::Guarded<T, G>;
+    auto job = std::make_shared<work::TypedJob<T, F, Continuation>>(
+        std::move(work), Continuation(guard, std::move(then)));
+    job->options = options;
+    return submit(std::move(job));
+}
+
+template<class T, class F>
+StatementWorker::Ticket StatementWorker::settle(const std::shared_ptr<const Unsettled> &unsettled,
+                                                F readBack, Then<T> then, QDeadlineTimer deadline)
+{
+    Options o;
+    o.priority = Priority::Write;
+    o.target = unsettled->target;
+    o.deadline = deadline;
+    return run<T>(
+        o,
+        [unsettled, readBack = std::move(readBack)](Database &db, const MayCommit &mayCommit) {
+            work::settleFirst(db, *unsettled);
+            return readBack(db, mayCommit);
+        },
+        std::move(then));
 }

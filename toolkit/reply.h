@@ -81,6 +81,7 @@ public:
 
     // Whether anybody still waits for the reply.
     bool wanted() const { return m_f && m_guard; }
+    QObject *guard() const { return m_guard; }
     void operator()(Reply<T> reply) const
     {
         if (wanted())
