@@ -24,7 +24,7 @@ INI
 export TOLLIVANE_ALIASES=$aliases
 
 # A fresh competition each time: 30 competitors, two rounds, all seats free.
-"$jumpdb" create --alias Jump
+"$jumpdb" create --replace --alias Jump
 "$jumpdb" seed --alias Jump
 
 # The operator puts up the next competitor once every seated judge has registered.

@@ -1,6 +1,7 @@
 // The competition tables and the simulated console, on every route the terminal meets.
 #include "db/dbengine.h"
 #include "journal/markjournal.h"
+#include "toolkit/codepage.h"
 #include "tools/competition.h"
 #include "tst_dbbackends.h"
 
@@ -69,6 +70,27 @@ class TstDbCompetition : public QObject
 
 private:
     dbtest::Backends m_backends;
+
+    // jumpdb on the route's database, named on its command line: exit code, what it printed.
+    std::pair<int, QString> jumpdb(Route route, const QStringList &args)
+    {
+        const aliases::Route s = support::serverRoute(route);
+        // The file of the tests' SQLite alias, which the connections here reach.
+        const QStringList where =
+            route == Route::Sqlite
+                ? QStringList{u"--sqlite"_s, m_backends.dir() + u"/test.sqlite"_s}
+                : QStringList{route == Route::InterBase ? u"--firebird"_s : u"--dsn"_s,
+                              s.database,
+                              u"--user"_s,
+                              s.userName,
+                              u"--password"_s,
+                              s.password};
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(JUMPDB), args + where);
+        process.waitForFinished(30000);
+        return {process.exitCode(), QString::fromUtf8(process.readAll())};
+    }
 
     std::unique_ptr<Database> freshCompetition(Route route)
     {
@@ -613,6 +635,122 @@ private Q_SLOTS:
         for (const QString &text : says)
             QVERIFY2(output.contains(text), qPrintable(output));
         QCOMPARE(jumpdb.exitCode(), exitCode);
+    }
+
+    // A club's tables and marks stay unless the command is told; the refusal says why.
+    void commandsKeepACompetition_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("before"); // tables, marks (on judgeB) or race
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("sumi"); // judgeB's afterwards
+        for (Route route : {Route::Sqlite, Route::InterBase, Route::Odbc}) {
+            const QByteArray name = support::label(route).toUtf8();
+            QTest::addRow("%s, create over existing tables", name.constData())
+                << route << u"marks"_s << u"create"_s << 1
+                << u"has the tables judgeent, judgeA, judgeB"_s << u"T"_s;
+            QTest::addRow("%s, seed over registered marks", name.constData())
+                << route << u"marks"_s << u"seed"_s << 1
+                << u"judgeB: marks registered for bib 001 round 1"_s << u"T"_s;
+        }
+        QTest::newRow("SQLite, create --replace")
+            << Route::Sqlite << u"marks"_s << u"create --replace"_s << 0 << QString() << QString();
+        QTest::newRow("SQLite, seed on tables without marks")
+            << Route::Sqlite << u"tables"_s << u"seed"_s << 0 << u"seeding the SQLite file"_s
+            << QString();
+        QTest::newRow("SQLite, seed --despite-marks")
+            << Route::Sqlite << u"marks"_s << u"seed --despite-marks"_s << 0 << QString()
+            << QString();
+        QTest::newRow("SQLite, operator over registered marks")
+            << Route::Sqlite << u"marks"_s << u"operator"_s << 1 << u"--despite-marks"_s << u"T"_s;
+        QTest::newRow("SQLite, seed over marks in race")
+            << Route::Sqlite << u"race"_s << u"seed"_s << 1 << u"race: 1 rows holding marks"_s
+            << QString();
+    }
+    void commandsKeepACompetition()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, before);
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        QFETCH(QString, sumi);
+        DBTEST_REQUIRE(m_backends, route);
+        for (const QString &step : {u"create --replace"_s, u"seed"_s, u"step"_s})
+            QCOMPARE(jumpdb(route, step.split(u' ')).first, 0);
+        if (before == u"marks"_s || before == u"race"_s) {
+            auto db = m_backends.connection(route);
+            seat(*db, u'B');
+            registerMarks(*db, u'B', u"1"_s, u"1"_s, u"1"_s);
+            if (before == u"race"_s)
+                competition::step(*db);
+        }
+        const auto [code, output] = jumpdb(route, command.split(u' '));
+        QVERIFY2(output.contains(says), qPrintable(output));
+        QCOMPARE(code, exitCode);
+        QCOMPARE(read(*m_backends.connection(route), u"judgeB"_s, u"sumi"_s).trimmed(), sumi);
+    }
+
+    // A club's start list, in the database's encoding, as the stations show it.
+    void seedsAClubsStartList_data()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says"); // in the state after a step, or the error
+        const QString legacy =
+            u"bib,name,team\r\n12,山田 花子,白馬スキークラブ\r\n1,髙橋 ①,長野\r\n"_s;
+        QTest::newRow("SQLite, UTF-8, a quoted comma")
+            << Route::Sqlite << u"UTF-8"_s
+            << QByteArray("\xEF\xBB\xBF"
+                          "7,\"Kobayashi, Ryoyu\",Japan\n3,北野 大地,札幌\n")
+            << 0 << u"zek=003 hon=1 tstno= name=北野 大地 team=札幌"_s;
+        for (Route route : {Route::InterBase, Route::Odbc}) {
+            const QByteArray name = support::label(route).toUtf8();
+            QTest::addRow("%s, CP932 into a legacy database", name.constData())
+                << route << u"CP932"_s << codepage::toCp932(legacy) << 0
+                << u"zek=001 hon=1 tstno= name=髙橋 ① team=長野"_s;
+        }
+        QTest::newRow("Firebird, UTF-8 file into a legacy database")
+            << Route::InterBase << u"CP932"_s << legacy.toUtf8() << 2 << u"is not CP932"_s;
+        QTest::newRow("SQLite, CP932 file into a UTF-8 database")
+            << Route::Sqlite << u"UTF-8"_s << codepage::toCp932(legacy) << 2 << u"is not UTF-8"_s;
+        QTest::newRow("SQLite, a bib twice")
+            << Route::Sqlite << u"UTF-8"_s << QByteArray("1,A,X\n2,B,Y\n01,C,Z\n") << 2
+            << u"line 3: the bib 1 is there twice"_s;
+        QTest::newRow("SQLite, a bib that is no number")
+            << Route::Sqlite << u"UTF-8"_s << QByteArray("1,A,X\nA2,B,Y\n") << 2
+            << u"line 2: the bib \"A2\" is no number"_s;
+        QTest::newRow("SQLite, a name without its team")
+            << Route::Sqlite << u"UTF-8"_s << QByteArray("1,A\n") << 2 << u"line 1: 2 fields"_s;
+    }
+    void seedsAClubsStartList()
+    {
+        QFETCH(Route, route);
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, file);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        DBTEST_REQUIRE(m_backends, route);
+        const QStringList in = {u"--encoding"_s, encoding};
+        const QString list = m_backends.dir() + u"/start.csv"_s;
+        QFile csv(list);
+        QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write(file) == file.size());
+        csv.close();
+        for (const QString &step : {u"create --replace"_s, u"seed --competitors 5"_s})
+            QCOMPARE(jumpdb(route, step.split(u' ') + in).first, 0);
+        const auto [code, output] =
+            jumpdb(route, QStringList{u"seed"_s, u"--start-list"_s, list} + in);
+        QCOMPARE(code, exitCode);
+        QCOMPARE(jumpdb(route, QStringList{u"step"_s} + in).first, 0);
+        const QString state = jumpdb(route, QStringList{u"state"_s} + in).second;
+        QVERIFY2((code == 0 ? state : output).contains(says, Qt::CaseInsensitive),
+                 qPrintable(state + output));
+        // Refused: the start list before stays.
+        QCOMPARE(state.contains(u"entries: competitors=5"_s, Qt::CaseInsensitive), code != 0);
     }
 
     void commandLine()

@@ -23,14 +23,14 @@ namespace competition {
 
 namespace {
 
-struct Competitor
+struct MadeUp
 {
     const char16_t *name;
     const char16_t *team;
 };
 
 // A made-up start list; bibs are the positions, 001 to 030.
-const Competitor startList[] = {
+const MadeUp startList[] = {
     {u"山川 翔太", u"白馬スキークラブ"},
     {u"Aksel Brenna", u"Norway"},
     {u"北野 大地", u"札幌ジャンプ団"},
@@ -451,6 +451,52 @@ Audit audit(Database &db, const QList<journal::Entry> &entries)
     return result;
 }
 
+QStringList tables()
+{
+    QStringList names = {u"judgeent"_s};
+    for (const QChar letter : judgeLetters)
+        names << judgeTable(letter);
+    return names << u"race"_s << u"judgep"_s;
+}
+
+QStringList existingTables(Database &db)
+{
+    QStringList found;
+    for (const QString &table : tables()) {
+        if (const std::optional<QString> name = db.tableName(table))
+            found << *name;
+    }
+    return found;
+}
+
+QStringList registeredMarks(Database &db)
+{
+    QStringList found;
+    for (const QChar letter : judgeLetters) {
+        const std::optional<QString> table = db.tableName(judgeTable(letter));
+        if (!table)
+            continue;
+        for (const auto &row : allRows(db, u"select zek, hon, sumi from "_s + *table)) {
+            if (withoutTrailingBlanks(row.value(u"sumi"_s)) == u"T"_s)
+                found << u"%1: marks registered for bib %2 round %3"_s.arg(
+                    *table, withoutTrailingBlanks(row.value(u"zek"_s)),
+                    withoutTrailingBlanks(row.value(u"hon"_s)));
+        }
+    }
+    if (const std::optional<QString> race = db.tableName(u"race"_s)) {
+        int marked = 0;
+        for (const auto &row : allRows(db, u"select * from "_s + *race)) {
+            bool marks = false;
+            for (auto it = row.cbegin(); it != row.cend(); ++it)
+                marks |= it.key() != u"zno"_s && !withoutTrailingBlanks(it.value()).isEmpty();
+            marked += marks;
+        }
+        if (marked > 0)
+            found << u"%1: %2 rows holding marks"_s.arg(*race).arg(marked);
+    }
+    return found;
+}
+
 void create(Database &db)
 {
     const QString text = textType(db, 10);
@@ -494,19 +540,123 @@ void seed(Database &db, int competitors)
 {
     static_assert(std::size(startList) == startListSize);
     competitors = std::clamp(competitors, 1, startListSize);
+    QList<Competitor> list;
+    for (const auto &competitor : std::span(startList, std::size_t(competitors)))
+        list.append({u"%1"_s.arg(list.size() + 1, 3, 10, QChar(u'0')),
+                     QString::fromUtf16(competitor.name), QString::fromUtf16(competitor.team)});
+    seed(db, list);
+}
+
+void seed(Database &db, const QList<Competitor> &competitors)
+{
+    // A new competition on the same tables: nobody up, the run stopped, the seats as they are.
+    for (const QChar letter : judgeLetters)
+        exec(db,
+             u"update "_s + judgeTable(letter) +
+                 u" set zek='',hon='',tstno='',name='',team='',sumi='',ap='',op='',lp='',tp=''"_s);
+    setReady(db, u"0"_s);
     execIgnoringFailure(db, u"drop table entries"_s);
     const QString longText = textType(db, 500);
     exec(db, u"create table entries (zno varchar(10) not null primary key, name "_s + longText +
                  u", team "_s + longText + u')');
     exec(db, u"delete from race"_s);
-    int number = 0;
-    for (const Competitor &competitor : std::span(startList, std::size_t(competitors))) {
-        const QString bib = u"%1"_s.arg(++number, 3, 10, QChar(u'0'));
-        exec(db, u"insert into entries (zno, name, team) values ("_s + quoted(db, bib) + u", "_s +
-                     quoted(db, QString::fromUtf16(competitor.name)) + u", "_s +
-                     quoted(db, QString::fromUtf16(competitor.team)) + u')');
-        exec(db, u"insert into race (zno) values ("_s + quoted(db, bib) + u')');
+    for (const Competitor &competitor : competitors) {
+        exec(db, u"insert into entries (zno, name, team) values ("_s + quoted(db, competitor.bib) +
+                     u", "_s + quoted(db, competitor.name) + u", "_s + quoted(db, competitor.team) +
+                     u')');
+        exec(db, u"insert into race (zno) values ("_s + quoted(db, competitor.bib) + u')');
     }
+}
+
+namespace {
+
+// The fields of one CSV line, quoted or not; nothing when a quote is left open.
+std::optional<QStringList> csvFields(const QString &line)
+{
+    QStringList fields(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted && c == u'"' && i + 1 < line.size() && line.at(i + 1) == u'"') {
+            fields.last() += c;
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u',' && !quoted) {
+            fields.append(QString());
+        } else {
+            fields.last() += c;
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    for (QString &field : fields)
+        field = field.trimmed();
+    return fields;
+}
+
+// The file's text, when its bytes are of the encoding given (a spreadsheet's byte order mark
+// aside).
+std::optional<QString> decoded(QByteArrayView file, aliases::Encoding encoding)
+{
+    if (file.startsWith("\xEF\xBB\xBF"))
+        file = file.sliced(3);
+    const codepage::Kind kind = codepage::kindOf(file);
+    if (kind == codepage::Kind::Ascii)
+        return QString::fromLatin1(file);
+    if (encoding == aliases::Encoding::Cp932)
+        return kind == codepage::Kind::Cp932 ? std::optional(codepage::fromCp932(file))
+                                             : std::nullopt;
+    return kind == codepage::Kind::Utf8 ? std::optional(QString::fromUtf8(file)) : std::nullopt;
+}
+
+} // namespace
+
+StartList readStartList(QByteArrayView file, aliases::Encoding encoding)
+{
+    StartList result;
+    const std::optional<QString> text = decoded(file, encoding);
+    if (!text) {
+        result.error = encoding == aliases::Encoding::Cp932
+                           ? u"the file is not CP932 (Shift-JIS), as the database's Encoding says"_s
+                           : u"the file is not UTF-8: a database of CP932 texts says "
+                             "Encoding=CP932 (in its alias, or --encoding CP932)"_s;
+        return result;
+    }
+    std::set<int> bibs;
+    const QStringList lines = text->split(u'\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString where = u"line %1: "_s.arg(n + 1);
+        const std::optional<QStringList> fields = csvFields(lines[n]);
+        if (!fields) {
+            result.error = where + u"a quote is not closed"_s;
+            return result;
+        }
+        if (fields->join(QString()).isEmpty())
+            continue;
+        if (n == 0 && fields->value(0).compare(u"bib"_s, Qt::CaseInsensitive) == 0)
+            continue;
+        if (fields->size() != 3) {
+            result.error = where + u"%1 fields, not bib, name and team"_s.arg(fields->size());
+            return result;
+        }
+        bool number = false;
+        const int bib = fields->at(0).toInt(&number);
+        if (!number || bib < 1 || bib > 999) {
+            result.error =
+                where + u"the bib \"%1\" is no number from 1 to 999"_s.arg(fields->at(0));
+            return result;
+        }
+        if (!bibs.insert(bib).second) {
+            result.error = where + u"the bib %1 is there twice"_s.arg(bib);
+            return result;
+        }
+        result.competitors.append(
+            {u"%1"_s.arg(bib, 3, 10, QChar(u'0')), fields->at(1), fields->at(2)});
+    }
+    if (result.competitors.isEmpty())
+        result.error = u"the file holds no competitor"_s;
+    return result;
 }
 
 void setReady(Database &db, const QString &jikko)

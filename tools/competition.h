@@ -4,7 +4,11 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "db/aliases.h"
 #include "journal/markjournal.h"
+
+#include <QByteArrayView>
+#include <QList>
 
 class Database;
 
@@ -18,14 +22,45 @@ inline constexpr int rounds = 2;
 // judgep's columns that the point input window binds: TDap, TDop, TDlp, M1ap ... M3lp.
 QStringList referenceColumns();
 
+// The tables create makes: judgeent, judgeA..judgeE, race and judgep.
+QStringList tables();
+
+// Those of them the database has, as the server names them.
+QStringList existingTables(Database &db);
+
 // Drops and creates judgeent, judgeA..judgeE, race and judgep with their single rows.
 void create(Database &db);
 
+// Where the database holds marks a judge registered, one line each: a judge's table whose
+// marks are registered (sumi 'T'), and race's rows holding marks. Empty for a fresh
+// competition; a table that is missing holds none.
+QStringList registeredMarks(Database &db);
+
 inline constexpr int startListSize = 30;
 
-// Replaces the start list (table entries) with the first `competitors` of the 30 (at least one)
-// and gives each a race row.
+struct Competitor
+{
+    QString bib; // three digits, as the terminal shows it: 007
+    QString name;
+    QString team;
+};
+
+// A club's start list: a CSV file of bib, name and team, a line each (a first line
+// "bib,name,team" is a heading), in the encoding given. Fields may be quoted as spreadsheets
+// write them. Bibs are numbers from 1 to 999, each once.
+struct StartList
+{
+    QList<Competitor> competitors;
+    QString error; // what is wrong, with the line's number; empty when it was read
+};
+StartList readStartList(QByteArrayView file, aliases::Encoding encoding);
+
+// Replaces the start list (table entries) with the first `competitors` of the 30 (at least one),
+// gives each a race row and empties the judges' tables but for the seats, for a new run.
 void seed(Database &db, int competitors = startListSize);
+
+// The same with a start list of the club's own.
+void seed(Database &db, const QList<Competitor> &competitors);
 
 // Sets the run state: "0" stops the run, anything else starts it.
 void setReady(Database &db, const QString &jikko);

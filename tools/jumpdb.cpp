@@ -98,6 +98,89 @@ bool configure(Database &db, const QCommandLineParser &args)
     return true;
 }
 
+// The database a command is about to change, in words: the alias's route, or the one named.
+QString described(Database &db, const QCommandLineParser &args)
+{
+    aliases::Route route;
+    QString alias;
+    if (args.isSet(u"alias"_s)) {
+        alias = u"alias "_s + db.aliasName() + u": "_s;
+        route = aliases::resolve(db.aliasName(), db.params());
+    } else if (args.isSet(u"sqlite"_s)) {
+        route = {aliases::Driver::Sqlite, args.value(u"sqlite"_s), {}, {}};
+    } else {
+        route.driver =
+            args.isSet(u"firebird"_s) ? aliases::Driver::InterBase : aliases::Driver::Odbc;
+        route.database = args.value(args.isSet(u"firebird"_s) ? u"firebird"_s : u"dsn"_s);
+    }
+    switch (route.driver) {
+    case aliases::Driver::InterBase:
+        return alias + u"the Firebird database "_s + route.database;
+    case aliases::Driver::Odbc:
+        return alias + u"the ODBC data source "_s + route.database;
+    case aliases::Driver::Sqlite:
+        break;
+    }
+    return alias + u"the SQLite file "_s + route.database;
+}
+
+// Whether a command may go on changing the database: not over a competition's marks unless
+// told. Says which database it is about to change either way.
+bool mayChange(Database &db, const QCommandLineParser &args, const QString &what)
+{
+    err() << "jumpdb: " << what << ' ' << described(db, args) << '\n';
+    const QStringList marks = competition::registeredMarks(db);
+    if (marks.isEmpty() || args.isSet(u"despite-marks"_s))
+        return true;
+    err() << "jumpdb: the database holds registered marks:\n";
+    for (const QString &line : marks)
+        err() << "  " << line << '\n';
+    err() << "jumpdb: nothing changed; --despite-marks goes on all the same\n";
+    return false;
+}
+
+// Refuses to drop the tables of a competition unless told to replace them.
+bool mayCreate(Database &db, const QCommandLineParser &args)
+{
+    const QStringList existing = competition::existingTables(db);
+    if (existing.isEmpty() || args.isSet(u"replace"_s))
+        return true;
+    err() << "jumpdb: " << described(db, args) << " has the tables " << existing.join(u", "_s)
+          << ": nothing changed; --replace drops them with every mark in them and creates them "
+             "anew\n";
+    return false;
+}
+
+int runSeed(Database &db, const QCommandLineParser &args)
+{
+    if (!mayChange(db, args, u"seeding"_s))
+        return 1;
+    if (!args.isSet(u"start-list"_s)) {
+        bool numeric = false;
+        const int competitors = args.value(u"competitors"_s).toInt(&numeric);
+        if (!numeric || competitors < 1 || competitors > competition::startListSize) {
+            err() << "jumpdb: --competitors takes 1 to " << competition::startListSize << '\n';
+            return 2;
+        }
+        competition::seed(db, competitors);
+        return 0;
+    }
+    QFile file(args.value(u"start-list"_s));
+    if (!file.open(QIODevice::ReadOnly)) {
+        err() << "jumpdb: cannot read " << file.fileName() << ": " << file.errorString() << '\n';
+        return 2;
+    }
+    db.open(); // the encoding is the open connection's
+    const competition::StartList list = competition::readStartList(file.readAll(), db.encoding());
+    if (!list.error.isEmpty()) {
+        err() << "jumpdb: " << file.fileName() << ": " << list.error << "; nothing changed\n";
+        return 2;
+    }
+    competition::seed(db, list.competitors);
+    out() << list.competitors.size() << " competitors from " << file.fileName() << '\n';
+    return 0;
+}
+
 void report(const competition::Step &step)
 {
     if (!step.copied.isEmpty())
@@ -292,13 +375,23 @@ int main(int argc, char *argv[])
     args.setApplicationDescription(
         u"Competition database tool.\n\n"
         "Commands:\n"
-        "  create    drop and create judgeent, judgeA..judgeE, race and judgep\n"
-        "  seed      a start list of 30 competitors (table entries) and their race rows;\n"
-        "            --competitors N keeps the first N\n"
+        "  create    create judgeent, judgeA..judgeE, race and judgep in a new database;\n"
+        "            refuses (exit 1, nothing changed) when any of them is there, naming\n"
+        "            them, unless --replace: then drops them, marks and all, and creates\n"
+        "            them anew\n"
+        "  seed      a start list (table entries, made anew) and a race row for each:\n"
+        "            --start-list FILE.csv, the club's own (lines bib,name,team; UTF-8, or\n"
+        "            CP932 where the database's Encoding is CP932), else 30 made-up\n"
+        "            competitors, --competitors N keeping the first N; empties race and\n"
+        "            the judges' tables but for the seats, and stops the run\n"
+        "  operator  the stand-in console for a rehearsal or a small event: runs steps\n"
+        "            every --interval ms until the competition is over\n"
+        "            seed and operator name the database they are about to change and\n"
+        "            refuse one whose judges' tables or race hold registered marks (exit 1,\n"
+        "            nothing changed), unless --despite-marks\n"
         "  ready V   set jikko to V (0: operator not ready)\n"
         "  step      one step of the operator: copy registered marks, next competitor\n"
         "            when every seated judge has registered (or with --force)\n"
-        "  operator  run steps every --interval ms until the competition is over\n"
         "  state     print the tables\n"
         "  check     what a station will meet, before the first jump: each profile's\n"
         "            database through the alias file (or the database named), its tables\n"
@@ -336,6 +429,10 @@ int main(int argc, char *argv[])
          u"10000"_s},
         {u"force"_s, u"Step: move on even when marks are missing."_s},
         {u"competitors"_s, u"Seed: how many of the start list (1 to 30)."_s, u"n"_s, u"30"_s},
+        {u"start-list"_s, u"Seed: the club's start list, a CSV file of bib,name,team."_s,
+         u"file"_s},
+        {u"replace"_s, u"Create: drop the tables that are there, with their marks."_s},
+        {u"despite-marks"_s, u"Seed, operator: go on although the database holds marks."_s},
         {u"journal"_s,
          u"Audit: a station's journal file (CSV), or a folder of them (repeatable)."_s, u"path"_s},
     });
@@ -351,20 +448,18 @@ int main(int argc, char *argv[])
 
     try {
         if (command == u"create"_s) {
+            if (!mayCreate(db, args))
+                return 1;
             competition::create(db);
         } else if (command == u"seed"_s) {
-            bool numeric = false;
-            const int competitors = args.value(u"competitors"_s).toInt(&numeric);
-            if (!numeric || competitors < 1 || competitors > competition::startListSize) {
-                err() << "jumpdb: --competitors takes 1 to " << competition::startListSize << '\n';
-                return 2;
-            }
-            competition::seed(db, competitors);
+            return runSeed(db, args);
         } else if (command == u"ready"_s && positional.size() == 2) {
             competition::setReady(db, positional.at(1));
         } else if (command == u"step"_s) {
             report(competition::step(db, args.isSet(u"force"_s)));
         } else if (command == u"operator"_s) {
+            if (!mayChange(db, args, u"the operator runs on"_s))
+                return 1;
             return runOperator(db, qMax(10, args.value(u"interval"_s).toInt()),
                                args.isSet(u"auto"_s), args.value(u"hold"_s).toInt());
         } else if (command == u"state"_s) {

@@ -9,6 +9,7 @@
 #include "app/mainwindow.h"
 #include "app/station.h"
 #include "app/stationsession.h"
+#include "controls/cutebutton.h"
 #include "db/competitiongateway.h"
 #include "db/dbengine.h"
 #include "pointin/pointinputwindow.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -248,10 +250,49 @@ int main(int argc, char *argv[])
     ok = save(pointInput, dir, "pointin-entry") && ok;
     ok = shootLaptops(dir, mainWindow, pointInput, enter) && ok;
 
+    // 確定 and はい as the judge presses them: the question, then the registered notice.
+    const auto confirm = [pointInput, answered] {
+        Q_EMIT qobject_cast<CuteButton *>(named(pointInput, "CuteButton10"))->clicked();
+        const bool asked =
+            waitFor([pointInput] { return named(pointInput, "Panel10")->isVisible(); });
+        Q_EMIT qobject_cast<CuteButton *>(named(pointInput, "CuteButton4"))->clicked();
+        return waitFor([pointInput, answered] {
+                   return answered() && !pointInput->forTests().registering();
+               }) &&
+               asked;
+    };
+    ok = enter() && confirm() && ok;
+    ok = save(pointInput, dir, "pointin-registered") && ok;
+
     // The health line while polls fail: the station's alias now resolves nowhere.
     gateway->setConnection(u"Offline"_s, {});
     pointInput->forTests().pollTick();
     ok = waitFor(answered) && ok;
     ok = save(pointInput, dir, "pointin-offline") && ok;
+
+    // A registration the database does not take: the box after its 5 seconds of attempts, as
+    // the judge sees it.
+    messages::setSink({});
+    pointInput->forTests().chooseValue(PointInputWindow::Flight, 2);
+    pointInput->forTests().chooseValue(PointInputWindow::Landing, 2);
+    pointInput->forTests().chooseValue(PointInputWindow::Outrun, 2);
+    ok = confirm() && ok;
+    QWidget *box = nullptr;
+    // The report of the failed polls comes first; the judge closes it.
+    ok = waitFor([&box] {
+             for (QWidget *w : QApplication::topLevelWidgets()) {
+                 auto *shown = qobject_cast<QMessageBox *>(w);
+                 if (!shown || !shown->isVisible())
+                     continue;
+                 if (shown->text().startsWith(u"登録できません"_s))
+                     box = shown;
+                 else
+                     shown->accept();
+             }
+             return box != nullptr;
+         }) &&
+         ok;
+    if (box)
+        ok = save(box, dir, "box-not-registered") && ok;
     return ok ? 0 : 1;
 }

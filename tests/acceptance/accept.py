@@ -91,7 +91,7 @@ class Run:
 
     def new_competition(self, competitors):
         self.route.prepare()
-        self.jumpdb("create")
+        self.jumpdb("create", "--replace")
         self.jumpdb("seed", "--competitors", str(competitors))
 
     def start_operator(self):
