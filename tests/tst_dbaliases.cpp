@@ -145,6 +145,48 @@ private Q_SLOTS:
         QTEST(aliases::resolve(u"Hall"_s, TextLines()).encoding, "encoding");
     }
 
+    // The club's own login in the alias's section, over the profile's lines; a relative
+    // PasswordFile is in the home folder of the station's account.
+    void login_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("none: the profile's lines stand")
+            << u"Jump"_s << QString() << u"SYSDBA"_s << u"pewtergum"_s;
+        QTest::newRow("user only: the profile's password stands")
+            << u"Jump"_s << u"User=tv_hill\n"_s << u"tv_hill"_s << u"pewtergum"_s;
+        QTest::newRow("both, on the MySQL profile")
+            << u"JumpLocal"_s << u"user = tv_hill\nPASSWORD=a;b c\n"_s << u"tv_hill"_s
+            << u"a;b c"_s;
+        QTest::newRow("a password from the account's file, its line end dropped")
+            << u"Jump"_s << u"User=tv_hill\nPasswordFile=station.pw\n"_s << u"tv_hill"_s
+            << u" from file "_s;
+    }
+    void login()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, keys);
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("USERPROFILE", m_dir.path().toLocal8Bit());
+        QFile file(m_dir.filePath(u"station.pw"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(" from file \r\nnot this\n");
+        file.close();
+        const bool onInterBase = alias == u"Jump"_s;
+        useAliasFile(u"[%1]\nDriver=%2\nC:\\IB_data\\Jump.GDB=db:/j.fdb\n"_s.arg(
+                         alias, onInterBase ? u"InterBase"_s : u"ODBC"_s) +
+                     keys);
+        TextLines list;
+        for (const QString &line : onInterBase ? interbase(profiles::Location::Local)
+                                               : profiles::mysqlParams(profiles::Location::Local))
+            list.add(line);
+        const aliases::Route route = aliases::resolve(alias, list);
+        QTEST(route.userName, "user");
+        QTEST(route.password, "password");
+    }
+
     // The names of a CP932 database as Windows' table and the C library's read them alike, and
     // what their bytes alone say they are: a byte outside the code page is never read as text.
     void cp932Bytes_data()
@@ -197,6 +239,12 @@ private Q_SLOTS:
             << u"[Hall]\nDriver=ODBC\nEncoding=EUC-JP\n"_s << u"Hall"_s << QStringList()
             << u"unknown Encoding 'EUC-JP' (Encoding takes UTF-8, the default, or CP932, also "
                "called Shift_JIS or SJIS)"_s;
+        QTest::newRow("Password and PasswordFile together")
+            << u"[Hall]\nDriver=ODBC\nPassword=x\nPasswordFile=p\n"_s << u"Hall"_s << QStringList()
+            << u"give Password= or PasswordFile=, not both"_s;
+        QTest::newRow("a PasswordFile that is not there")
+            << u"[Hall]\nDriver=ODBC\nPasswordFile=%1\n"_s.arg(m_dir.filePath(u"none.pw"_s))
+            << u"Hall"_s << QStringList() << u"none.pw cannot be read"_s;
     }
     void refused()
     {
