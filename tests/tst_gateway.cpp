@@ -15,6 +15,7 @@
 #include "toolkit/panel.h"
 #include "toolkit/radiogroup.h"
 #include "tools/competition.h"
+#include "tst_dbbackends.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -79,6 +80,7 @@ class TestGateway : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestStation> m_station;
+    bool m_asStation = false; // the station logs in as a station account (openThrough)
 
     // Judge A seated with the window shown, the run going, bib 007 up.
     bool open(const QString &aliases, Route route)
@@ -88,6 +90,9 @@ class TestGateway : public QObject
             return false;
         stationGateway()->setBounds(testBounds());
         competition::create(operatorConnection());
+        if (m_asStation) // the tables are new: so are their grants
+            stationaccount::make(operatorConnection(), dbtest::stationRoute(route).userName,
+                                 dbtest::stationRoute(route).password);
         execute(u"update judgeent set jikko='1'"_s);
         putUp(u"007"_s);
         return judgeSeat(u"A"_s) && named<QLineEdit>(pointInput(), "Edit1")->text() == u"007"_s;
@@ -103,7 +108,39 @@ class TestGateway : public QObject
     bool openThrough(const Relay &relay, Route route, const QString &moreAliases = QString())
     {
         operatorGoesDirect(true);
-        return open(relayedAliases(route, relay.port()) + moreAliases, route);
+        if (!m_asStation)
+            return open(relayedAliases(route, relay.port()) + moreAliases, route);
+        Database superuser(u"superuser"_s);
+        superuser.setRoute(support::serverRoute(route));
+        dbtest::makeStationAccount(superuser, route);
+        const aliases::Route station = dbtest::stationRoute(route);
+        const QString login = u"User=%1\nPassword=%2\n"_s.arg(station.userName, station.password);
+        return open(relayedAliases(route, relay.port()) + login + moreAliases, route) &&
+               connectedAs(route, station.userName);
+    }
+
+    // Whether the station's connection is the account's, as the server lists it.
+    static bool connectedAs(Route route, const QString &user)
+    {
+        return readColumn(route == Route::InterBase
+                              ? u"select count(*) as n from mon$attachments where mon$user = "
+                                "upper('%1')"_s.arg(user)
+                              : u"select count(*) as n from information_schema.processlist where "
+                                "user = '%1'"_s.arg(user),
+                          u"n"_s)
+                   .toInt() > 0;
+    }
+
+    // Server routes, as the published superuser and as a station account made by jumpdb grant.
+    static void accountRows()
+    {
+        QTest::addColumn<Route>("route");
+        QTest::addColumn<bool>("account");
+        for (const Route route : {Route::InterBase, Route::Odbc}) {
+            QTest::newRow(qPrintable(support::label(route))) << route << false;
+            QTest::addRow("%s, a station account", qPrintable(support::label(route)))
+                << route << true;
+        }
     }
 
     // Another station's alias "Other", straight to the server.
@@ -167,6 +204,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_station.reset();
+        m_asStation = false;
         // Workers left on a hung path end once it answers again.
         QTRY_COMPARE_WITH_TIMEOUT(CompetitionGateway::runningWorkers(), 0, 15000);
     }
@@ -370,10 +408,12 @@ private Q_SLOTS:
     // waited to be taken, stay unanswered and unclosed for good (a server's PC reset behind a
     // switch, a NAT that forgot its flows): within two polls the station follows the run and
     // registers again, and what it holds stays bounded.
-    void strandedConnectionsNeverLockAStationOut_data() { support::serverRows(); }
+    void strandedConnectionsNeverLockAStationOut_data() { accountRows(); }
     void strandedConnectionsNeverLockAStationOut()
     {
         QFETCH(Route, route);
+        QFETCH(bool, account);
+        m_asStation = account;
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route));
@@ -411,10 +451,12 @@ private Q_SLOTS:
 
     // The commit reaches the server and its answer is lost: the window says it is checking,
     // and once the server answers again the row tells what landed.
-    void anAnswerLostAfterTheCommitIsFoundOut_data() { support::serverRows(); }
+    void anAnswerLostAfterTheCommitIsFoundOut_data() { accountRows(); }
     void anAnswerLostAfterTheCommitIsFoundOut()
     {
         QFETCH(Route, route);
+        QFETCH(bool, account);
+        m_asStation = account;
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route));
@@ -452,23 +494,29 @@ private Q_SLOTS:
         QTest::addColumn<bool>("other");    // another station claims meanwhile
         QTest::addColumn<QString>("told");
         QTest::addColumn<QString>("entAfter");
+        QTest::addColumn<bool>("account"); // as a station account made by jumpdb grant
         const QString claimUnproven = stationtexts::text(stationtexts::Text::ClaimUnproven);
         const QString releaseUnproven =
             stationtexts::text(stationtexts::Text::ReleaseUnproven).arg(u"A"_s);
         for (const Route route : {Route::InterBase, Route::Odbc}) {
             const QByteArray r = support::label(route).toUtf8();
             QTest::addRow("%s: a claim that landed, its answer late", r.data())
-                << route << true << u"late"_s << false << claimUnproven << u"True"_s;
+                << route << true << u"late"_s << false << claimUnproven << u"True"_s << false;
             QTest::addRow("%s: a claim that landed, its connection cut", r.data())
-                << route << true << u"cut"_s << false << claimUnproven << u"True"_s;
+                << route << true << u"cut"_s << false << claimUnproven << u"True"_s << false;
             // Its read-back finds the other's "True", or a free seat just before the other's
             // commit, and then the claim sent again finds it taken.
             QTest::addRow("%s: a claim stranded while another station claims", r.data())
-                << route << true << u"stranded"_s << true << claimUnproven << u"True"_s;
+                << route << true << u"stranded"_s << true << claimUnproven << u"True"_s << false;
             QTest::addRow("%s: a release that landed, its answer late", r.data())
-                << route << false << u"late"_s << false << QString() << u"False"_s;
+                << route << false << u"late"_s << false << QString() << u"False"_s << false;
             QTest::addRow("%s: a release that landed, then another station claims", r.data())
-                << route << false << u"late"_s << true << releaseUnproven << u"True"_s;
+                << route << false << u"late"_s << true << releaseUnproven << u"True"_s << false;
+            QTest::addRow("%s, a station account: a claim stranded while another station claims",
+                          r.data())
+                << route << true << u"stranded"_s << true << claimUnproven << u"True"_s << true;
+            QTest::addRow("%s, a station account: a release that landed, its answer late", r.data())
+                << route << false << u"late"_s << false << QString() << u"False"_s << true;
         }
     }
     void aSeatWriteWhoseAnswerIsLostIsFoundOut()
@@ -479,6 +527,8 @@ private Q_SLOTS:
         QFETCH(bool, other);
         QFETCH(QString, told);
         QFETCH(QString, entAfter);
+        QFETCH(bool, account);
+        m_asStation = account;
         REQUIRE_ROUTE(route);
         Relay relay = serverRelay(route);
         QVERIFY(openThrough(relay, route, otherStationAlias(route)));
