@@ -129,6 +129,8 @@ inline aliases::Route stationRoute(Route route)
 inline void makeStationAccount(Database &superuser, Route route)
 {
     const QString name = stationRoute(route).userName;
+    if (route == Route::InterBase) // a Firebird database keeps a dropped user's grants
+        exec(superuser, QStringLiteral("revoke all on all from user ") + name);
     try {
         const QString drop =
             route == Route::InterBase
