@@ -1,6 +1,7 @@
 // The competition tables and the simulated console, on every route the terminal meets.
 #include "db/dbengine.h"
 #include "journal/markjournal.h"
+#include "station_account.h"
 #include "tools/competition.h"
 #include "tst_dbbackends.h"
 

@@ -9,13 +9,13 @@
 #include "journal/markjournal.h"
 #include "pointin/pointinputwindow.h"
 #include "pointin/stationtexts.h"
+#include "station_account.h"
 #include "station_fixture.h"
 #include "support/relay.h"
 #include "support/resources.h"
 #include "toolkit/panel.h"
 #include "toolkit/radiogroup.h"
 #include "tools/competition.h"
-#include "tst_dbbackends.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
