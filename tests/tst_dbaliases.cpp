@@ -100,6 +100,24 @@ private Q_SLOTS:
         QTest::newRow("ODBC without any DSN takes the alias name")
             << u"[Hall]\nDriver=odbc\n"_s << u"Hall"_s << QStringList() << Driver::Odbc << u"Hall"_s
             << QString() << QString();
+        // The club's own login over the profile's; a PasswordFile of the station's account,
+        // named from its home folder.
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("USERPROFILE", m_dir.path().toLocal8Bit());
+        QFile password(m_dir.filePath(u"station.pw"_s));
+        QVERIFY(password.open(QIODevice::WriteOnly) && password.write(" pw \r\nnot this\n") > 0);
+        QTest::newRow("User only: the profile's password stands")
+            << jumpSection + u"User=tv_hill\n"_s << u"Jump"_s
+            << interbase(profiles::Location::Local) << Driver::InterBase << fdb << u"tv_hill"_s
+            << u"pewtergum"_s;
+        QTest::newRow("User and Password on a MySQL profile")
+            << u"[JumpLocal]\nDriver=ODBC\nuser = tv_hill\nPASSWORD=a;b c\n"_s << u"JumpLocal"_s
+            << profiles::mysqlParams(profiles::Location::Local) << Driver::Odbc << u"JumpLocal"_s
+            << u"tv_hill"_s << u"a;b c"_s;
+        QTest::newRow("a password from the account's file, its line end dropped")
+            << jumpSection + u"User=tv_hill\nPasswordFile=station.pw\n"_s << u"Jump"_s
+            << interbase(profiles::Location::Local) << Driver::InterBase << fdb << u"tv_hill"_s
+            << u" pw "_s;
         // An absolute path of this system (C:/... on Windows), in a folder of its own.
         const QString elsewhere = m_dir.filePath(u"elsewhere/demo.sqlite"_s);
         QTest::newRow("SQLite absolute file")
@@ -143,48 +161,6 @@ private Q_SLOTS:
         QFETCH(QString, section);
         useAliasFile(section);
         QTEST(aliases::resolve(u"Hall"_s, TextLines()).encoding, "encoding");
-    }
-
-    // The club's own login in the alias's section, over the profile's lines; a relative
-    // PasswordFile is in the home folder of the station's account.
-    void login_data()
-    {
-        QTest::addColumn<QString>("alias");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::newRow("none: the profile's lines stand")
-            << u"Jump"_s << QString() << u"SYSDBA"_s << u"pewtergum"_s;
-        QTest::newRow("user only: the profile's password stands")
-            << u"Jump"_s << u"User=tv_hill\n"_s << u"tv_hill"_s << u"pewtergum"_s;
-        QTest::newRow("both, on the MySQL profile")
-            << u"JumpLocal"_s << u"user = tv_hill\nPASSWORD=a;b c\n"_s << u"tv_hill"_s
-            << u"a;b c"_s;
-        QTest::newRow("a password from the account's file, its line end dropped")
-            << u"Jump"_s << u"User=tv_hill\nPasswordFile=station.pw\n"_s << u"tv_hill"_s
-            << u" from file "_s;
-    }
-    void login()
-    {
-        QFETCH(QString, alias);
-        QFETCH(QString, keys);
-        qputenv("HOME", m_dir.path().toLocal8Bit());
-        qputenv("USERPROFILE", m_dir.path().toLocal8Bit());
-        QFile file(m_dir.filePath(u"station.pw"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(" from file \r\nnot this\n");
-        file.close();
-        const bool onInterBase = alias == u"Jump"_s;
-        useAliasFile(u"[%1]\nDriver=%2\nC:\\IB_data\\Jump.GDB=db:/j.fdb\n"_s.arg(
-                         alias, onInterBase ? u"InterBase"_s : u"ODBC"_s) +
-                     keys);
-        TextLines list;
-        for (const QString &line : onInterBase ? interbase(profiles::Location::Local)
-                                               : profiles::mysqlParams(profiles::Location::Local))
-            list.add(line);
-        const aliases::Route route = aliases::resolve(alias, list);
-        QTEST(route.userName, "user");
-        QTEST(route.password, "password");
     }
 
     // The names of a CP932 database as Windows' table and the C library's read them alike, and
