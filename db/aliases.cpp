@@ -4,6 +4,7 @@
 #include "toolkit/inifile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -132,12 +133,44 @@ Route driverRoute(const QString &alias, const TextLines &params, const IniFile &
     throw DbError(u"Alias '%1': unknown driver '%2' in %3"_s.arg(alias, driver, ini.path()));
 }
 
+// A file of the station's account: a relative name is taken from its home folder, so the
+// password stays where only that account reads it.
+QString readPasswordFile(const QString &alias, const IniFile &ini, const QString &name)
+{
+    const QString path = QDir::home().absoluteFilePath(QDir::fromNativeSeparators(name));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(u"Alias '%1' in %2: the password file %3 cannot be read (%4)"_s.arg(
+            alias, ini.path(), QDir::toNativeSeparators(path), file.errorString()));
+    const QString first = QString::fromUtf8(file.readLine());
+    return first.endsWith(u'\n') ? first.chopped(first.endsWith(u"\r\n"_s) ? 2 : 1) : first;
+}
+
+// The club's own login in the alias's section replaces the parameter list's.
+void applyLogin(const QString &alias, const IniFile &ini, Route &route)
+{
+    const QString user = ini.readString(alias, u"User"_s, QString()).trimmed();
+    const QString password = ini.readString(alias, u"Password"_s, QString());
+    const QString passwordFile = ini.readString(alias, u"PasswordFile"_s, QString()).trimmed();
+    if (!password.isEmpty() && !passwordFile.isEmpty())
+        throw DbError(u"Alias '%1' in %2: give Password= or PasswordFile=, not both"_s.arg(
+            alias, ini.path()));
+    if (!user.isEmpty())
+        route.userName = user;
+    if (!password.isEmpty())
+        route.password = password;
+    else if (!passwordFile.isEmpty())
+        route.password = readPasswordFile(alias, ini, passwordFile);
+}
+
 } // namespace
 
 Route resolve(const QString &alias, const TextLines &params)
 {
     const IniFile ini(filePath());
     Route route = driverRoute(alias, params, ini);
+    if (route.driver != Driver::Sqlite)
+        applyLogin(alias, ini, route);
     const QString encoding = ini.readString(alias, u"Encoding"_s, QString());
     if (!encoding.trimmed().isEmpty()) {
         const std::optional<Encoding> known = parseEncoding(encoding);

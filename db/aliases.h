@@ -34,8 +34,18 @@
 // name its server (host:/path or host/port:/path): a bare path would make the Firebird client
 // open the file itself and lock the server out, so it is refused; on Windows a bare path
 // (C:\IB_data\Jump.GDB) is a database of the station's own Firebird server instead, reached
-// as localhost:<path>. "USER NAME" and "PASSWORD" come from the parameter list.
-// ODBC: the user and password are the "USER NAME" and "PASSWORD" lines.
+// as localhost:<path>.
+// InterBase and ODBC: the user and password are the parameter list's "USER NAME" and
+// "PASSWORD" lines, unless the alias's section gives its own:
+//
+//   User=tv_hill                ; replaces "USER NAME"
+//   Password=...                ; replaces "PASSWORD"
+//   PasswordFile=tollivane.pw   ; or: its first line is the password; a relative name is
+//                               ; taken from the home folder of the account the station runs
+//                               ; under (on Windows C:\Users\<account>), which only it reads
+//
+// Password and PasswordFile together are an error. The alias file itself is read by every
+// account of the PC.
 // Without an alias file, or without a section for the alias, "Jump" takes the InterBase route
 // with the "SERVER NAME" as given and "JumpLocal" and "JumpServer" the ODBC route. Any other
 // alias is an error. Parameter lines a driver does not use are ignored.

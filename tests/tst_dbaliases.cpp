@@ -100,6 +100,24 @@ private Q_SLOTS:
         QTest::newRow("ODBC without any DSN takes the alias name")
             << u"[Hall]\nDriver=odbc\n"_s << u"Hall"_s << QStringList() << Driver::Odbc << u"Hall"_s
             << QString() << QString();
+        // The club's own login over the profile's; a PasswordFile of the station's account,
+        // named from its home folder.
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("USERPROFILE", m_dir.path().toLocal8Bit());
+        QFile password(m_dir.filePath(u"station.pw"_s));
+        QVERIFY(password.open(QIODevice::WriteOnly) && password.write(" pw \r\nnot this\n") > 0);
+        QTest::newRow("User only: the profile's password stands")
+            << jumpSection + u"User=tv_hill\n"_s << u"Jump"_s
+            << interbase(profiles::Location::Local) << Driver::InterBase << fdb << u"tv_hill"_s
+            << u"pewtergum"_s;
+        QTest::newRow("User and Password on a MySQL profile")
+            << u"[JumpLocal]\nDriver=ODBC\nuser = tv_hill\nPASSWORD=a;b c\n"_s << u"JumpLocal"_s
+            << profiles::mysqlParams(profiles::Location::Local) << Driver::Odbc << u"JumpLocal"_s
+            << u"tv_hill"_s << u"a;b c"_s;
+        QTest::newRow("a password from the account's file, its line end dropped")
+            << jumpSection + u"User=tv_hill\nPasswordFile=station.pw\n"_s << u"Jump"_s
+            << interbase(profiles::Location::Local) << Driver::InterBase << fdb << u"tv_hill"_s
+            << u" pw "_s;
         // An absolute path of this system (C:/... on Windows), in a folder of its own.
         const QString elsewhere = m_dir.filePath(u"elsewhere/demo.sqlite"_s);
         QTest::newRow("SQLite absolute file")
@@ -197,6 +215,12 @@ private Q_SLOTS:
             << u"[Hall]\nDriver=ODBC\nEncoding=EUC-JP\n"_s << u"Hall"_s << QStringList()
             << u"unknown Encoding 'EUC-JP' (Encoding takes UTF-8, the default, or CP932, also "
                "called Shift_JIS or SJIS)"_s;
+        QTest::newRow("Password and PasswordFile together")
+            << u"[Hall]\nDriver=ODBC\nPassword=x\nPasswordFile=p\n"_s << u"Hall"_s << QStringList()
+            << u"give Password= or PasswordFile=, not both"_s;
+        QTest::newRow("a PasswordFile that is not there")
+            << u"[Hall]\nDriver=ODBC\nPasswordFile=%1\n"_s.arg(m_dir.filePath(u"none.pw"_s))
+            << u"Hall"_s << QStringList() << u"none.pw cannot be read"_s;
     }
     void refused()
     {

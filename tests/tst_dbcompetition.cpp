@@ -1,6 +1,7 @@
 // The competition tables and the simulated console, on every route the terminal meets.
 #include "db/dbengine.h"
 #include "journal/markjournal.h"
+#include "station_account.h"
 #include "toolkit/codepage.h"
 #include "tools/competition.h"
 #include "tst_dbbackends.h"
@@ -586,6 +587,31 @@ private Q_SLOTS:
         QTest::newRow("Firebird, state of a table it cannot read")
             << Route::InterBase << u"state"_s << sjis << 0
             << QStringList{u"judgeC: "_s, u"judgeB: cannot be read: "_s};
+        // As the published superusers the check warns and the station judges; a station
+        // account made by jumpdb grant (command "... as-station-account") is told as one.
+        const QString published = u"warning: connects with the password every copy of the "_s;
+        QTest::newRow("Firebird as SYSDBA with the published password")
+            << Route::InterBase << check << QStringList() << 0
+            << QStringList{u"warning: connects as SYSDBA, the server's superuser"_s, published};
+        QTest::newRow("MariaDB as root with the published password")
+            << Route::Odbc << check << QStringList() << 0
+            << QStringList{u"warning: connects as root, the server's superuser"_s, published};
+        const QString station = u"check as-station-account"_s;
+        for (const Route route : {Route::InterBase, Route::Odbc}) {
+            const QString name = dbtest::stationRoute(route).userName;
+            QTest::addRow("%s, a station account", qPrintable(support::label(route)))
+                << route << station << QStringList() << 0
+                << QStringList{name + u" holds a station's rights only"_s, u"can judge"_s};
+        }
+        const QString fbName = dbtest::stationRoute(Route::InterBase).userName;
+        QTest::newRow("Firebird, a station account that may delete from judgeA")
+            << Route::InterBase << station << QStringList{u"grant delete on judgeA to "_s + fbName}
+            << 0 << QStringList{fbName + u" holds rights beyond a station's (DELETE on JUDGEA)"_s};
+        const QString odbcName = dbtest::stationRoute(Route::Odbc).userName;
+        QTest::newRow("MariaDB, a station account that may update judgeB's bib")
+            << Route::Odbc << station
+            << QStringList{u"grant update (zek) on judgeB to '%1'@'%'"_s.arg(odbcName)} << 0
+            << QStringList{odbcName + u" holds rights beyond a station's (UPDATE on judgeB.zek)"_s};
         QTest::newRow("MariaDB, judgea in lower case")
             << Route::Odbc << check
             << QStringList{u"drop table if exists judgea"_s,
@@ -606,7 +632,9 @@ private Q_SLOTS:
         QFETCH(QStringList, says);
         DBTEST_REQUIRE(m_backends, route);
         QStringList args = command.split(u' ');
+        const bool asStation = args.removeAll(u"as-station-account"_s) > 0;
         const aliases::Route server = support::serverRoute(route);
+        const aliases::Route login = asStation ? dbtest::stationRoute(route) : server;
         const QString file = m_backends.dir() + u"/check.sqlite"_s;
         if (route == Route::Sqlite) {
             QFile::remove(file);
@@ -616,8 +644,10 @@ private Q_SLOTS:
             competition::create(db);
         } else {
             args << (route == Route::InterBase ? u"--firebird"_s : u"--dsn"_s) << server.database
-                 << u"--user"_s << server.userName << u"--password"_s << server.password;
+                 << u"--user"_s << login.userName << u"--password"_s << login.password;
             competition::create(*m_backends.connection(route));
+            if (asStation)
+                dbtest::makeStationAccount(*m_backends.connection(route), route);
         }
         {
             Database db(u"check"_s);

@@ -9,6 +9,7 @@
 #include "journal/markjournal.h"
 #include "pointin/pointinputwindow.h"
 #include "pointin/stationtexts.h"
+#include "station_account.h"
 #include "station_fixture.h"
 #include "support/relay.h"
 #include "support/resources.h"
@@ -79,6 +80,9 @@ class TestGateway : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestStation> m_station;
+    // The station logs in as a station account made by jumpdb grant (openThrough): in the rows
+    // named for one.
+    bool m_asStation = false;
 
     // Judge A seated with the window shown, the run going, bib 007 up.
     bool open(const QString &aliases, Route route)
@@ -88,6 +92,9 @@ class TestGateway : public QObject
             return false;
         stationGateway()->setBounds(testBounds());
         competition::create(operatorConnection());
+        if (m_asStation) // the tables are new: so are their grants
+            stationaccount::make(operatorConnection(), dbtest::stationRoute(route).userName,
+                                 dbtest::stationRoute(route).password);
         execute(u"update judgeent set jikko='1'"_s);
         putUp(u"007"_s);
         return judgeSeat(u"A"_s) && named<QLineEdit>(pointInput(), "Edit1")->text() == u"007"_s;
@@ -103,7 +110,30 @@ class TestGateway : public QObject
     bool openThrough(const Relay &relay, Route route, const QString &moreAliases = QString())
     {
         operatorGoesDirect(true);
-        return open(relayedAliases(route, relay.port()) + moreAliases, route);
+        if (!m_asStation)
+            return open(relayedAliases(route, relay.port()) + moreAliases, route);
+        Database superuser(u"superuser"_s);
+        superuser.setRoute(support::serverRoute(route));
+        dbtest::makeStationAccount(superuser, route);
+        const aliases::Route station = dbtest::stationRoute(route);
+        const QString login = u"User=%1\nPassword=%2\n"_s.arg(station.userName, station.password);
+        const QString seen = route == Route::InterBase
+                                 ? u"select count(*) as n from mon$attachments where mon$user = "
+                                   "upper('%1')"_s
+                                 : u"select count(*) as n from information_schema.processlist "
+                                   "where user = '%1'"_s;
+        return open(relayedAliases(route, relay.port()) + login + moreAliases, route) &&
+               readColumn(seen.arg(station.userName), u"n"_s) != u"0"_s;
+    }
+
+    // Server routes, as the published superuser and as a station account.
+    static void accountRows()
+    {
+        QTest::addColumn<Route>("route");
+        for (const QString &login : {QString(), u", a station account"_s}) {
+            for (const Route route : {Route::InterBase, Route::Odbc})
+                QTest::newRow(qPrintable(support::label(route) + login)) << route;
+        }
     }
 
     // Another station's alias "Other", straight to the server.
@@ -164,6 +194,10 @@ class TestGateway : public QObject
     }
 
 private Q_SLOTS:
+    void init()
+    {
+        m_asStation = QString::fromUtf8(QTest::currentDataTag()).contains(u"a station account"_s);
+    }
     void cleanup()
     {
         m_station.reset();
@@ -375,7 +409,7 @@ private Q_SLOTS:
     // waited to be taken, stay unanswered and unclosed for good (a server's PC reset behind a
     // switch, a NAT that forgot its flows): within two polls the station follows the run and
     // registers again, and what it holds stays bounded.
-    void strandedConnectionsNeverLockAStationOut_data() { support::serverRows(); }
+    void strandedConnectionsNeverLockAStationOut_data() { accountRows(); }
     void strandedConnectionsNeverLockAStationOut()
     {
         QFETCH(Route, route);
@@ -416,7 +450,7 @@ private Q_SLOTS:
 
     // The commit reaches the server and its answer is lost: the window says it is checking,
     // and once the server answers again the row tells what landed.
-    void anAnswerLostAfterTheCommitIsFoundOut_data() { support::serverRows(); }
+    void anAnswerLostAfterTheCommitIsFoundOut_data() { accountRows(); }
     void anAnswerLostAfterTheCommitIsFoundOut()
     {
         QFETCH(Route, route);
@@ -474,6 +508,11 @@ private Q_SLOTS:
                 << route << false << u"late"_s << false << QString() << u"False"_s;
             QTest::addRow("%s: a release that landed, then another station claims", r.data())
                 << route << false << u"late"_s << true << releaseUnproven << u"True"_s;
+            QTest::addRow("%s, a station account: a claim stranded while another station claims",
+                          r.data())
+                << route << true << u"stranded"_s << true << claimUnproven << u"True"_s;
+            QTest::addRow("%s, a station account: a release that landed, its answer late", r.data())
+                << route << false << u"late"_s << false << QString() << u"False"_s;
         }
     }
     void aSeatWriteWhoseAnswerIsLostIsFoundOut()

@@ -3,6 +3,7 @@
 #include "db/dbengine.h"
 #include "db/profiles.h"
 #include "tools/competition.h"
+#include "tools/stationaccount.h"
 #include "tools/stationcheck.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,7 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -364,6 +366,79 @@ int runCheck(const QCommandLineParser &args)
     return usable.isEmpty() ? 1 : 0;
 }
 
+// The first line of a file, without its line end; nothing when it cannot be read.
+std::optional<QString> firstLine(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err() << "jumpdb: cannot read " << path << ": " << file.errorString() << '\n';
+        return std::nullopt;
+    }
+    QString line = QString::fromUtf8(file.readLine());
+    while (line.endsWith(u'\n') || line.endsWith(u'\r'))
+        line.chop(1);
+    return line;
+}
+
+// The kind of server the options name, without connecting.
+std::optional<stationaccount::Server> serverNamed(const QCommandLineParser &args,
+                                                  const Database &db)
+{
+    aliases::Driver driver = aliases::Driver::Sqlite;
+    if (args.isSet(u"firebird"_s))
+        driver = aliases::Driver::InterBase;
+    else if (args.isSet(u"dsn"_s))
+        driver = aliases::Driver::Odbc;
+    else if (args.isSet(u"alias"_s))
+        driver = aliases::resolve(db.aliasName(), db.params()).driver;
+    if (driver == aliases::Driver::Sqlite)
+        return std::nullopt;
+    return driver == aliases::Driver::InterBase ? stationaccount::Server::Firebird
+                                                : stationaccount::Server::MariaDB;
+}
+
+// The statements of a station account, printed with a stand-in for the password, or run as
+// the superuser the options connect with; the password is never printed.
+int runGrant(Database &db, const QCommandLineParser &args, const QString &name)
+{
+    const QString bad = stationaccount::badName(name);
+    if (!bad.isEmpty()) {
+        err() << "jumpdb: " << bad << '\n';
+        return 2;
+    }
+    if (!args.isSet(u"run"_s)) {
+        const std::optional<stationaccount::Server> server = serverNamed(args, db);
+        if (!server) {
+            err() << "jumpdb: a database file has no accounts: name a Firebird or MariaDB "
+                     "server\n";
+            return 2;
+        }
+        if (*server == stationaccount::Server::MariaDB)
+            out() << "-- in the competition database (use Jump;)\n";
+        for (const QString &line : stationaccount::statements(*server, name, u"<password>"_s))
+            out() << line << ";\n";
+        out() << (*server == stationaccount::Server::Firebird ? "commit;\n" : "");
+        return 0;
+    }
+    std::optional<QString> password;
+    if (args.isSet(u"account-password-file"_s))
+        password = firstLine(args.value(u"account-password-file"_s));
+    else if (args.isSet(u"account-password"_s))
+        password = args.value(u"account-password"_s);
+    else
+        err() << "jumpdb: grant --run needs --account-password-file (or --account-password)\n";
+    if (!password)
+        return 2;
+    if (password->isEmpty()) {
+        err() << "jumpdb: the account's password is empty\n";
+        return 2;
+    }
+    stationaccount::make(db, name, *password);
+    out() << "account " << name << " can judge; its alias section: User=" << name
+          << " and PasswordFile= (or Password=)\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -406,10 +481,16 @@ int main(int argc, char *argv[])
         "            although the judge was told it did not land, else\n"
         "            with 2 when a journal file or line cannot be read, else with 3 when\n"
         "            something cannot be checked (a journal without entries, a round race\n"
-        "            does not keep, marks in race no journal line accounts for), else 0"_s);
+        "            does not keep, marks in race no journal line accounts for), else 0\n"
+        "  grant A   the statements that make A a station account, which can only judge\n"
+        "            (read judgeent, judgep, race and judgeA..judgeE, write the seat flag\n"
+        "            and the marks, end its own stranded connections), printed with\n"
+        "            <password> in place of the password; with --run they are run as the\n"
+        "            superuser --user names, the password taken from\n"
+        "            --account-password-file; run again, they set the password anew"_s);
     args.addHelpOption();
-    args.addPositionalArgument(u"command"_s,
-                               u"create, seed, ready, step, operator, state, check or audit"_s);
+    args.addPositionalArgument(
+        u"command"_s, u"create, seed, ready, step, operator, state, check, audit or grant"_s);
     args.addOptions({
         {u"alias"_s, u"Alias of the alias file, with the station's parameter list."_s, u"name"_s},
         {u"param"_s, u"Parameter line NAME=value for the alias (repeatable)."_s, u"line"_s},
@@ -433,6 +514,14 @@ int main(int argc, char *argv[])
          u"file"_s},
         {u"replace"_s, u"Create: drop the tables that are there, with their marks."_s},
         {u"despite-marks"_s, u"Seed, operator: go on although the database holds marks."_s},
+        {u"run"_s, u"Grant: run the statements instead of printing them."_s},
+        {u"account-password-file"_s,
+         u"Grant: a file whose first line is the account's password (the station's "
+         "PasswordFile can be the same file)."_s,
+         u"file"_s},
+        {u"account-password"_s,
+         u"Grant: the account's password (a shell keeps it in its history: prefer the file)."_s,
+         u"text"_s},
         {u"journal"_s,
          u"Audit: a station's journal file (CSV), or a folder of them (repeatable)."_s, u"path"_s},
     });
@@ -464,6 +553,8 @@ int main(int argc, char *argv[])
                                args.isSet(u"auto"_s), args.value(u"hold"_s).toInt());
         } else if (command == u"state"_s) {
             out() << competition::state(db) << '\n';
+        } else if (command == u"grant"_s && positional.size() == 2) {
+            return runGrant(db, args, positional.at(1));
         } else if (command == u"audit"_s) {
             return runAudit(db, args.values(u"journal"_s));
         } else {

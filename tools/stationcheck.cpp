@@ -2,8 +2,11 @@
 
 #include "db/competition.h"
 #include "db/dbengine.h"
+#include "db/profiles.h"
 #include "tools/competition.h"
+#include "tools/stationaccount.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -372,6 +375,132 @@ QString misread(bool cp932, const Text &text, codepage::Kind kind)
         text.where, shows, hexOf(text.bytes), encoding, quotedValue(*meaning), advice);
 }
 
+// The passwords every copy of the terminal carries in its profiles.
+QStringList publishedPasswords()
+{
+    QStringList lines = profiles::interbaseParams(profiles::Location::Local);
+    lines << profiles::mysqlParams(profiles::Location::Local);
+    QStringList passwords;
+    for (const QString &line : std::as_const(lines)) {
+        if (line.startsWith(u"PASSWORD="_s))
+            passwords << line.mid(9);
+    }
+    return passwords;
+}
+
+// The account's own grants as (right, table, column); a global or database-wide right names
+// no table of the competition.
+QList<QStringList> grants(Database &db)
+{
+    QString statement;
+    if (db.driverName() == u"QIBASE"_s) {
+        statement = u"select trim(rdb$privilege), trim(rdb$relation_name), "
+                    "trim(coalesce(rdb$field_name, '')) from rdb$user_privileges where rdb$user "
+                    "= current_user union all select 'owner of the database', '', '' from "
+                    "mon$database where mon$owner = current_user"_s;
+    } else {
+        const QString grantee = u"concat('''', substring_index(current_user(), '@', 1), "
+                                "'''@''', substring_index(current_user(), '@', -1), '''')"_s;
+        statement = u"select privilege_type, '*', '' from information_schema.user_privileges "
+                    "where grantee = %1 union all select privilege_type, concat(table_schema, "
+                    "'.*'), '' from information_schema.schema_privileges where grantee = %1 "
+                    "union all select privilege_type, table_name, '' from "
+                    "information_schema.table_privileges where grantee = %1 and table_schema = "
+                    "database() union all select privilege_type, table_name, column_name from "
+                    "information_schema.column_privileges where grantee = %1 and table_schema = "
+                    "database()"_s.arg(grantee);
+    }
+    QSqlQuery query(QSqlDatabase::database(db.qtConnectionName(), false));
+    query.setForwardOnly(true);
+    if (!query.exec(statement))
+        throw DbError(query.lastError().text());
+    QList<QStringList> rows;
+    while (query.next())
+        rows.append({query.value(0).toString().trimmed(), query.value(1).toString().trimmed(),
+                     query.value(2).toString().trimmed()});
+    query.finish();
+    return rows;
+}
+
+QString rightName(const QString &right)
+{
+    static const QHash<QString, QString> firebird = {
+        {u"S"_s, u"SELECT"_s}, {u"I"_s, u"INSERT"_s},     {u"U"_s, u"UPDATE"_s},
+        {u"D"_s, u"DELETE"_s}, {u"R"_s, u"REFERENCES"_s}, {u"M"_s, u"member of"_s}};
+    return firebird.value(right, right);
+}
+
+// Whether a station account needs the right: what jumpdb grant gives.
+bool stationRight(const QString &right, const QString &table, const QString &column)
+{
+    const auto is = [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    const bool judge = table.size() == 6 && is(table.left(5), u"judge"_s) &&
+                       QStringView(u"ABCDE").contains(table.at(5).toUpper());
+    if (right == u"USAGE"_s)
+        return table == u"*"_s;
+    if (right == u"SELECT"_s)
+        return column.isEmpty() && (judge || is(table, u"judgeent"_s) || is(table, u"judgep"_s) ||
+                                    is(table, u"race"_s));
+    if (right == u"UPDATE"_s)
+        return judge && stationaccount::writtenColumns().contains(column, Qt::CaseInsensitive);
+    return right == u"DELETE"_s && is(table, u"MON$ATTACHMENTS"_s);
+}
+
+// The rights beyond a station account's, as "DELETE on judgeA".
+QStringList beyondStation(Database &db)
+{
+    QStringList beyond;
+    for (const QStringList &g : grants(db)) {
+        const QString right = rightName(g[0]);
+        if (stationRight(right, g[1], g[2]))
+            continue;
+        QString text = right;
+        if (!g[1].isEmpty())
+            text += (right == u"member of"_s ? u" "_s : u" on "_s) + g[1];
+        if (!g[2].isEmpty())
+            text += u'.' + g[2];
+        if (!beyond.contains(text))
+            beyond << text;
+    }
+    return beyond;
+}
+
+// Warnings about the account the profile connects as: a superuser, the published password,
+// rights beyond judging. They leave the verdict alone: an old club server may need them.
+QStringList accountLines(Database &db)
+{
+    const QSqlDatabase handle = QSqlDatabase::database(db.qtConnectionName(), false);
+    const QString user = handle.userName();
+    QStringList lines;
+    const bool superuser = user.compare(u"SYSDBA"_s, Qt::CaseInsensitive) == 0 ||
+                           user.compare(u"root"_s, Qt::CaseInsensitive) == 0;
+    const QString advice = u"make a station account with jumpdb grant and name it in the "
+                           "alias's section (User=, PasswordFile=); see docs/station-account.md"_s;
+    if (superuser)
+        lines << u"warning: connects as %1, the server's superuser, which can drop any table of "
+                 "any database there: %2"_s.arg(user, advice);
+    if (publishedPasswords().contains(handle.password()))
+        lines << u"warning: connects with the password every copy of the terminal carries, "
+                 "which anyone who reaches the server can use: give every account there a "
+                 "password of the club's own"_s;
+    if (superuser)
+        return lines;
+    QStringList beyond;
+    try {
+        beyond = beyondStation(db);
+    } catch (const DbError &e) {
+        return lines << u"account: the rights of %1 cannot be read: %2"_s.arg(user, e.text());
+    }
+    if (beyond.isEmpty())
+        return lines << u"account: %1 holds a station's rights only"_s.arg(user);
+    const QStringList shown = beyond.mid(0, 6);
+    lines << u"warning: the account %1 holds rights beyond a station's (%2%3): %4"_s.arg(
+        user, shown.join(u", "_s), beyond.size() > shown.size() ? u", ..."_s : QString(), advice);
+    return lines;
+}
+
 } // namespace
 
 QString textVerdict(bool cp932, const QList<Text> &texts, bool &ok)
@@ -406,6 +535,8 @@ Report check(Database &db, const std::function<QDateTime()> &now)
         return report;
     }
     report.lines << u"reached (%1)"_s.arg(db.driverName());
+    if (db.driverName() != u"QSQLITE"_s)
+        report.lines << accountLines(db);
     Findings findings;
     try {
         for (const QString &name : {u"judgeent"_s, u"judgep"_s, u"race"_s})
