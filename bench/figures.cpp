@@ -583,6 +583,27 @@ Row measureRoundTrip(Site &site, const Options &options)
     return row;
 }
 
+namespace {
+
+// Each tick case's row; one that fails says why in its row.
+QList<Row> tickRows(Site &site, InProcessStation &station, std::span<const TickCase> cases,
+                    const Options &options)
+{
+    QList<Row> rows;
+    for (const TickCase &c : cases) {
+        try {
+            rows << measureTicks(site, station, c, options);
+        } catch (const Failure &f) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
+        } catch (const Error &e) {
+            rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
 QList<Row> measureInProcess(Site &site, const Options &options)
 {
     QList<Row> rows;
@@ -595,15 +616,7 @@ QList<Row> measureInProcess(Site &site, const Options &options)
         rows << failedRow(registrationFigure, site, f.text);
         return rows;
     }
-    for (const TickCase &c : tickCases) {
-        try {
-            rows << measureTicks(site, station, c, options);
-        } catch (const Failure &f) {
-            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
-        } catch (const Error &e) {
-            rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
-        }
-    }
+    rows << tickRows(site, station, tickCases, options);
     try {
         rows << measureRegistration(site, station, options);
     } catch (const Failure &f) {
@@ -632,15 +645,7 @@ QList<Row> measureTextTicks(Site &site, const Options &options)
             rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
         return rows;
     }
-    for (const TickCase &c : cases) {
-        try {
-            rows << measureTicks(site, station, c, options);
-        } catch (const Failure &f) {
-            rows << failedRow(QString::fromUtf16(c.figure), site, f.text);
-        } catch (const Error &e) {
-            rows << failedRow(QString::fromUtf16(c.figure), site, e.text());
-        }
-    }
+    rows << tickRows(site, station, cases, options);
     return rows;
 }
 
