@@ -133,11 +133,24 @@ Route driverRoute(const QString &alias, const TextLines &params, const IniFile &
     throw DbError(u"Alias '%1': unknown driver '%2' in %3"_s.arg(alias, driver, ini.path()));
 }
 
+// The home folder of the account the station runs under: on Windows its profile as the
+// account's environment names it (Qt asks the logon token, which a program started under
+// another profile, or a test, cannot point elsewhere).
+QDir accountHome()
+{
+#ifdef Q_OS_WIN
+    const QString profile = qEnvironmentVariable("USERPROFILE");
+    return profile.isEmpty() ? QDir::home() : QDir(profile);
+#else
+    return QDir::home();
+#endif
+}
+
 // A file of the station's account: a relative name is taken from its home folder, so the
 // password stays where only that account reads it.
 QString readPasswordFile(const QString &alias, const IniFile &ini, const QString &name)
 {
-    const QString path = QDir::home().absoluteFilePath(QDir::fromNativeSeparators(name));
+    const QString path = accountHome().absoluteFilePath(QDir::fromNativeSeparators(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(u"Alias '%1' in %2: the password file %3 cannot be read (%4)"_s.arg(
