@@ -72,8 +72,10 @@ Route sqliteRoute(const QString &alias, const IniFile &ini)
     return route;
 }
 
+} // namespace
+
 // The alias file every user of the station shares.
-QString machineFile()
+QString machineFilePath()
 {
 #ifdef Q_OS_WIN
     QString base = QDir::fromNativeSeparators(qEnvironmentVariable("PROGRAMDATA"));
@@ -85,8 +87,6 @@ QString machineFile()
 #endif
 }
 
-} // namespace
-
 QString filePath()
 {
     const QString given = qEnvironmentVariable("TOLLIVANE_ALIASES");
@@ -95,7 +95,7 @@ QString filePath()
     const QString user = settings::userFolder() + u"/VELMOR/Tollivane/aliases.ini"_s;
     if (QFileInfo::exists(user))
         return user;
-    return machineFile();
+    return machineFilePath();
 }
 
 QString onLocalServer(const QString &path)

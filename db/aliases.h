@@ -95,6 +95,8 @@ struct ServerLocation
 
 // The alias file in use; it may not exist.
 QString filePath();
+// The one every account of the PC reads (the last place looked at).
+QString machineFilePath();
 
 // The database a Firebird path that names no server stands for, or an empty text when such a
 // path is refused (everywhere but on Windows).

@@ -1,9 +1,11 @@
 // jumpdb: sets up a competition database and plays the operator's console for the demo and
 // the tests.
+#include "db/aliases.h"
 #include "db/dbengine.h"
 #include "db/profiles.h"
 #include "tools/competition.h"
 #include "tools/stationaccount.h"
+#include "tools/stationalias.h"
 #include "tools/stationcheck.h"
 
 #include <QCommandLineParser>
@@ -439,6 +441,32 @@ int runGrant(Database &db, const QCommandLineParser &args, const QString &name)
     return 0;
 }
 
+// The station's alias file from the options, the machine's own unless --file names another;
+// what it wrote, and the file the station reads now, which may be another account's own.
+int runAlias(const QCommandLineParser &args)
+{
+    stationalias::Wanted wanted;
+    wanted.firebird = args.value(u"firebird"_s);
+    wanted.dsn = args.value(u"dsn"_s);
+    wanted.user = args.value(u"user"_s);
+    wanted.passwordFile = args.value(u"password-file"_s);
+    if (args.isSet(u"encoding"_s))
+        wanted.encoding = args.value(u"encoding"_s);
+    const QString path = args.isSet(u"file"_s) ? args.value(u"file"_s) : aliases::machineFilePath();
+    const stationalias::Written written = stationalias::write(wanted, path);
+    if (!written.error.isEmpty()) {
+        err() << "jumpdb: " << written.error << ": nothing changed\n";
+        return written.lines.isEmpty() ? 2 : 1;
+    }
+    out() << "jumpdb: wrote to " << QDir::toNativeSeparators(path) << ":\n";
+    for (const QString &line : written.lines)
+        out() << "  " << line << '\n';
+    if (!args.isSet(u"file"_s) && aliases::filePath() != path)
+        out() << "jumpdb: this account's station reads "
+              << QDir::toNativeSeparators(aliases::filePath()) << " instead\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -490,7 +518,8 @@ int main(int argc, char *argv[])
         "            --account-password-file; run again, they set the password anew"_s);
     args.addHelpOption();
     args.addPositionalArgument(
-        u"command"_s, u"create, seed, ready, step, operator, state, check, audit or grant"_s);
+        u"command"_s,
+        u"create, seed, ready, step, operator, state, check, audit, grant or alias"_s);
     args.addOptions({
         {u"alias"_s, u"Alias of the alias file, with the station's parameter list."_s, u"name"_s},
         {u"param"_s, u"Parameter line NAME=value for the alias (repeatable)."_s, u"line"_s},
@@ -522,6 +551,11 @@ int main(int argc, char *argv[])
         {u"account-password"_s,
          u"Grant: the account's password (a shell keeps it in its history: prefer the file)."_s,
          u"text"_s},
+        {u"password-file"_s,
+         u"Alias: the station account's password file, as the station finds it (a relative "
+         "name from the judge's home folder)."_s,
+         u"file"_s},
+        {u"file"_s, u"Alias: the alias file to write, instead of the machine's own."_s, u"path"_s},
         {u"journal"_s,
          u"Audit: a station's journal file (CSV), or a folder of them (repeatable)."_s, u"path"_s},
     });
@@ -531,6 +565,8 @@ int main(int argc, char *argv[])
     const QString command = positional.value(0);
     if (command == u"check"_s)
         return runCheck(args);
+    if (command == u"alias"_s)
+        return runAlias(args);
     Database db(u"db"_s);
     if (!configure(db, args))
         return 2;
