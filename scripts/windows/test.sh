@@ -117,6 +117,19 @@ check_installation() {
         "every library each program loads, the start menu entries, the uninstaller"
 }
 check_installation || step_failed "the installation"
+# The club guide's alias step as it stands there: the installed jumpdb writes the PC's alias
+# file where the station looks for it; gone again before the prefix becomes the stations'.
+guide_alias() {
+    local file="$station/drive_c/ProgramData/VELMOR/Tollivane/aliases.ini"
+    local line='G:\Jump.GDB=192.168.1.10:/var/lib/firebird/3.0/data/jump.fdb'
+    WINEPREFIX=$station wine_run "$installed/jumpdb.exe" alias \
+        --firebird 192.168.1.10:/var/lib/firebird/3.0/data/jump.fdb >"$work/alias.log" 2>&1 &&
+        grep -qF "$line" "$file" && grep -qF 'C:\ProgramData\VELMOR\Tollivane\aliases.ini' "$work/alias.log"
+    local found=$?
+    rm -f "$file"
+    return $found
+}
+guide_alias || step_failed "jumpdb alias (see $work/alias.log)"
 say "installation checked in $((SECONDS - started)) s"
 started=$SECONDS
 
