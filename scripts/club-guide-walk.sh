@@ -21,6 +21,7 @@ die() {
     exit 1
 }
 [[ $(id -u) == 0 ]] || die "run it as root, on a fresh Debian 12 root"
+db= # the rehearsal's database, once it is made
 
 # The command, found in the guide as written.
 written() {
