@@ -150,10 +150,12 @@ bash -c "jumpdb create $db" >&2
 block 'bib,name,team' >startlist.csv
 [[ $(wc -l <startlist.csv) == 4 ]] || die "the guide's start list is not four lines"
 expect 0 "seeding the Firebird database" 'jumpdb seed --start-list startlist.csv DB'
-expect 0 "山川 翔太" 'jumpdb state DB'
+expect 0 "entries: COMPETITORS=3" 'jumpdb state DB'
 # The stand-in console puts up the first competitor and waits for the judges; five seconds.
 written 'jumpdb operator DB'
 outcome 124 "competitor 001 round 1" "timeout 5 $(here 'jumpdb operator DB')"
+# The start list's first name, as the stations show it.
+expect 0 "NAME=山川 翔太" 'jumpdb state DB'
 
 # --- 8. the audit, on the stations' journal folders (none has judged here) --------------------
 mkdir A B C D E

@@ -171,7 +171,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("wanted"); // firebird, dsn, user, password file, encoding
         QTest::addColumn<QString>("outcome");    // the database read back, else a part of the error
         const QString fdb = u"192.168.1.10:/srv/jump.fdb"_s;
-        const QStringList account{{}, u"Hall"_s, u"tv_hill"_s, u"station.pw"_s, u"CP932"_s};
+        QFile password(m_dir.filePath(u"station.pw"_s));
+        QVERIFY(password.open(QIODevice::WriteOnly) && password.write("pw\n") > 0);
+        const QStringList account{{}, u"Hall"_s, u"tv_hill"_s, password.fileName(), u"CP932"_s};
         QTest::newRow("a new file") << noFile << QStringList{fdb, {}, {}, {}, {}} << fdb;
         QTest::newRow("the example's [Jump]: its Local line kept")
             << jumpSection << QStringList{fdb, {}, {}, {}, {}} << fdb;
@@ -190,11 +192,6 @@ private Q_SLOTS:
         QFETCH(QStringList, wanted);
         QFETCH(QString, outcome);
         useAliasFile(file);
-        qputenv("HOME", m_dir.path().toLocal8Bit());
-        qputenv("USERPROFILE", m_dir.path().toLocal8Bit());
-        QFile password(m_dir.filePath(u"station.pw"_s));
-        QVERIFY(password.open(QIODevice::WriteOnly) && password.write("pw\n") > 0);
-        password.close();
         const QString path = qEnvironmentVariable("TOLLIVANE_ALIASES");
         const QString error =
             stationalias::write({wanted[0], wanted[1], wanted[2], wanted[3], wanted[4]}, path)
