@@ -11,10 +11,12 @@
 
 using namespace Qt::StringLiterals;
 using aliases::Driver;
+using stationalias::Wanted;
 
 Q_DECLARE_METATYPE(aliases::Driver)
 Q_DECLARE_METATYPE(aliases::Encoding)
 Q_DECLARE_METATYPE(codepage::Kind)
+Q_DECLARE_METATYPE(stationalias::Wanted)
 
 namespace {
 
@@ -168,34 +170,31 @@ private Q_SLOTS:
     void stationFileIsReadBack_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("wanted"); // firebird, dsn, user, password file, encoding
-        QTest::addColumn<QString>("outcome");    // the database read back, else a part of the error
+        QTest::addColumn<Wanted>("wanted");
+        QTest::addColumn<QString>("outcome"); // the database read back, else a part of the error
         const QString fdb = u"192.168.1.10:/srv/jump.fdb"_s;
         QFile password(m_dir.filePath(u"station.pw"_s));
         QVERIFY(password.open(QIODevice::WriteOnly) && password.write("pw\n") > 0);
-        const QStringList account{{}, u"Hall"_s, u"tv_hill"_s, password.fileName(), u"CP932"_s};
-        QTest::newRow("a new file") << noFile << QStringList{fdb, {}, {}, {}, {}} << fdb;
+        const Wanted account{{}, u"Hall"_s, u"tv_hill"_s, password.fileName(), u"CP932"_s};
+        QTest::newRow("a new file") << noFile << Wanted{fdb, {}, {}, {}, {}} << fdb;
         QTest::newRow("the example's [Jump]: its Local line kept")
-            << jumpSection << QStringList{fdb, {}, {}, {}, {}} << fdb;
+            << jumpSection << Wanted{fdb, {}, {}, {}, {}} << fdb;
         QTest::newRow("MySQL Server, the station account, CP932")
             << jumpSection << account << u"Hall"_s;
-        QTest::newRow("a bare path") << jumpSection << QStringList{u"/srv/j.fdb"_s, {}, {}, {}, {}}
-                                     << u"must name the server"_s;
-        QTest::newRow("a line break")
-            << noFile << QStringList{fdb + u"\nDriver=SQLite"_s, {}, {}, {}, {}} << u"line break"_s;
+        QTest::newRow("a bare path")
+            << jumpSection << Wanted{u"/srv/j.fdb"_s, {}, {}, {}, {}} << u"must name the server"_s;
+        QTest::newRow("a line break") << noFile << Wanted{u"h\nx"_s, {}, {}, {}, {}} << u"break"_s;
         QTest::newRow("a password file beside a password")
             << u"[JumpServer]\nPassword=x\n"_s << account << u"Password= line"_s;
     }
     void stationFileIsReadBack()
     {
         QFETCH(QString, file);
-        QFETCH(QStringList, wanted);
+        QFETCH(Wanted, wanted);
         QFETCH(QString, outcome);
         useAliasFile(file);
         const QString path = qEnvironmentVariable("TOLLIVANE_ALIASES");
-        const QString error =
-            stationalias::write({wanted[0], wanted[1], wanted[2], wanted[3], wanted[4]}, path)
-                .error;
+        const QString error = stationalias::write(wanted, path).error;
         QFile read(path);
         const QString text =
             read.open(QIODevice::ReadOnly) ? QString::fromUtf8(read.readAll()) : QString();
@@ -204,14 +203,13 @@ private Q_SLOTS:
             QCOMPARE(text, file);
             return;
         }
-        const bool mysql = !wanted[1].isEmpty();
+        const bool mysql = !wanted.dsn.isEmpty();
         TextLines params;
         params.setText((mysql ? profiles::mysqlParams(profiles::Location::Server)
                               : interbase(profiles::Location::Server))
                            .join(u'\n'));
         const aliases::Route route = aliases::resolve(mysql ? u"JumpServer"_s : u"Jump"_s, params);
         QCOMPARE(route.database, outcome);
-        QCOMPARE(route.driver, mysql ? Driver::Odbc : Driver::InterBase);
         QCOMPARE(route.userName + route.password, mysql ? u"tv_hillpw"_s : u"SYSDBApewtergum"_s);
         QCOMPARE(route.encoding, mysql ? aliases::Encoding::Cp932 : aliases::Encoding::Utf8);
         QCOMPARE(text.contains(u"C:\\IB_data\\Jump.GDB=localhost:"_s), !file.isNull());
