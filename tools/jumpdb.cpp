@@ -7,6 +7,7 @@
 #include "tools/stationaccount.h"
 #include "tools/stationalias.h"
 #include "tools/stationcheck.h"
+#include "tools/stopsignal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -196,6 +197,14 @@ void report(const competition::Step &step)
     out().flush();
 }
 
+// Told once the loop ends on Ctrl+C: the exit code a shell gives a program it interrupted.
+int stopped()
+{
+    out() << "stopped; jumpdb operator --despite-marks goes on from here\n";
+    out().flush();
+    return 130;
+}
+
 // The console: puts up competitors one after the other until the last of the last round.
 int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
 {
@@ -216,7 +225,12 @@ int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
             err().flush();
             db.close();
         }
+        stopsignal::takeBack(); // from the connection the step may have made
+        if (stopsignal::asked())
+            return stopped();
         QThread::msleep(static_cast<unsigned long>(intervalMs));
+        if (stopsignal::asked())
+            return stopped();
     }
 }
 
