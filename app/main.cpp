@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/onecopy.h"
 #include "app/station.h"
+#include "app/stoprequest.h"
 #include "pointin/stationtexts.h"
 #include "toolkit/messages.h"
 
@@ -70,6 +71,13 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Before the first connection, whose Firebird client would take the signals for its own.
+    bool stopAsked = false;
+    stoprequest::watch(&app, [&stopAsked] {
+        stopAsked = true;
+        QApplication::quit();
+    });
+
     int rc = 0;
     {
         Station station;
@@ -77,6 +85,9 @@ int main(int argc, char *argv[])
         QObject::connect(&copy, &OneCopy::frontAsked, window, [window] { comeToFront(window); });
         window->show(); // its first show connects the remembered profile
         rc = QApplication::exec();
+        // Asked to stop: as if the judge closed the main window, settings written.
+        if (stopAsked)
+            window->close();
     }
     copy.release();
     if (leaveAtOnce())
