@@ -130,6 +130,12 @@ guide_alias() {
     return $found
 }
 guide_alias || step_failed "jumpdb alias (see $work/alias.log)"
+# The start menu's check as a double click runs it, on a PC without an alias file: each
+# profile's line, and the verdict.
+WINEPREFIX=$station env -u TOLLIVANE_ALIASES WINEDEBUG=-all "$(wine_loader)" cmd /c \
+    'C:\Program Files\VELMOR\Tollivane\check-station.cmd' </dev/null >"$work/check.log" 2>&1 || true
+grep -q "the station cannot judge on any of them" "$work/check.log" ||
+    step_failed "the start menu's check (see $work/check.log)"
 say "installation checked in $((SECONDS - started)) s"
 started=$SECONDS
 
