@@ -1,15 +1,17 @@
 #include "app/mainwindow.h"
 #include "app/onecopy.h"
 #include "app/station.h"
-#include "app/stoprequest.h"
 #include "pointin/stationtexts.h"
 #include "toolkit/messages.h"
+#include "toolkit/stoprequest.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -59,6 +61,7 @@ void comeToFront(QWidget *mainWindow)
 
 int main(int argc, char *argv[])
 {
+    stoprequest::block(); // before the platform's threads
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Tollivane"_s);
     QApplication::setStyle(u"Fusion"_s);
@@ -71,12 +74,17 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // Before the first connection, whose Firebird client would take the signals for its own.
+    // The system's request to stop ends the event loop; it is asked once.
     bool stopAsked = false;
-    stoprequest::watch(&app, [&stopAsked] {
-        stopAsked = true;
-        QApplication::quit();
-    });
+    std::unique_ptr<QSocketNotifier> stop;
+    if (const int asked = stoprequest::asked(); asked >= 0) {
+        stop = std::make_unique<QSocketNotifier>(asked, QSocketNotifier::Read);
+        QObject::connect(stop.get(), &QSocketNotifier::activated, &app, [&stopAsked, &stop] {
+            stop->setEnabled(false);
+            stopAsked = true;
+            QApplication::quit();
+        });
+    }
 
     int rc = 0;
     {

@@ -5,10 +5,11 @@ if(NOT WIN32)
     # starts Linux's isql programs as the other program that holds a row).
     tollivane_test(tst_mainwindow LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
     tollivane_test(tst_gateway LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
-    # Signals to the real program; Windows asks a windowed program by its messages.
-    tollivane_test(tst_systemstop LIBS app db_engine SERVERS)
-    target_compile_definitions(tst_systemstop PRIVATE TOLLIVANE_PROGRAM="$<TARGET_FILE:tollivane>")
-    add_dependencies(tst_systemstop tollivane)
+    # Signals to the real programs; Windows asks a windowed program by its messages.
+    tollivane_test(tst_systemstop LIBS db_engine SERVERS)
+    target_compile_definitions(tst_systemstop PRIVATE TOLLIVANE_PROGRAM="$<TARGET_FILE:tollivane>"
+        JUMPDB="$<TARGET_FILE:jumpdb>")
+    add_dependencies(tst_systemstop tollivane jumpdb)
 endif()
 tollivane_test(tst_seat LIBS ${TOLLIVANE_STATION_LIBS} SOURCES station_fixture.cpp SERVERS)
 tollivane_test(tst_pointin_flow LIBS ${TOLLIVANE_STATION_LIBS} db_internals

@@ -72,27 +72,23 @@ class TstDbCompetition : public QObject
 private:
     dbtest::Backends m_backends;
 
-    // The route's database as jumpdb's command line names it.
-    QStringList where(Route route)
-    {
-        const aliases::Route s = support::serverRoute(route);
-        // The file of the tests' SQLite alias, which the connections here reach.
-        return route == Route::Sqlite
-                   ? QStringList{u"--sqlite"_s, m_backends.dir() + u"/test.sqlite"_s}
-                   : QStringList{route == Route::InterBase ? u"--firebird"_s : u"--dsn"_s,
-                                 s.database,
-                                 u"--user"_s,
-                                 s.userName,
-                                 u"--password"_s,
-                                 s.password};
-    }
-
     // jumpdb on the route's database, named on its command line: exit code, what it printed.
     std::pair<int, QString> jumpdb(Route route, const QStringList &args)
     {
+        const aliases::Route s = support::serverRoute(route);
+        // The file of the tests' SQLite alias, which the connections here reach.
+        const QStringList where =
+            route == Route::Sqlite
+                ? QStringList{u"--sqlite"_s, m_backends.dir() + u"/test.sqlite"_s}
+                : QStringList{route == Route::InterBase ? u"--firebird"_s : u"--dsn"_s,
+                              s.database,
+                              u"--user"_s,
+                              s.userName,
+                              u"--password"_s,
+                              s.password};
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(JUMPDB), args + where(route));
+        process.start(QStringLiteral(JUMPDB), args + where);
         process.waitForFinished(30000);
         return {process.exitCode(), QString::fromUtf8(process.readAll())};
     }
@@ -726,29 +722,6 @@ private Q_SLOTS:
         QCOMPARE(code, exitCode);
         QCOMPARE(read(*m_backends.connection(route), u"judgeB"_s, u"sumi"_s).trimmed(), sumi);
     }
-
-#ifndef Q_OS_WIN
-    // Ctrl+C, or the session's end, stops the stand-in console, also once the Firebird client
-    // took both signals for its own.
-    void operatorStopsOnASignal_data()
-    {
-        support::routeRows();
-    }
-    void operatorStopsOnASignal()
-    {
-        QFETCH(Route, route);
-        DBTEST_REQUIRE(m_backends, route);
-        freshCompetition(route);
-        QProcess console;
-        console.setProcessChannelMode(QProcess::MergedChannels);
-        console.start(QStringLiteral(JUMPDB), QStringList{u"operator"_s} + where(route));
-        QByteArray told;
-        QTRY_VERIFY((told += console.readAll()).contains("competitor 001 round 1"));
-        console.terminate();
-        QVERIFY2(console.waitForFinished(10000), told.constData());
-        QCOMPARE(console.exitCode(), 130);
-    }
-#endif
 
     // A club's start list, in the database's encoding, as the stations show it.
     void seedsAClubsStartList_data()

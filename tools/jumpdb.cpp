@@ -3,11 +3,11 @@
 #include "db/aliases.h"
 #include "db/dbengine.h"
 #include "db/profiles.h"
+#include "toolkit/stoprequest.h"
 #include "tools/competition.h"
 #include "tools/stationaccount.h"
 #include "tools/stationalias.h"
 #include "tools/stationcheck.h"
-#include "tools/stopsignal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,10 +16,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QThread>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -225,11 +226,7 @@ int runOperator(Database &db, int intervalMs, bool automatic, int holdMs)
             err().flush();
             db.close();
         }
-        stopsignal::takeBack(); // from the connection the step may have made
-        if (stopsignal::asked())
-            return stopped();
-        QThread::msleep(static_cast<unsigned long>(intervalMs));
-        if (stopsignal::asked())
+        if (stoprequest::askedWithin(intervalMs))
             return stopped();
     }
 }
@@ -485,6 +482,10 @@ int runAlias(const QCommandLineParser &args)
 
 int main(int argc, char *argv[])
 {
+    // The stand-in console stops between its steps; other commands end on Ctrl+C as they are.
+    if (std::any_of(argv + 1, argv + argc,
+                    [](const char *a) { return a == std::string_view("operator"); }))
+        stoprequest::block();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"jumpdb"_s);
 
@@ -581,6 +582,7 @@ int main(int argc, char *argv[])
         return runCheck(args);
     if (command == u"alias"_s)
         return runAlias(args);
+
     Database db(u"db"_s);
     if (!configure(db, args))
         return 2;
