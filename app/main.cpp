@@ -11,7 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -74,28 +74,23 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // The system's request to stop ends the event loop; it is asked once.
-    bool stopAsked = false;
-    std::unique_ptr<QSocketNotifier> stop;
-    if (const int asked = stoprequest::asked(); asked >= 0) {
-        stop = std::make_unique<QSocketNotifier>(asked, QSocketNotifier::Read);
-        QObject::connect(stop.get(), &QSocketNotifier::activated, &app, [&stopAsked, &stop] {
-            stop->setEnabled(false);
-            stopAsked = true;
-            QApplication::quit();
-        });
-    }
-
     int rc = 0;
     {
         Station station;
         MainWindow *window = &station.mainWindow();
         QObject::connect(&copy, &OneCopy::frontAsked, window, [window] { comeToFront(window); });
+        // The system asks to stop: as if the judge closed the main window, settings written.
+        std::optional<QSocketNotifier> stop;
+        if (const int asked = stoprequest::asked(); asked >= 0) {
+            stop.emplace(asked, QSocketNotifier::Read);
+            QObject::connect(&*stop, &QSocketNotifier::activated, window, [window, &stop] {
+                stop->setEnabled(false); // asked once
+                window->close();
+                QApplication::quit(); // also while the point input window is up
+            });
+        }
         window->show(); // its first show connects the remembered profile
         rc = QApplication::exec();
-        // Asked to stop: as if the judge closed the main window, settings written.
-        if (stopAsked)
-            window->close();
     }
     copy.release();
     if (leaveAtOnce())

@@ -87,6 +87,17 @@ QString machineFilePath()
 #endif
 }
 
+std::optional<QString> passwordInFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QString first = QString::fromUtf8(file.readLine());
+    return first.endsWith(u'\n') ? first.chopped(first.endsWith(u"\r\n"_s) ? 2 : 1) : first;
+}
+
 QString filePath()
 {
     const QString given = qEnvironmentVariable("TOLLIVANE_ALIASES");
@@ -151,12 +162,11 @@ QDir accountHome()
 QString readPasswordFile(const QString &alias, const IniFile &ini, const QString &name)
 {
     const QString path = accountHome().absoluteFilePath(QDir::fromNativeSeparators(name));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw DbError(u"Alias '%1' in %2: the password file %3 cannot be read (%4)"_s.arg(
-            alias, ini.path(), QDir::toNativeSeparators(path), file.errorString()));
-    const QString first = QString::fromUtf8(file.readLine());
-    return first.endsWith(u'\n') ? first.chopped(first.endsWith(u"\r\n"_s) ? 2 : 1) : first;
+    QString error;
+    if (const std::optional<QString> password = passwordInFile(path, &error))
+        return *password;
+    throw DbError(u"Alias '%1' in %2: the password file %3 cannot be read (%4)"_s.arg(
+        alias, ini.path(), QDir::toNativeSeparators(path), error));
 }
 
 // The club's own login in the alias's section replaces the parameter list's.

@@ -98,6 +98,10 @@ QString filePath();
 // The one every account of the PC reads (the last place looked at).
 QString machineFilePath();
 
+// The password a password file holds: its first line without its line end; nothing when the
+// file cannot be read, error saying why.
+std::optional<QString> passwordInFile(const QString &path, QString *error);
+
 // The database a Firebird path that names no server stands for, or an empty text when such a
 // path is refused (everywhere but on Windows).
 QString onLocalServer(const QString &path);

@@ -144,6 +144,7 @@ public:
     // Bypasses the alias file: the next open goes to this database (tools and tests).
     void setRoute(const aliases::Route &route);
     void clearRoute() { m_route.reset(); }
+    const std::optional<aliases::Route> &route() const { return m_route; } // the one set, if any
 
     // A table's name as the server has it: a server that keeps the letter case of table names
     // (MySQL on Linux) holds "judgea" for "judgeA" in a database that lived on Windows; the

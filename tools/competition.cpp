@@ -29,6 +29,12 @@ struct MadeUp
     const char16_t *team;
 };
 
+// A start list's bib as the tables hold it: three digits.
+QString bibShown(int bib)
+{
+    return u"%1"_s.arg(bib, 3, 10, QChar(u'0'));
+}
+
 // A made-up start list; bibs are the positions, 001 to 030.
 const MadeUp startList[] = {
     {u"山川 翔太", u"白馬スキークラブ"},
@@ -542,8 +548,8 @@ void seed(Database &db, int competitors)
     competitors = std::clamp(competitors, 1, startListSize);
     QList<Competitor> list;
     for (const auto &competitor : std::span(startList, std::size_t(competitors)))
-        list.append({u"%1"_s.arg(list.size() + 1, 3, 10, QChar(u'0')),
-                     QString::fromUtf16(competitor.name), QString::fromUtf16(competitor.team)});
+        list.append({bibShown(int(list.size()) + 1), QString::fromUtf16(competitor.name),
+                     QString::fromUtf16(competitor.team)});
     seed(db, list);
 }
 
@@ -651,8 +657,7 @@ StartList readStartList(QByteArrayView file, aliases::Encoding encoding)
             result.error = where + u"the bib %1 is there twice"_s.arg(bib);
             return result;
         }
-        result.competitors.append(
-            {u"%1"_s.arg(bib, 3, 10, QChar(u'0')), fields->at(1), fields->at(2)});
+        result.competitors.append({bibShown(bib), fields->at(1), fields->at(2)});
     }
     if (result.competitors.isEmpty())
         result.error = u"the file holds no competitor"_s;

@@ -104,21 +104,17 @@ bool configure(Database &db, const QCommandLineParser &args)
     return true;
 }
 
-// The database a command is about to change, in words: the alias's route, or the one named.
-QString described(Database &db, const QCommandLineParser &args)
+// Where the configured database is, without connecting: the route set, else the alias's.
+aliases::Route routeOf(const Database &db)
 {
-    aliases::Route route;
-    QString alias;
-    if (args.isSet(u"alias"_s)) {
-        alias = u"alias "_s + db.aliasName() + u": "_s;
-        route = aliases::resolve(db.aliasName(), db.params());
-    } else if (args.isSet(u"sqlite"_s)) {
-        route = {aliases::Driver::Sqlite, args.value(u"sqlite"_s), {}, {}};
-    } else {
-        route.driver =
-            args.isSet(u"firebird"_s) ? aliases::Driver::InterBase : aliases::Driver::Odbc;
-        route.database = args.value(args.isSet(u"firebird"_s) ? u"firebird"_s : u"dsn"_s);
-    }
+    return db.route() ? *db.route() : aliases::resolve(db.aliasName(), db.params());
+}
+
+// The database a command is about to change, in words.
+QString described(const Database &db)
+{
+    const aliases::Route route = routeOf(db);
+    const QString alias = db.route() ? QString() : u"alias "_s + db.aliasName() + u": "_s;
     switch (route.driver) {
     case aliases::Driver::InterBase:
         return alias + u"the Firebird database "_s + route.database;
@@ -134,7 +130,7 @@ QString described(Database &db, const QCommandLineParser &args)
 // told. Says which database it is about to change either way.
 bool mayChange(Database &db, const QCommandLineParser &args, const QString &what)
 {
-    err() << "jumpdb: " << what << ' ' << described(db, args) << '\n';
+    err() << "jumpdb: " << what << ' ' << described(db) << '\n';
     const QStringList marks = competition::registeredMarks(db);
     if (marks.isEmpty() || args.isSet(u"despite-marks"_s))
         return true;
@@ -151,7 +147,7 @@ bool mayCreate(Database &db, const QCommandLineParser &args)
     const QStringList existing = competition::existingTables(db);
     if (existing.isEmpty() || args.isSet(u"replace"_s))
         return true;
-    err() << "jumpdb: " << described(db, args) << " has the tables " << existing.join(u", "_s)
+    err() << "jumpdb: " << described(db) << " has the tables " << existing.join(u", "_s)
           << ": nothing changed; --replace drops them with every mark in them and creates them "
              "anew\n";
     return false;
@@ -379,35 +375,18 @@ int runCheck(const QCommandLineParser &args)
     return usable.isEmpty() ? 1 : 0;
 }
 
-// The first line of a file, without its line end; nothing when it cannot be read.
-std::optional<QString> firstLine(const QString &path)
+// The kind of server the database is on, without connecting.
+std::optional<stationaccount::Server> serverOf(const Database &db)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        err() << "jumpdb: cannot read " << path << ": " << file.errorString() << '\n';
-        return std::nullopt;
+    switch (routeOf(db).driver) {
+    case aliases::Driver::InterBase:
+        return stationaccount::Server::Firebird;
+    case aliases::Driver::Odbc:
+        return stationaccount::Server::MariaDB;
+    case aliases::Driver::Sqlite:
+        break;
     }
-    QString line = QString::fromUtf8(file.readLine());
-    while (line.endsWith(u'\n') || line.endsWith(u'\r'))
-        line.chop(1);
-    return line;
-}
-
-// The kind of server the options name, without connecting.
-std::optional<stationaccount::Server> serverNamed(const QCommandLineParser &args,
-                                                  const Database &db)
-{
-    aliases::Driver driver = aliases::Driver::Sqlite;
-    if (args.isSet(u"firebird"_s))
-        driver = aliases::Driver::InterBase;
-    else if (args.isSet(u"dsn"_s))
-        driver = aliases::Driver::Odbc;
-    else if (args.isSet(u"alias"_s))
-        driver = aliases::resolve(db.aliasName(), db.params()).driver;
-    if (driver == aliases::Driver::Sqlite)
-        return std::nullopt;
-    return driver == aliases::Driver::InterBase ? stationaccount::Server::Firebird
-                                                : stationaccount::Server::MariaDB;
+    return std::nullopt;
 }
 
 // The statements of a station account, printed with a stand-in for the password, or run as
@@ -420,7 +399,7 @@ int runGrant(Database &db, const QCommandLineParser &args, const QString &name)
         return 2;
     }
     if (!args.isSet(u"run"_s)) {
-        const std::optional<stationaccount::Server> server = serverNamed(args, db);
+        const std::optional<stationaccount::Server> server = serverOf(db);
         if (!server) {
             err() << "jumpdb: a database file has no accounts: name a Firebird or MariaDB "
                      "server\n";
@@ -434,12 +413,17 @@ int runGrant(Database &db, const QCommandLineParser &args, const QString &name)
         return 0;
     }
     std::optional<QString> password;
-    if (args.isSet(u"account-password-file"_s))
-        password = firstLine(args.value(u"account-password-file"_s));
-    else if (args.isSet(u"account-password"_s))
+    if (args.isSet(u"account-password-file"_s)) {
+        QString error;
+        password = aliases::passwordInFile(args.value(u"account-password-file"_s), &error);
+        if (!password)
+            err() << "jumpdb: cannot read " << args.value(u"account-password-file"_s) << ": "
+                  << error << '\n';
+    } else if (args.isSet(u"account-password"_s)) {
         password = args.value(u"account-password"_s);
-    else
+    } else {
         err() << "jumpdb: grant --run needs --account-password-file (or --account-password)\n";
+    }
     if (!password)
         return 2;
     if (password->isEmpty()) {

@@ -23,12 +23,7 @@ struct Line
 // The key of the Interbase Server button's database: its "SERVER NAME".
 QString serverNameKey()
 {
-    const QString prefix = u"SERVER NAME="_s;
-    for (const QString &line : profiles::interbaseParams(profiles::Location::Server)) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size());
-    }
-    return u"G:\\Jump.GDB"_s;
+    return profiles::interbaseServerName(profiles::Location::Server).section(u'=', 1);
 }
 
 QString checked(const Wanted &w)
